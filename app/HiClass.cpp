@@ -1,0 +1,406 @@
+#include "HiClass.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStringConverter>
+#include <QWidget>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+EInOutError::EInOutError(int code)
+    : TError(QStringLiteral("I/O error %1").arg(code)), m_code(code)
+{
+}
+
+// ---------------------------------------------------------------------------
+// Stored text form
+
+QByteArray THi::ToBytes(const QString &text)
+{
+    // Pure ASCII is the common case (and identical in GB18030); skip the converter.
+    bool ascii = true;
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return text.toLatin1();
+    QStringEncoder encoder("GB18030");
+    return encoder.encode(text);
+}
+
+QString THi::FromBytes(const QByteArray &bytes)
+{
+    bool ascii = true;
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    QStringDecoder decoder("GB18030");
+    return decoder.decode(bytes);
+}
+
+QString THi::Base64Encode(const QString &text)
+{
+    // Qt writes no line breaks, which is exactly the stored form.
+    return QString::fromLatin1(ToBytes(text).toBase64());
+}
+
+QString THi::Base64Decode(const QString &text)
+{
+    return Base64DecodeBytes(text.toLatin1());
+}
+
+namespace {
+// 0..63 for the alphabet, 64 for '=', -1 for everything that is skipped.
+struct DecodeTable {
+    signed char v[256];
+    DecodeTable()
+    {
+        std::memset(v, -1, sizeof v);
+        const char *abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; ++i)
+            v[static_cast<unsigned char>(abc[i])] = static_cast<signed char>(i);
+        v[static_cast<unsigned char>('=')] = 64;
+    }
+};
+const DecodeTable decodeTable;
+} // namespace
+
+QString THi::Base64DecodeBytes(const QByteArray &base64)
+{
+    QByteArray out;
+    out.reserve(base64.size() * 3 / 4 + 3);
+    int group[4];
+    int n = 0;
+    auto flush = [&](int count) {
+        // A group yields up to three bytes; '=' in the third or fourth place ends it early.
+        auto val = [&](int i) { return group[i] == 64 ? 0 : group[i]; };
+        if (count < 2 || group[0] == 64 || group[1] == 64)
+            return;
+        out.append(char((val(0) << 2) | (val(1) >> 4)));
+        if (count < 3 || group[2] == 64)
+            return;
+        out.append(char(((val(1) & 0x0f) << 4) | (val(2) >> 2)));
+        if (count < 4 || group[3] == 64)
+            return;
+        out.append(char(((val(2) & 0x03) << 6) | val(3)));
+    };
+    for (char ch : base64) {
+        const int v = decodeTable.v[static_cast<unsigned char>(ch)];
+        if (v < 0)
+            continue;
+        group[n++] = v;
+        if (n == 4) {
+            flush(4);
+            n = 0;
+        }
+    }
+    if (n > 0)
+        flush(n);
+    return FromBytes(out);
+}
+
+// ---------------------------------------------------------------------------
+// Dates
+
+QDate THi::StrToDateFmt(const QString &text, const QString &format, const QString &separator)
+{
+    const auto fail = [&]() {
+        return EConvertError(QStringLiteral("'%1' is not a valid date").arg(text));
+    };
+    const QChar sep = separator.isEmpty() ? QChar('-') : separator.at(0);
+
+    // The order of year, month and day comes from the format's letters.
+    QString order;
+    for (QChar c : format.toLower()) {
+        if ((c == 'y' || c == 'm' || c == 'd') && !order.contains(c))
+            order.append(c);
+    }
+    if (order.size() != 3)
+        throw fail();
+
+    const QStringList parts = Trim(text).split(sep);
+    if (parts.size() != 3)
+        throw fail();
+    int y = 0, m = 0, d = 0;
+    for (int i = 0; i < 3; ++i) {
+        const QString &p = parts.at(i);
+        const int maxLen = order.at(i) == 'y' ? 4 : 2;
+        if (p.isEmpty() || p.size() > maxLen)
+            throw fail();
+        for (QChar c : p) {
+            if (c < '0' || c > '9')
+                throw fail();
+        }
+        const int v = p.toInt();
+        if (order.at(i) == 'y')
+            y = v;
+        else if (order.at(i) == 'm')
+            m = v;
+        else
+            d = v;
+    }
+    const QDate date(y, m, d);
+    if (y < 1 || !date.isValid())
+        throw fail();
+    return date;
+}
+
+QDate THi::YmdToDate(const QString &text)
+{
+    return StrToDateFmt(text, QStringLiteral("yyyy-mm-dd"), QStringLiteral("-"));
+}
+
+QString THi::DateToYmd(const QDate &date)
+{
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+// ---------------------------------------------------------------------------
+// Files and folders
+
+QByteArray THi::LoadFile(const QString &fileName)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw EInOutError(errno);
+    QByteArray data;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            ::close(fd);
+            throw EInOutError(err);
+        }
+        if (n == 0)
+            break;
+        data.append(buf, n);
+    }
+    ::close(fd);
+    return data;
+}
+
+void THi::SaveFile(const QString &fileName, const QByteArray &content)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw EInOutError(errno);
+    const char *p = content.constData();
+    qsizetype left = content.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            ::close(fd);
+            throw EInOutError(err);
+        }
+        p += n;
+        left -= n;
+    }
+    if (::close(fd) != 0)
+        throw EInOutError(errno);
+}
+
+QString THi::AppDir()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString THi::AppPath()
+{
+    return AppDir() + QLatin1Char('/');
+}
+
+QByteArray THi::ResourceText(const QString &name)
+{
+    QFile f(QStringLiteral(":/rcdata/") + name);
+    if (!f.open(QIODevice::ReadOnly))
+        throw EResNotFound(QStringLiteral("Resource %1 not found").arg(name));
+    return f.readAll();
+}
+
+QString THi::SpecialFolder(int csidl)
+{
+    QStandardPaths::StandardLocation loc;
+    switch (csidl) {
+    case CSIDL_APPDATA:
+        loc = QStandardPaths::GenericDataLocation;
+        break;
+    case CSIDL_PERSONAL:
+        loc = QStandardPaths::DocumentsLocation;
+        break;
+    default:
+        return QString();
+    }
+    return QStandardPaths::writableLocation(loc);
+}
+
+QString THi::AppDataDir(const QString &name)
+{
+    const QString base = SpecialFolder(CSIDL_APPDATA);
+    if (base.isEmpty())
+        return QString();
+    const QString folder =
+        base + QLatin1Char('/') + (name.isEmpty() ? QCoreApplication::applicationName() : name);
+    // The whole path is made: on a fresh account even ~/.local/share may be missing.
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
+        throw EInOutError(errno ? errno : EACCES);
+    return QFileInfo(folder).isDir() ? folder : QString();
+}
+
+QStringList THi::SplitParams(const QString &params)
+{
+    return QProcess::splitCommand(params);
+}
+
+bool THi::RunProgram(const QString &fileName, const QString &params, int showCmd,
+                     const QString &workDir)
+{
+    Q_UNUSED(showCmd); // window placement is the desktop's business here
+    QString program = fileName;
+    program.remove(QLatin1Char('"'));
+    const QString dir = QFileInfo(workDir).isDir() ? workDir : QString();
+    return QProcess::startDetached(program, SplitParams(params), dir);
+}
+
+void THi::FlatButtons(QWidget *form)
+{
+    if (!form)
+        return;
+    for (QPushButton *b : form->findChildren<QPushButton *>())
+        b->setFlat(true);
+}
+
+bool THi::IsWin2000OrLater()
+{
+    // Every platform this program builds for is a supported one.
+    return true;
+}
+
+void THi::CheckWindowsVersion()
+{
+    if (IsWin2000OrLater())
+        return;
+    QMessageBox::critical(nullptr, QStringLiteral("Error"),
+                          QStringLiteral("This program must be run under Windows 2000 or later."));
+    std::exit(0);
+}
+
+// ---------------------------------------------------------------------------
+// Text rules
+
+QString THi::Trim(const QString &text)
+{
+    qsizetype b = 0, e = text.size();
+    while (b < e && text.at(b).unicode() <= 0x20)
+        ++b;
+    while (e > b && text.at(e - 1).unicode() <= 0x20)
+        --e;
+    return (b == 0 && e == text.size()) ? text : text.mid(b, e - b);
+}
+
+QString THi::LowerAscii(const QString &text)
+{
+    QString r = text;
+    for (QChar &c : r) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return r;
+}
+
+QString THi::FormatFloat(double value)
+{
+    return QString::asprintf("%0.2f", value);
+}
+
+QString THi::FormatCents(qint64 cents)
+{
+    const bool neg = cents < 0;
+    const quint64 a = neg ? quint64(-(cents + 1)) + 1 : quint64(cents);
+    char buf[32];
+    char *p = buf + sizeof buf;
+    *--p = char('0' + a % 10);
+    *--p = char('0' + (a / 10) % 10);
+    *--p = '.';
+    quint64 whole = a / 100;
+    do {
+        *--p = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole);
+    if (neg)
+        *--p = '-';
+    return QString::fromLatin1(p, buf + sizeof buf - p);
+}
+
+bool THi::IsNumber(const QString &text, double *value)
+{
+    // Optional sign, digits with at most one point, optional exponent; nothing else.
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    if (i < n && (text.at(i) == '+' || text.at(i) == '-'))
+        ++i;
+    int digits = 0;
+    bool point = false;
+    for (; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (c == '.' && !point)
+            point = true;
+        else
+            break;
+    }
+    if (digits == 0)
+        return false;
+    if (i < n && (text.at(i) == 'e' || text.at(i) == 'E')) {
+        ++i;
+        if (i < n && (text.at(i) == '+' || text.at(i) == '-'))
+            ++i;
+        int expDigits = 0;
+        for (; i < n && text.at(i) >= '0' && text.at(i) <= '9'; ++i)
+            ++expDigits;
+        if (expDigits == 0)
+            return false;
+    }
+    if (i != n)
+        return false;
+
+    // from_chars ignores the locale that QApplication switches on, unlike strtod.
+    QByteArray ascii = text.toLatin1();
+    if (ascii.startsWith('+'))
+        ascii.remove(0, 1);
+    double v = 0;
+    const auto res = std::from_chars(ascii.constData(), ascii.constData() + ascii.size(), v);
+    if (res.ec != std::errc() || res.ptr != ascii.constData() + ascii.size() || !std::isfinite(v))
+        return false;
+    if (value)
+        *value = v;
+    return true;
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+// Class-level helpers shared by every part of the program: the stored text
+// form (base64 over GB18030 bytes), dates, whole-file I/O, the program's and
+// the user's folders, resources, starting programs and the small text rules
+// (trimming, ASCII lower-casing, amount formatting and the number check).
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+class QWidget;
+
+// Base of every error the program raises on purpose. The text is what the
+// user sees in the error box, so it is kept as a QString as well as UTF-8.
+class TError : public std::runtime_error {
+public:
+    explicit TError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    QString text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+// A text that does not convert (dates).
+class EConvertError : public TError {
+public:
+    using TError::TError;
+};
+
+// A failing file or folder operation; carries the system's error number.
+class EInOutError : public TError {
+public:
+    explicit EInOutError(int code);
+    EInOutError(int code, const QString &text) : TError(text), m_code(code) {}
+    int code() const { return m_code; }
+
+private:
+    int m_code;
+};
+
+class EResNotFound : public TError {
+public:
+    using TError::TError;
+};
+
+class THi {
+public:
+    THi() = delete;
+
+    // GB18030 bytes of a text and back; the byte form of every stored text.
+    static QByteArray ToBytes(const QString &text);
+    static QString FromBytes(const QByteArray &bytes);
+    static int ByteLength(const QString &text) { return ToBytes(text).size(); }
+
+    static QString Base64Encode(const QString &text);
+    static QString Base64Decode(const QString &text);
+    // Same as Base64Decode, straight from the stored bytes (no detour via QString).
+    static QString Base64DecodeBytes(const QByteArray &base64);
+
+    static QDate StrToDateFmt(const QString &text, const QString &format, const QString &separator);
+    static QDate YmdToDate(const QString &text);
+    static QString DateToYmd(const QDate &date);
+
+    static QByteArray LoadFile(const QString &fileName);
+    static void SaveFile(const QString &fileName, const QByteArray &content);
+
+    static QString AppDir();
+    static QString AppPath();
+    static QByteArray ResourceText(const QString &name);
+
+    enum { CSIDL_PERSONAL = 5, CSIDL_APPDATA = 26 };
+    static QString SpecialFolder(int csidl);
+    static QString AppDataDir(const QString &name);
+
+    // Starts a program without waiting for it; false when it could not be started.
+    static bool RunProgram(const QString &fileName, const QString &params, int showCmd,
+                           const QString &workDir);
+    // Splits a parameter text the way a shell would (double quotes group blanks).
+    static QStringList SplitParams(const QString &params);
+
+    static void FlatButtons(QWidget *form);
+
+    static bool IsWin2000OrLater();
+    static void CheckWindowsVersion();
+
+    // Text rules of the whole program.
+    static QString Trim(const QString &text);           // drops chars <= U+0020 at both ends
+    static QString LowerAscii(const QString &text);     // only A-Z change
+    static QString FormatFloat(double value);           // "%0.2f", C locale
+    static QString FormatCents(qint64 cents);            // cents as "%0.2f" would print them
+    static bool IsNumber(const QString &text, double *value = nullptr);
+};

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Tallimo needs to build, run and test.
+# Does nothing (and needs no network) when they are all present already.
+set -euo pipefail
+
+PACKAGES=(
+  cmake g++ make pkg-config
+  qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
+  sqlite3 libsqlite3-dev libsodium-dev
+  zlib1g-dev libxlsxwriter-dev
+  fonts-wqy-microhei
+  poppler-utils xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,34 @@
+-- The data file's tables. Every free text is stored as base64 of its GB18030
+-- bytes; the record type is one of the plain words 支出 and 收入.
+-- AUTOINCREMENT keeps ids from ever being reused, so an id seen in a list can
+-- never name a newer record.
+PRAGMA journal_mode = DELETE;
+
+CREATE TABLE [users] (
+  [id]   INTEGER PRIMARY KEY AUTOINCREMENT,
+  [name] TEXT NOT NULL,
+  [pwd]  TEXT NOT NULL
+);
+
+CREATE TABLE [cates] (
+  [id]   INTEGER PRIMARY KEY AUTOINCREMENT,
+  [user] TEXT NOT NULL,
+  [out]  TEXT NOT NULL DEFAULT '',
+  [in]   TEXT NOT NULL DEFAULT ''
+);
+
+CREATE TABLE [data] (
+  [id]     INTEGER PRIMARY KEY AUTOINCREMENT,
+  [user]   TEXT NOT NULL,
+  [date]   TEXT NOT NULL,
+  [type]   TEXT NOT NULL,
+  [cate]   TEXT NOT NULL,
+  [amount] REAL NOT NULL,
+  [notes]  TEXT NOT NULL DEFAULT ''
+);
+
+CREATE INDEX [users_name] ON [users] ([name]);
+CREATE INDEX [cates_user] ON [cates] ([user]);
+-- Serves every period query from the index alone: one range scan per user and
+-- date range, already in date order.
+CREATE INDEX [data_period] ON [data] ([user], [date], [type] DESC, [cate], [amount], [notes]);

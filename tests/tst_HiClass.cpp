@@ -1,0 +1,274 @@
+#include "HiClass.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+
+class TestHiClass : public QObject {
+    Q_OBJECT
+
+private slots:
+    void base64Encode_data();
+    void base64Encode();
+    void base64Decode_data();
+    void base64Decode();
+    void base64RoundTrip_data();
+    void base64RoundTrip();
+    void dates_data();
+    void dates();
+    void trim_data();
+    void trim();
+    void lowerAscii();
+    void isNumber_data();
+    void isNumber();
+    void formatting_data();
+    void formatting();
+    void files();
+    void splitParams_data();
+    void splitParams();
+    void appDataDir();
+};
+
+void TestHiClass::base64Encode_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("empty") << QString() << QString();
+    QTest::addRow("one byte pads ==") << "A" << "QQ==";
+    QTest::addRow("two bytes pad =") << "AB" << "QUI=";
+    QTest::addRow("three bytes no pad") << "ABC" << "QUJD";
+    QTest::addRow("quote") << "O'Neil" << "TydOZWls";
+    // GB18030 bytes D6 D0 CE C4: two bytes a character, as GBK.
+    QTest::addRow("chinese") << QStringLiteral("中文") << "1tDOxA==";
+}
+
+void TestHiClass::base64Encode()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(THi::Base64Encode(text), expected);
+}
+
+void TestHiClass::base64Decode_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("plain") << "QUJD" << "ABC";
+    QTest::addRow("padding") << "QQ==" << "A";
+    QTest::addRow("line breaks and blanks skipped") << "QU\r\nJD IE\tRF" << "ABC DE";
+    QTest::addRow("foreign characters skipped") << "Q*U!J-D" << "ABC";
+    QTest::addRow("chinese") << "1tDOxA==" << QStringLiteral("中文");
+    QTest::addRow("empty") << QString() << QString();
+}
+
+void TestHiClass::base64Decode()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, expected);
+    QCOMPARE(THi::Base64Decode(stored), expected);
+}
+
+void TestHiClass::base64RoundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("encodedLength");
+    QTest::addRow("57 bytes: exactly one old line") << QString(57, 'x') << 76;
+    QTest::addRow("58 bytes: 80 chars ending ==") << QString(58, 'x') << 80;
+    QTest::addRow("long text") << QString(500, 'q') << 668;
+    QTest::addRow("chinese is two bytes a char") << QString(30, QChar(0x4E2D)) << 80;
+    QTest::addRow("emoji outside GBK") << QString::fromUtf8("记账 😀 ok") << 16;
+    QTest::addRow("full-width letters") << QString::fromUtf8("ＡＢＣ") << 8;
+}
+
+void TestHiClass::base64RoundTrip()
+{
+    QFETCH(QString, text);
+    QFETCH(int, encodedLength);
+    const QString stored = THi::Base64Encode(text);
+    QCOMPARE(stored.size(), encodedLength);
+    QVERIFY(!stored.contains('\r') && !stored.contains('\n'));
+    QCOMPARE(THi::Base64Decode(stored), text);
+
+    // The same text broken into 76-character lines decodes the same.
+    QString broken;
+    for (int i = 0; i < stored.size(); i += 76)
+        broken += stored.mid(i, 76) + "\r\n";
+    QCOMPARE(THi::Base64Decode(broken), text);
+}
+
+void TestHiClass::dates_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("expected"); // invalid: must raise
+    QTest::addRow("ordinary") << "2011-04-12" << QDate(2011, 4, 12);
+    QTest::addRow("leap day") << "2012-02-29" << QDate(2012, 2, 29);
+    QTest::addRow("single digits") << "2011-4-2" << QDate(2011, 4, 2);
+    QTest::addRow("slashes") << "2011/04/12" << QDate();
+    QTest::addRow("no leap day") << "2011-02-29" << QDate();
+    QTest::addRow("month 13") << "2011-13-01" << QDate();
+    QTest::addRow("day 0") << "2011-01-00" << QDate();
+    QTest::addRow("trailing junk") << "2011-04-12x" << QDate();
+    QTest::addRow("time part") << "2011-04-12 10:00" << QDate();
+    QTest::addRow("day first") << "12-04-2011" << QDate();
+    QTest::addRow("sign") << "+2011-04-12" << QDate();
+    QTest::addRow("empty") << "" << QDate();
+}
+
+void TestHiClass::dates()
+{
+    QFETCH(QString, text);
+    QFETCH(QDate, expected);
+    if (expected.isValid()) {
+        QCOMPARE(THi::YmdToDate(text), expected);
+        return;
+    }
+    try {
+        THi::YmdToDate(text);
+        QFAIL("no error raised");
+    } catch (const EConvertError &e) {
+        QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid date").arg(text));
+    }
+}
+
+void TestHiClass::trim_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("blanks") << "  a b  " << "a b";
+    QTest::addRow("controls") << "\t\r\na\x01" << "a";
+    QTest::addRow("full-width space stays") << QString::fromUtf8("\u3000a\u3000")
+                                            << QString::fromUtf8("\u3000a\u3000");
+    QTest::addRow("only blanks") << " \t " << "";
+    QTest::addRow("nbsp stays") << QString::fromUtf8("\u00a0x") << QString::fromUtf8("\u00a0x");
+}
+
+void TestHiClass::trim()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(THi::Trim(text), expected);
+}
+
+void TestHiClass::lowerAscii()
+{
+    QCOMPARE(THi::LowerAscii("TOM Li"), QString("tom li"));
+    // Only A-Z fold: full-width and accented capitals stay.
+    QCOMPARE(THi::LowerAscii(QString::fromUtf8("ＴＯＭ Ä 中")), QString::fromUtf8("ＴＯＭ Ä 中"));
+}
+
+void TestHiClass::isNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<double>("value");
+    QTest::addRow("integer") << "12" << true << 12.0;
+    QTest::addRow("decimal") << "12.5" << true << 12.5;
+    QTest::addRow("leading point") << ".5" << true << 0.5;
+    QTest::addRow("trailing point") << "5." << true << 5.0;
+    QTest::addRow("signs") << "-3.25" << true << -3.25;
+    QTest::addRow("plus sign") << "+7" << true << 7.0;
+    QTest::addRow("exponent") << "1.5e2" << true << 150.0;
+    QTest::addRow("negative exponent") << "25E-1" << true << 2.5;
+    QTest::addRow("empty") << "" << false << 0.0;
+    QTest::addRow("point only") << "." << false << 0.0;
+    QTest::addRow("sign only") << "-" << false << 0.0;
+    QTest::addRow("two points") << "1.2.3" << false << 0.0;
+    QTest::addRow("letters") << "abc" << false << 0.0;
+    QTest::addRow("trailing junk") << "12a" << false << 0.0;
+    QTest::addRow("inner blank") << "1 2" << false << 0.0;
+    QTest::addRow("inf") << "inf" << false << 0.0;
+    QTest::addRow("nan") << "nan" << false << 0.0;
+    QTest::addRow("hex") << "0x10" << false << 0.0;
+    QTest::addRow("thousands separator") << "1,000" << false << 0.0;
+    QTest::addRow("comma decimal") << "1,5" << false << 0.0;
+    QTest::addRow("bare exponent") << "1e" << false << 0.0;
+    QTest::addRow("overflow") << "1e999" << false << 0.0;
+    QTest::addRow("underflow") << "1e-999" << false << 0.0;
+    QTest::addRow("full-width digits") << QString::fromUtf8("１２") << false << 0.0;
+}
+
+void TestHiClass::isNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(double, value);
+    double v = -1;
+    QCOMPARE(THi::IsNumber(text, &v), ok);
+    if (ok)
+        QCOMPARE(v, value);
+}
+
+void TestHiClass::formatting_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<qint64>("cents");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("no thousands separator") << 1234.5 << qint64(123450) << "1234.50";
+    QTest::addRow("zero") << 0.0 << qint64(0) << "0.00";
+    QTest::addRow("one cent") << 0.01 << qint64(1) << "0.01";
+    QTest::addRow("negative") << -3.07 << qint64(-307) << "-3.07";
+    QTest::addRow("negative below one") << -0.5 << qint64(-50) << "-0.50";
+    QTest::addRow("large") << 98765432.1 << qint64(9876543210) << "98765432.10";
+}
+
+void TestHiClass::formatting()
+{
+    QFETCH(double, value);
+    QFETCH(qint64, cents);
+    QFETCH(QString, expected);
+    QCOMPARE(THi::FormatFloat(value), expected);
+    QCOMPARE(THi::FormatCents(cents), expected);
+}
+
+void TestHiClass::files()
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("page.html");
+    const QByteArray bytes("\xd6\xd0\x00\xff tail", 8);
+    THi::SaveFile(name, bytes);
+    QCOMPARE(THi::LoadFile(name), bytes);
+    THi::SaveFile(name, "x"); // truncates
+    QCOMPARE(THi::LoadFile(name), QByteArray("x"));
+
+    try {
+        THi::LoadFile(dir.filePath("missing"));
+        QFAIL("no error raised");
+    } catch (const EInOutError &e) {
+        QCOMPARE(e.code(), ENOENT);
+        QCOMPARE(e.text(), QStringLiteral("I/O error %1").arg(ENOENT));
+    }
+    QVERIFY_THROWS_EXCEPTION(EInOutError, THi::SaveFile(dir.filePath("no/such/dir/f"), "x"));
+    QVERIFY_THROWS_EXCEPTION(EResNotFound, THi::ResourceText("RES_NOTHING"));
+}
+
+void TestHiClass::splitParams_data()
+{
+    QTest::addColumn<QString>("params");
+    QTest::addColumn<QStringList>("args");
+    QTest::addRow("empty") << "" << QStringList();
+    QTest::addRow("quoted path with blanks")
+        << "\"/home/li/my backups/may.tlmdb\"" << QStringList{"/home/li/my backups/may.tlmdb"};
+    QTest::addRow("two words") << "a b" << QStringList{"a", "b"};
+}
+
+void TestHiClass::splitParams()
+{
+    QFETCH(QString, params);
+    QFETCH(QStringList, args);
+    QCOMPARE(THi::SplitParams(params), args);
+}
+
+void TestHiClass::appDataDir()
+{
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("deep/share")));
+    QCoreApplication::setApplicationName("TitleOfApp");
+    // The base folder may not exist yet on a fresh account.
+    QCOMPARE(THi::AppDataDir("Tallimo"), home.filePath("deep/share/Tallimo"));
+    QVERIFY(QFileInfo(home.filePath("deep/share/Tallimo")).isDir());
+    QCOMPARE(THi::AppDataDir(QString()), home.filePath("deep/share/TitleOfApp"));
+}
+
+QTEST_GUILESS_MAIN(TestHiClass)
+#include "tst_HiClass.moc"
