@@ -279,12 +279,27 @@ QStringList THi::SplitParams(const QString &params)
     return QProcess::splitCommand(params);
 }
 
+namespace {
+THi::RunHook &runHook()
+{
+    static THi::RunHook hook;
+    return hook;
+}
+} // namespace
+
+void THi::SetRunProgramHook(RunHook hook)
+{
+    runHook() = std::move(hook);
+}
+
 bool THi::RunProgram(const QString &fileName, const QString &params, int showCmd,
                      const QString &workDir)
 {
     Q_UNUSED(showCmd); // window placement is the desktop's business here
     QString program = fileName;
     program.remove(QLatin1Char('"'));
+    if (runHook())
+        return runHook()(program, SplitParams(params));
     const QString dir = QFileInfo(workDir).isDir() ? workDir : QString();
     return QProcess::startDetached(program, SplitParams(params), dir);
 }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <stdexcept>
 
 class QWidget;
@@ -79,6 +80,10 @@ public:
     // Starts a program without waiting for it; false when it could not be started.
     static bool RunProgram(const QString &fileName, const QString &params, int showCmd,
                            const QString &workDir);
+    // Test seam: when set, RunProgram hands the program and its arguments here
+    // instead of starting anything.
+    using RunHook = std::function<bool(const QString &program, const QStringList &args)>;
+    static void SetRunProgramHook(RunHook hook);
     // Splits a parameter text the way a shell would (double quotes group blanks).
     static QStringList SplitParams(const QString &params);
 

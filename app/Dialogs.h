@@ -1,0 +1,85 @@
+#pragma once
+
+// The one seam for message boxes, the input dialog and the file dialogs, and
+// the guard every handler that touches the store or a file runs under.
+// A person gets QMessageBox and friends; tests install a handler that answers
+// instead, so no modal box ever waits for a click in a test.
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <QVariant>
+
+#include <exception>
+#include <functional>
+#include <stdexcept>
+
+struct TDialogCall {
+    enum Kind { Question, Error, Info, Input, SaveFile, OpenFile };
+    Kind kind;
+    QString caption;
+    QString text;   // message, prompt, or the file filter
+    QString value;  // input: the text shown; file dialogs: the suggested name
+};
+
+class TDialogs {
+public:
+    TDialogs() = delete;
+
+    // Yes/No box, caption "确认", question icon; true only for Yes.
+    static bool Ask(QWidget *parent, const QString &text);
+    static void Error(QWidget *parent, const QString &text);
+    static void Info(QWidget *parent, const QString &caption, const QString &text);
+    // One-line input shown in clear; false when cancelled. value goes in and out.
+    static bool Input(QWidget *parent, const QString &caption, const QString &prompt,
+                      QString &value);
+    // Empty when cancelled. The save dialog asks before replacing a file.
+    static QString SaveFileName(QWidget *parent, const QString &caption, const QString &filter,
+                                const QString &suggested = QString());
+    static QString OpenFileName(QWidget *parent, const QString &caption, const QString &filter);
+
+    // Shows the text of an escaped error in an error box.
+    static void ShowException(QWidget *parent, const std::exception &e);
+
+    // Runs a handler body; an exception is shown, never passed to Qt's event loop.
+    // Returns false when the body raised.
+    template <class F> static bool Guard(QWidget *parent, F &&body)
+    {
+        try {
+            body();
+            return true;
+        } catch (const std::exception &e) {
+            ShowException(parent, e);
+        } catch (...) {
+            ShowException(parent, std::runtime_error("Unknown error"));
+        }
+        return false;
+    }
+
+    // Test seam: when set, every call goes to the handler instead of a real dialog.
+    // Question answers with a bool, Input with a QString (null = cancel), the file
+    // dialogs with a QString (empty = cancel); Error and Info ignore the answer.
+    using Handler = std::function<QVariant(const TDialogCall &)>;
+    static void SetHandler(Handler handler);
+
+private:
+    static QVariant dispatch(const TDialogCall &call, QWidget *parent);
+};
+
+// The busy state of a handler: the sender disabled and the wait cursor shown
+// for as long as the object lives, or until Done(). Restoring happens on every
+// path, also when the handler raises.
+class TBusy {
+public:
+    explicit TBusy(QWidget *sender);
+    ~TBusy();
+    TBusy(const TBusy &) = delete;
+    TBusy &operator=(const TBusy &) = delete;
+
+    // Cursor back, sender enabled and focused.
+    void Done();
+
+private:
+    QPointer<QWidget> m_sender; // the handler may close the window it lives in
+    bool m_active = true;
+};

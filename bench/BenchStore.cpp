@@ -1,0 +1,301 @@
+// tallimo_bench <file> [runs]: times the store's hot operations on a data file
+// made by tallimo_gen and prints the median of several runs of each.
+//
+// Reads run on <file> itself; the insert runs on a copy beside it, and its
+// records are deleted after every run so each run starts from the same file.
+// A digest of the query results is printed as well, so a change to the store
+// can be checked to return exactly the same rows.
+
+#include "DbClass.h"
+#include "HiClass.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void die(const QString &why)
+{
+    std::fprintf(stderr, "tallimo_bench: %s\n", qPrintable(why));
+    std::exit(1);
+}
+
+// Setup and clean-up statements that are not part of what is timed.
+class RawDb {
+public:
+    explicit RawDb(const QString &file)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_h, SQLITE_OPEN_READWRITE,
+                            nullptr)
+            != SQLITE_OK)
+            die(QString::fromUtf8(sqlite3_errmsg(m_h)));
+    }
+    ~RawDb() { sqlite3_close(m_h); }
+    RawDb(const RawDb &) = delete;
+    RawDb &operator=(const RawDb &) = delete;
+
+    // First column of the first row, as text; empty when there is no row.
+    QByteArray value(const char *sql, const QList<QByteArray> &params = {})
+    {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(m_h, sql, -1, &st, nullptr) != SQLITE_OK)
+            die(QString::fromUtf8(sqlite3_errmsg(m_h)));
+        for (int i = 0; i < params.size(); ++i)
+            sqlite3_bind_text(st, i + 1, params[i].constData(), int(params[i].size()),
+                              SQLITE_TRANSIENT);
+        QByteArray out;
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW)
+            out = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)),
+                             sqlite3_column_bytes(st, 0));
+        else if (rc != SQLITE_DONE)
+            die(QString::fromUtf8(sqlite3_errmsg(m_h)));
+        sqlite3_finalize(st);
+        return out;
+    }
+
+private:
+    sqlite3 *m_h = nullptr;
+};
+
+struct Stats {
+    double median, min, max;
+};
+
+// `once` runs the operation and returns its own elapsed time in ms, so that
+// preparing inputs and freeing results stay outside the measurement.
+Stats measure(int runs, const std::function<double()> &once)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i)
+        ms.push_back(once());
+    std::sort(ms.begin(), ms.end());
+    const size_t m = ms.size() / 2;
+    const double median = ms.size() % 2 ? ms[m] : (ms[m - 1] + ms[m]) / 2.0;
+    return {median, ms.front(), ms.back()};
+}
+
+void report(const char *name, const Stats &s, double targetMs, const QString &extra)
+{
+    const char *verdict = targetMs <= 0 ? "" : s.median < targetMs ? "ok" : "MISSED";
+    const QString target = targetMs > 0 ? QStringLiteral("< %1 ms").arg(targetMs) : QString();
+    std::printf("%-26s median %9.2f ms  (min %9.2f, max %9.2f)  %-12s %-6s %s\n", name,
+                s.median, s.min, s.max, qPrintable(target), verdict, qPrintable(extra));
+    std::fflush(stdout);
+}
+
+double elapsedMs(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+
+void hashRows(QCryptographicHash &h, const TRowList &rows)
+{
+    for (const TRow &r : rows) {
+        for (const QString &s : r) {
+            h.addData(s.toUtf8());
+            h.addData(QByteArrayView("\x1f", 1));
+        }
+        h.addData(QByteArrayView("\x1e", 1));
+    }
+    h.addData(QByteArrayView("\x1d", 1));
+}
+
+struct Period {
+    double outTotal = 0, inTotal = 0;
+    TRowList day, month, rec, outCate, inCate;
+};
+
+Period queryPeriod(TDbMan &db, const QString &user, const QString &s, const QString &e,
+                   double *ms)
+{
+    Period p;
+    QElapsedTimer t;
+    t.start();
+    db.QueryPeriod(user, s, e, p.outTotal, p.inTotal, p.day, p.month, p.rec, p.outCate, p.inCate);
+    if (ms)
+        *ms = elapsedMs(t);
+    return p;
+}
+
+QByteArray periodDigest(const Period &p)
+{
+    QCryptographicHash h(QCryptographicHash::Sha1);
+    h.addData(THi::FormatFloat(p.outTotal).toUtf8() + ' ' + THi::FormatFloat(p.inTotal).toUtf8());
+    for (const TRowList *rows : {&p.day, &p.month, &p.rec, &p.outCate, &p.inCate})
+        hashRows(h, *rows);
+    return h.result().toHex().left(16);
+}
+
+QString peakMemory()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return QString::fromLatin1(line.mid(6).trimmed());
+    }
+    return QStringLiteral("unknown");
+}
+
+// A pending list of 1,000 lines as the entry form would hand it over: one
+// year of dates, mostly expenses, the user's own categories.
+TRowList pendingLines(const QStringList &outCates, const QStringList &inCates)
+{
+    TRowList rows;
+    quint32 s = 12345;
+    auto next = [&s]() { return s = s * 1664525u + 1013904223u; };
+    const QDate first(2024, 1, 1);
+    for (int i = 0; i < 1000; ++i) {
+        const bool income = next() % 100 < 7;
+        const QStringList &cates = income ? inCates : outCates;
+        const QString cate = cates.at(int(next() % quint32(cates.size())));
+        const qint64 cents = income ? 300000 + next() % 1500000 : 100 + next() % 20000;
+        const QString notes = next() % 3 == 0 ? QString() : QStringLiteral("import line %1").arg(i);
+        rows.append(TRow{THi::DateToYmd(first.addDays(next() % 366)),
+                         income ? TypeIncome() : TypeExpense(), cate, THi::FormatCents(cents),
+                         notes});
+    }
+    return rows;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2 || args.size() > 3)
+        die(QStringLiteral("usage: tallimo_bench <file> [runs]"));
+    const QString file = args.at(1);
+    int runs = 5;
+    if (args.size() == 3) {
+        bool ok = false;
+        runs = args.at(2).toInt(&ok);
+        if (!ok || runs < 1)
+            die(QStringLiteral("runs must be a positive number"));
+    }
+    if (!QFileInfo(file).isFile())
+        die(QStringLiteral("no such file: %1").arg(file));
+
+    // The user with the most records and their most used expense category in
+    // the year measured, found with plain statements outside the timing.
+    const QString yearStart = QStringLiteral("2020-01-01"), yearEnd = QStringLiteral("2020-12-31");
+    QByteArray encUser, encCate;
+    qint64 total = 0;
+    {
+        RawDb raw(file);
+        total = raw.value("select count(*) from [data]").toLongLong();
+        encUser = raw.value("select [user] from [data] group by [user] order by count(*) desc limit 1");
+        encCate = raw.value("select [cate] from [data] where [user]=? and [date]>=? and [date]<=? "
+                            "and [type]=? group by [cate] order by count(*) desc limit 1",
+                            {encUser, yearStart.toUtf8(), yearEnd.toUtf8(), TypeExpense().toUtf8()});
+    }
+    if (encUser.isEmpty())
+        die(QStringLiteral("the file holds no records"));
+    const QString user = THi::Base64DecodeBytes(encUser);
+    const QString cate = THi::Base64DecodeBytes(encCate);
+    std::printf("file %s: %lld records, %.1f MB; user '%s', category '%s', %d runs each\n",
+                qPrintable(file), static_cast<long long>(total),
+                double(QFileInfo(file).size()) / (1024.0 * 1024.0), qPrintable(user),
+                qPrintable(cate), runs);
+
+    TDbMan db(file);
+    try {
+        struct PeriodCase {
+            const char *name;
+            QString from, to;
+            double targetMs;
+        };
+        const PeriodCase periods[] = {
+            {"QueryPeriod one year", yearStart, yearEnd, 120.0},
+            {"QueryPeriod ten years", QStringLiteral("2015-01-01"), QStringLiteral("2024-12-31"),
+             1200.0}};
+        for (const PeriodCase &c : periods) {
+            const Period p = queryPeriod(db, user, c.from, c.to, nullptr); // warms the cache
+            const Stats s = measure(runs, [&]() {
+                double ms = 0;
+                queryPeriod(db, user, c.from, c.to, &ms);
+                return ms;
+            });
+            report(c.name, s, c.targetMs,
+                   QStringLiteral("[%1 records, %2 days, digest %3]")
+                       .arg(p.rec.size())
+                       .arg(p.day.size())
+                       .arg(QString::fromLatin1(periodDigest(p))));
+        }
+
+        {
+            TRowList rows;
+            db.QueryCateDetail(user, yearStart, yearEnd, TypeExpense(), cate, rows);
+            QCryptographicHash h(QCryptographicHash::Sha1);
+            hashRows(h, rows);
+            const Stats s = measure(runs, [&]() {
+                TRowList r;
+                QElapsedTimer t;
+                t.start();
+                db.QueryCateDetail(user, yearStart, yearEnd, TypeExpense(), cate, r);
+                return elapsedMs(t);
+            });
+            report("QueryCateDetail one year", s, 20.0,
+                   QStringLiteral("[%1 records, digest %2]")
+                       .arg(rows.size())
+                       .arg(QString::fromLatin1(h.result().toHex().left(16))));
+        }
+
+        {
+            const Stats s = measure(runs, [&]() {
+                QElapsedTimer t;
+                t.start();
+                const QString names = db.ListUsers();
+                return elapsedMs(t);
+            });
+            report("ListUsers", s, 0, QString());
+        }
+
+        {
+            const QString copy = file + QStringLiteral(".bench-copy");
+            QFile::remove(copy);
+            if (!QFile::copy(file, copy))
+                die(QStringLiteral("cannot copy %1 to %2").arg(file, copy));
+            QFile::setPermissions(copy, QFile::permissions(copy) | QFile::WriteOwner);
+            TDbMan target(copy);
+            const TRowList lines =
+                pendingLines(target.GetCateList(user, KindOut()).split(QStringLiteral("\r\n")),
+                             target.GetCateList(user, KindIn()).split(QStringLiteral("\r\n")));
+            RawDb raw(copy);
+            const QByteArray lastId = raw.value("select max([id]) from [data]");
+            const Stats s = measure(runs, [&]() {
+                QElapsedTimer t;
+                t.start();
+                target.AddRecords(user, lines);
+                const double ms = elapsedMs(t);
+                const QByteArray added =
+                    raw.value("select count(*) from [data] where [id]>?", {lastId});
+                if (added.toInt() != lines.size())
+                    die(QStringLiteral("AddRecords stored %1 of %2 lines")
+                            .arg(QString::fromLatin1(added))
+                            .arg(lines.size()));
+                raw.value("delete from [data] where [id]>?", {lastId});
+                return ms;
+            });
+            report("AddRecords 1,000 lines", s, 50.0, QString());
+            QFile::remove(copy);
+        }
+    } catch (const TError &e) {
+        die(e.text());
+    }
+
+    std::printf("peak memory (VmHWM): %s\n", qPrintable(peakMemory()));
+    return 0;
+}
