@@ -1,16 +1,64 @@
+// Start-up: checks, the running marker, the application object, then the
+// main window, whose creation runs the login.
+
+#include "Dialogs.h"
 #include "HiClass.h"
+#include "MainForm.h"
 #include "Placement.h"
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QDir>
+#include <QFont>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QSharedMemory>
+#include <QStyleFactory>
+#include <QTranslator>
+
+namespace {
+// Last line of defence: handlers run under TDialogs::Guard, but an error that
+// slips past one is still shown instead of ending the program.
+class TApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        bool handled = false;
+        TDialogs::Guard(nullptr, [&] { handled = QApplication::notify(receiver, event); });
+        return handled;
+    }
+};
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(Placement::ProductName));
+    QApplication::setDesktopFileName(QStringLiteral("tallimo"));
+
     THi::CheckWindowsVersion();
-    const QString dataFile = Placement::PlaceDataFile(QApplication::arguments().mid(1));
-    QMessageBox::information(nullptr, QLatin1String(Placement::ProductName),
-                             QStringLiteral("数据文件：%1").arg(dataFile));
-    return 0;
+    QDir::setCurrent(THi::AppDir());
+
+    // Marks the program as running for its whole life; nothing waits on it and
+    // a second copy runs normally.
+    QSharedMemory marker(QStringLiteral("tlmdb-AppMutex"));
+    if (!marker.create(1))
+        marker.attach();
+
+    // Qt's own dialog buttons speak the program's language.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/rcdata/APP_ICON")));
+
+    TfrmMain frmMain(QApplication::arguments().mid(1));
+    if (!frmMain.LoggedIn())
+        return 0; // login cancelled: end quietly
+    frmMain.show();
+    frmMain.activateWindow();
+    return app.exec();
 }

@@ -1,0 +1,123 @@
+#include "EditCateForm.h"
+
+#include "HiClass.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+
+namespace {
+
+// The stored list separates names by CR LF; the editor works with "\n".
+QString ToEditorText(const QString &listText)
+{
+    QString text = listText;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+QString ToListText(const QPlainTextEdit *edit)
+{
+    // toPlainText() would turn no-break spaces into plain ones; the list keeps
+    // what was typed, so read the raw text and map only the block breaks.
+    QString text = edit->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text = THi::Trim(text);
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+} // namespace
+
+TfrmEditCate::TfrmEditCate(QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                         | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frmEditCate"));
+    setWindowTitle(QStringLiteral("编辑"));
+    setFixedSize(392, 273);
+
+    // Created first so that it lies beneath the text field.
+    bvlRect = new QFrame(this);
+    bvlRect->setObjectName(QStringLiteral("bvlRect"));
+    bvlRect->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    bvlRect->setGeometry(8, 8, 376, 223);
+
+    memText = new QPlainTextEdit(this);
+    memText->setObjectName(QStringLiteral("memText"));
+    memText->setGeometry(19, 21, 354, 198);
+    memText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memText->setTabChangesFocus(true);
+
+    btnSave = new QPushButton(QStringLiteral("保存(&S)"), this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnSave->setGeometry(119, 240, 74, 23);
+
+    btnCancel = new QPushButton(QStringLiteral("取消(&C)"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(199, 240, 74, 23);
+
+    // Enter belongs to the text field, so no button may take it.
+    for (QPushButton *b : {btnSave, btnCancel}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    setTabOrder(memText, btnSave);
+    setTabOrder(btnSave, btnCancel);
+
+    connect(memText, &QPlainTextEdit::textChanged, this, &TfrmEditCate::memTextChange);
+    connect(btnSave, &QPushButton::clicked, this, &TfrmEditCate::btnSaveClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmEditCate::btnCancelClick);
+}
+
+TfrmEditCate::~TfrmEditCate() = default;
+
+void TfrmEditCate::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TfrmEditCate::keyPressEvent(QKeyEvent *event)
+{
+    // Escape must not throw away an edited list; only Cancel and the close box do.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TfrmEditCate::FormShow()
+{
+    memText->setPlainText(ToEditorText(CateText));
+    // Filling the field counts as a change; Save waits for the user's own.
+    btnSave->setEnabled(false);
+}
+
+void TfrmEditCate::memTextChange()
+{
+    btnSave->setEnabled(true);
+}
+
+void TfrmEditCate::btnSaveClick()
+{
+    if (!btnSave->isEnabled())
+        return;
+    CateText = ToListText(memText);
+    accept();
+}
+
+void TfrmEditCate::btnCancelClick()
+{
+    reject();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+// The record edit dialog: shows, checks and normalises date, category, amount
+// and notes of one record. It never touches the store; the caller writes.
+
+#include <QDialog>
+
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TByteLimit;
+
+class TfrmEditRec : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmEditRec(QWidget *owner);
+    ~TfrmEditRec() override;
+
+    // In before showing, out after Save ("yyyy-mm-dd", trimmed, "%0.2f", trimmed).
+    QString RecDate;
+    QString RecCate;
+    QString RecAmount;
+    QString RecNotes;
+
+protected:
+    void showEvent(QShowEvent *event) override; // FormShow
+    void keyPressEvent(QKeyEvent *event) override;
+
+private slots:
+    void edtCateChange();
+    void btnSaveClick();
+    void btnCancelClick();
+
+private:
+    void FormShow();
+
+    bool m_shown = false; // FormShow runs for the first show only
+    TByteLimit *m_cateLimit = nullptr, *m_amountLimit = nullptr, *m_notesLimit = nullptr;
+    QFrame *bvlRect = nullptr;
+    QLabel *lblDate = nullptr, *lblCate = nullptr, *lblAmount = nullptr, *lblNotes = nullptr;
+    QDateEdit *dtpDate = nullptr;
+    QLineEdit *edtCate = nullptr, *edtAmount = nullptr, *edtNotes = nullptr;
+    QPushButton *btnSave = nullptr, *btnCancel = nullptr;
+};

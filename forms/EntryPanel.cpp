@@ -1,0 +1,511 @@
+#include "EntryPanel.h"
+
+#include "Dialogs.h"
+#include "EditCateForm.h"
+#include "HiClass.h"
+#include "Placement.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTreeWidget>
+
+namespace {
+
+enum Column { ColNone, ColDate, ColType, ColCate, ColAmount, ColNotes, ColumnCount };
+
+// The desktop calculators tried in this order; the first one installed is started.
+const char *const Calculators[] = {"gnome-calculator", "kcalc",     "galculator",
+                                   "qalculate-gtk",    "mate-calc", "xcalc"};
+
+QString FindCalculator()
+{
+    for (const char *name : Calculators) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!path.isEmpty())
+            return path;
+    }
+    return QString();
+}
+
+// Item lists are stored one name a line. A final line break ends the last
+// line rather than starting an empty one; blank lines in between are items.
+QStringList SplitLines(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QFont StepFont()
+{
+    QFont f(QStringLiteral("WenQuanYi Micro Hei"), 9);
+    f.setStyleHint(QFont::SansSerif);
+    return f;
+}
+
+} // namespace
+
+TEntryPanelKind TEntryPanelKind::Expense()
+{
+    TEntryPanelKind k;
+    k.panelName = QStringLiteral("pnlExpense");
+    k.prefix = QStringLiteral("Out");
+    k.stepPrefix = QStringLiteral("lblOutStep");
+    k.typeWord = TypeExpense();
+    k.listKey = KindOut();
+    k.helpResource = QStringLiteral("RES_HELP1");
+    k.steps = QStringList{
+        QStringLiteral("第1步，选择日期，例如：2099-12-31。"),
+        QStringLiteral("第2步，填写项目，例如：医疗药品费。"),
+        QStringLiteral("第3步，填写金额，例如：1000009.95。"),
+        QStringLiteral("第4步，填写备注，例如：家庭常用药。"),
+        QStringLiteral("第5步，确认无误，请点添加按钮即可。"),
+        QStringLiteral("第6步，添加完所有支出请点保存按钮。"),
+    };
+    return k;
+}
+
+TEntryPanelKind TEntryPanelKind::Income()
+{
+    TEntryPanelKind k;
+    k.panelName = QStringLiteral("pnlIncome");
+    k.prefix = QStringLiteral("In");
+    k.stepPrefix = QStringLiteral("lblStep");
+    k.typeWord = TypeIncome();
+    k.listKey = KindIn();
+    k.helpResource = QStringLiteral("RES_HELP2");
+    k.steps = QStringList{
+        QStringLiteral("第1步，选择日期，例如：2099-01-31。"),
+        QStringLiteral("第2步，填写项目，例如：亲属赠与金。"),
+        QStringLiteral("第3步，填写金额，例如：8000008.88。"),
+        QStringLiteral("第4步，填写备注，例如：宝宝压岁钱。"),
+        QStringLiteral("第5步，确认无误，请点添加按钮即可。"),
+        QStringLiteral("第6步，添加完所有收入请点保存按钮。"),
+    };
+    return k;
+}
+
+TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
+    : QWidget(parent), m_kind(kind)
+{
+    setObjectName(kind.panelName);
+    resize(696, 445);
+    const QString p = kind.prefix;
+    const auto named = [](QWidget *w, const QString &name) {
+        w->setObjectName(name);
+        return w;
+    };
+
+    for (int i = 0; i < kind.steps.size(); ++i) {
+        auto *step = new QLabel(kind.steps.at(i), this);
+        named(step, kind.stepPrefix + QString::number(i + 1));
+        step->setFont(StepFont());
+        step->setStyleSheet(QStringLiteral("color: black;"));
+        // Taller and wider than the 12-px slot so a CJK face's descent and the
+        // longest line are not cut off; the next label is 20 px further down.
+        step->setGeometry(18, 10 + 20 * i, 228, 16);
+    }
+
+    const QString captions[] = {QStringLiteral("日期："), QStringLiteral("项目："),
+                                QStringLiteral("金额："), QStringLiteral("备注：")};
+    const int fieldY[] = {10, 40, 70, 101};
+    for (int i = 0; i < 4; ++i) {
+        auto *caption = new QLabel(captions[i], this);
+        caption->setGeometry(250, fieldY[i], 43, 21);
+        caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+
+    dtpDate = new QDateEdit(this);
+    named(dtpDate, "dtp" + p + "Date");
+    dtpDate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    dtpDate->setCalendarPopup(true);
+    dtpDate->setGeometry(293, fieldY[0], 311, 21);
+
+    cboCate = new QComboBox(this);
+    named(cboCate, "cbo" + p + "Cate");
+    cboCate->setEditable(true);
+    cboCate->setCompleter(nullptr);
+    cboCate->setInsertPolicy(QComboBox::NoInsert);
+    cboCate->setMaxVisibleItems(32);
+    cboCate->setGeometry(293, fieldY[1], 311, 21);
+
+    edtAmount = new QLineEdit(this);
+    named(edtAmount, "edt" + p + "Amount");
+    edtAmount->setGeometry(293, fieldY[2], 311, 21);
+
+    edtNotes = new QLineEdit(this);
+    named(edtNotes, "edt" + p + "Notes");
+    edtNotes->setGeometry(293, fieldY[3], 311, 21);
+
+    const auto button = [&](const QString &name, const QString &text, int x, int y) {
+        auto *b = new QPushButton(text, this);
+        named(b, name);
+        b->setGeometry(x, y, 74, 23);
+        b->setAutoDefault(false);
+        b->setFocusPolicy(Qt::ClickFocus);
+        return b;
+    };
+    btnAdd = button("btn" + p + "Add", QStringLiteral("添加(&A)"), 610, 100);
+    btnAdd->setFocusPolicy(Qt::StrongFocus);
+    btnHelp = button("btn" + p + "Help", QStringLiteral("帮助"), 610, 9);
+    btnEditCates = button("btn" + p + "EditCates", QStringLiteral("编辑"), 610, 39);
+    btnCalc = button("btn" + p + "Calc", QStringLiteral("计算器"), 610, 69);
+    btnDelete = button("btn" + p + "Delete", QStringLiteral("删除(&D)"), 450, 410);
+    btnEdit = button("btn" + p + "Edit", QStringLiteral("编辑(&E)"), 530, 410);
+    btnSave = button("btn" + p + "Save", QStringLiteral("保存(&S)"), 610, 410);
+
+    lvwRecs = new QTreeWidget(this);
+    named(lvwRecs, "lvw" + p + "Recs");
+    lvwRecs->setGeometry(12, 135, 672, 268);
+    lvwRecs->setColumnCount(ColumnCount);
+    lvwRecs->setHeaderLabels({QString(), QStringLiteral("日期"), QStringLiteral("类别"),
+                              QStringLiteral("项目"), QStringLiteral("金额"),
+                              QStringLiteral("备注")});
+    lvwRecs->headerItem()->setTextAlignment(ColAmount, Qt::AlignRight | Qt::AlignVCenter);
+    lvwRecs->setColumnHidden(ColNone, true);
+    lvwRecs->setColumnWidth(ColDate, 80);
+    lvwRecs->setColumnWidth(ColType, 80);
+    lvwRecs->setColumnWidth(ColCate, 180);
+    lvwRecs->setColumnWidth(ColAmount, 80);
+    lvwRecs->setColumnWidth(ColNotes, 220);
+    lvwRecs->header()->setSectionsClickable(false);
+    lvwRecs->header()->setSectionsMovable(false);
+    lvwRecs->setRootIsDecorated(false);
+    lvwRecs->setItemsExpandable(false);
+    lvwRecs->setUniformRowHeights(true);
+    lvwRecs->setSortingEnabled(false);
+    lvwRecs->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvwRecs->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvwRecs->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvwRecs->setFocusPolicy(Qt::ClickFocus);
+
+    lblTotal = new QLabel(this);
+    named(lblTotal, "lbl" + p + "Total");
+    QFont bold = lblTotal->font();
+    bold.setBold(true);
+    lblTotal->setFont(bold);
+    lblTotal->setStyleSheet(QStringLiteral("color: #800000;"));
+    lblTotal->setGeometry(12, 413, 420, 19);
+
+    // Tab walks the four fields and Add; everything else is reached by mouse.
+    setTabOrder(dtpDate, cboCate);
+    setTabOrder(cboCate, edtAmount);
+    setTabOrder(edtAmount, edtNotes);
+    setTabOrder(edtNotes, btnAdd);
+
+    connect(cboCate, &QComboBox::editTextChanged, this, &TEntryPanel::CateChange);
+    connect(edtAmount, &QLineEdit::textChanged, this, &TEntryPanel::CateChange);
+    connect(btnAdd, &QPushButton::clicked, this, &TEntryPanel::btnAddClick);
+    connect(btnDelete, &QPushButton::clicked, this, &TEntryPanel::btnDeleteClick);
+    connect(btnEdit, &QPushButton::clicked, this, &TEntryPanel::btnEditClick);
+    connect(btnSave, &QPushButton::clicked, this, &TEntryPanel::btnSaveClick);
+    connect(btnHelp, &QPushButton::clicked, this, &TEntryPanel::btnHelpClick);
+    connect(btnCalc, &QPushButton::clicked, this, &TEntryPanel::btnCalcClick);
+    connect(btnEditCates, &QPushButton::clicked, this, &TEntryPanel::btnEditCatesClick);
+    connect(lvwRecs, &QTreeWidget::itemSelectionChanged, this,
+            &TEntryPanel::lvwRecsSelectItem);
+
+    for (QObject *o : std::initializer_list<QObject *>{dtpDate, cboCate, edtAmount, edtNotes,
+                                                       lvwRecs})
+        o->installEventFilter(this);
+
+    UpdatePendingTotal();
+    CateChange();
+    UpdateButtons();
+}
+
+TEntryPanel::~TEntryPanel() = default;
+
+void TEntryPanel::SetStore(TDbMan *db, const QString &user)
+{
+    m_db = db;
+    m_user = user;
+}
+
+TDbMan &TEntryPanel::Db() const
+{
+    if (!m_db)
+        throw TError(QStringLiteral("没有打开数据文件。"));
+    return *m_db;
+}
+
+void TEntryPanel::SetDate(const QDate &date)
+{
+    dtpDate->setDate(date);
+}
+
+void TEntryPanel::LoadCateList(const QString &listText)
+{
+    // Replacing the items must not touch what the user has typed.
+    const QString typed = cboCate->currentText();
+    const QSignalBlocker block(cboCate);
+    cboCate->clear();
+    cboCate->addItems(SplitLines(listText));
+    cboCate->setCurrentIndex(-1);
+    cboCate->setEditText(typed);
+}
+
+void TEntryPanel::UpdatePendingTotal()
+{
+    // The shown, rounded amounts are what is added up.
+    double sum = 0;
+    for (int i = 0; i < lvwRecs->topLevelItemCount(); ++i) {
+        double v = 0;
+        if (THi::IsNumber(lvwRecs->topLevelItem(i)->text(ColAmount), &v))
+            sum += v;
+    }
+    lblTotal->setText(QStringLiteral("合计：") + THi::FormatFloat(sum));
+}
+
+void TEntryPanel::CateChange()
+{
+    double amount = 0;
+    const QString amountText = THi::Trim(edtAmount->text());
+    btnAdd->setEnabled(!THi::Trim(cboCate->currentText()).isEmpty() && !amountText.isEmpty()
+                       && THi::IsNumber(amountText, &amount) && amount >= 0.01);
+}
+
+void TEntryPanel::UpdateButtons()
+{
+    const bool hasRows = lvwRecs->topLevelItemCount() > 0;
+    const bool hasSelection = SelectedRow() != nullptr;
+    btnSave->setEnabled(hasRows);
+    btnEdit->setEnabled(hasSelection);
+    btnDelete->setEnabled(hasSelection);
+}
+
+void TEntryPanel::ListChanged()
+{
+    UpdateButtons();
+    emit listChanged();
+}
+
+QTreeWidgetItem *TEntryPanel::SelectedRow() const
+{
+    const QList<QTreeWidgetItem *> selected = lvwRecs->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+TRowList TEntryPanel::PendingRows() const
+{
+    TRowList rows;
+    rows.reserve(lvwRecs->topLevelItemCount());
+    for (int i = 0; i < lvwRecs->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = lvwRecs->topLevelItem(i);
+        rows.append(TRow{item->text(ColDate), item->text(ColType), item->text(ColCate),
+                         item->text(ColAmount), item->text(ColNotes)});
+    }
+    return rows;
+}
+
+void TEntryPanel::btnAddClick()
+{
+    if (!btnAdd->isEnabled()) {
+        cboCate->setFocus();
+        return;
+    }
+    const QString cate = THi::Trim(cboCate->currentText());
+    double amount = 0;
+    THi::IsNumber(THi::Trim(edtAmount->text()), &amount);
+
+    TDialogs::Guard(this, [&] {
+        TBusy busy(btnAdd);
+        auto *item = new QTreeWidgetItem;
+        item->setText(ColDate, THi::DateToYmd(dtpDate->date()));
+        item->setText(ColType, m_kind.typeWord);
+        item->setText(ColCate, cate);
+        item->setText(ColAmount, THi::FormatFloat(amount));
+        item->setTextAlignment(ColAmount, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(ColNotes, THi::Trim(edtNotes->text()));
+        lvwRecs->addTopLevelItem(item);
+        UpdatePendingTotal();
+        RememberCate(cate);
+    });
+
+    // Also after a failed category write: the line is in the list by then, and
+    // leaving it in the fields as well would invite adding it twice.
+    cboCate->setEditText(QString());
+    edtAmount->clear();
+    edtNotes->clear();
+    cboCate->setFocus();
+    ListChanged();
+}
+
+void TEntryPanel::RememberCate(const QString &cate)
+{
+    const QString wanted = THi::LowerAscii(THi::Trim(cate));
+    QStringList items{cate};
+    for (int i = 0; i < cboCate->count(); ++i) {
+        const QString item = cboCate->itemText(i);
+        if (THi::LowerAscii(THi::Trim(item)) == wanted)
+            return;
+        items.append(item);
+    }
+
+    // Stored first: when the write fails the name stays out of the pick list
+    // as well, so the next line with it tries again.
+    Db().SetCateList(m_user, m_kind.listKey, THi::Trim(items.join(QStringLiteral("\r\n"))));
+    cboCate->insertItem(0, cate);
+}
+
+void TEntryPanel::lvwRecsSelectItem()
+{
+    ListChanged();
+}
+
+void TEntryPanel::btnDeleteClick()
+{
+    QTreeWidgetItem *row = SelectedRow();
+    if (!row)
+        return;
+    if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除它吗？")))
+        return;
+    delete row;
+    UpdatePendingTotal();
+    ListChanged();
+}
+
+void TEntryPanel::btnEditClick()
+{
+    QTreeWidgetItem *row = SelectedRow();
+    if (!row)
+        return;
+    if (!TDialogs::Ask(this, QStringLiteral("您真的想要编辑它吗？")))
+        return;
+    TDialogs::Guard(this, [&] {
+        dtpDate->setDate(THi::YmdToDate(row->text(ColDate)));
+        cboCate->setEditText(row->text(ColCate));
+        edtAmount->setText(row->text(ColAmount));
+        edtNotes->setText(row->text(ColNotes));
+        delete row;
+    });
+    UpdatePendingTotal();
+    ListChanged();
+}
+
+void TEntryPanel::btnSaveClick()
+{
+    if (!btnSave->isEnabled())
+        return;
+    if (!TDialogs::Ask(this, QStringLiteral("您真的想要保存吗？")))
+        return;
+    const TRowList rows = PendingRows();
+    // The busy state ends inside the guard, so the error box already shows
+    // the normal cursor and the button is usable again after a failure.
+    const bool saved = TDialogs::Guard(this, [&] {
+        TBusy busy(btnSave);
+        Db().AddRecords(m_user, rows);
+    });
+    if (!saved)
+        return; // nothing was written; every line stays for another try
+    lvwRecs->clear();
+    UpdatePendingTotal();
+    ListChanged();
+    ShowSavedMessage();
+}
+
+void TEntryPanel::ShowSavedMessage()
+{
+    TDialogs::Info(this, QString::fromLatin1(Placement::ProductName),
+                   QStringLiteral("成功！") + QStringLiteral("\r\n\r\n")
+                       + QStringLiteral("想查看收支记录明细，请点击“收支目录”。"));
+}
+
+void TEntryPanel::btnHelpClick()
+{
+    TDialogs::Guard(this, [&] {
+        TDialogs::Info(this, QStringLiteral("帮助"),
+                       THi::FromBytes(THi::ResourceText(m_kind.helpResource)));
+    });
+}
+
+void TEntryPanel::btnCalcClick()
+{
+    const QString calculator = FindCalculator();
+    if (calculator.isEmpty()) {
+        QStringList names;
+        for (const char *name : Calculators)
+            names.append(QString::fromLatin1(name));
+        TDialogs::Error(this, QStringLiteral("没有找到计算器程序。请安装以下程序之一：")
+                                  + names.join(QStringLiteral("、")) + QStringLiteral("。"));
+        return;
+    }
+    THi::RunProgram(calculator, QString(), 5, QString()); // whether it came up is not checked
+}
+
+void TEntryPanel::btnEditCatesClick()
+{
+    if (!btnEditCates->isEnabled())
+        return;
+    bool saved = false;
+    TDialogs::Guard(this, [&] {
+        TBusy busy(btnEditCates);
+        TfrmEditCate editor(window());
+        editor.CateText = Db().GetCateList(m_user, m_kind.listKey);
+        int result = QDialog::Rejected;
+        {
+            // The button stays disabled while the editor is open, but the
+            // editor is for typing: no hourglass over it.
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+            const auto back = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+            result = editor.exec();
+        }
+        if (result != QDialog::Accepted)
+            return;
+        // Off the screen before the store is written.
+        editor.hide();
+        QCoreApplication::processEvents();
+        Db().SetCateList(m_user, m_kind.listKey, editor.CateText);
+        // The pick list shows what the store holds now, not the editor's text.
+        LoadCateList(Db().GetCateList(m_user, m_kind.listKey));
+        saved = true;
+    });
+    if (saved)
+        TDialogs::Info(this, QString::fromLatin1(Placement::ProductName),
+                       QStringLiteral("成功！"));
+}
+
+bool TEntryPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (watched == dtpDate) {
+                cboCate->setFocus();
+                return true;
+            }
+            if (watched == cboCate) {
+                edtAmount->setFocus();
+                return true;
+            }
+            if (watched == edtAmount) {
+                edtNotes->setFocus();
+                return true;
+            }
+            if (watched == edtNotes) {
+                btnAddClick();
+                return true;
+            }
+        }
+    } else if (event->type() == QEvent::KeyRelease && watched == lvwRecs) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Delete && !key->isAutoRepeat() && SelectedRow()) {
+            btnDeleteClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

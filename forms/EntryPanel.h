@@ -1,0 +1,90 @@
+#pragma once
+
+// The expense and income entry panels are twins: one class, instantiated
+// twice with the differences as data. A panel collects pending lines, takes
+// them back for correction, and saves them all with one store call.
+
+#include "DbClass.h"
+
+#include <QStringList>
+#include <QWidget>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+struct TEntryPanelKind {
+    QString panelName;    // "pnlExpense" / "pnlIncome"
+    QString prefix;       // "Out" / "In": btnOutAdd, cboInCate, ...
+    QString stepPrefix;   // "lblOutStep" / "lblStep"
+    QString typeWord;     // "支出" / "收入"
+    QString listKey;      // "out" / "in"
+    QString helpResource; // "RES_HELP1" / "RES_HELP2"
+    QStringList steps;    // the six instruction lines
+
+    static TEntryPanelKind Expense();
+    static TEntryPanelKind Income();
+};
+
+class TEntryPanel : public QWidget {
+    Q_OBJECT
+public:
+    TEntryPanel(const TEntryPanelKind &kind, QWidget *parent);
+    ~TEntryPanel() override;
+
+    const TEntryPanelKind &Kind() const { return m_kind; }
+
+    // The store and the logged-in user every store call passes.
+    void SetStore(TDbMan *db, const QString &user);
+
+    // Start state used by the main window's creation.
+    void SetDate(const QDate &date);
+    void LoadCateList(const QString &listText); // item list := lines of the text
+    void UpdatePendingTotal();                  // "合计：%0.2f" of the shown amounts
+    void CateChange();                          // the Add check (cboOutCateChange)
+    void UpdateButtons();                       // Save/Edit/Delete from the list state
+
+    // The pending lines, five strings each, in list order.
+    TRowList PendingRows() const;
+
+signals:
+    // The list or its selection changed: the main window recomputes its buttons.
+    void listChanged();
+
+private slots:
+    void btnAddClick();
+    void btnDeleteClick();
+    void btnEditClick();
+    void btnSaveClick();
+    void btnHelpClick();
+    void btnCalcClick();
+    void btnEditCatesClick();
+    void lvwRecsSelectItem();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override; // Enter chain, Delete key
+
+private:
+    void RememberCate(const QString &cate);
+    void ShowSavedMessage();
+    void ListChanged(); // own buttons, then the main window's
+    QTreeWidgetItem *SelectedRow() const;
+    TDbMan &Db() const;
+
+    TEntryPanelKind m_kind;
+    TDbMan *m_db = nullptr;
+    QString m_user;
+
+    QDateEdit *dtpDate = nullptr;
+    QComboBox *cboCate = nullptr;
+    QLineEdit *edtAmount = nullptr;
+    QLineEdit *edtNotes = nullptr;
+    QPushButton *btnAdd = nullptr, *btnHelp = nullptr, *btnEditCates = nullptr,
+                *btnCalc = nullptr, *btnDelete = nullptr, *btnEdit = nullptr, *btnSave = nullptr;
+    QTreeWidget *lvwRecs = nullptr;
+    QLabel *lblTotal = nullptr;
+};

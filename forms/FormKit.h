@@ -1,0 +1,59 @@
+#pragma once
+
+// Small helpers for windows built in code: every control gets its design
+// name as objectName and is placed at its pixel position.
+
+#include <QColor>
+#include <QFont>
+#include <QLabel>
+#include <QPalette>
+#include <QString>
+#include <QWidget>
+
+template <class T> T *Make(QWidget *parent, const char *name)
+{
+    auto *w = new T(parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+template <class T> T *Make(QWidget *parent, const char *name, const QRect &geometry)
+{
+    T *w = Make<T>(parent, name);
+    w->setGeometry(geometry);
+    return w;
+}
+
+inline QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y)
+{
+    auto *l = Make<QLabel>(parent, name);
+    l->setText(text);
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+}
+
+inline QColor Maroon() { return QColor(0x80, 0x00, 0x00); }
+
+inline void SetBold(QWidget *w)
+{
+    QFont f = w->font();
+    f.setBold(true);
+    w->setFont(f);
+}
+
+inline void SetTextColor(QWidget *w, const QColor &c)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, c);
+    p.setColor(QPalette::ButtonText, c);
+    w->setPalette(p);
+}
+
+inline void SetBackground(QWidget *w, const QColor &c)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, c);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+// The first window: places the data file, lists the stored names, and either
+// accepts a stored user whose password matches or creates a new account after
+// asking. Its results are the data file path and the accepted user name.
+
+#include <QDialog>
+#include <QStringList>
+
+#include <memory>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TDbMan;
+
+class TfrmLogin : public QDialog {
+    Q_OBJECT
+public:
+    // args: the program's command-line arguments without the program itself.
+    explicit TfrmLogin(const QStringList &args, QWidget *owner = nullptr);
+    ~TfrmLogin() override;
+
+    QString DataFile;
+    QString UserName;
+
+    // The example password of the instructions.
+    static QString ExamplePassword() { return QStringLiteral("2468"); }
+
+public slots:
+    void reject() override; // Cancel, Esc and the close box
+
+protected:
+    void showEvent(QShowEvent *event) override; // FormShow / FormActivate
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void btnSubmitClick();
+    void btnCancelClick();
+    void cboUsernameChange();
+    void edtPasswordChange();
+
+private:
+    void FormCreate(const QStringList &args);
+    void UpdateSubmit();
+    QString FindUserName(const QString &typed);
+
+    std::unique_ptr<TDbMan> DbMan;
+
+    QFrame *bvlRect = nullptr;
+    QLabel *lblStep1 = nullptr, *lblStep2 = nullptr, *lblStep3 = nullptr;
+    QLabel *lblUsername = nullptr, *lblPassword = nullptr;
+    QPushButton *btnSubmit = nullptr, *btnCancel = nullptr;
+    QComboBox *cboUsername = nullptr;
+    QLineEdit *edtPassword = nullptr;
+};

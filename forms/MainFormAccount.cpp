@@ -1,0 +1,108 @@
+// The account menu: switch user, password, delete user, backup, restore, exit.
+
+#include "MainForm.h"
+
+#include "DbClass.h"
+#include "Dialogs.h"
+#include "HiClass.h"
+#include "Placement.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+QString backupFilter()
+{
+    return QStringLiteral("*.tlmdb (*.tlmdb)");
+}
+
+} // namespace
+
+void TfrmMain::Restart(const QString &params)
+{
+    if (!THi::RunProgram(QCoreApplication::applicationFilePath(), params, 1, QString())) {
+        // Closing anyway would leave the user with no program at all.
+        TDialogs::Error(this, QStringLiteral("错误：无法启动新的程序实例。"));
+        return;
+    }
+    close();
+}
+
+void TfrmMain::mnuMenu_SwitchUserClick()
+{
+    if (!TDialogs::Ask(this, QStringLiteral("您真的想要切换用户吗？")))
+        return;
+    Restart(QString());
+}
+
+void TfrmMain::mnuMenu_SetPwdClick()
+{
+    QString password;
+    for (;;) {
+        QString text;
+        if (!TDialogs::Input(this, QStringLiteral("修改密码"),
+                             QStringLiteral("请输入一个新的密码：") + QString(10, QLatin1Char(' ')),
+                             text)) {
+            return; // cancelled: nothing changes
+        }
+        password = THi::Trim(text);
+        if (!password.isEmpty())
+            break;
+    }
+    const bool done = TDialogs::Guard(this, [&] {
+        TBusy busy(nullptr);
+        DbMan->RewriteUser(UserName, password);
+    });
+    if (done)
+        TDialogs::Info(this, QStringLiteral("修改密码"), QStringLiteral("成功！"));
+}
+
+void TfrmMain::mnuMenu_DeleteUserClick()
+{
+    if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除 %1 吗？").arg(UserName)))
+        return;
+    const bool done = TDialogs::Guard(this, [&] {
+        TBusy busy(nullptr);
+        DbMan->DeleteUser(UserName);
+    });
+    if (done)
+        Restart(QString());
+}
+
+void TfrmMain::mnuMenu_BackupClick()
+{
+    QString fileName = TDialogs::SaveFileName(this, QString(), backupFilter());
+    if (fileName.isEmpty())
+        return;
+    if (THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("tlmdb"))
+        fileName += QStringLiteral(".tlmdb");
+    const bool done = TDialogs::Guard(this, [&] {
+        TBusy busy(nullptr);
+        // A consistent snapshot, even while another running copy writes.
+        DbMan->BackupTo(fileName);
+    });
+    if (done)
+        TDialogs::Info(this, QStringLiteral("备份"), QStringLiteral("成功！"));
+}
+
+void TfrmMain::mnuMenu_RestoreClick()
+{
+    const QString fileName = TDialogs::OpenFileName(this, QString(), backupFilter());
+    if (fileName.isEmpty())
+        return;
+    if (!QFileInfo(fileName).isFile() ||
+        THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("tlmdb"))
+        return;
+    // The new copy would ignore a foreign file; say so here and stay open.
+    if (!Placement::IsTallimoDataFile(fileName)) {
+        TDialogs::Error(this, QStringLiteral("错误：“%1”不是有效的 Tallimo 数据文件。")
+                                  .arg(QFileInfo(fileName).fileName()));
+        return;
+    }
+    Restart(QStringLiteral("\"%1\"").arg(fileName));
+}
+
+void TfrmMain::mnuMenu_ExitClick()
+{
+    close();
+}

@@ -1,0 +1,480 @@
+#include "DialogScript.h"
+#include "EditCateForm.h"
+#include "EditRecForm.h"
+#include "HiClass.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+// Both dialogs are driven through their real widgets, found by object name.
+template <class W> static W *child(QWidget *dlg, const char *name)
+{
+    W *w = dlg->findChild<W *>(QLatin1String(name));
+    if (!w)
+        qFatal("no child %s", name);
+    return w;
+}
+
+// Types a text key by key; "\n" becomes the Return key. keyClicks() knows
+// Latin-1 only, so other characters go as key events carrying their text.
+static void type(QWidget *w, const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            QTest::keyClick(w, Qt::Key_Return);
+        else if (c.unicode() < 0x80)
+            QTest::keyClick(w, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+static void clearField(QLineEdit *e)
+{
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Delete);
+}
+
+class TestEditForms : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Category list editor
+    void cateSaveWaitsForChange();
+    void cateLineBreaksIn_data();
+    void cateLineBreaksIn();
+    void cateSavedText_data();
+    void cateSavedText();
+    void cateEmptyTextSaves();
+    void cateKeysDoNotClose();
+    void cateCancel_data();
+    void cateCancel();
+    void cateExecAccepts();
+
+    // Record edit dialog
+    void recShowFillsAndDisablesSave();
+    void recDateAloneKeepsSaveDisabled();
+    void recSaveCheck_data();
+    void recSaveCheck();
+    void recOutputsTrimmed();
+    void recTypingLimit_data();
+    void recTypingLimit();
+    void recPasteLimit_data();
+    void recPasteLimit();
+    void recKeysDoNotClose();
+    void recCancel_data();
+    void recCancel();
+    void recUnreadableDate();
+};
+
+// ---------------------------------------------------------------------------
+// Category list editor
+
+void TestEditForms::cateSaveWaitsForChange()
+{
+    TfrmEditCate dlg(nullptr);
+    dlg.CateText = QStringLiteral("餐饮\r\n交通");
+    dlg.show();
+    auto *mem = child<QPlainTextEdit>(&dlg, "memText");
+    auto *save = child<QPushButton>(&dlg, "btnSave");
+    QVERIFY(!save->isEnabled());
+
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY(dlg.isVisible());
+
+    // A change enables Save, and undoing it by hand does not disable it again.
+    QTest::keyClick(mem, Qt::Key_End);
+    type(mem, QStringLiteral("x"));
+    QVERIFY(save->isEnabled());
+    QTest::keyClick(mem, Qt::Key_Backspace);
+    QCOMPARE(mem->toPlainText(), QStringLiteral("餐饮\n交通"));
+    QVERIFY(save->isEnabled());
+}
+
+void TestEditForms::cateLineBreaksIn_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addRow("CR LF") << QStringLiteral("a\r\nb\r\n\r\nc");
+    QTest::addRow("LF") << QStringLiteral("a\nb\n\nc");
+    QTest::addRow("CR") << QStringLiteral("a\rb\r\rc");
+}
+
+void TestEditForms::cateLineBreaksIn()
+{
+    QFETCH(QString, stored);
+    TfrmEditCate dlg(nullptr);
+    dlg.CateText = stored;
+    dlg.show();
+    auto *mem = child<QPlainTextEdit>(&dlg, "memText");
+    QCOMPARE(mem->toPlainText(), QStringLiteral("a\nb\n\nc"));
+    QCOMPARE(mem->document()->blockCount(), 4);
+
+    QTest::keyClick(mem, Qt::Key_End, Qt::ControlModifier);
+    type(mem, QStringLiteral("\nd"));
+    QTest::mouseClick(child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(dlg.CateText, QStringLiteral("a\r\nb\r\n\r\nc\r\nd"));
+}
+
+void TestEditForms::cateSavedText_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("blank lines around dropped, inner kept")
+        << QStringLiteral("\n\n餐饮\n\n交通\n\n") << QStringLiteral("餐饮\r\n\r\n交通");
+    QTest::addRow("blanks at the ends dropped, inside kept")
+        << QStringLiteral("  \n  a b \n c  ") << QStringLiteral("a b \r\n c");
+    QTest::addRow("duplicates kept") << QStringLiteral("a\na") << QStringLiteral("a\r\na");
+    QTest::addRow("full-width space stays")
+        << QStringLiteral("\u3000餐饮\u3000") << QStringLiteral("\u3000餐饮\u3000");
+    QTest::addRow("only blank lines") << QStringLiteral(" \n\n  \n") << QString();
+}
+
+void TestEditForms::cateSavedText()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    TfrmEditCate dlg(nullptr);
+    dlg.show();
+    type(child<QPlainTextEdit>(&dlg, "memText"), typed);
+    QTest::mouseClick(child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.CateText, expected);
+}
+
+void TestEditForms::cateEmptyTextSaves()
+{
+    TfrmEditCate dlg(nullptr);
+    dlg.CateText = QStringLiteral("餐饮\r\n交通");
+    dlg.show();
+    auto *mem = child<QPlainTextEdit>(&dlg, "memText");
+    mem->selectAll();
+    QTest::keyClick(mem, Qt::Key_Delete);
+    QTest::mouseClick(child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QVERIFY(dlg.CateText.isEmpty());
+}
+
+void TestEditForms::cateKeysDoNotClose()
+{
+    TfrmEditCate dlg(nullptr);
+    dlg.CateText = QStringLiteral("a");
+    dlg.show();
+    auto *mem = child<QPlainTextEdit>(&dlg, "memText");
+    auto *save = child<QPushButton>(&dlg, "btnSave");
+
+    QTest::keyClick(mem, Qt::Key_End);
+    QTest::keyClick(mem, Qt::Key_Return);
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(mem->toPlainText(), QStringLiteral("a\n"));
+
+    QTest::keyClick(mem, Qt::Key_Escape);
+    QTest::keyClick(save, Qt::Key_Escape);
+    QTest::keyClick(save, Qt::Key_Return);
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(dlg.result(), 0);
+    QCOMPARE(dlg.CateText, QStringLiteral("a"));
+}
+
+void TestEditForms::cateCancel_data()
+{
+    QTest::addColumn<bool>("closeBox");
+    QTest::addRow("cancel button") << false;
+    QTest::addRow("close box") << true;
+}
+
+void TestEditForms::cateCancel()
+{
+    QFETCH(bool, closeBox);
+    TfrmEditCate dlg(nullptr);
+    dlg.CateText = QStringLiteral("餐饮\r\n交通");
+    dlg.show();
+    type(child<QPlainTextEdit>(&dlg, "memText"), QStringLiteral("x\n"));
+    if (closeBox)
+        QVERIFY(dlg.close());
+    else
+        QTest::mouseClick(child<QPushButton>(&dlg, "btnCancel"), Qt::LeftButton);
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Rejected));
+    QCOMPARE(dlg.CateText, QStringLiteral("餐饮\r\n交通"));
+}
+
+void TestEditForms::cateExecAccepts()
+{
+    TfrmEditCate dlg(nullptr);
+    dlg.CateText = QStringLiteral("a");
+    QTimer::singleShot(0, &dlg, [&dlg] {
+        auto *mem = child<QPlainTextEdit>(&dlg, "memText");
+        QTest::keyClick(mem, Qt::Key_End);
+        type(mem, QStringLiteral("\nb"));
+        QTest::mouseClick(child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
+    });
+    QTimer::singleShot(5000, &dlg, [&dlg] { dlg.done(-1); }); // never hang
+    QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+    QCOMPARE(dlg.CateText, QStringLiteral("a\r\nb"));
+}
+
+// ---------------------------------------------------------------------------
+// Record edit dialog
+
+struct RecDialog {
+    TfrmEditRec dlg{nullptr};
+    QDateEdit *date = nullptr;
+    QLineEdit *cate = nullptr, *amount = nullptr, *notes = nullptr;
+    QPushButton *save = nullptr;
+
+    RecDialog(const QString &d, const QString &c, const QString &a, const QString &n)
+    {
+        dlg.RecDate = d;
+        dlg.RecCate = c;
+        dlg.RecAmount = a;
+        dlg.RecNotes = n;
+        date = child<QDateEdit>(&dlg, "dtpDate");
+        cate = child<QLineEdit>(&dlg, "edtCate");
+        amount = child<QLineEdit>(&dlg, "edtAmount");
+        notes = child<QLineEdit>(&dlg, "edtNotes");
+        save = child<QPushButton>(&dlg, "btnSave");
+    }
+    RecDialog() : RecDialog(QStringLiteral("2024-03-05"), QStringLiteral("餐饮"),
+                            QStringLiteral("12.50"), QStringLiteral("午饭")) {}
+
+    QLineEdit *field(const QString &name) { return child<QLineEdit>(&dlg, name.toLatin1()); }
+    void clickSave() { QTest::mouseClick(save, Qt::LeftButton); }
+};
+
+void TestEditForms::recShowFillsAndDisablesSave()
+{
+    RecDialog r;
+    r.dlg.show();
+    QCOMPARE(r.date->date(), QDate(2024, 3, 5));
+    QCOMPARE(r.date->text(), QStringLiteral("2024-03-05"));
+    QCOMPARE(r.cate->text(), QStringLiteral("餐饮"));
+    QCOMPARE(r.amount->text(), QStringLiteral("12.50"));
+    QCOMPARE(r.notes->text(), QStringLiteral("午饭"));
+    // The values pass the check, yet Save waits for a change.
+    QVERIFY(!r.save->isEnabled());
+    r.clickSave();
+    QVERIFY(r.dlg.isVisible());
+}
+
+void TestEditForms::recDateAloneKeepsSaveDisabled()
+{
+    RecDialog r;
+    r.dlg.show();
+    r.date->setFocus();
+    r.date->setCurrentSection(QDateTimeEdit::DaySection);
+    QTest::keyClick(r.date, Qt::Key_Up);
+    QCOMPARE(r.date->date(), QDate(2024, 3, 6));
+    QVERIFY(!r.save->isEnabled());
+
+    // A text change that passes the check saves the new date with it.
+    type(r.notes, QStringLiteral("和晚饭"));
+    QVERIFY(r.save->isEnabled());
+    r.clickSave();
+    QCOMPARE(r.dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(r.dlg.RecDate, QStringLiteral("2024-03-06"));
+    QCOMPARE(r.dlg.RecNotes, QStringLiteral("午饭和晚饭"));
+}
+
+void TestEditForms::recSaveCheck_data()
+{
+    QTest::addColumn<QString>("cate");
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<QString>("saved"); // null: Save stays disabled
+
+    const QString food = QStringLiteral("餐饮");
+    QTest::addRow("5") << food << "5" << "5.00";
+    QTest::addRow("0.01 is the least") << food << "0.01" << "0.01";
+    QTest::addRow("blanks around") << food << " 7.5 " << "7.50";
+    QTest::addRow("exponent") << food << "1.5e2" << "150.00";
+    QTest::addRow("rounds to cents") << food << "2.006" << "2.01";
+    QTest::addRow("0.001") << food << "0.001" << QString();
+    QTest::addRow("0.009") << food << "0.009" << QString();
+    QTest::addRow("0") << food << "0" << QString();
+    QTest::addRow("negative") << food << "-5" << QString();
+    QTest::addRow("letters") << food << "abc" << QString();
+    QTest::addRow("comma") << food << "12,5" << QString();
+    QTest::addRow("empty amount") << food << "" << QString();
+    QTest::addRow("blank amount") << food << "   " << QString();
+    QTest::addRow("inf") << food << "inf" << QString();
+    QTest::addRow("overflow") << food << "1e999" << QString();
+    QTest::addRow("blank category") << "   " << "5" << QString();
+    QTest::addRow("empty category") << "" << "5" << QString();
+}
+
+void TestEditForms::recSaveCheck()
+{
+    QFETCH(QString, cate);
+    QFETCH(QString, amount);
+    QFETCH(QString, saved);
+    RecDialog r;
+    r.dlg.show();
+    clearField(r.cate);
+    type(r.cate, cate);
+    clearField(r.amount);
+    type(r.amount, amount);
+    QCOMPARE(r.save->isEnabled(), !saved.isNull());
+
+    r.clickSave();
+    if (saved.isNull()) {
+        QVERIFY(r.dlg.isVisible());
+        QCOMPARE(r.dlg.RecAmount, QStringLiteral("12.50"));
+    } else {
+        QCOMPARE(r.dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(r.dlg.RecAmount, saved);
+    }
+}
+
+void TestEditForms::recOutputsTrimmed()
+{
+    RecDialog r(QStringLiteral("2023-12-31"), QStringLiteral(" \t餐饮 "), QStringLiteral(" 3 "),
+                QStringLiteral("\u3000午饭 \t"));
+    r.dlg.show();
+    QCOMPARE(r.cate->text(), QStringLiteral(" \t餐饮 "));
+    type(r.cate, QStringLiteral("  "));
+    r.clickSave();
+    QCOMPARE(r.dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(r.dlg.RecDate, QStringLiteral("2023-12-31"));
+    QCOMPARE(r.dlg.RecCate, QStringLiteral("餐饮"));
+    QCOMPARE(r.dlg.RecAmount, QStringLiteral("3.00"));
+    QCOMPARE(r.dlg.RecNotes, QStringLiteral("\u3000午饭")); // a full-width space is text
+}
+
+void TestEditForms::recTypingLimit_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+
+    const QString a100 = QString(100, QLatin1Char('a'));
+    const QString zh50 = QString(50, QChar(0x4E2D));
+    QTest::addRow("120 letters keep 100") << "edtCate" << "" << QString(120, 'a') << a100;
+    QTest::addRow("60 Chinese keep 50") << "edtNotes" << "" << QString(60, QChar(0x4E2D)) << zh50;
+    QTest::addRow("amount field limited too") << "edtAmount" << "" << QString(101, '1')
+                                              << QString(100, '1');
+    QTest::addRow("no half character at 99 bytes")
+        << "edtCate" << QString(99, 'a') << QStringLiteral("中b") << QString(99, 'a') + "b";
+    QTest::addRow("typing adds to the caller's text")
+        << "edtNotes" << QString(45, QChar(0x4E2D)) << QString(7, QChar(0x4E2D)) << zh50;
+    QTest::addRow("longer caller value shown whole, not extended")
+        << "edtCate" << QString(70, QChar(0x6587)) << QStringLiteral("x")
+        << QString(70, QChar(0x6587));
+    QTest::addRow("longer caller value in the notes")
+        << "edtNotes" << QString(150, 'n') << QStringLiteral("") << QString(150, 'n');
+}
+
+void TestEditForms::recTypingLimit()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, given);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    RecDialog r(QStringLiteral("2024-03-05"), QStringLiteral("餐饮"), QStringLiteral("1"),
+                QString());
+    if (field == "edtCate")
+        r.dlg.RecCate = given;
+    else if (field == "edtAmount")
+        r.dlg.RecAmount = given;
+    else
+        r.dlg.RecNotes = given;
+    r.dlg.show();
+    QLineEdit *e = r.field(field);
+    QCOMPARE(e->text(), given);
+    e->end(false);
+    type(e, typed);
+    QCOMPARE(e->text(), expected);
+    QVERIFY(THi::ByteLength(e->text()) <= std::max(100, THi::ByteLength(given)));
+}
+
+void TestEditForms::recPasteLimit_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("fits") << QString(50, 'a') << QString(25, QChar(0x4E2D))
+                          << QString(50, 'a') + QString(25, QChar(0x4E2D));
+    QTest::addRow("too long: refused") << QString(50, 'a') << QString(26, QChar(0x4E2D))
+                                       << QString(50, 'a');
+}
+
+void TestEditForms::recPasteLimit()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, pasted);
+    QFETCH(QString, expected);
+    RecDialog r(QStringLiteral("2024-03-05"), given, QStringLiteral("1"), QString());
+    r.dlg.show();
+    QApplication::clipboard()->setText(pasted);
+    if (QApplication::clipboard()->text() != pasted)
+        QSKIP("no clipboard on this platform");
+    r.cate->end(false);
+    r.cate->paste();
+    QCOMPARE(r.cate->text(), expected);
+}
+
+void TestEditForms::recKeysDoNotClose()
+{
+    RecDialog r;
+    r.dlg.show();
+    type(r.amount, QStringLiteral("5"));
+    QVERIFY(r.save->isEnabled());
+    for (QWidget *w : std::initializer_list<QWidget *>{r.date, r.cate, r.amount, r.notes, r.save}) {
+        QTest::keyClick(w, Qt::Key_Escape);
+        QTest::keyClick(w, Qt::Key_Return);
+        QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    QVERIFY(r.dlg.isVisible());
+    QCOMPARE(r.dlg.result(), 0);
+    QCOMPARE(r.dlg.RecAmount, QStringLiteral("12.50"));
+}
+
+void TestEditForms::recCancel_data()
+{
+    QTest::addColumn<bool>("closeBox");
+    QTest::addRow("cancel button") << false;
+    QTest::addRow("close box") << true;
+}
+
+void TestEditForms::recCancel()
+{
+    QFETCH(bool, closeBox);
+    RecDialog r;
+    r.dlg.show();
+    r.date->setDate(QDate(2020, 1, 1));
+    type(r.cate, QStringLiteral("x"));
+    type(r.amount, QStringLiteral("9"));
+    type(r.notes, QStringLiteral("y"));
+    QVERIFY(r.save->isEnabled());
+    if (closeBox)
+        QVERIFY(r.dlg.close());
+    else
+        QTest::mouseClick(child<QPushButton>(&r.dlg, "btnCancel"), Qt::LeftButton);
+    QVERIFY(!r.dlg.isVisible());
+    QCOMPARE(r.dlg.result(), int(QDialog::Rejected));
+    QCOMPARE(r.dlg.RecDate, QStringLiteral("2024-03-05"));
+    QCOMPARE(r.dlg.RecCate, QStringLiteral("餐饮"));
+    QCOMPARE(r.dlg.RecAmount, QStringLiteral("12.50"));
+    QCOMPARE(r.dlg.RecNotes, QStringLiteral("午饭"));
+}
+
+void TestEditForms::recUnreadableDate()
+{
+    DialogScript script;
+    RecDialog r(QStringLiteral("2024-13-01"), QStringLiteral("餐饮"), QStringLiteral("1"),
+                QString());
+    QTimer::singleShot(5000, &r.dlg, [&r] { r.dlg.done(-1); }); // never hang
+    QCOMPARE(r.dlg.exec(), int(QDialog::Rejected));
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QCOMPARE(r.dlg.RecDate, QStringLiteral("2024-13-01"));
+}
+
+QTEST_MAIN(TestEditForms)
+#include "tst_EditForms.moc"

@@ -1,0 +1,764 @@
+#include "DialogScript.h"
+#include "EntryPanel.h"
+#include "HiClass.h"
+#include "Placement.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+// Each test gets a fresh data file and an expense panel, set up the way the
+// main window sets it up, inside a shown and active parent window.
+class TestEntryPanel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void addCheck_data();
+    void addCheck();
+    void addTrimsAndFormats();
+    void total_data();
+    void total();
+    void rememberCate_data();
+    void rememberCate();
+    void editMiddleLine();
+    void deleteKey_data();
+    void deleteKey();
+    void saveInListOrder();
+    void failingSave_data();
+    void failingSave();
+    void failingCategoryWrite();
+    void enterChain_data();
+    void enterChain();
+    void panelsAreIndependent();
+    void calculator_data();
+    void calculator();
+    void help_data();
+    void help();
+    void editCates_data();
+    void editCates();
+
+private:
+    TEntryPanel *makePanel(const TEntryPanelKind &kind, int y = 0);
+    template <class T> T *child(const QString &name, TEntryPanel *panel = nullptr);
+    void type(QWidget *field, const QString &text);
+    static void keys(QWidget *field, const QString &text);
+    void addLine(const QString &cate, const QString &amount, const QString &notes = QString(),
+                 TEntryPanel *panel = nullptr);
+    QStringList items(TEntryPanel *panel = nullptr);
+    TRowList stored(const QString &user = "Li");
+    void sql(const QString &statement);
+    static bool focusIn(QWidget *w);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_file;
+    std::unique_ptr<TDbMan> m_db;
+    std::unique_ptr<QWidget> m_host;
+    TEntryPanel *m_panel = nullptr;
+    QByteArray m_path;
+};
+
+static const QDate Day(2011, 4, 12);
+
+void TestEntryPanel::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_file = m_dir->filePath("db.tlmdb");
+    QVERIFY(QFile::copy(Placement::TemplateFile(), m_file));
+    QFile(m_file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    m_db = std::make_unique<TDbMan>(m_file);
+    m_path = qgetenv("PATH");
+
+    m_host = std::make_unique<QWidget>();
+    m_host->resize(696, 2 * 445);
+    m_panel = makePanel(TEntryPanelKind::Expense());
+    m_host->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+}
+
+void TestEntryPanel::cleanup()
+{
+    THi::SetRunProgramHook({});
+    qputenv("PATH", m_path);
+    m_host.reset();
+    m_db.reset();
+    m_dir.reset();
+}
+
+TEntryPanel *TestEntryPanel::makePanel(const TEntryPanelKind &kind, int y)
+{
+    auto *panel = new TEntryPanel(kind, m_host.get());
+    panel->move(0, y);
+    panel->SetStore(m_db.get(), "Li");
+    panel->SetDate(Day);
+    panel->LoadCateList(m_db->GetCateList("Li", kind.listKey));
+    panel->UpdatePendingTotal();
+    panel->CateChange();
+    panel->show();
+    return panel;
+}
+
+template <class T> T *TestEntryPanel::child(const QString &name, TEntryPanel *panel)
+{
+    T *w = (panel ? panel : m_panel)->template findChild<T *>(name);
+    if (!w)
+        qFatal("no control %s", qPrintable(name));
+    return w;
+}
+
+void TestEntryPanel::type(QWidget *field, const QString &text)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(field))
+        combo->setEditText(QString());
+    else if (auto *edit = qobject_cast<QLineEdit *>(field))
+        edit->clear();
+    keys(field, text);
+}
+
+// keyClicks only knows Latin-1; the names here are Chinese. A line edit
+// does not take control characters from the keyboard, so a tab is pasted.
+void TestEntryPanel::keys(QWidget *field, const QString &text)
+{
+    auto *combo = qobject_cast<QComboBox *>(field);
+    QLineEdit *line = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(field);
+    for (QChar c : text) {
+        if (!c.isPrint() && line) {
+            line->insert(QString(c));
+            continue;
+        }
+        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+void TestEntryPanel::addLine(const QString &cate, const QString &amount, const QString &notes,
+                             TEntryPanel *panel)
+{
+    panel = panel ? panel : m_panel;
+    const QString p = panel->Kind().prefix;
+    type(child<QComboBox>("cbo" + p + "Cate", panel), cate);
+    type(child<QLineEdit>("edt" + p + "Amount", panel), amount);
+    type(child<QLineEdit>("edt" + p + "Notes", panel), notes);
+    QTest::mouseClick(child<QPushButton>("btn" + p + "Add", panel), Qt::LeftButton);
+}
+
+QStringList TestEntryPanel::items(TEntryPanel *panel)
+{
+    panel = panel ? panel : m_panel;
+    auto *cbo = child<QComboBox>("cbo" + panel->Kind().prefix + "Cate", panel);
+    QStringList r;
+    for (int i = 0; i < cbo->count(); ++i)
+        r << cbo->itemText(i);
+    return r;
+}
+
+// Records of the user as the browser sees them: id, date, category, in, out, notes.
+TRowList TestEntryPanel::stored(const QString &user)
+{
+    double out = 0, in = 0;
+    TRowList days, months, recs, outCates, inCates;
+    m_db->QueryPeriod(user, "2000-01-01", "2099-12-31", out, in, days, months, recs, outCates,
+                      inCates);
+    return recs;
+}
+
+void TestEntryPanel::sql(const QString &statement)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "test-side");
+        db.setDatabaseName(m_file);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY2(q.exec(statement), qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase("test-side");
+}
+
+bool TestEntryPanel::focusIn(QWidget *w)
+{
+    QWidget *f = QApplication::focusWidget();
+    return f && (f == w || w->isAncestorOf(f));
+}
+
+// ---------------------------------------------------------------------------
+
+void TestEntryPanel::addCheck_data()
+{
+    QTest::addColumn<QString>("cate");
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<bool>("enabled");
+    QTest::addRow("smallest amount") << "Food" << "0.01" << true;
+    QTest::addRow("blanks around amount") << "Food" << " 7 " << true;
+    QTest::addRow("exponent") << "Food" << "1e2" << true;
+    QTest::addRow("full-width space is a name") << QStringLiteral("\u3000") << "1" << true;
+    QTest::addRow("below a cent") << "Food" << "0.009" << false;
+    QTest::addRow("negative") << "Food" << "-5" << false;
+    QTest::addRow("zero") << "Food" << "0" << false;
+    QTest::addRow("letters") << "Food" << "abc" << false;
+    QTest::addRow("empty amount") << "Food" << "" << false;
+    QTest::addRow("blank amount") << "Food" << "   " << false;
+    QTest::addRow("out of range") << "Food" << "1e999" << false;
+    QTest::addRow("inf") << "Food" << "inf" << false;
+    QTest::addRow("nan") << "Food" << "nan" << false;
+    QTest::addRow("thousands separator") << "Food" << "1,000" << false;
+    QTest::addRow("blank category") << "  \t " << "5" << false;
+    QTest::addRow("empty category") << "" << "5" << false;
+}
+
+void TestEntryPanel::addCheck()
+{
+    QFETCH(QString, cate);
+    QFETCH(QString, amount);
+    QFETCH(bool, enabled);
+    auto *add = child<QPushButton>("btnOutAdd");
+    QVERIFY(!add->isEnabled()); // empty fields at the start
+    type(child<QComboBox>("cboOutCate"), cate);
+    type(child<QLineEdit>("edtOutAmount"), amount);
+    QCOMPARE(add->isEnabled(), enabled);
+
+    // A disabled Add adds nothing, whoever calls it.
+    QMetaObject::invokeMethod(m_panel, "btnAddClick");
+    QCOMPARE(m_panel->PendingRows().size(), enabled ? 1 : 0);
+}
+
+void TestEntryPanel::addTrimsAndFormats()
+{
+    child<QDateEdit>("dtpOutDate")->setDate(QDate(2011, 4, 3));
+    addLine(QStringLiteral("  交通费 "), " 12.5\t", QStringLiteral(" 打车 "));
+
+    const TRowList expected{{"2011-04-03", QStringLiteral("支出"), QStringLiteral("交通费"),
+                             "12.50", QStringLiteral("打车")}};
+    QCOMPARE(m_panel->PendingRows(), expected);
+    // Fields emptied except the date; Add waits for the next line.
+    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString());
+    QCOMPARE(child<QLineEdit>("edtOutAmount")->text(), QString());
+    QCOMPARE(child<QLineEdit>("edtOutNotes")->text(), QString());
+    QCOMPARE(child<QDateEdit>("dtpOutDate")->date(), QDate(2011, 4, 3));
+    QVERIFY(!child<QPushButton>("btnOutAdd")->isEnabled());
+    QVERIFY(focusIn(child<QComboBox>("cboOutCate")));
+    QVERIFY(child<QPushButton>("btnOutSave")->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    // Nothing is written before Save, apart from the category.
+    QVERIFY(stored().isEmpty());
+}
+
+void TestEntryPanel::total_data()
+{
+    QTest::addColumn<QStringList>("amounts");
+    QTest::addColumn<QString>("total");
+    QTest::addRow("nothing pending") << QStringList() << QStringLiteral("合计：0.00");
+    QTest::addRow("1.00 and 2.50") << QStringList{"1", "2.5"} << QStringLiteral("合计：3.50");
+    // Each line counts as shown: 0.01 three times, not 0.014 three times.
+    QTest::addRow("shown amounts are added")
+        << QStringList{"0.014", "0.014", "0.014"} << QStringLiteral("合计：0.03");
+    QTest::addRow("large") << QStringList{"1000009.95", "8000008.88"}
+                           << QStringLiteral("合计：9000018.83");
+}
+
+void TestEntryPanel::total()
+{
+    QFETCH(QStringList, amounts);
+    QFETCH(QString, total);
+    for (const QString &a : amounts)
+        addLine("Food", a);
+    QCOMPARE(m_panel->PendingRows().size(), amounts.size());
+    QCOMPARE(child<QLabel>("lblOutTotal")->text(), total);
+}
+
+void TestEntryPanel::rememberCate_data()
+{
+    QTest::addColumn<QString>("storedList");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("itemsAfter");
+    QTest::addColumn<QString>("storedAfter");
+
+    const QString list = "food\r\nRent";
+    QTest::addRow("other letter case is known")
+        << list << "Food" << QStringList{"food", "Rent"} << list;
+    QTest::addRow("blanks and case ignored")
+        << list << "  RENT " << QStringList{"food", "Rent"} << list;
+    QTest::addRow("new name goes on top")
+        << list << "Bus" << QStringList{"Bus", "food", "Rent"} << "Bus\r\nfood\r\nRent";
+    QTest::addRow("first name of an empty list")
+        << QString() << QStringLiteral("交通费") << QStringList{QStringLiteral("交通费")}
+        << QStringLiteral("交通费");
+    // Only A to Z fold; other letters are different names.
+    QTest::addRow("only ASCII letters fold")
+        << QStringLiteral("ärzt") << QStringLiteral("ÄRZT")
+        << QStringList{QStringLiteral("ÄRZT"), QStringLiteral("ärzt")}
+        << QStringLiteral("ÄRZT\r\närzt");
+    QTest::addRow("chinese name known")
+        << QStringLiteral("医疗药品费\r\nRent") << QStringLiteral("医疗药品费")
+        << QStringList{QStringLiteral("医疗药品费"), "Rent"}
+        << QStringLiteral("医疗药品费\r\nRent");
+}
+
+void TestEntryPanel::rememberCate()
+{
+    QFETCH(QString, storedList);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, itemsAfter);
+    QFETCH(QString, storedAfter);
+    m_db->SetCateList("Li", "out", storedList);
+    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
+    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString()); // no name picked
+
+    addLine(typed, "3");
+    QCOMPARE(items(), itemsAfter);
+    // Stored at once, without Save.
+    QCOMPARE(m_db->GetCateList("Li", "out"), storedAfter);
+    QCOMPARE(m_db->GetCateList("Li", "in"), QString());
+    // The line keeps the name as typed; the box is empty for the next line.
+    QCOMPARE(m_panel->PendingRows().value(0).value(2), THi::Trim(typed));
+    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString());
+    QVERIFY(!child<QPushButton>("btnOutAdd")->isEnabled());
+}
+
+void TestEntryPanel::editMiddleLine()
+{
+    DialogScript dialogs;
+    addLine("Food", "1");
+    child<QDateEdit>("dtpOutDate")->setDate(QDate(2011, 4, 10));
+    addLine("Bus", "2.5", "to work");
+    child<QDateEdit>("dtpOutDate")->setDate(Day);
+    addLine("Rent", "3");
+    auto *list = child<QTreeWidget>("lvwOutRecs");
+    auto *edit = child<QPushButton>("btnOutEdit");
+    QVERIFY(!edit->isEnabled());
+    list->setCurrentItem(list->topLevelItem(1));
+    QVERIFY(edit->isEnabled());
+
+    dialogs.yes();
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QCOMPARE(dialogs.of(TDialogCall::Question).size(), 1);
+    QCOMPARE(dialogs.calls.value(0).text, QStringLiteral("您真的想要编辑它吗？"));
+    QCOMPARE(dialogs.calls.value(0).caption, QStringLiteral("确认"));
+
+    QCOMPARE(child<QDateEdit>("dtpOutDate")->date(), QDate(2011, 4, 10));
+    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString("Bus"));
+    QCOMPARE(child<QLineEdit>("edtOutAmount")->text(), QString("2.50"));
+    QCOMPARE(child<QLineEdit>("edtOutNotes")->text(), QString("to work"));
+    QCOMPARE(m_panel->PendingRows().size(), 2);
+    QCOMPARE(m_panel->PendingRows().value(1).value(2), QString("Rent"));
+    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：4.00"));
+    QVERIFY(child<QPushButton>("btnOutAdd")->isEnabled());
+
+    QTest::mouseClick(child<QPushButton>("btnOutAdd"), Qt::LeftButton);
+    const TRowList rows = m_panel->PendingRows();
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.value(2),
+             TRow({"2011-04-10", QStringLiteral("支出"), "Bus", "2.50", "to work"}));
+    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：6.50"));
+}
+
+void TestEntryPanel::deleteKey_data()
+{
+    QTest::addColumn<bool>("select");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<QString>("total");
+    QTest::addRow("selected, yes") << true << int(Qt::Key_Delete) << true << 1 << 1
+                                   << QStringLiteral("合计：2.00");
+    QTest::addRow("selected, no") << true << int(Qt::Key_Delete) << false << 1 << 2
+                                  << QStringLiteral("合计：3.00");
+    QTest::addRow("nothing selected") << false << int(Qt::Key_Delete) << true << 0 << 2
+                                      << QStringLiteral("合计：3.00");
+    QTest::addRow("other key") << true << int(Qt::Key_Backspace) << true << 0 << 2
+                               << QStringLiteral("合计：3.00");
+}
+
+void TestEntryPanel::deleteKey()
+{
+    QFETCH(bool, select);
+    QFETCH(int, key);
+    QFETCH(bool, answer);
+    QFETCH(int, questions);
+    QFETCH(int, left);
+    QFETCH(QString, total);
+    DialogScript dialogs;
+    addLine("A", "1");
+    addLine("B", "2");
+    auto *list = child<QTreeWidget>("lvwOutRecs");
+    list->setFocus();
+    if (select)
+        list->setCurrentItem(list->topLevelItem(0));
+    QCOMPARE(child<QPushButton>("btnOutDelete")->isEnabled(), select);
+    answer ? dialogs.yes() : dialogs.no();
+    QTest::keyClick(list, Qt::Key(key));
+
+    QCOMPARE(dialogs.of(TDialogCall::Question).size(), questions);
+    if (questions)
+        QCOMPARE(dialogs.calls.value(0).text, QStringLiteral("您真的想要删除它吗？"));
+    QCOMPARE(child<QLabel>("lblOutTotal")->text(), total);
+    QCOMPARE(m_panel->PendingRows().size(), left);
+    // Edit and Delete follow the selection, which a deletion takes along.
+    const bool selected = !list->selectedItems().isEmpty();
+    QCOMPARE(child<QPushButton>("btnOutEdit")->isEnabled(), selected);
+    QCOMPARE(child<QPushButton>("btnOutDelete")->isEnabled(), selected);
+}
+
+void TestEntryPanel::saveInListOrder()
+{
+    DialogScript dialogs;
+    addLine("Rent", "300", "April");
+    addLine(QStringLiteral("交通费"), "2.5");
+    child<QDateEdit>("dtpOutDate")->setDate(QDate(2011, 4, 1));
+    addLine("Food", "0.01", QStringLiteral("早饭"));
+
+    // No keeps everything.
+    dialogs.no();
+    QTest::mouseClick(child<QPushButton>("btnOutSave"), Qt::LeftButton);
+    QCOMPARE(m_panel->PendingRows().size(), 3);
+    QVERIFY(stored().isEmpty());
+
+    dialogs.calls.clear();
+    dialogs.yes();
+    auto *list = child<QTreeWidget>("lvwOutRecs");
+    list->setCurrentItem(list->topLevelItem(2));
+    QTest::mouseClick(child<QPushButton>("btnOutSave"), Qt::LeftButton);
+
+    QCOMPARE(dialogs.calls.size(), 2);
+    QCOMPARE(dialogs.calls.value(0).text, QStringLiteral("您真的想要保存吗？"));
+    QCOMPARE(dialogs.calls.value(1).kind, TDialogCall::Info);
+    QCOMPARE(dialogs.calls.value(1).caption, QString("Tallimo"));
+    QCOMPARE(dialogs.calls.value(1).text,
+             QStringLiteral("成功！\r\n\r\n想查看收支记录明细，请点击“收支目录”。"));
+
+    // The browser lists by date, then in writing order within a day.
+    const TRowList recs = stored();
+    QCOMPARE(recs.size(), 3);
+    QCOMPARE(recs.value(0).mid(1), TRow({"2011-04-01", "Food", "", "0.01", QStringLiteral("早饭")}));
+    QCOMPARE(recs.value(1).mid(1), TRow({"2011-04-12", "Rent", "", "300.00", "April"}));
+    QCOMPARE(recs.value(2).mid(1), TRow({"2011-04-12", QStringLiteral("交通费"), "", "2.50", ""}));
+    QVERIFY(recs.value(1).value(0).toLongLong() < recs.value(2).value(0).toLongLong());
+
+    QCOMPARE(m_panel->PendingRows().size(), 0);
+    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：0.00"));
+    QVERIFY(!child<QPushButton>("btnOutSave")->isEnabled());
+    QVERIFY(!child<QPushButton>("btnOutEdit")->isEnabled());
+    QVERIFY(!child<QPushButton>("btnOutDelete")->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestEntryPanel::failingSave_data()
+{
+    QTest::addColumn<bool>("removeFile");
+    QTest::addColumn<QString>("errorPart");
+    QTest::addRow("engine refuses a row") << false << "refused";
+    QTest::addRow("data file gone") << true << "gone.tlmdb";
+}
+
+void TestEntryPanel::failingSave()
+{
+    QFETCH(bool, removeFile);
+    QFETCH(QString, errorPart);
+    DialogScript dialogs;
+    addLine("Food", "1");
+    addLine("Bad", "2");
+    addLine("Rent", "3");
+    TDbMan gone(m_dir->filePath("gone.tlmdb"));
+    if (removeFile)
+        m_panel->SetStore(&gone, "Li");
+    else
+        sql(QString("create trigger no_bad before insert on [data] when new.[cate]='%1' "
+                    "begin select raise(abort,'refused'); end")
+                .arg(THi::Base64Encode("Bad")));
+
+    // The error box already sees the normal cursor and a usable Save button.
+    auto *save = child<QPushButton>("btnOutSave");
+    bool readyAtError = false;
+    TDialogs::SetHandler([&](const TDialogCall &call) {
+        dialogs.calls.append(call);
+        if (call.kind == TDialogCall::Error)
+            readyAtError = !QApplication::overrideCursor() && save->isEnabled();
+        return QVariant(call.kind == TDialogCall::Question);
+    });
+    QTest::mouseClick(save, Qt::LeftButton);
+
+    QVERIFY(readyAtError);
+    QCOMPARE(dialogs.calls.size(), 2);
+    QCOMPARE(dialogs.calls.value(1).kind, TDialogCall::Error);
+    QCOMPARE(dialogs.calls.value(1).caption, QStringLiteral("错误"));
+    QVERIFY2(dialogs.calls.value(1).text.contains(errorPart),
+             qPrintable(dialogs.calls.value(1).text));
+    QCOMPARE(m_panel->PendingRows().size(), 3);
+    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：6.00"));
+    QVERIFY(stored().isEmpty()); // the first line did not slip through either
+    QVERIFY(child<QPushButton>("btnOutSave")->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // Once the store works again the same lines go through.
+    m_panel->SetStore(m_db.get(), "Li");
+    if (!removeFile)
+        sql("drop trigger no_bad");
+    dialogs.calls.clear();
+    dialogs.yes();
+    QTest::mouseClick(child<QPushButton>("btnOutSave"), Qt::LeftButton);
+    QCOMPARE(stored().size(), 3);
+    QCOMPARE(m_panel->PendingRows().size(), 0);
+}
+
+void TestEntryPanel::failingCategoryWrite()
+{
+    DialogScript dialogs;
+    m_db->SetCateList("Li", "out", "Food");
+    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
+    TDbMan gone(m_dir->filePath("gone.tlmdb"));
+    m_panel->SetStore(&gone, "Li");
+    addLine("Bus", "2");
+
+    QCOMPARE(dialogs.of(TDialogCall::Error).size(), 1);
+    // The line is in the list; the name is neither stored nor offered.
+    QCOMPARE(m_panel->PendingRows().size(), 1);
+    QCOMPARE(items(), QStringList{"Food"});
+    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
+    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString());
+    QVERIFY(child<QPushButton>("btnOutSave")->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // With the store back, the next line with the name remembers it.
+    m_panel->SetStore(m_db.get(), "Li");
+    addLine("bus", "3");
+    QCOMPARE(items(), QStringList({"bus", "Food"}));
+    QCOMPARE(m_db->GetCateList("Li", "out"), QString("bus\r\nFood"));
+}
+
+void TestEntryPanel::enterChain_data()
+{
+    QTest::addColumn<QString>("cate");
+    QTest::addColumn<QString>("amount");
+    QTest::addColumn<int>("rows");
+    QTest::addRow("valid line") << QStringLiteral("交通费") << "5" << 1;
+    QTest::addRow("Add disabled") << QStringLiteral("交通费") << "0" << 0;
+    QTest::addRow("no category") << "" << "5" << 0;
+}
+
+void TestEntryPanel::enterChain()
+{
+    QFETCH(QString, cate);
+    QFETCH(QString, amount);
+    QFETCH(int, rows);
+    auto *date = child<QDateEdit>("dtpOutDate");
+    auto *cbo = child<QComboBox>("cboOutCate");
+    auto *amountEdit = child<QLineEdit>("edtOutAmount");
+    auto *notes = child<QLineEdit>("edtOutNotes");
+
+    // Keys go where a keyboard would send them: to the focus widget.
+    const auto focused = [] { return QApplication::focusWidget(); };
+    date->setFocus();
+    QVERIFY(focusIn(date));
+    QTest::keyClick(focused(), Qt::Key_Return);
+    QVERIFY(focusIn(cbo));
+    keys(focused(), cate);
+    QTest::keyClick(focused(), Qt::Key_Return);
+    QVERIFY(focusIn(amountEdit));
+    keys(focused(), amount);
+    QTest::keyClick(focused(), Qt::Key_Enter); // the keypad key counts too
+    QVERIFY(focusIn(notes));
+    keys(focused(), "x");
+    QTest::keyClick(focused(), Qt::Key_Return);
+
+    QCOMPARE(m_panel->PendingRows().size(), rows);
+    QVERIFY(focusIn(cbo));
+    QCOMPARE(date->date(), Day);
+    // Enter in the box is not taken as "add this name to the list".
+    QCOMPARE(cbo->count(), rows);
+    if (rows == 0) {
+        // Nothing added: what was typed stays for correction.
+        QCOMPARE(cbo->currentText(), cate);
+        QCOMPARE(notes->text(), QString("x"));
+    }
+}
+
+void TestEntryPanel::panelsAreIndependent()
+{
+    DialogScript dialogs;
+    TEntryPanel *income = makePanel(TEntryPanelKind::Income(), 445);
+    QCOMPARE(income->objectName(), QString("pnlIncome"));
+    QCOMPARE(m_panel->objectName(), QString("pnlExpense"));
+    QCOMPARE(child<QLabel>("lblStep6", income)->text(),
+             QStringLiteral("第6步，添加完所有收入请点保存按钮。"));
+    QCOMPARE(child<QLabel>("lblOutStep6")->text(),
+             QStringLiteral("第6步，添加完所有支出请点保存按钮。"));
+
+    addLine("Food", "4");
+    addLine(QStringLiteral("工资"), "1000", QString(), income);
+    addLine("food", "6", QString(), income); // not in the income list yet
+
+    QCOMPARE(m_panel->PendingRows().size(), 1);
+    QCOMPARE(income->PendingRows().size(), 2);
+    QCOMPARE(income->PendingRows().value(0).value(1), QStringLiteral("收入"));
+    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：4.00"));
+    QCOMPARE(child<QLabel>("lblInTotal", income)->text(), QStringLiteral("合计：1006.00"));
+    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
+    QCOMPARE(m_db->GetCateList("Li", "in"), QStringLiteral("food\r\n工资"));
+    QVERIFY(child<QPushButton>("btnInSave", income)->isEnabled());
+
+    dialogs.yes();
+    QTest::mouseClick(child<QPushButton>("btnInSave", income), Qt::LeftButton);
+    QCOMPARE(income->PendingRows().size(), 0);
+    QCOMPARE(m_panel->PendingRows().size(), 1); // the expense line waits
+    QVERIFY(child<QPushButton>("btnOutSave")->isEnabled());
+    const TRowList recs = stored();
+    QCOMPARE(recs.size(), 2);
+    QCOMPARE(recs.value(0).value(3), QString("1000.00")); // income column
+    QCOMPARE(recs.value(0).value(4), QString());
+}
+
+void TestEntryPanel::calculator_data()
+{
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("started");
+    QTest::addRow("none") << QStringList() << QString();
+    QTest::addRow("only the last choice") << QStringList{"xcalc"} << "xcalc";
+    QTest::addRow("first in order wins")
+        << QStringList{"xcalc", "galculator", "mate-calc"} << "galculator";
+}
+
+void TestEntryPanel::calculator()
+{
+    QFETCH(QStringList, installed);
+    QFETCH(QString, started);
+    DialogScript dialogs;
+    const QString bin = m_dir->filePath("bin");
+    QDir().mkpath(bin);
+    for (const QString &name : installed) {
+        QFile f(bin + "/" + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\n");
+        f.close();
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                         | QFileDevice::ExeOwner);
+    }
+    qputenv("PATH", bin.toLocal8Bit());
+    QStringList runs;
+    THi::SetRunProgramHook([&](const QString &program, const QStringList &args) {
+        runs << program;
+        return args.isEmpty();
+    });
+
+    QTest::mouseClick(child<QPushButton>("btnOutCalc"), Qt::LeftButton);
+    if (started.isEmpty()) {
+        QVERIFY(runs.isEmpty());
+        QCOMPARE(dialogs.of(TDialogCall::Error).size(), 1);
+    } else {
+        QCOMPARE(runs, QStringList{bin + "/" + started});
+        QVERIFY(dialogs.calls.isEmpty());
+    }
+}
+
+void TestEntryPanel::help_data()
+{
+    QTest::addColumn<bool>("income");
+    QTest::addRow("expense") << false;
+    QTest::addRow("income") << true;
+}
+
+void TestEntryPanel::help()
+{
+    QFETCH(bool, income);
+    DialogScript dialogs;
+    const TEntryPanelKind kind = income ? TEntryPanelKind::Income() : TEntryPanelKind::Expense();
+    TEntryPanel *panel = income ? makePanel(kind, 445) : m_panel;
+    QTest::mouseClick(child<QPushButton>("btn" + kind.prefix + "Help", panel), Qt::LeftButton);
+
+    QCOMPARE(dialogs.calls.size(), 1);
+    QCOMPARE(dialogs.calls.value(0).kind, TDialogCall::Info);
+    QCOMPARE(dialogs.calls.value(0).caption, QStringLiteral("帮助"));
+    const QString text = dialogs.calls.value(0).text;
+    QCOMPARE(THi::ByteLength(text), 288);
+    const QStringList lines = text.split("\r\n");
+    QCOMPARE(lines.size(), 9);
+    QCOMPARE(lines.value(0), QStringLiteral("- 例子："));
+    // The example lines are the panel's own instruction lines.
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(lines.value(i + 1),
+                 "  " + child<QLabel>(kind.stepPrefix + QString::number(i + 1), panel)->text());
+    QCOMPARE(lines.value(7), QString());
+    QCOMPARE(lines.value(8), QStringLiteral("- 想查看收支记录明细，请点击“收支目录”。"));
+}
+
+void TestEntryPanel::editCates_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("edited");
+    QTest::addColumn<QStringList>("itemsAfter");
+    QTest::addRow("save")
+        << true << "\n  Bus\n\nRent \n\n" << QStringList{"Bus", "", "Rent"};
+    QTest::addRow("save empty") << true << "" << QStringList();
+    QTest::addRow("cancel") << false << "Bus" << QStringList{"food", "Rent"};
+}
+
+void TestEntryPanel::editCates()
+{
+    QFETCH(bool, save);
+    QFETCH(QString, edited);
+    QFETCH(QStringList, itemsAfter);
+    DialogScript dialogs;
+    m_db->SetCateList("Li", "out", "food\r\nRent");
+    m_db->SetCateList("Li", "in", "Pay");
+    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
+    type(child<QComboBox>("cboOutCate"), "half typed");
+
+    QString shownText;
+    bool clicked = false, arrowWhileOpen = false, disabledWhileOpen = false;
+    QTimer::singleShot(0, this, [&] {
+        QWidget *editor = QApplication::activeModalWidget();
+        if (!editor)
+            return;
+        auto *mem = editor->findChild<QPlainTextEdit *>("memText");
+        auto *button = editor->findChild<QPushButton *>(save ? "btnSave" : "btnCancel");
+        if (!mem || !button) {
+            editor->close();
+            return;
+        }
+        shownText = mem->toPlainText();
+        const QCursor *cursor = QApplication::overrideCursor();
+        arrowWhileOpen = cursor && cursor->shape() == Qt::ArrowCursor;
+        disabledWhileOpen = !child<QPushButton>("btnOutEditCates")->isEnabled();
+        mem->setPlainText(edited);
+        QTest::mouseClick(button, Qt::LeftButton);
+        clicked = true;
+    });
+    QTest::mouseClick(child<QPushButton>("btnOutEditCates"), Qt::LeftButton);
+
+    QVERIFY(clicked);
+    QVERIFY(arrowWhileOpen);
+    QVERIFY(disabledWhileOpen);
+    QCOMPARE(shownText.split(QRegularExpression("\r?\n")), QStringList({"food", "Rent"}));
+    QCOMPARE(items(), itemsAfter);
+    QCOMPARE(m_panel->PendingRows().size(), 0);
+    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString("half typed"));
+    QCOMPARE(m_db->GetCateList("Li", "in"), QString("Pay"));
+    if (save) {
+        QCOMPARE(dialogs.calls.size(), 1);
+        QCOMPARE(dialogs.calls.value(0).kind, TDialogCall::Info);
+        QCOMPARE(dialogs.calls.value(0).caption, QString("Tallimo"));
+        QCOMPARE(dialogs.calls.value(0).text, QStringLiteral("成功！"));
+    } else {
+        QVERIFY(dialogs.calls.isEmpty());
+        QCOMPARE(m_db->GetCateList("Li", "out"), QString("food\r\nRent"));
+    }
+    QVERIFY(child<QPushButton>("btnOutEditCates")->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+QTEST_MAIN(TestEntryPanel)
+#include "tst_EntryPanel.moc"

@@ -1,0 +1,260 @@
+#include "DbClass.h"
+#include "DialogScript.h"
+#include "LoginForm.h"
+#include "Placement.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestLoginForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void emptyUserTableAsksForNewAccount();
+    void answerNoStoresNothing();
+    void storedSpellingWins_data();
+    void storedSpellingWins();
+    void wrongPasswordKeepsDialogOpen();
+    void loginRewritesTheAccountRow();
+    void submitNeedsBothFields_data();
+    void submitNeedsBothFields();
+    void enterChain();
+    void cancelWays_data();
+    void cancelWays();
+    void storeFailureIsReportedAndButtonComesBack();
+
+private:
+    void addUser(const QString &name, const QString &pwd) { TDbMan(m_dataFile).AddUser(name, pwd); }
+    template <class T> T *child(QWidget *w, const char *name)
+    {
+        T *c = w->findChild<T *>(QLatin1String(name));
+        if (!c)
+            qFatal("no control %s", name);
+        return c;
+    }
+    void fill(TfrmLogin &dlg, const QString &name, const QString &pwd)
+    {
+        child<QComboBox>(&dlg, "cboUsername")->setEditText(name);
+        child<QLineEdit>(&dlg, "edtPassword")->setText(pwd);
+    }
+    void submit(TfrmLogin &dlg) { QTest::mouseClick(child<QPushButton>(&dlg, "btnSubmit"), Qt::LeftButton); }
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    QString m_dataFile;
+};
+
+void TestLoginForm::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
+    m_dataFile = Placement::PlaceDataFile({});
+}
+
+void TestLoginForm::cleanup()
+{
+    m_home.reset();
+}
+
+void TestLoginForm::emptyUserTableAsksForNewAccount()
+{
+    DialogScript script;
+    script.yes();
+    TfrmLogin dlg({});
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QCOMPARE(child<QComboBox>(&dlg, "cboUsername")->count(), 0);
+    QCOMPARE(QApplication::focusWidget(), child<QComboBox>(&dlg, "cboUsername"));
+
+    fill(dlg, QStringLiteral(" 郭靖 "), " 2468 ");
+    submit(dlg);
+    const auto questions = script.of(TDialogCall::Question);
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(questions[0].caption, QStringLiteral("确认"));
+    QCOMPARE(questions[0].text, QStringLiteral("您想要创建一个新的用户名称和一个新的用户密码吗？\r\n\r\n"
+                                               "- 用户名称：郭靖\r\n- 用户密码：2468"));
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(dlg.UserName, QStringLiteral("郭靖"));
+    QCOMPARE(dlg.DataFile, m_dataFile);
+    QVERIFY(TDbMan(m_dataFile).CheckLogin(QStringLiteral("郭靖"), "2468"));
+}
+
+void TestLoginForm::answerNoStoresNothing()
+{
+    DialogScript script;
+    script.no();
+    TfrmLogin dlg({});
+    dlg.show();
+    fill(dlg, "Li", "1");
+    submit(dlg);
+    QVERIFY(dlg.isVisible());
+    QVERIFY(dlg.result() != QDialog::Accepted);
+    QCOMPARE(TDbMan(m_dataFile).ListUsers(), QString());
+    QVERIFY(child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
+}
+
+void TestLoginForm::storedSpellingWins_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected"); // empty: goes to the new-account question
+    QTest::addRow("lower case") << "tom" << "Tom";
+    QTest::addRow("capitals with blanks") << "  TOM  " << "Tom";
+    QTest::addRow("exact") << "Tom" << "Tom";
+    QTest::addRow("full-width letters do not fold") << QStringLiteral("ｔｏｍ") << "";
+}
+
+void TestLoginForm::storedSpellingWins()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    addUser("Tom", "1234");
+    DialogScript script; // a question would get No
+    TfrmLogin dlg({});
+    dlg.show();
+    fill(dlg, typed, "1234");
+    submit(dlg);
+    if (expected.isEmpty()) {
+        QCOMPARE(script.of(TDialogCall::Question).size(), 1);
+        QVERIFY(dlg.result() != QDialog::Accepted);
+    } else {
+        QVERIFY(script.calls.isEmpty());
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.UserName, expected);
+    }
+}
+
+void TestLoginForm::wrongPasswordKeepsDialogOpen()
+{
+    addUser("Tom", "1234");
+    DialogScript script;
+    TfrmLogin dlg({});
+    dlg.show();
+    fill(dlg, "Tom", "4321");
+    submit(dlg);
+    const auto errors = script.of(TDialogCall::Error);
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(errors[0].text, QStringLiteral("错误：无效的密码。"));
+    QCOMPARE(errors[0].caption, QStringLiteral("错误"));
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(child<QLineEdit>(&dlg, "edtPassword")->text(), QString("4321"));
+    QVERIFY(child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void TestLoginForm::loginRewritesTheAccountRow()
+{
+    addUser("Ann", "1");
+    addUser("Bob", "2");
+    DialogScript script;
+    {
+        TfrmLogin dlg({});
+        // Newest row first, and preselected with the focus on the password.
+        QCOMPARE(child<QComboBox>(&dlg, "cboUsername")->currentText(), QString("Bob"));
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(&dlg, "edtPassword"));
+        fill(dlg, "Ann", " 1 ");
+        submit(dlg);
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    }
+    TDbMan db(m_dataFile);
+    QCOMPARE(db.ListUsers(), QString("Ann\r\nBob"));
+    QVERIFY(db.CheckLogin("Ann", "1"));
+    TfrmLogin again({});
+    QCOMPARE(child<QComboBox>(&again, "cboUsername")->count(), 2);
+    QCOMPARE(child<QComboBox>(&again, "cboUsername")->currentText(), QString("Ann"));
+}
+
+void TestLoginForm::submitNeedsBothFields_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("pwd");
+    QTest::addColumn<bool>("enabled");
+    QTest::addRow("both") << "Li" << "1" << true;
+    QTest::addRow("blank name") << "   " << "1" << false;
+    QTest::addRow("blank password") << "Li" << " \t" << false;
+    QTest::addRow("full-width space counts") << "Li" << QStringLiteral("\u3000") << true;
+}
+
+void TestLoginForm::submitNeedsBothFields()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, pwd);
+    QFETCH(bool, enabled);
+    TfrmLogin dlg({});
+    fill(dlg, name, pwd);
+    QCOMPARE(child<QPushButton>(&dlg, "btnSubmit")->isEnabled(), enabled);
+}
+
+void TestLoginForm::enterChain()
+{
+    addUser("Tom", "1234");
+    DialogScript script;
+    TfrmLogin dlg({});
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QComboBox *name = child<QComboBox>(&dlg, "cboUsername");
+    QLineEdit *pwd = child<QLineEdit>(&dlg, "edtPassword");
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), pwd);
+    QVERIFY(dlg.isVisible());
+
+    QTest::keyClick(pwd, Qt::Key_Return); // blank password: nothing happens
+    QVERIFY(script.calls.isEmpty());
+    QVERIFY(dlg.isVisible());
+
+    QTest::keyClicks(pwd, "1234");
+    QTest::keyClick(pwd, Qt::Key_Return);
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(dlg.UserName, QString("Tom"));
+}
+
+void TestLoginForm::cancelWays_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addRow("cancel button") << "button";
+    QTest::addRow("escape") << "esc";
+    QTest::addRow("close box") << "close";
+}
+
+void TestLoginForm::cancelWays()
+{
+    QFETCH(QString, way);
+    addUser("Tom", "1234");
+    TfrmLogin dlg({});
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    fill(dlg, "Tom", "1234");
+    if (way == "button")
+        QTest::mouseClick(child<QPushButton>(&dlg, "btnCancel"), Qt::LeftButton);
+    else if (way == "esc")
+        QTest::keyClick(child<QLineEdit>(&dlg, "edtPassword"), Qt::Key_Escape);
+    else
+        dlg.close();
+    QCOMPARE(dlg.result(), int(QDialog::Rejected));
+    QCOMPARE(dlg.UserName, QString());
+}
+
+void TestLoginForm::storeFailureIsReportedAndButtonComesBack()
+{
+    addUser("Tom", "1234");
+    DialogScript script;
+    TfrmLogin dlg({});
+    dlg.show();
+    fill(dlg, "Tom", "1234");
+    QFile::remove(m_dataFile); // the file vanishes under the running dialog
+    submit(dlg);
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY(script.of(TDialogCall::Error)[0].text.contains("unable to open database file"));
+    QVERIFY(dlg.isVisible());
+    QVERIFY(child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+QTEST_MAIN(TestLoginForm)
+#include "tst_LoginForm.moc"

@@ -1,0 +1,462 @@
+#include "DbClass.h"
+#include "DialogScript.h"
+#include "MainForm.h"
+#include "Placement.h"
+#include "SkinClass.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The main window with a login that answers at once, a data file in a
+// temporary XDG_DATA_HOME, and a program start that is only recorded.
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void loginNotConfirmed_data();
+    void loginNotConfirmed();
+    void captionAndMenu_data();
+    void captionAndMenu();
+    void startState();
+    void storedCategoryLists();
+    void viewSwitchingKeepsFields();
+    void menuButton();
+    void searchNeedsOrderedDates();
+    void skinIsApplied();
+
+    void switchUser_data();
+    void switchUser();
+    void restartFailureKeepsWindowOpen();
+    void changePassword();
+    void changePasswordCancelled();
+    void deleteUser();
+    void backupNames_data();
+    void backupNames();
+    void backupFailureIsReported();
+    void restore_data();
+    void restore();
+    void exit();
+
+private:
+    std::unique_ptr<TfrmMain> open(const QString &user = "Li");
+    template <class T> T *child(QWidget *w, const char *name)
+    {
+        T *c = w->findChild<T *>(QLatin1String(name));
+        if (!c)
+            qFatal("no control %s", name);
+        return c;
+    }
+    QAction *action(QWidget *w, const char *name)
+    {
+        QAction *a = w->findChild<QAction *>(QLatin1String(name));
+        if (!a)
+            qFatal("no action %s", name);
+        return a;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    QString m_dataFile;
+    QList<QStringList> m_started; // program + arguments of every start asked for
+    bool m_startWorks = true;
+};
+
+void TestMainForm::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    THi::SetRunProgramHook([this](const QString &program, const QStringList &args) {
+        m_started.append(QStringList{program} + args);
+        return m_startWorks;
+    });
+}
+
+void TestMainForm::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
+    m_dataFile = Placement::PlaceDataFile({});
+    m_started.clear();
+    m_startWorks = true;
+}
+
+void TestMainForm::cleanup()
+{
+    m_home.reset();
+}
+
+std::unique_ptr<TfrmMain> TestMainForm::open(const QString &user)
+{
+    TDbMan(m_dataFile).AddUser(user, "1234");
+    const QString file = m_dataFile;
+    auto w = std::make_unique<TfrmMain>(QStringList{}, [file, user](QString &f, QString &u) {
+        f = file;
+        u = user;
+    });
+    w->show();
+    return w;
+}
+
+void TestMainForm::loginNotConfirmed_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("user");
+    QTest::addRow("cancelled") << "" << "";
+    QTest::addRow("no user name") << "data" << "";
+    QTest::addRow("data file gone") << "missing" << "Li";
+}
+
+void TestMainForm::loginNotConfirmed()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, user);
+    const QString path = file == "data" ? m_dataFile : file == "missing" ? m_home->filePath("x") : "";
+    TfrmMain w({}, [&](QString &f, QString &u) {
+        f = path;
+        u = user;
+    });
+    QVERIFY(!w.LoggedIn());
+    QVERIFY(!w.SkinMan);
+}
+
+void TestMainForm::captionAndMenu_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("menuText");
+    QTest::addRow("plain") << "Li" << QStringLiteral("删除 Li");
+    QTest::addRow("chinese") << QStringLiteral("郭靖") << QStringLiteral("删除 郭靖");
+    QTest::addRow("ampersand is no access key") << "A&B" << QStringLiteral("删除 A&&B");
+}
+
+void TestMainForm::captionAndMenu()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, menuText);
+    auto w = open(user);
+    QVERIFY(w->LoggedIn());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Tallimo - 用户名称：%1").arg(user));
+    QCOMPARE(action(w.get(), "mnuMenu_DeleteUser")->text(), menuText);
+    QMenu *menu = child<QMenu>(w.get(), "mnuMenu");
+    QCOMPARE(menu->defaultAction(), action(w.get(), "mnuMenu_SwitchUser"));
+    QStringList texts;
+    for (QAction *a : menu->actions())
+        texts << (a->isSeparator() ? "-" : a->text());
+    QCOMPARE(texts, (QStringList{QStringLiteral("切换用户"), "-", QStringLiteral("修改密码"), menuText,
+                                 "-", QStringLiteral("备份数据"), QStringLiteral("从备份中恢复数据"),
+                                 "-", QStringLiteral("退出")}));
+}
+
+void TestMainForm::startState()
+{
+    auto w = open();
+    QCOMPARE(w->size(), QSize(700, 525));
+    QVERIFY(w->windowFlags() & Qt::FramelessWindowHint);
+    const QDate today = QDate::currentDate();
+    QCOMPARE(child<QDateEdit>(w.get(), "dtpOutDate")->date(), today);
+    QCOMPARE(child<QDateEdit>(w.get(), "dtpInDate")->date(), today);
+    QCOMPARE(child<QDateEdit>(w.get(), "dtpTransDate1")->date(), QDate(today.year(), today.month(), 1));
+    QCOMPARE(child<QDateEdit>(w.get(), "dtpTransDate2")->date(), today);
+    QVERIFY(child<QWidget>(w.get(), "pnlExpense")->isVisible());
+    QVERIFY(!child<QWidget>(w.get(), "pnlIncome")->isVisible());
+    QVERIFY(!child<QWidget>(w.get(), "pnlTransactions")->isVisible());
+    QVERIFY(child<QRadioButton>(w.get(), "rdoTransTransactions")->isChecked());
+    QCOMPARE(child<QLabel>(w.get(), "lblOutTotal")->text(), QStringLiteral("合计：0.00"));
+    QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(),
+             QStringLiteral("收入合计：0.00    支出合计：0.00    结余合计：0.00"));
+    QCOMPARE(child<QLabel>(w.get(), "lblCatesTotal")->text(),
+             child<QLabel>(w.get(), "lblTransTotal")->text());
+    QCOMPARE(child<QComboBox>(w.get(), "cboOutCate")->count(), 0);
+    QCOMPARE(child<QComboBox>(w.get(), "cboInCate")->count(), 0);
+    for (const char *name : {"btnOutAdd", "btnOutSave", "btnOutEdit", "btnOutDelete", "btnInAdd",
+                             "btnInSave", "btnTransMore", "btnTransEdit", "btnTransDelete",
+                             "btnMoreInfo", "btnCatesExport", "btnCatesPrint"})
+        QVERIFY2(!child<QPushButton>(w.get(), name)->isEnabled(), name);
+    QVERIFY(child<QPushButton>(w.get(), "btnTransSearch")->isEnabled());
+}
+
+void TestMainForm::storedCategoryLists()
+{
+    TDbMan(m_dataFile).SetCateList("Li", "out", QStringLiteral("餐饮\r\nRent"));
+    TDbMan(m_dataFile).SetCateList("Li", "in", QStringLiteral("工资"));
+    auto w = open();
+    QComboBox *out = child<QComboBox>(w.get(), "cboOutCate");
+    QCOMPARE(out->count(), 2);
+    QCOMPARE(out->itemText(0), QStringLiteral("餐饮"));
+    QCOMPARE(out->itemText(1), QString("Rent"));
+    QCOMPARE(child<QComboBox>(w.get(), "cboInCate")->count(), 1);
+}
+
+void TestMainForm::viewSwitchingKeepsFields()
+{
+    auto w = open();
+    QTest::keyClicks(child<QLineEdit>(w.get(), "edtOutAmount"), "12.5");
+    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoIncome"), Qt::LeftButton);
+    QVERIFY(!child<QWidget>(w.get(), "pnlExpense")->isVisible());
+    QVERIFY(child<QWidget>(w.get(), "pnlIncome")->isVisible());
+    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoTransactions"), Qt::LeftButton);
+    QVERIFY(child<QWidget>(w.get(), "pnlTransactions")->isVisible());
+    QVERIFY(!child<QWidget>(w.get(), "pnlIncome")->isVisible());
+
+    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoTransCategories"), Qt::LeftButton);
+    QVERIFY(child<QWidget>(w.get(), "pnlTransCategories")->isVisible());
+    QVERIFY(!child<QWidget>(w.get(), "pnlTransTransactions")->isVisible());
+
+    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoExpense"), Qt::LeftButton);
+    QVERIFY(child<QWidget>(w.get(), "pnlExpense")->isVisible());
+    QCOMPARE(child<QLineEdit>(w.get(), "edtOutAmount")->text(), QString("12.5"));
+}
+
+void TestMainForm::menuButton()
+{
+    auto w = open();
+    QLabel *img = child<QLabel>(w.get(), "imgMenu");
+    const qint64 up = child<QLabel>(w.get(), "imgMenuUp")->pixmap().cacheKey();
+    const qint64 down = child<QLabel>(w.get(), "imgMenuDown")->pixmap().cacheKey();
+    QVERIFY(up != down);
+    QCOMPARE(img->pixmap().cacheKey(), up);
+    QMenu *menu = child<QMenu>(w.get(), "mnuMenu");
+
+    QTest::mousePress(img, Qt::RightButton);
+    QCOMPARE(img->pixmap().cacheKey(), up);
+    QTest::mouseRelease(img, Qt::RightButton);
+    QVERIFY(!menu->isVisible());
+
+    QTest::mousePress(img, Qt::LeftButton);
+    QCOMPARE(img->pixmap().cacheKey(), down);
+    QTest::mouseRelease(img, Qt::LeftButton);
+    QCOMPARE(img->pixmap().cacheKey(), up);
+    QVERIFY(menu->isVisible());
+    menu->hide();
+}
+
+void TestMainForm::searchNeedsOrderedDates()
+{
+    auto w = open();
+    QDateEdit *d1 = child<QDateEdit>(w.get(), "dtpTransDate1");
+    QDateEdit *d2 = child<QDateEdit>(w.get(), "dtpTransDate2");
+    QPushButton *search = child<QPushButton>(w.get(), "btnTransSearch");
+    d1->setDate(QDate(2011, 4, 12));
+    d2->setDate(QDate(2011, 4, 12));
+    QVERIFY(search->isEnabled());
+    d1->setDate(QDate(2011, 4, 13));
+    QVERIFY(!search->isEnabled());
+    d2->setDate(QDate(2011, 5, 1));
+    QVERIFY(search->isEnabled());
+}
+
+void TestMainForm::skinIsApplied()
+{
+    auto w = open();
+    QVERIFY(w->SkinMan);
+    QVERIFY(w->SkinMan->CloseButton);
+    QCOMPARE(w->SkinMan->CloseButton->geometry(), QRect(670, 8, 20, 20));
+    QCOMPARE(w->SkinMan->TitleLabel->text(), w->windowTitle());
+}
+
+// ---------------------------------------------------------------------------
+// Account menu
+
+void TestMainForm::switchUser_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::addRow("yes restarts") << true;
+    QTest::addRow("no stays") << false;
+}
+
+void TestMainForm::switchUser()
+{
+    QFETCH(bool, yes);
+    auto w = open();
+    DialogScript script;
+    yes ? script.yes() : script.no();
+    action(w.get(), "mnuMenu_SwitchUser")->trigger();
+    QCOMPARE(script.of(TDialogCall::Question).value(0).text, QStringLiteral("您真的想要切换用户吗？"));
+    QCOMPARE(w->isVisible(), !yes);
+    if (yes)
+        QCOMPARE(m_started, (QList<QStringList>{{QCoreApplication::applicationFilePath()}}));
+    else
+        QVERIFY(m_started.isEmpty());
+}
+
+void TestMainForm::restartFailureKeepsWindowOpen()
+{
+    auto w = open();
+    m_startWorks = false;
+    DialogScript script;
+    script.yes();
+    action(w.get(), "mnuMenu_SwitchUser")->trigger();
+    QCOMPARE(m_started.size(), 1);
+    QVERIFY(w->isVisible());
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+}
+
+void TestMainForm::changePassword()
+{
+    auto w = open();
+    TDbMan(m_dataFile).AddUser("Other", "x"); // newer row than Li
+    DialogScript script;
+    script.answer("   ").answer("  new pw  ");
+    action(w.get(), "mnuMenu_SetPwd")->trigger();
+    const auto inputs = script.of(TDialogCall::Input);
+    QCOMPARE(inputs.size(), 2); // the blank answer brings the dialog back
+    QCOMPARE(inputs[0].caption, QStringLiteral("修改密码"));
+    QCOMPARE(inputs[0].text, QStringLiteral("请输入一个新的密码：          "));
+    QCOMPARE(inputs[1].value, QString());
+    const auto infos = script.of(TDialogCall::Info);
+    QCOMPARE(infos.size(), 1);
+    QCOMPARE(infos[0].caption, QStringLiteral("修改密码"));
+    QCOMPARE(infos[0].text, QStringLiteral("成功！"));
+
+    TDbMan db(m_dataFile);
+    QVERIFY(db.CheckLogin("Li", "new pw"));
+    QVERIFY(!db.CheckLogin("Li", "1234"));
+    QCOMPARE(db.ListUsers(), QString("Li\r\nOther"));
+    QVERIFY(w->isVisible());
+}
+
+void TestMainForm::changePasswordCancelled()
+{
+    auto w = open();
+    DialogScript script;
+    script.cancel();
+    action(w.get(), "mnuMenu_SetPwd")->trigger();
+    QCOMPARE(script.calls.size(), 1);
+    QVERIFY(TDbMan(m_dataFile).CheckLogin("Li", "1234"));
+}
+
+void TestMainForm::deleteUser()
+{
+    auto w = open();
+    TDbMan(m_dataFile).AddRecord("Li", "2011-04-12", TypeExpense(), "Food", "3", "");
+    DialogScript script;
+    script.yes();
+    action(w.get(), "mnuMenu_DeleteUser")->trigger();
+    QCOMPARE(script.of(TDialogCall::Question).value(0).text, QStringLiteral("您真的想要删除 Li 吗？"));
+    TDbMan db(m_dataFile);
+    QVERIFY(!db.UserExists("Li"));
+    QCOMPARE(m_started.size(), 1);
+    QVERIFY(!w->isVisible());
+    // The records stay for an account made again under that name.
+    double out = 0, in = 0;
+    TRowList a, b, recs, c, d;
+    db.QueryPeriod("Li", "2011-01-01", "2011-12-31", out, in, a, b, recs, c, d);
+    QCOMPARE(recs.size(), 1);
+}
+
+void TestMainForm::backupNames_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::addRow("no extension") << "may" << "may.tlmdb";
+    QTest::addRow("other extension") << "may.txt" << "may.txt.tlmdb";
+    QTest::addRow("capital extension") << "MAY.TLMDB" << "MAY.TLMDB";
+    QTest::addRow("blanks in the name") << "my backups/may 1" << "my backups/may 1.tlmdb";
+    QTest::addRow("appended name replaces a file") << "old" << "old.tlmdb";
+}
+
+void TestMainForm::backupNames()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    auto w = open();
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("my backups"));
+    QFile old(dir.filePath("old.tlmdb"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("previous content");
+    old.close();
+
+    DialogScript script;
+    script.answer(dir.filePath(chosen));
+    action(w.get(), "mnuMenu_Backup")->trigger();
+    QVERIFY(Placement::IsTallimoDataFile(dir.filePath(written)));
+    QCOMPARE(TDbMan(dir.filePath(written)).ListUsers(), QString("Li"));
+    const auto infos = script.of(TDialogCall::Info);
+    QCOMPARE(infos.size(), 1);
+    QCOMPARE(infos[0].caption, QStringLiteral("备份"));
+    QCOMPARE(infos[0].text, QStringLiteral("成功！"));
+    QCOMPARE(script.of(TDialogCall::SaveFile).value(0).text, QString("*.tlmdb (*.tlmdb)"));
+}
+
+void TestMainForm::backupFailureIsReported()
+{
+    auto w = open();
+    DialogScript script;
+    script.answer(m_home->filePath("no/such/folder/b.tlmdb"));
+    action(w.get(), "mnuMenu_Backup")->trigger();
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY(script.of(TDialogCall::Info).isEmpty());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    DialogScript cancelled;
+    cancelled.cancel();
+    action(w.get(), "mnuMenu_Backup")->trigger();
+    QCOMPARE(cancelled.calls.size(), 1);
+}
+
+void TestMainForm::restore_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("kind"); // data, junk, none, cancel
+    QTest::addColumn<bool>("restarts");
+    QTest::addColumn<bool>("error");
+    QTest::addRow("backup with blanks in its path") << "my backups/May 1.tlmdb" << "data" << true << false;
+    QTest::addRow("capital extension") << "MAY.TLMDB" << "data" << true << false;
+    QTest::addRow("other extension") << "may.db" << "data" << false << false;
+    QTest::addRow("missing file") << "gone.tlmdb" << "none" << false << false;
+    QTest::addRow("not a data file") << "notes.tlmdb" << "junk" << false << true;
+    QTest::addRow("cancelled") << "" << "cancel" << false << false;
+}
+
+void TestMainForm::restore()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, kind);
+    QFETCH(bool, restarts);
+    QFETCH(bool, error);
+    auto w = open();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(fileName);
+    QDir().mkpath(QFileInfo(path).path());
+    if (kind == "data") {
+        QVERIFY(QFile::copy(m_dataFile, path));
+    } else if (kind == "junk") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a database");
+    }
+    DialogScript script;
+    kind == "cancel" ? script.cancel() : script.answer(path);
+    action(w.get(), "mnuMenu_Restore")->trigger();
+
+    QCOMPARE(w->isVisible(), !restarts);
+    if (restarts) {
+        // The new copy gets the path as one argument, blanks and all.
+        QCOMPARE(m_started, (QList<QStringList>{{QCoreApplication::applicationFilePath(), path}}));
+    } else {
+        QVERIFY(m_started.isEmpty());
+    }
+    QCOMPARE(script.of(TDialogCall::Error).size(), error ? 1 : 0);
+    QCOMPARE(TDbMan(m_dataFile).ListUsers(), QString("Li")); // this copy changes nothing
+}
+
+void TestMainForm::exit()
+{
+    auto w = open();
+    action(w.get(), "mnuMenu_Exit")->trigger();
+    QVERIFY(!w->isVisible());
+    QVERIFY(m_started.isEmpty());
+}
+
+QTEST_MAIN(TestMainForm)
+#include "tst_MainForm.moc"
