@@ -1,10 +1,7 @@
 #include "DbClass.h"
 #include "Placement.h"
+#include "TestSupport.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // Every test works on a fresh copy of the template data file.
@@ -45,8 +42,8 @@ private slots:
     void backupIsAConsistentCopy();
 
 private:
-    void sql(const QString &statement);
-    int count(const QString &table);
+    void sql(const QString &statement) { QCOMPARE(m_data->exec(statement), QString()); }
+    int count(const QString &table) { return m_data->count(table); }
     struct Period {
         double out = -1, in = -1;
         TRowList days, months, recs, outCates, inCates;
@@ -55,51 +52,22 @@ private:
     void add(const QString &date, const QString &type, const QString &cate, const QString &amount,
              const QString &notes = QString(), const QString &user = "Li");
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestSupport::DataFile> m_data;
     QString m_file;
     std::unique_ptr<TDbMan> m_db;
 };
 
 void TestDbClass::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_file = m_dir->filePath("db.tlmdb");
-    QVERIFY(QFile::copy(Placement::TemplateFile(), m_file));
-    QFile(m_file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    m_data = std::make_unique<TestSupport::DataFile>();
+    m_file = m_data->path();
     m_db = std::make_unique<TDbMan>(m_file);
 }
 
 void TestDbClass::cleanup()
 {
     m_db.reset();
-    m_dir.reset();
-}
-
-void TestDbClass::sql(const QString &statement)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "test-side");
-        db.setDatabaseName(m_file);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY2(q.exec(statement), qPrintable(q.lastError().text()));
-    }
-    QSqlDatabase::removeDatabase("test-side");
-}
-
-int TestDbClass::count(const QString &table)
-{
-    int n = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "test-count");
-        db.setDatabaseName(m_file);
-        db.open();
-        QSqlQuery q(db);
-        if (q.exec("select count(*) from [" + table + "]") && q.next())
-            n = q.value(0).toInt();
-    }
-    QSqlDatabase::removeDatabase("test-count");
-    return n;
+    m_data.reset();
 }
 
 TestDbClass::Period TestDbClass::query(const QString &user, const QString &start,
@@ -197,7 +165,7 @@ void TestDbClass::rewriteUserIsAtomic()
 {
     m_db->AddUser("Li", "old");
     // The new row cannot be written: the old one must survive the failed rewrite.
-    sql("create trigger no_users before insert on [users] begin select raise(abort,'disk says no'); end");
+    QCOMPARE(TestSupport::RefuseInserts(*m_data, "users", "disk says no"), QString());
     try {
         m_db->RewriteUser("Li", "new");
         QFAIL("no error raised");
@@ -207,7 +175,7 @@ void TestDbClass::rewriteUserIsAtomic()
     QVERIFY(m_db->CheckLogin("Li", "old"));
     QCOMPARE(count("users"), 1);
 
-    sql("drop trigger no_users");
+    sql("drop trigger refuse_users");
     m_db->RewriteUser("Li", "new");
     QVERIFY(m_db->CheckLogin("Li", "new"));
     QVERIFY(!m_db->CheckLogin("Li", "old"));
@@ -233,7 +201,7 @@ void TestDbClass::cateLists()
 void TestDbClass::setCateListIsAtomic()
 {
     m_db->SetCateList("Li", "out", "Food");
-    sql("create trigger no_cates before insert on [cates] begin select raise(abort,'full'); end");
+    QCOMPARE(TestSupport::RefuseInserts(*m_data, "cates"), QString());
     QVERIFY_THROWS_EXCEPTION(EDbError, m_db->SetCateList("Li", "out", "Food\r\nRent"));
     QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
 }
@@ -426,7 +394,7 @@ void TestDbClass::replaceRecordIsAtomic()
     const QString id = query("Li", "2011-04-12", "2011-04-12").recs.first().at(0);
     QVERIFY_THROWS_EXCEPTION(EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-31", TypeExpense(),
                                                            "Food", "3", ""));
-    sql("create trigger no_data before insert on [data] begin select raise(abort,'no'); end");
+    QCOMPARE(TestSupport::RefuseInserts(*m_data, "data"), QString());
     QVERIFY_THROWS_EXCEPTION(EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(),
                                                            "Food", "4", ""));
     const Period p = query("Li", "2011-04-01", "2011-04-30");
@@ -452,7 +420,7 @@ void TestDbClass::cateDetail()
 
 void TestDbClass::missingFileIsAnError()
 {
-    const QString missing = m_dir->filePath("nothing.tlmdb");
+    const QString missing = QDir(m_data->folder()).filePath("nothing.tlmdb");
     TDbMan db(missing);
     QVERIFY_THROWS_EXCEPTION(EDbError, db.ListUsers());
     QVERIFY(!QFileInfo::exists(missing)); // the engine must not create an empty file
@@ -462,7 +430,7 @@ void TestDbClass::backupIsAConsistentCopy()
 {
     m_db->AddUser("Li", "1");
     add("2011-04-12", TypeExpense(), "Food", "3");
-    const QString target = m_dir->filePath("backup.tlmdb");
+    const QString target = QDir(m_data->folder()).filePath("backup.tlmdb");
     QFile stale(target);
     QVERIFY(stale.open(QIODevice::WriteOnly));
     stale.write("older file in the way");
@@ -472,9 +440,9 @@ void TestDbClass::backupIsAConsistentCopy()
     TDbMan copy(target);
     QCOMPARE(copy.ListUsers(), QString("Li"));
     QVERIFY(copy.CheckLogin("Li", "1"));
-    QCOMPARE(m_dir->filePath("backup.tlmdb"), target);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2);
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->BackupTo(m_dir->filePath("no/dir/x.tlmdb")));
+    QCOMPARE(QDir(m_data->folder()).filePath("backup.tlmdb"), target);
+    QCOMPARE(QDir(m_data->folder()).entryList(QDir::Files).size(), 2);
+    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->BackupTo(QDir(m_data->folder()).filePath("no/dir/x.tlmdb")));
 }
 
 QTEST_GUILESS_MAIN(TestDbClass)

@@ -2,6 +2,7 @@
 #include "EditCateForm.h"
 #include "EditRecForm.h"
 #include "HiClass.h"
+#include "TestSupport.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -15,10 +16,7 @@
 // Both dialogs are driven through their real widgets, found by object name.
 template <class W> static W *child(QWidget *dlg, const char *name)
 {
-    W *w = dlg->findChild<W *>(QLatin1String(name));
-    if (!w)
-        qFatal("no child %s", name);
-    return w;
+    return TestSupport::Child<W>(dlg, QLatin1String(name));
 }
 
 // Types a text key by key; "\n" becomes the Return key. keyClicks() knows

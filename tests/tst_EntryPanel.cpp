@@ -2,6 +2,7 @@
 #include "EntryPanel.h"
 #include "HiClass.h"
 #include "Placement.h"
+#include "TestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,9 +11,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -57,16 +55,15 @@ private:
     TEntryPanel *makePanel(const TEntryPanelKind &kind, int y = 0);
     template <class T> T *child(const QString &name, TEntryPanel *panel = nullptr);
     void type(QWidget *field, const QString &text);
-    static void keys(QWidget *field, const QString &text);
+    static void keys(QWidget *field, const QString &text) { TestSupport::TypeText(field, text); }
     void addLine(const QString &cate, const QString &amount, const QString &notes = QString(),
                  TEntryPanel *panel = nullptr);
     QStringList items(TEntryPanel *panel = nullptr);
-    TRowList stored(const QString &user = "Li");
-    void sql(const QString &statement);
+    TRowList stored(const QString &user = "Li") { return TestSupport::Records(*m_db, user); }
+    void sql(const QString &statement) { QCOMPARE(m_data->exec(statement), QString()); }
     static bool focusIn(QWidget *w);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_file;
+    std::unique_ptr<TestSupport::DataFile> m_data;
     std::unique_ptr<TDbMan> m_db;
     std::unique_ptr<QWidget> m_host;
     TEntryPanel *m_panel = nullptr;
@@ -77,11 +74,8 @@ static const QDate Day(2011, 4, 12);
 
 void TestEntryPanel::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_file = m_dir->filePath("db.tlmdb");
-    QVERIFY(QFile::copy(Placement::TemplateFile(), m_file));
-    QFile(m_file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    m_db = std::make_unique<TDbMan>(m_file);
+    m_data = std::make_unique<TestSupport::DataFile>();
+    m_db = std::make_unique<TDbMan>(m_data->path());
     m_path = qgetenv("PATH");
 
     m_host = std::make_unique<QWidget>();
@@ -97,7 +91,7 @@ void TestEntryPanel::cleanup()
     qputenv("PATH", m_path);
     m_host.reset();
     m_db.reset();
-    m_dir.reset();
+    m_data.reset();
 }
 
 TEntryPanel *TestEntryPanel::makePanel(const TEntryPanelKind &kind, int y)
@@ -115,10 +109,7 @@ TEntryPanel *TestEntryPanel::makePanel(const TEntryPanelKind &kind, int y)
 
 template <class T> T *TestEntryPanel::child(const QString &name, TEntryPanel *panel)
 {
-    T *w = (panel ? panel : m_panel)->template findChild<T *>(name);
-    if (!w)
-        qFatal("no control %s", qPrintable(name));
-    return w;
+    return TestSupport::Child<T>(panel ? panel : m_panel, name);
 }
 
 void TestEntryPanel::type(QWidget *field, const QString &text)
@@ -128,22 +119,6 @@ void TestEntryPanel::type(QWidget *field, const QString &text)
     else if (auto *edit = qobject_cast<QLineEdit *>(field))
         edit->clear();
     keys(field, text);
-}
-
-// keyClicks only knows Latin-1; the names here are Chinese. A line edit
-// does not take control characters from the keyboard, so a tab is pasted.
-void TestEntryPanel::keys(QWidget *field, const QString &text)
-{
-    auto *combo = qobject_cast<QComboBox *>(field);
-    QLineEdit *line = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(field);
-    for (QChar c : text) {
-        if (!c.isPrint() && line) {
-            line->insert(QString(c));
-            continue;
-        }
-        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
 }
 
 void TestEntryPanel::addLine(const QString &cate, const QString &amount, const QString &notes,
@@ -165,28 +140,6 @@ QStringList TestEntryPanel::items(TEntryPanel *panel)
     for (int i = 0; i < cbo->count(); ++i)
         r << cbo->itemText(i);
     return r;
-}
-
-// Records of the user as the browser sees them: id, date, category, in, out, notes.
-TRowList TestEntryPanel::stored(const QString &user)
-{
-    double out = 0, in = 0;
-    TRowList days, months, recs, outCates, inCates;
-    m_db->QueryPeriod(user, "2000-01-01", "2099-12-31", out, in, days, months, recs, outCates,
-                      inCates);
-    return recs;
-}
-
-void TestEntryPanel::sql(const QString &statement)
-{
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "test-side");
-        db.setDatabaseName(m_file);
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        QVERIFY2(q.exec(statement), qPrintable(q.lastError().text()));
-    }
-    QSqlDatabase::removeDatabase("test-side");
 }
 
 bool TestEntryPanel::focusIn(QWidget *w)
@@ -473,7 +426,7 @@ void TestEntryPanel::failingSave()
     addLine("Food", "1");
     addLine("Bad", "2");
     addLine("Rent", "3");
-    TDbMan gone(m_dir->filePath("gone.tlmdb"));
+    TDbMan gone(QDir(m_data->folder()).filePath("gone.tlmdb"));
     if (removeFile)
         m_panel->SetStore(&gone, "Li");
     else
@@ -520,7 +473,7 @@ void TestEntryPanel::failingCategoryWrite()
     DialogScript dialogs;
     m_db->SetCateList("Li", "out", "Food");
     m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
-    TDbMan gone(m_dir->filePath("gone.tlmdb"));
+    TDbMan gone(QDir(m_data->folder()).filePath("gone.tlmdb"));
     m_panel->SetStore(&gone, "Li");
     addLine("Bus", "2");
 
@@ -637,7 +590,7 @@ void TestEntryPanel::calculator()
     QFETCH(QStringList, installed);
     QFETCH(QString, started);
     DialogScript dialogs;
-    const QString bin = m_dir->filePath("bin");
+    const QString bin = QDir(m_data->folder()).filePath("bin");
     QDir().mkpath(bin);
     for (const QString &name : installed) {
         QFile f(bin + "/" + name);

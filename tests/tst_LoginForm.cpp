@@ -2,6 +2,7 @@
 #include "DialogScript.h"
 #include "LoginForm.h"
 #include "Placement.h"
+#include "TestSupport.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -32,10 +33,7 @@ private:
     void addUser(const QString &name, const QString &pwd) { TDbMan(m_dataFile).AddUser(name, pwd); }
     template <class T> T *child(QWidget *w, const char *name)
     {
-        T *c = w->findChild<T *>(QLatin1String(name));
-        if (!c)
-            qFatal("no control %s", name);
-        return c;
+        return TestSupport::Child<T>(w, QLatin1String(name));
     }
     void fill(TfrmLogin &dlg, const QString &name, const QString &pwd)
     {

@@ -2,6 +2,7 @@
 #include "DialogScript.h"
 #include "MainForm.h"
 #include "Placement.h"
+#include "TestSupport.h"
 #include "SkinClass.h"
 
 #include <QAction>
@@ -53,17 +54,11 @@ private:
     std::unique_ptr<TfrmMain> open(const QString &user = "Li");
     template <class T> T *child(QWidget *w, const char *name)
     {
-        T *c = w->findChild<T *>(QLatin1String(name));
-        if (!c)
-            qFatal("no control %s", name);
-        return c;
+        return TestSupport::Child<T>(w, QLatin1String(name));
     }
     QAction *action(QWidget *w, const char *name)
     {
-        QAction *a = w->findChild<QAction *>(QLatin1String(name));
-        if (!a)
-            qFatal("no action %s", name);
-        return a;
+        return TestSupport::Child<QAction>(w, QLatin1String(name));
     }
 
     std::unique_ptr<QTemporaryDir> m_home;

@@ -1,0 +1,120 @@
+#pragma once
+
+// Shared by the tests: a fresh data file made from the template, statements
+// run beside the store (a trigger that makes writes fail, a row count),
+// controls found by objectName, and typing text that QTest::keyClicks cannot
+// (it only knows Latin-1).
+
+#include "DbClass.h"
+#include "Placement.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace TestSupport {
+
+// A writable copy of the template data file in a folder of its own.
+class DataFile {
+public:
+    DataFile() : m_path(m_dir.filePath(QStringLiteral("db.tlmdb")))
+    {
+        if (!QFile::copy(Placement::TemplateFile(), m_path))
+            qFatal("cannot copy the template data file %s", qPrintable(Placement::TemplateFile()));
+        QFile(m_path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    QString path() const { return m_path; }
+    QString folder() const { return m_dir.path(); }
+
+    // Runs one statement on its own connection; the error text when it fails.
+    QString exec(const QString &statement) const
+    {
+        QString error;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                        QStringLiteral("test-side"));
+            db.setDatabaseName(m_path);
+            if (!db.open()) {
+                error = db.lastError().text();
+            } else {
+                QSqlQuery q(db);
+                if (!q.exec(statement))
+                    error = q.lastError().text();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("test-side"));
+        return error;
+    }
+
+    int count(const QString &table) const
+    {
+        int n = -1;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                        QStringLiteral("test-count"));
+            db.setDatabaseName(m_path);
+            if (db.open()) {
+                QSqlQuery q(db);
+                if (q.exec(QStringLiteral("select count(*) from [%1]").arg(table)) && q.next())
+                    n = q.value(0).toInt();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("test-count"));
+        return n;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+// Makes every insert into a table fail with the given message.
+inline QString RefuseInserts(const DataFile &file, const QString &table,
+                             const QString &message = QStringLiteral("refused"))
+{
+    return file.exec(QStringLiteral("create trigger refuse_%1 before insert on [%1] "
+                                    "begin select raise(abort,'%2'); end")
+                         .arg(table, message));
+}
+
+// The record rows of a user, as the browser gets them.
+inline TRowList Records(TDbMan &db, const QString &user,
+                        const QString &start = QStringLiteral("2000-01-01"),
+                        const QString &end = QStringLiteral("2099-12-31"))
+{
+    double out = 0, in = 0;
+    TRowList days, months, recs, outCates, inCates;
+    db.QueryPeriod(user, start, end, out, in, days, months, recs, outCates, inCates);
+    return recs;
+}
+
+template <class T> T *Child(const QObject *root, const QString &name)
+{
+    T *c = root->findChild<T *>(name);
+    if (!c)
+        qFatal("no control %s", qPrintable(name));
+    return c;
+}
+
+// Sends each character as a key event carrying its text. A line edit takes no
+// control characters from the keyboard, so those are inserted directly.
+inline void TypeText(QWidget *field, const QString &text)
+{
+    auto *combo = qobject_cast<QComboBox *>(field);
+    QLineEdit *line = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(field);
+    for (QChar c : text) {
+        if (!c.isPrint() && line) {
+            line->insert(QString(c));
+            continue;
+        }
+        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+} // namespace TestSupport
