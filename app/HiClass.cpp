@@ -428,3 +428,13 @@ bool THi::IsNumber(const QString &text, double *value)
         *value = v;
     return true;
 }
+
+bool THi::IsAmount(const QString &text, double *value)
+{
+    double v = 0;
+    if (!IsNumber(Trim(text), &v) || v < 0.01 || v >= MaxAmount)
+        return false;
+    if (value)
+        *value = v;
+    return true;
+}

@@ -98,4 +98,9 @@ public:
     static QString FormatFloat(double value);           // "%0.2f", C locale
     static QString FormatCents(qint64 cents);            // cents as "%0.2f" would print them
     static bool IsNumber(const QString &text, double *value = nullptr);
+    // Amounts are kept in whole cents; beyond this no household entry goes,
+    // and sums of many such amounts still fit.
+    static constexpr double MaxAmount = 1e10;
+    // The entry check: trimmed, a number, at least 0.01 and below MaxAmount.
+    static bool IsAmount(const QString &text, double *value = nullptr);
 };

@@ -169,16 +169,13 @@ void TfrmEditRec::FormShow()
 
 void TfrmEditRec::edtCateChange()
 {
-    double amount = 0;
-    const QString amountText = THi::Trim(edtAmount->text());
-    btnSave->setEnabled(!THi::Trim(edtCate->text()).isEmpty() && !amountText.isEmpty()
-                        && THi::IsNumber(amountText, &amount) && amount >= 0.01);
+    btnSave->setEnabled(!THi::Trim(edtCate->text()).isEmpty() && THi::IsAmount(edtAmount->text()));
 }
 
 void TfrmEditRec::btnSaveClick()
 {
     double amount = 0;
-    if (!btnSave->isEnabled() || !THi::IsNumber(THi::Trim(edtAmount->text()), &amount))
+    if (!btnSave->isEnabled() || !THi::IsAmount(edtAmount->text(), &amount))
         return;
     RecDate = THi::DateToYmd(dtpDate->date());
     RecCate = THi::Trim(edtCate->text());

@@ -272,10 +272,8 @@ void TEntryPanel::UpdatePendingTotal()
 
 void TEntryPanel::CateChange()
 {
-    double amount = 0;
-    const QString amountText = THi::Trim(edtAmount->text());
-    btnAdd->setEnabled(!THi::Trim(cboCate->currentText()).isEmpty() && !amountText.isEmpty()
-                       && THi::IsNumber(amountText, &amount) && amount >= 0.01);
+    btnAdd->setEnabled(!THi::Trim(cboCate->currentText()).isEmpty()
+                       && THi::IsAmount(edtAmount->text()));
 }
 
 void TEntryPanel::UpdateButtons()
@@ -319,7 +317,7 @@ void TEntryPanel::btnAddClick()
     }
     const QString cate = THi::Trim(cboCate->currentText());
     double amount = 0;
-    THi::IsNumber(THi::Trim(edtAmount->text()), &amount);
+    THi::IsAmount(edtAmount->text(), &amount);
 
     TDialogs::Guard(this, [&] {
         TBusy busy(btnAdd);

@@ -134,8 +134,9 @@ QString checkedType(const QString &type)
 
 double checkedAmount(const QString &amount)
 {
+    // Sums are kept in whole cents; an amount beyond the limit could overflow them.
     double v = 0;
-    if (!THi::IsNumber(THi::Trim(amount), &v))
+    if (!THi::IsNumber(THi::Trim(amount), &v) || std::fabs(v) >= THi::MaxAmount)
         throw EDbError(QStringLiteral("'%1' is not a valid amount").arg(amount));
     return v;
 }

@@ -223,6 +223,8 @@ void TestDbClass::addRecordsAllOrNothing_data()
     QTest::addRow("empty batch") << TRowList{} << false << 0;
     QTest::addRow("bad amount in the middle")
         << TRowList{a, TRow{"2011-04-12", TypeExpense(), "Food", "abc", ""}, a} << false << 0;
+    QTest::addRow("amount beyond the limit")
+        << TRowList{a, TRow{"2011-04-12", TypeExpense(), "Car", "1e12", ""}} << false << 0;
     QTest::addRow("bad date last")
         << TRowList{a, b, TRow{"2011-02-30", TypeExpense(), "Food", "1", ""}} << false << 0;
     QTest::addRow("unknown type") << TRowList{a, TRow{"2011-04-12", "x", "Food", "1", ""}}

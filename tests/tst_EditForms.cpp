@@ -303,6 +303,7 @@ void TestEditForms::recSaveCheck_data()
     QTest::addRow("blank amount") << food << "   " << QString();
     QTest::addRow("inf") << food << "inf" << QString();
     QTest::addRow("overflow") << food << "1e999" << QString();
+    QTest::addRow("beyond any household sum") << food << "1e12" << QString();
     QTest::addRow("blank category") << "   " << "5" << QString();
     QTest::addRow("empty category") << "" << "5" << QString();
 }

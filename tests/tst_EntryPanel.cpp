@@ -166,6 +166,7 @@ void TestEntryPanel::addCheck_data()
     QTest::addRow("empty amount") << "Food" << "" << false;
     QTest::addRow("blank amount") << "Food" << "   " << false;
     QTest::addRow("out of range") << "Food" << "1e999" << false;
+    QTest::addRow("beyond any household sum") << "Food" << "1e12" << false;
     QTest::addRow("inf") << "Food" << "inf" << false;
     QTest::addRow("nan") << "Food" << "nan" << false;
     QTest::addRow("thousands separator") << "Food" << "1,000" << false;

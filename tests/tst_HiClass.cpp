@@ -22,6 +22,8 @@ private slots:
     void lowerAscii();
     void isNumber_data();
     void isNumber();
+    void isAmount_data();
+    void isAmount();
     void formatting_data();
     void formatting();
     void files();
@@ -197,6 +199,27 @@ void TestHiClass::isNumber()
     QCOMPARE(THi::IsNumber(text, &v), ok);
     if (ok)
         QCOMPARE(v, value);
+}
+
+void TestHiClass::isAmount_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addRow("one cent") << "0.01" << true;
+    QTest::addRow("blanks around") << "  12.5 " << true;
+    QTest::addRow("below a cent") << "0.009" << false;
+    QTest::addRow("zero") << "0" << false;
+    QTest::addRow("negative") << "-5" << false;
+    QTest::addRow("largest") << "9999999999.99" << true;
+    QTest::addRow("ten billion") << "1e10" << false;
+    QTest::addRow("blank") << "  " << false;
+}
+
+void TestHiClass::isAmount()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QCOMPARE(THi::IsAmount(text), ok);
 }
 
 void TestHiClass::formatting_data()
