@@ -34,9 +34,7 @@ QString ToListText(const QPlainTextEdit *edit)
 } // namespace
 
 TfrmEditCate::TfrmEditCate(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                         | Qt::MSWindowsFixedSizeDialogHint)
+    : TEditDialog(owner)
 {
     setObjectName(QStringLiteral("frmEditCate"));
     setWindowTitle(QStringLiteral("编辑"));
@@ -77,25 +75,6 @@ TfrmEditCate::TfrmEditCate(QWidget *owner)
 }
 
 TfrmEditCate::~TfrmEditCate() = default;
-
-void TfrmEditCate::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
-}
-
-void TfrmEditCate::keyPressEvent(QKeyEvent *event)
-{
-    // Escape must not throw away an edited list; only Cancel and the close box do.
-    if (event->matches(QKeySequence::Cancel)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
 void TfrmEditCate::FormShow()
 {

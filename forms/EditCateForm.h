@@ -2,13 +2,13 @@
 
 // The category list editor: the whole list as plain text, one name a line.
 
-#include <QDialog>
+#include "EditDialog.h"
 
 class QPushButton;
 class QPlainTextEdit;
 class QFrame;
 
-class TfrmEditCate : public QDialog {
+class TfrmEditCate : public TEditDialog {
     Q_OBJECT
 public:
     explicit TfrmEditCate(QWidget *owner);
@@ -17,8 +17,7 @@ public:
     QString CateText; // in before showing; out after Save
 
 protected:
-    void showEvent(QShowEvent *event) override; // FormShow
-    void keyPressEvent(QKeyEvent *event) override;
+    void FormShow() override;
 
 private slots:
     void memTextChange();
@@ -26,9 +25,7 @@ private slots:
     void btnCancelClick();
 
 private:
-    void FormShow();
 
-    bool m_shown = false; // FormShow runs for the first show only
     QFrame *bvlRect = nullptr;
     QPlainTextEdit *memText = nullptr;
     QPushButton *btnSave = nullptr;

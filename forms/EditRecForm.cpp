@@ -43,9 +43,7 @@ const int MaxInputBytes = 100;
 }
 
 TfrmEditRec::TfrmEditRec(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                         | Qt::MSWindowsFixedSizeDialogHint)
+    : TEditDialog(owner)
 {
     setObjectName(QStringLiteral("frmEditRec"));
     setWindowTitle(QStringLiteral("编辑"));
@@ -117,25 +115,6 @@ TfrmEditRec::TfrmEditRec(QWidget *owner)
 }
 
 TfrmEditRec::~TfrmEditRec() = default;
-
-void TfrmEditRec::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
-    }
-}
-
-void TfrmEditRec::keyPressEvent(QKeyEvent *event)
-{
-    // Escape must not throw the edit away; only Cancel and the close box do.
-    if (event->matches(QKeySequence::Cancel)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
 void TfrmEditRec::FormShow()
 {

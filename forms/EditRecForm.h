@@ -3,7 +3,7 @@
 // The record edit dialog: shows, checks and normalises date, category, amount
 // and notes of one record. It never touches the store; the caller writes.
 
-#include <QDialog>
+#include "EditDialog.h"
 
 class QDateEdit;
 class QFrame;
@@ -12,7 +12,7 @@ class QLineEdit;
 class QPushButton;
 class TByteLimit;
 
-class TfrmEditRec : public QDialog {
+class TfrmEditRec : public TEditDialog {
     Q_OBJECT
 public:
     explicit TfrmEditRec(QWidget *owner);
@@ -25,8 +25,7 @@ public:
     QString RecNotes;
 
 protected:
-    void showEvent(QShowEvent *event) override; // FormShow
-    void keyPressEvent(QKeyEvent *event) override;
+    void FormShow() override;
 
 private slots:
     void edtCateChange();
@@ -34,9 +33,7 @@ private slots:
     void btnCancelClick();
 
 private:
-    void FormShow();
 
-    bool m_shown = false; // FormShow runs for the first show only
     TByteLimit *m_cateLimit = nullptr, *m_amountLimit = nullptr, *m_notesLimit = nullptr;
     QFrame *bvlRect = nullptr;
     QLabel *lblDate = nullptr, *lblCate = nullptr, *lblAmount = nullptr, *lblNotes = nullptr;

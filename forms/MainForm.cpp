@@ -59,6 +59,16 @@ QRadioButton *maroonRadio(QWidget *parent, const char *name, const QString &text
     return r;
 }
 
+// The upper and lower lists of a browser page share their 672 x 362 area.
+QSplitter *listSplitter(QWidget *parent, const char *name, int handleWidth)
+{
+    auto *s = Make<QSplitter>(parent, name, QRect(0, 0, 672, 362));
+    s->setOrientation(Qt::Vertical);
+    s->setHandleWidth(handleWidth);
+    s->setChildrenCollapsible(false);
+    return s;
+}
+
 QLabel *totalsLabel(QWidget *parent, const char *name)
 {
     auto *l = Make<QLabel>(parent, name, QRect(12, 375, 430, 16));
@@ -195,10 +205,7 @@ void TfrmMain::BuildBrowser()
     pnlTransTransactions = Make<QWidget>(pnlTransactions, "pnlTransTransactions",
                                          QRect(0, 40, 696, 405));
     pnlTrans = Make<QWidget>(pnlTransTransactions, "pnlTrans", QRect(12, 0, 672, 362));
-    Splitter1 = Make<QSplitter>(pnlTrans, "Splitter1", QRect(0, 0, 672, 362));
-    Splitter1->setOrientation(Qt::Vertical);
-    Splitter1->setHandleWidth(2);
-    Splitter1->setChildrenCollapsible(false);
+    Splitter1 = listSplitter(pnlTrans, "Splitter1", 2);
     auto *upper = new QWidget(Splitter1);
     auto *upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
@@ -253,10 +260,7 @@ void TfrmMain::BuildBrowser()
     pnlTransCategories = Make<QWidget>(pnlTransactions, "pnlTransCategories",
                                        QRect(0, 40, 696, 405));
     pnlCates = Make<QWidget>(pnlTransCategories, "pnlCates", QRect(12, 0, 672, 362));
-    Splitter3 = Make<QSplitter>(pnlCates, "Splitter3", QRect(0, 0, 672, 362));
-    Splitter3->setOrientation(Qt::Vertical);
-    Splitter3->setHandleWidth(8);
-    Splitter3->setChildrenCollapsible(false);
+    Splitter3 = listSplitter(pnlCates, "Splitter3", 8);
     const auto rankColumns = [right](const QString &sum) {
         return QList<TColumn>{{QStringLiteral("类别"), 80},
                               {QStringLiteral("项目"), 320},

@@ -99,7 +99,10 @@ void TfrmMain::mnuMenu_RestoreClick()
                                   .arg(QFileInfo(fileName).fileName()));
         return;
     }
-    Restart(QStringLiteral("\"%1\"").arg(fileName));
+    // In double quotes so blanks survive; a quote inside is written as three.
+    QString quoted = fileName;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\"\""));
+    Restart(QStringLiteral("\"%1\"").arg(quoted));
 }
 
 void TfrmMain::mnuMenu_ExitClick()

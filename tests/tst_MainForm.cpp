@@ -407,6 +407,7 @@ void TestMainForm::restore_data()
     QTest::addColumn<bool>("error");
     QTest::addRow("backup with blanks in its path") << "my backups/May 1.tlmdb" << "data" << true << false;
     QTest::addRow("capital extension") << "MAY.TLMDB" << "data" << true << false;
+    QTest::addRow("quote in the name") << "the \"old\" one.tlmdb" << "data" << true << false;
     QTest::addRow("other extension") << "may.db" << "data" << false << false;
     QTest::addRow("missing file") << "gone.tlmdb" << "none" << false << false;
     QTest::addRow("not a data file") << "notes.tlmdb" << "junk" << false << true;
