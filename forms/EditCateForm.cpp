@@ -52,19 +52,7 @@ TfrmEditCate::TfrmEditCate(QWidget *owner)
     memText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memText->setTabChangesFocus(true);
 
-    btnSave = new QPushButton(QStringLiteral("保存(&S)"), this);
-    btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnSave->setGeometry(119, 240, 74, 23);
-
-    btnCancel = new QPushButton(QStringLiteral("取消(&C)"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(199, 240, 74, 23);
-
-    // Enter belongs to the text field, so no button may take it.
-    for (QPushButton *b : {btnSave, btnCancel}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    MakeSaveCancel(119, 240, btnSave, btnCancel);
 
     setTabOrder(memText, btnSave);
     setTabOrder(btnSave, btnCancel);

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QShowEvent>
 
 class TEditDialog : public QDialog {
@@ -20,6 +21,22 @@ public:
 
 protected:
     virtual void FormShow() = 0;
+
+    // Save and Cancel side by side, 74 x 23 with a gap of 6. Neither is a
+    // default button: Enter belongs to the fields.
+    void MakeSaveCancel(int x, int y, QPushButton *&save, QPushButton *&cancel)
+    {
+        save = new QPushButton(QStringLiteral("保存(&S)"), this);
+        save->setObjectName(QStringLiteral("btnSave"));
+        save->setGeometry(x, y, 74, 23);
+        cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
+        cancel->setObjectName(QStringLiteral("btnCancel"));
+        cancel->setGeometry(x + 80, y, 74, 23);
+        for (QPushButton *b : {save, cancel}) {
+            b->setAutoDefault(false);
+            b->setDefault(false);
+        }
+    }
 
     void showEvent(QShowEvent *event) override
     {

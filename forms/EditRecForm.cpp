@@ -90,19 +90,7 @@ TfrmEditRec::TfrmEditRec(QWidget *owner)
     edtAmount = edit("edtAmount", 86, m_amountLimit);
     edtNotes = edit("edtNotes", 118, m_notesLimit);
 
-    btnSave = new QPushButton(QStringLiteral("保存(&S)"), this);
-    btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnSave->setGeometry(113, 163, 74, 23);
-
-    btnCancel = new QPushButton(QStringLiteral("取消(&C)"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(193, 163, 74, 23);
-
-    // Enter in a field must not save or cancel.
-    for (QPushButton *b : {btnSave, btnCancel}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    MakeSaveCancel(113, 163, btnSave, btnCancel);
 
     setTabOrder(dtpDate, edtCate);
     setTabOrder(edtCate, edtAmount);
