@@ -18,8 +18,14 @@ TDialogs::Handler &handler()
     return h;
 }
 
-QString confirmCaption() { return QStringLiteral("确认"); }
-QString errorCaption() { return QStringLiteral("错误"); }
+QString confirmCaption()
+{
+    return QStringLiteral("确认");
+}
+QString errorCaption()
+{
+    return QStringLiteral("错误");
+}
 } // namespace
 
 void TDialogs::SetHandler(Handler h)
@@ -72,8 +78,7 @@ void TDialogs::Info(QWidget *parent, const QString &caption, const QString &text
     dispatch({TDialogCall::Info, caption, text, {}}, parent);
 }
 
-bool TDialogs::Input(QWidget *parent, const QString &caption, const QString &prompt,
-                     QString &value)
+bool TDialogs::Input(QWidget *parent, const QString &caption, const QString &prompt, QString &value)
 {
     const QString answer =
         dispatch({TDialogCall::Input, caption, prompt, value}, parent).toString();

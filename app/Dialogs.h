@@ -7,8 +7,8 @@
 
 #include <QPointer>
 #include <QString>
-#include <QWidget>
 #include <QVariant>
+#include <QWidget>
 
 #include <exception>
 #include <functional>
@@ -18,8 +18,8 @@ struct TDialogCall {
     enum Kind { Question, Error, Info, Input, SaveFile, OpenFile };
     Kind kind;
     QString caption;
-    QString text;   // message, prompt, or the file filter
-    QString value;  // input: the text shown; file dialogs: the suggested name
+    QString text;  // message, prompt, or the file filter
+    QString value; // input: the text shown; file dialogs: the suggested name
 };
 
 class TDialogs {

@@ -93,10 +93,10 @@ public:
     static void CheckWindowsVersion();
 
     // Text rules of the whole program.
-    static QString Trim(const QString &text);           // drops chars <= U+0020 at both ends
-    static QString LowerAscii(const QString &text);     // only A-Z change
-    static QString FormatFloat(double value);           // "%0.2f", C locale
-    static QString FormatCents(qint64 cents);            // cents as "%0.2f" would print them
+    static QString Trim(const QString &text);       // drops chars <= U+0020 at both ends
+    static QString LowerAscii(const QString &text); // only A-Z change
+    static QString FormatFloat(double value);       // "%0.2f", C locale
+    static QString FormatCents(qint64 cents);       // cents as "%0.2f" would print them
     static bool IsNumber(const QString &text, double *value = nullptr);
     // Amounts are kept in whole cents; beyond this no household entry goes,
     // and sums of many such amounts still fit.

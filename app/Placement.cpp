@@ -89,9 +89,10 @@ QString PlaceDataFile(const QStringList &args)
     if (!args.isEmpty()) {
         const QString import = args.first();
         const QFileInfo fi(import);
-        const bool sameFile = fi.exists() && fi.canonicalFilePath() == QFileInfo(path).canonicalFilePath();
-        if (fi.isFile() && !sameFile &&
-            THi::LowerAscii(fi.suffix()) == QLatin1String("tlmdb") && IsTallimoDataFile(import)) {
+        const bool sameFile =
+            fi.exists() && fi.canonicalFilePath() == QFileInfo(path).canonicalFilePath();
+        if (fi.isFile() && !sameFile && THi::LowerAscii(fi.suffix()) == QLatin1String("tlmdb") &&
+            IsTallimoDataFile(import)) {
             if (CopyFileAtomic(import, path))
                 MakeWritable(path);
         }

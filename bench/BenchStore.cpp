@@ -38,8 +38,7 @@ public:
     explicit RawDb(const QString &file)
     {
         if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_h, SQLITE_OPEN_READWRITE,
-                            nullptr)
-            != SQLITE_OK)
+                            nullptr) != SQLITE_OK)
             die(QString::fromUtf8(sqlite3_errmsg(m_h)));
     }
     ~RawDb() { sqlite3_close(m_h); }
@@ -91,12 +90,15 @@ void report(const char *name, const Stats &s, double targetMs, const QString &ex
 {
     const char *verdict = targetMs <= 0 ? "" : s.median < targetMs ? "ok" : "MISSED";
     const QString target = targetMs > 0 ? QStringLiteral("< %1 ms").arg(targetMs) : QString();
-    std::printf("%-26s median %9.2f ms  (min %9.2f, max %9.2f)  %-12s %-6s %s\n", name,
-                s.median, s.min, s.max, qPrintable(target), verdict, qPrintable(extra));
+    std::printf("%-26s median %9.2f ms  (min %9.2f, max %9.2f)  %-12s %-6s %s\n", name, s.median,
+                s.min, s.max, qPrintable(target), verdict, qPrintable(extra));
     std::fflush(stdout);
 }
 
-double elapsedMs(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+double elapsedMs(const QElapsedTimer &t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
 
 void hashRows(QCryptographicHash &h, const TRowList &rows)
 {
@@ -115,8 +117,7 @@ struct Period {
     TRowList day, month, rec, outCate, inCate;
 };
 
-Period queryPeriod(TDbMan &db, const QString &user, const QString &s, const QString &e,
-                   double *ms)
+Period queryPeriod(TDbMan &db, const QString &user, const QString &s, const QString &e, double *ms)
 {
     Period p;
     QElapsedTimer t;
@@ -196,10 +197,12 @@ int main(int argc, char **argv)
     {
         RawDb raw(file);
         total = raw.value("select count(*) from [data]").toLongLong();
-        encUser = raw.value("select [user] from [data] group by [user] order by count(*) desc limit 1");
-        encCate = raw.value("select [cate] from [data] where [user]=? and [date]>=? and [date]<=? "
-                            "and [type]=? group by [cate] order by count(*) desc limit 1",
-                            {encUser, yearStart.toUtf8(), yearEnd.toUtf8(), TypeExpense().toUtf8()});
+        encUser =
+            raw.value("select [user] from [data] group by [user] order by count(*) desc limit 1");
+        encCate =
+            raw.value("select [cate] from [data] where [user]=? and [date]>=? and [date]<=? "
+                      "and [type]=? group by [cate] order by count(*) desc limit 1",
+                      {encUser, yearStart.toUtf8(), yearEnd.toUtf8(), TypeExpense().toUtf8()});
     }
     if (encUser.isEmpty())
         die(QStringLiteral("the file holds no records"));
@@ -217,10 +220,9 @@ int main(int argc, char **argv)
             QString from, to;
             double targetMs;
         };
-        const PeriodCase periods[] = {
-            {"QueryPeriod one year", yearStart, yearEnd, 120.0},
-            {"QueryPeriod ten years", QStringLiteral("2015-01-01"), QStringLiteral("2024-12-31"),
-             1200.0}};
+        const PeriodCase periods[] = {{"QueryPeriod one year", yearStart, yearEnd, 120.0},
+                                      {"QueryPeriod ten years", QStringLiteral("2015-01-01"),
+                                       QStringLiteral("2024-12-31"), 1200.0}};
         for (const PeriodCase &c : periods) {
             const Period p = queryPeriod(db, user, c.from, c.to, nullptr); // warms the cache
             const Stats s = measure(runs, [&]() {

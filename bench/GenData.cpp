@@ -46,7 +46,8 @@ public:
     // Log-uniform cents in [lo, hi): small amounts are far more common.
     qint64 cents(double lo, double hi)
     {
-        return std::llround(std::exp(std::log(lo) + unit() * (std::log(hi) - std::log(lo))) * 100.0);
+        return std::llround(std::exp(std::log(lo) + unit() * (std::log(hi) - std::log(lo))) *
+                            100.0);
     }
 
 private:
@@ -77,21 +78,42 @@ private:
 };
 
 const char *const ExpensePool[] = {
-    "餐饮", "Groceries", "交通", "Rent", "水电费", "Fuel", "服装", "Coffee", "话费", "Books",
-    "医疗", "Gym", "超市", "Parking", "外卖", "Internet", "水果", "Insurance", "日用品", "Pets",
-    "娱乐", "Cinema", "旅游", "Taxi", "礼物", "Haircut", "学费", "Repairs", "物业费", "Toys",
-    "零食", "Subscriptions", "电器", "Charity", "烟酒", "Stationery", "早餐", "Laundry", "药品",
-    "Hardware", "蔬菜", "Postage", "家具", "Software", "快递", "Garden", "宠物用品", "Dentist",
-    "Snacks", "停车费", "Music", "数码", "Bakery", "培训", "Shoes", "美容", "Tolls", "网费",
-    "Furniture", "红包"};
-const char *const IncomePool[] = {"工资", "Salary", "奖金", "Bonus", "利息", "Interest",
-                                  "兼职", "Freelance", "报销", "Refund", "租金收入", "Dividends",
-                                  "理财收益", "Gifts received", "二手转让"};
-const char *const NotesPool[] = {
-    "lunch with the team", "weekly shop", "card payment", "cash", "monthly", "paid by transfer",
-    "for the kids", "birthday", "annual fee", "shared with flatmates", "on sale", "online order",
-    "超市购物", "和朋友吃饭", "网购", "每月固定", "信用卡支付", "公司报销", "给父母", "打折",
-    "现金", "年费", "周末", "孩子的"};
+    "餐饮",       "Groceries", "交通",      "Rent",          "水电费",   "Fuel",    "服装",
+    "Coffee",     "话费",      "Books",     "医疗",          "Gym",      "超市",    "Parking",
+    "外卖",       "Internet",  "水果",      "Insurance",     "日用品",   "Pets",    "娱乐",
+    "Cinema",     "旅游",      "Taxi",      "礼物",          "Haircut",  "学费",    "Repairs",
+    "物业费",     "Toys",      "零食",      "Subscriptions", "电器",     "Charity", "烟酒",
+    "Stationery", "早餐",      "Laundry",   "药品",          "Hardware", "蔬菜",    "Postage",
+    "家具",       "Software",  "快递",      "Garden",        "宠物用品", "Dentist", "Snacks",
+    "停车费",     "Music",     "数码",      "Bakery",        "培训",     "Shoes",   "美容",
+    "Tolls",      "网费",      "Furniture", "红包"};
+const char *const IncomePool[] = {
+    "工资", "Salary", "奖金",     "Bonus",     "利息",     "Interest",       "兼职",    "Freelance",
+    "报销", "Refund", "租金收入", "Dividends", "理财收益", "Gifts received", "二手转让"};
+const char *const NotesPool[] = {"lunch with the team",
+                                 "weekly shop",
+                                 "card payment",
+                                 "cash",
+                                 "monthly",
+                                 "paid by transfer",
+                                 "for the kids",
+                                 "birthday",
+                                 "annual fee",
+                                 "shared with flatmates",
+                                 "on sale",
+                                 "online order",
+                                 "超市购物",
+                                 "和朋友吃饭",
+                                 "网购",
+                                 "每月固定",
+                                 "信用卡支付",
+                                 "公司报销",
+                                 "给父母",
+                                 "打折",
+                                 "现金",
+                                 "年费",
+                                 "周末",
+                                 "孩子的"};
 
 constexpr int ExpenseCates = 40;
 constexpr int IncomeCates = 10;
@@ -138,7 +160,10 @@ void check(sqlite3 *db, int rc, int want = SQLITE_OK)
         die(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
-void exec(sqlite3 *db, const char *sql) { check(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr)); }
+void exec(sqlite3 *db, const char *sql)
+{
+    check(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
+}
 
 } // namespace
 
@@ -202,8 +227,8 @@ int main(int argc, char **argv)
     const QByteArray wordIn = TypeIncome().toUtf8();
 
     sqlite3 *h = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &h, SQLITE_OPEN_READWRITE, nullptr)
-        != SQLITE_OK)
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &h, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK)
         die(QString::fromUtf8(sqlite3_errmsg(h)));
     // Only this connection's settings: nothing here is kept in the file.
     exec(h, "pragma synchronous=off");
@@ -238,8 +263,9 @@ int main(int argc, char **argv)
         if (income)
             cents = size < 0.7 ? rng.cents(3000, 20000) : rng.cents(50, 3000);
         else
-            cents = size < 0.92 ? rng.cents(1, 300) : size < 0.99 ? rng.cents(300, 3000)
-                                                                  : rng.cents(3000, 20000);
+            cents = size < 0.92   ? rng.cents(1, 300)
+                    : size < 0.99 ? rng.cents(300, 3000)
+                                  : rng.cents(3000, 20000);
         const QByteArray &cate =
             income ? user.inEnc[size_t(inPick.pick(rng))] : user.outEnc[size_t(outPick.pick(rng))];
 
@@ -251,7 +277,8 @@ int main(int argc, char **argv)
             if (kind < 0.8)
                 notes = notesEnc[size_t(k)];
             else // a distinct note, as when a receipt number is typed in
-                notes = THi::Base64Encode(notesTexts.at(k) + QStringLiteral(" #%1").arg(rng.below(100000)))
+                notes = THi::Base64Encode(notesTexts.at(k) +
+                                          QStringLiteral(" #%1").arg(rng.below(100000)))
                             .toLatin1();
         }
 

@@ -33,8 +33,7 @@ QString ToListText(const QPlainTextEdit *edit)
 
 } // namespace
 
-TfrmEditCate::TfrmEditCate(QWidget *owner)
-    : TEditDialog(owner)
+TfrmEditCate::TfrmEditCate(QWidget *owner) : TEditDialog(owner)
 {
     setObjectName(QStringLiteral("frmEditCate"));
     setWindowTitle(QStringLiteral("编辑"));

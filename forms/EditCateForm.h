@@ -25,7 +25,6 @@ private slots:
     void btnCancelClick();
 
 private:
-
     QFrame *bvlRect = nullptr;
     QPlainTextEdit *memText = nullptr;
     QPushButton *btnSave = nullptr;

@@ -22,7 +22,10 @@
 // becomes that field's limit, so typing can never make it longer still.
 class TByteLimit : public QValidator {
 public:
-    TByteLimit(int maxBytes, QObject *parent) : QValidator(parent), m_max(maxBytes), m_allow(maxBytes) {}
+    TByteLimit(int maxBytes, QObject *parent)
+        : QValidator(parent), m_max(maxBytes), m_allow(maxBytes)
+    {
+    }
 
     // Called before the program sets a text of its own.
     void Allow(const QString &text) { m_allow = std::max(m_max, THi::ByteLength(text)); }
@@ -42,8 +45,7 @@ namespace {
 const int MaxInputBytes = 100;
 }
 
-TfrmEditRec::TfrmEditRec(QWidget *owner)
-    : TEditDialog(owner)
+TfrmEditRec::TfrmEditRec(QWidget *owner) : TEditDialog(owner)
 {
     setObjectName(QStringLiteral("frmEditRec"));
     setWindowTitle(QStringLiteral("编辑"));

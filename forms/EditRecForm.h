@@ -33,7 +33,6 @@ private slots:
     void btnCancelClick();
 
 private:
-
     TByteLimit *m_cateLimit = nullptr, *m_amountLimit = nullptr, *m_notesLimit = nullptr;
     QFrame *bvlRect = nullptr;
     QLabel *lblDate = nullptr, *lblCate = nullptr, *lblAmount = nullptr, *lblNotes = nullptr;

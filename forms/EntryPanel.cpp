@@ -215,11 +215,10 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
     connect(btnHelp, &QPushButton::clicked, this, &TEntryPanel::btnHelpClick);
     connect(btnCalc, &QPushButton::clicked, this, &TEntryPanel::btnCalcClick);
     connect(btnEditCates, &QPushButton::clicked, this, &TEntryPanel::btnEditCatesClick);
-    connect(lvwRecs, &QTreeWidget::itemSelectionChanged, this,
-            &TEntryPanel::lvwRecsSelectItem);
+    connect(lvwRecs, &QTreeWidget::itemSelectionChanged, this, &TEntryPanel::lvwRecsSelectItem);
 
-    for (QObject *o : std::initializer_list<QObject *>{dtpDate, cboCate, edtAmount, edtNotes,
-                                                       lvwRecs})
+    for (QObject *o :
+         std::initializer_list<QObject *>{dtpDate, cboCate, edtAmount, edtNotes, lvwRecs})
         o->installEventFilter(this);
 
     UpdatePendingTotal();
@@ -272,8 +271,8 @@ void TEntryPanel::UpdatePendingTotal()
 
 void TEntryPanel::CateChange()
 {
-    btnAdd->setEnabled(!THi::Trim(cboCate->currentText()).isEmpty()
-                       && THi::IsAmount(edtAmount->text()));
+    btnAdd->setEnabled(!THi::Trim(cboCate->currentText()).isEmpty() &&
+                       THi::IsAmount(edtAmount->text()));
 }
 
 void TEntryPanel::UpdateButtons()
@@ -418,8 +417,8 @@ void TEntryPanel::btnSaveClick()
 void TEntryPanel::ShowSavedMessage()
 {
     TDialogs::Info(this, QString::fromLatin1(Placement::ProductName),
-                   QStringLiteral("成功！") + QStringLiteral("\r\n\r\n")
-                       + QStringLiteral("想查看收支记录明细，请点击“收支目录”。"));
+                   QStringLiteral("成功！") + QStringLiteral("\r\n\r\n") +
+                       QStringLiteral("想查看收支记录明细，请点击“收支目录”。"));
 }
 
 void TEntryPanel::btnHelpClick()
@@ -437,8 +436,8 @@ void TEntryPanel::btnCalcClick()
         QStringList names;
         for (const char *name : Calculators)
             names.append(QString::fromLatin1(name));
-        TDialogs::Error(this, QStringLiteral("没有找到计算器程序。请安装以下程序之一：")
-                                  + names.join(QStringLiteral("、")) + QStringLiteral("。"));
+        TDialogs::Error(this, QStringLiteral("没有找到计算器程序。请安装以下程序之一：") +
+                                  names.join(QStringLiteral("、")) + QStringLiteral("。"));
         return;
     }
     THi::RunProgram(calculator, QString(), 5, QString()); // whether it came up is not checked
@@ -472,8 +471,7 @@ void TEntryPanel::btnEditCatesClick()
         saved = true;
     });
     if (saved)
-        TDialogs::Info(this, QString::fromLatin1(Placement::ProductName),
-                       QStringLiteral("成功！"));
+        TDialogs::Info(this, QString::fromLatin1(Placement::ProductName), QStringLiteral("成功！"));
 }
 
 bool TEntryPanel::eventFilter(QObject *watched, QEvent *event)

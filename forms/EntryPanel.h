@@ -83,8 +83,8 @@ private:
     QComboBox *cboCate = nullptr;
     QLineEdit *edtAmount = nullptr;
     QLineEdit *edtNotes = nullptr;
-    QPushButton *btnAdd = nullptr, *btnHelp = nullptr, *btnEditCates = nullptr,
-                *btnCalc = nullptr, *btnDelete = nullptr, *btnEdit = nullptr, *btnSave = nullptr;
+    QPushButton *btnAdd = nullptr, *btnHelp = nullptr, *btnEditCates = nullptr, *btnCalc = nullptr,
+                *btnDelete = nullptr, *btnEdit = nullptr, *btnSave = nullptr;
     QTreeWidget *lvwRecs = nullptr;
     QLabel *lblTotal = nullptr;
 };

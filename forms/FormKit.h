@@ -33,7 +33,10 @@ inline QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text,
     return l;
 }
 
-inline QColor Maroon() { return QColor(0x80, 0x00, 0x00); }
+inline QColor Maroon()
+{
+    return QColor(0x80, 0x00, 0x00);
+}
 
 inline void SetBold(QWidget *w)
 {

@@ -1,8 +1,8 @@
 #include "LoginForm.h"
 
 #include "DbClass.h"
-#include "FormKit.h"
 #include "Dialogs.h"
+#include "FormKit.h"
 #include "HiClass.h"
 #include "Placement.h"
 
@@ -36,11 +36,13 @@ TfrmLogin::TfrmLogin(const QStringList &args, QWidget *owner)
     bvlRect->setFrameStyle(QFrame::Box | QFrame::Sunken);
     bvlRect->setGeometry(8, 8, 350, 180);
 
-    lblStep1 = MakeLabel(this, "lblStep1", QStringLiteral("1. 请自行输入一个新的用户名称，如：郭靖。"), 18, 20);
-    lblStep2 = MakeLabel(this, "lblStep2",
-                     QStringLiteral("2. 请自行输入一个新的用户密码，如：%1。").arg(ExamplePassword()),
-                     18, 39);
-    lblStep3 = MakeLabel(this, "lblStep3", QStringLiteral("3. 然后，请您用鼠标左键单击登陆按钮即可。"), 18, 59);
+    lblStep1 = MakeLabel(this, "lblStep1",
+                         QStringLiteral("1. 请自行输入一个新的用户名称，如：郭靖。"), 18, 20);
+    lblStep2 = MakeLabel(
+        this, "lblStep2",
+        QStringLiteral("2. 请自行输入一个新的用户密码，如：%1。").arg(ExamplePassword()), 18, 39);
+    lblStep3 = MakeLabel(this, "lblStep3",
+                         QStringLiteral("3. 然后，请您用鼠标左键单击登陆按钮即可。"), 18, 59);
 
     btnSubmit = Make<QPushButton>(this, "btnSubmit");
     btnSubmit->setText(QStringLiteral("登陆(&S)"));

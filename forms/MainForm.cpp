@@ -119,10 +119,10 @@ void TfrmMain::BuildFrame()
     };
     pnlTop = edge("pnlTop", "imgTop", QRect(0, 0, ClientWidth, 36), imgTop);
     pnlLeft = edge("pnlLeft", "imgLeft", QRect(0, 36, 2, ClientHeight - 42), imgLeft);
-    pnlRight = edge("pnlRight", "imgRight", QRect(ClientWidth - 2, 36, 2, ClientHeight - 42),
-                    imgRight);
-    pnlBottom = edge("pnlBottom", "imgBottom", QRect(0, ClientHeight - 6, ClientWidth, 6),
-                     imgBottom);
+    pnlRight =
+        edge("pnlRight", "imgRight", QRect(ClientWidth - 2, 36, 2, ClientHeight - 42), imgRight);
+    pnlBottom =
+        edge("pnlBottom", "imgBottom", QRect(0, ClientHeight - 6, ClientWidth, 6), imgBottom);
     pnlCenter = Make<QWidget>(this, "pnlCenter", QRect(2, 36, ClientWidth - 4, ClientHeight - 42));
 }
 
@@ -171,13 +171,15 @@ void TfrmMain::BuildMenu()
         entry("mnuMenu_SwitchUser", QStringLiteral("切换用户"), &TfrmMain::mnuMenu_SwitchUserClick);
     mnuMenu->setDefaultAction(mnuMenu_SwitchUser); // drawn bold
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_Separator0"));
-    mnuMenu_SetPwd = entry("mnuMenu_SetPwd", QStringLiteral("修改密码"), &TfrmMain::mnuMenu_SetPwdClick);
+    mnuMenu_SetPwd =
+        entry("mnuMenu_SetPwd", QStringLiteral("修改密码"), &TfrmMain::mnuMenu_SetPwdClick);
     mnuMenu_DeleteUser =
         entry("mnuMenu_DeleteUser", QStringLiteral("删除"), &TfrmMain::mnuMenu_DeleteUserClick);
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_Separator1"));
-    mnuMenu_Backup = entry("mnuMenu_Backup", QStringLiteral("备份数据"), &TfrmMain::mnuMenu_BackupClick);
-    mnuMenu_Restore =
-        entry("mnuMenu_Restore", QStringLiteral("从备份中恢复数据"), &TfrmMain::mnuMenu_RestoreClick);
+    mnuMenu_Backup =
+        entry("mnuMenu_Backup", QStringLiteral("备份数据"), &TfrmMain::mnuMenu_BackupClick);
+    mnuMenu_Restore = entry("mnuMenu_Restore", QStringLiteral("从备份中恢复数据"),
+                            &TfrmMain::mnuMenu_RestoreClick);
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_Separator2"));
     mnuMenu_Exit = entry("mnuMenu_Exit", QStringLiteral("退出"), &TfrmMain::mnuMenu_ExitClick);
 }
@@ -190,20 +192,19 @@ void TfrmMain::BuildBrowser()
     lblTransTo = MakeLabel(pnlTransactions, "lblTransTo", QStringLiteral("-"), 175, 14);
     dtpTransDate2 = datePicker(pnlTransactions, "dtpTransDate2", 187, 10);
     btnTransSearch = button(pnlTransactions, "btnTransSearch", QStringLiteral("查看(&S)"), 348, 9);
-    rdoTransTransactions =
-        maroonRadio(pnlTransactions, "rdoTransTransactions", QStringLiteral("收支记录明细"), 472, 12);
+    rdoTransTransactions = maroonRadio(pnlTransactions, "rdoTransTransactions",
+                                       QStringLiteral("收支记录明细"), 472, 12);
     rdoTransCategories =
         maroonRadio(pnlTransactions, "rdoTransCategories", QStringLiteral("收支项目排行"), 588, 12);
     connect(dtpTransDate1, &QDateEdit::dateChanged, this, &TfrmMain::dtpTransDate1Change);
     connect(dtpTransDate2, &QDateEdit::dateChanged, this, &TfrmMain::dtpTransDate1Change);
     connect(rdoTransTransactions, &QRadioButton::clicked, this,
             &TfrmMain::rdoTransTransactionsClick);
-    connect(rdoTransCategories, &QRadioButton::clicked, this,
-            &TfrmMain::rdoTransTransactionsClick);
+    connect(rdoTransCategories, &QRadioButton::clicked, this, &TfrmMain::rdoTransTransactionsClick);
 
     // Records: day or month totals above, the single records below.
-    pnlTransTransactions = Make<QWidget>(pnlTransactions, "pnlTransTransactions",
-                                         QRect(0, 40, 696, 405));
+    pnlTransTransactions =
+        Make<QWidget>(pnlTransactions, "pnlTransTransactions", QRect(0, 40, 696, 405));
     pnlTrans = Make<QWidget>(pnlTransTransactions, "pnlTrans", QRect(12, 0, 672, 362));
     Splitter1 = listSplitter(pnlTrans, "Splitter1", 2);
     auto *upper = new QWidget(Splitter1);
@@ -214,14 +215,14 @@ void TfrmMain::BuildBrowser()
     auto *totalsLayout = new QVBoxLayout(pnlTrans1);
     totalsLayout->setContentsMargins(0, 0, 0, 0);
     const Qt::Alignment right = Qt::AlignRight;
-    mdlDayTotal = new TRowListModel(
-        {{QStringLiteral("日期"), 220}, {QStringLiteral("收入"), 210, right},
-         {QStringLiteral("支出"), 210, right}},
-        this);
-    mdlMonthTotal = new TRowListModel(
-        {{QStringLiteral("年-月"), 220}, {QStringLiteral("收入"), 210, right},
-         {QStringLiteral("支出"), 210, right}},
-        this);
+    mdlDayTotal = new TRowListModel({{QStringLiteral("日期"), 220},
+                                     {QStringLiteral("收入"), 210, right},
+                                     {QStringLiteral("支出"), 210, right}},
+                                    this);
+    mdlMonthTotal = new TRowListModel({{QStringLiteral("年-月"), 220},
+                                       {QStringLiteral("收入"), 210, right},
+                                       {QStringLiteral("支出"), 210, right}},
+                                      this);
     lvwDayTotal = MakeRowListView(pnlTrans1, "lvwDayTotal", mdlDayTotal);
     lvwMonthTotal = MakeRowListView(pnlTrans1, "lvwMonthTotal", mdlMonthTotal);
     totalsLayout->addWidget(lvwDayTotal);
@@ -252,13 +253,16 @@ void TfrmMain::BuildBrowser()
     Splitter1->setSizes({160, 200});
 
     lblTransTotal = totalsLabel(pnlTransTransactions, "lblTransTotal");
-    btnTransDelete = button(pnlTransTransactions, "btnTransDelete", QStringLiteral("删除(&D)"), 450, 370);
-    btnTransEdit = button(pnlTransTransactions, "btnTransEdit", QStringLiteral("编辑(&E)"), 530, 370);
-    btnTransMore = button(pnlTransTransactions, "btnTransMore", QStringLiteral("更多(&M)..."), 610, 370);
+    btnTransDelete =
+        button(pnlTransTransactions, "btnTransDelete", QStringLiteral("删除(&D)"), 450, 370);
+    btnTransEdit =
+        button(pnlTransTransactions, "btnTransEdit", QStringLiteral("编辑(&E)"), 530, 370);
+    btnTransMore =
+        button(pnlTransTransactions, "btnTransMore", QStringLiteral("更多(&M)..."), 610, 370);
 
     // Category ranking: incomes above, expenses below.
-    pnlTransCategories = Make<QWidget>(pnlTransactions, "pnlTransCategories",
-                                       QRect(0, 40, 696, 405));
+    pnlTransCategories =
+        Make<QWidget>(pnlTransactions, "pnlTransCategories", QRect(0, 40, 696, 405));
     pnlCates = Make<QWidget>(pnlTransCategories, "pnlCates", QRect(12, 0, 672, 362));
     Splitter3 = listSplitter(pnlCates, "Splitter3", 8);
     const auto rankColumns = [right](const QString &sum) {
@@ -276,8 +280,10 @@ void TfrmMain::BuildBrowser()
 
     lblCatesTotal = totalsLabel(pnlTransCategories, "lblCatesTotal");
     btnMoreInfo = button(pnlTransCategories, "btnMoreInfo", QStringLiteral("详情(&M)"), 450, 370);
-    btnCatesExport = button(pnlTransCategories, "btnCatesExport", QStringLiteral("导出(&E)..."), 530, 370);
-    btnCatesPrint = button(pnlTransCategories, "btnCatesPrint", QStringLiteral("打印(&P)"), 610, 370);
+    btnCatesExport =
+        button(pnlTransCategories, "btnCatesExport", QStringLiteral("导出(&E)..."), 530, 370);
+    btnCatesPrint =
+        button(pnlTransCategories, "btnCatesPrint", QStringLiteral("打印(&P)"), 610, 370);
 
     for (QTreeView *v : {lvwTrans, lvwInCates, lvwOutCates}) {
         connect(v->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -316,8 +322,8 @@ void TfrmMain::FormCreate()
 
     DbMan = std::make_unique<TDbMan>(DataFile);
 
-    setWindowTitle(QStringLiteral("%1 - 用户名称：%2")
-                       .arg(QLatin1String(Placement::ProductName), UserName));
+    setWindowTitle(
+        QStringLiteral("%1 - 用户名称：%2").arg(QLatin1String(Placement::ProductName), UserName));
     // "&" in a name would turn into an access key.
     QString menuName = UserName;
     menuName.replace(QLatin1Char('&'), QStringLiteral("&&"));

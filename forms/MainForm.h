@@ -106,9 +106,8 @@ private:
 
     // Account menu.
     QMenu *mnuMenu = nullptr;
-    QAction *mnuMenu_SwitchUser = nullptr, *mnuMenu_SetPwd = nullptr,
-            *mnuMenu_DeleteUser = nullptr, *mnuMenu_Backup = nullptr,
-            *mnuMenu_Restore = nullptr, *mnuMenu_Exit = nullptr;
+    QAction *mnuMenu_SwitchUser = nullptr, *mnuMenu_SetPwd = nullptr, *mnuMenu_DeleteUser = nullptr,
+            *mnuMenu_Backup = nullptr, *mnuMenu_Restore = nullptr, *mnuMenu_Exit = nullptr;
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;

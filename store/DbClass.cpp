@@ -30,9 +30,15 @@ QString errorText(const QSqlError &e)
     return db.isEmpty() ? e.text() : db;
 }
 
-QString enc(const QString &text) { return THi::Base64Encode(text); }
+QString enc(const QString &text)
+{
+    return THi::Base64Encode(text);
+}
 
-qint64 toCents(double amount) { return std::llround(amount * 100.0); }
+qint64 toCents(double amount)
+{
+    return std::llround(amount * 100.0);
+}
 
 QString shareText(qint64 part, qint64 total)
 {
@@ -58,7 +64,8 @@ public:
     void bind(int i, const QString &text)
     {
         const QByteArray u = text.toUtf8();
-        if (sqlite3_bind_text(m_stmt, i, u.constData(), int(u.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+        if (sqlite3_bind_text(m_stmt, i, u.constData(), int(u.size()), SQLITE_TRANSIENT) !=
+            SQLITE_OK)
             fail();
     }
     void bindDouble(int i, double v)
@@ -355,9 +362,9 @@ QString TDbMan::GetCateList(const QString &user, const QString &kind)
 {
     const QString column = cateColumn(kind);
     Connection c(m_dataFile);
-    QSqlQuery q = c.run(QStringLiteral("select %1 from [cates] where [user]=? order by [id] limit 1")
-                            .arg(column),
-                        {enc(user)});
+    QSqlQuery q = c.run(
+        QStringLiteral("select %1 from [cates] where [user]=? order by [id] limit 1").arg(column),
+        {enc(user)});
     return q.next() ? THi::Base64Decode(q.value(0).toString()) : QString();
 }
 
@@ -397,8 +404,8 @@ template <class Conn>
 void insertRecord(Conn &c, const QString &encUser, const QString &date, const QString &type,
                   const QString &cate, const QString &amount, const QString &notes)
 {
-    c.run(QLatin1String(InsertRecordSql), {encUser, checkedDate(date), checkedType(type),
-                                           enc(cate), checkedAmount(amount), enc(notes)});
+    c.run(QLatin1String(InsertRecordSql), {encUser, checkedDate(date), checkedType(type), enc(cate),
+                                           checkedAmount(amount), enc(notes)});
 }
 
 } // namespace
@@ -480,9 +487,8 @@ void rankInto(std::vector<CateSum> &groups, const QString &typeWord, qint64 tota
 } // namespace
 
 void TDbMan::QueryPeriod(const QString &user, const QString &start, const QString &end,
-                         double &outTotal, double &inTotal, TRowList &dayRows,
-                         TRowList &monthRows, TRowList &recRows, TRowList &outCateRows,
-                         TRowList &inCateRows)
+                         double &outTotal, double &inTotal, TRowList &dayRows, TRowList &monthRows,
+                         TRowList &recRows, TRowList &outCateRows, TRowList &inCateRows)
 {
     outTotal = 0;
     inTotal = 0;
@@ -555,7 +561,7 @@ void TDbMan::QueryPeriod(const QString &user, const QString &start, const QStrin
         }
 
         // The record list compares the type trimmed and ASCII-lower-cased.
-        const QString typeWord = isOut ? wordOut
+        const QString typeWord = isOut  ? wordOut
                                  : isIn ? wordIn
                                         : THi::LowerAscii(THi::Trim(QString::fromUtf8(type)));
         const QString amount = THi::FormatCents(cents);
@@ -604,7 +610,8 @@ void TDbMan::BackupTo(const QString &fileName)
     {
         QTemporaryFile probe(fileName + QStringLiteral(".XXXXXX"));
         if (!probe.open())
-            throw EDbError(QStringLiteral("Cannot write %1: %2").arg(fileName, probe.errorString()));
+            throw EDbError(
+                QStringLiteral("Cannot write %1: %2").arg(fileName, probe.errorString()));
         tmpName = probe.fileName();
     }
     {

@@ -23,10 +23,22 @@ public:
 };
 
 // The only two values of a record's type, and the two category list keys.
-inline QString TypeExpense() { return QStringLiteral("支出"); }
-inline QString TypeIncome() { return QStringLiteral("收入"); }
-inline QString KindOut() { return QStringLiteral("out"); }
-inline QString KindIn() { return QStringLiteral("in"); }
+inline QString TypeExpense()
+{
+    return QStringLiteral("支出");
+}
+inline QString TypeIncome()
+{
+    return QStringLiteral("收入");
+}
+inline QString KindOut()
+{
+    return QStringLiteral("out");
+}
+inline QString KindIn()
+{
+    return QStringLiteral("in");
+}
 
 class TDbMan {
 public:

@@ -25,10 +25,26 @@ public:
     DialogScript(const DialogScript &) = delete;
     DialogScript &operator=(const DialogScript &) = delete;
 
-    DialogScript &yes() { answers.enqueue(true); return *this; }
-    DialogScript &no() { answers.enqueue(false); return *this; }
-    DialogScript &answer(const QString &text) { answers.enqueue(text); return *this; }
-    DialogScript &cancel() { answers.enqueue(QString()); return *this; }
+    DialogScript &yes()
+    {
+        answers.enqueue(true);
+        return *this;
+    }
+    DialogScript &no()
+    {
+        answers.enqueue(false);
+        return *this;
+    }
+    DialogScript &answer(const QString &text)
+    {
+        answers.enqueue(text);
+        return *this;
+    }
+    DialogScript &cancel()
+    {
+        answers.enqueue(QString());
+        return *this;
+    }
 
     // Calls of one kind, in order.
     QList<TDialogCall> of(TDialogCall::Kind kind) const

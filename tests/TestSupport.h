@@ -36,8 +36,8 @@ public:
     {
         QString error;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
-                                                        QStringLiteral("test-side"));
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-side"));
             db.setDatabaseName(m_path);
             if (!db.open()) {
                 error = db.lastError().text();
@@ -55,8 +55,8 @@ public:
     {
         int n = -1;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
-                                                        QStringLiteral("test-count"));
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-count"));
             db.setDatabaseName(m_path);
             if (db.open()) {
                 QSqlQuery q(db);

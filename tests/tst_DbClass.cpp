@@ -107,12 +107,30 @@ void TestDbClass::checkLogin_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("pwd");
     QTest::addColumn<bool>("ok");
-    QTest::addRow("right password") << "Tom" << "1234" << "Tom" << "1234" << true;
-    QTest::addRow("wrong password") << "Tom" << "1234" << "Tom" << "4321" << false;
-    QTest::addRow("names compare exactly") << "Tom" << "1234" << "tom" << "1234" << false;
-    QTest::addRow("empty matches only empty") << "Tom" << "" << "Tom" << "" << true;
-    QTest::addRow("empty against stored") << "Tom" << "1234" << "Tom" << "" << false;
-    QTest::addRow("quote in name") << "O'Neil" << "pw'd" << "O'Neil" << "pw'd" << true;
+    QTest::addRow("right password") << "Tom"
+                                    << "1234"
+                                    << "Tom"
+                                    << "1234" << true;
+    QTest::addRow("wrong password") << "Tom"
+                                    << "1234"
+                                    << "Tom"
+                                    << "4321" << false;
+    QTest::addRow("names compare exactly") << "Tom"
+                                           << "1234"
+                                           << "tom"
+                                           << "1234" << false;
+    QTest::addRow("empty matches only empty") << "Tom"
+                                              << ""
+                                              << "Tom"
+                                              << "" << true;
+    QTest::addRow("empty against stored") << "Tom"
+                                          << "1234"
+                                          << "Tom"
+                                          << "" << false;
+    QTest::addRow("quote in name") << "O'Neil"
+                                   << "pw'd"
+                                   << "O'Neil"
+                                   << "pw'd" << true;
     QTest::addRow("chinese password") << QStringLiteral("郭靖") << QStringLiteral("密码")
                                       << QStringLiteral("郭靖") << QStringLiteral("密码") << true;
 }
@@ -227,8 +245,8 @@ void TestDbClass::addRecordsAllOrNothing_data()
         << TRowList{a, TRow{"2011-04-12", TypeExpense(), "Car", "1e12", ""}} << false << 0;
     QTest::addRow("bad date last")
         << TRowList{a, b, TRow{"2011-02-30", TypeExpense(), "Food", "1", ""}} << false << 0;
-    QTest::addRow("unknown type") << TRowList{a, TRow{"2011-04-12", "x", "Food", "1", ""}}
-                                  << false << 0;
+    QTest::addRow("unknown type") << TRowList{a, TRow{"2011-04-12", "x", "Food", "1", ""}} << false
+                                  << 0;
     QTest::addRow("engine refuses third row")
         << TRowList{a, b, TRow{"2011-04-12", TypeExpense(), "Bad", "1", ""}} << true << 0;
 }
@@ -288,8 +306,8 @@ void TestDbClass::dayMonthAndRecordRows()
     QCOMPARE(p.in, 1005.0);
     QCOMPARE(p.out, 114.75);
     QCOMPARE(p.days, (TRowList{{"2011-01-03", "5.00", "0.00"},
-                              {"2011-01-15", "1000.00", "14.75"},
-                              {"2011-10-05", "0.00", "100.00"}}));
+                               {"2011-01-15", "1000.00", "14.75"},
+                               {"2011-10-05", "0.00", "100.00"}}));
     QCOMPARE(p.months, (TRowList{{"2011-01", "1005.00", "14.75"}, {"2011-10", "0.00", "100.00"}}));
 
     // Within a day: income (收入) before expense (支出), then by ascending id.
@@ -310,8 +328,8 @@ void TestDbClass::rankingShares()
     add("2011-04-03", TypeExpense(), "big", "0"); // another name: another group
     const Period p = query("Li", "2011-04-01", "2011-04-30");
     QCOMPARE(p.outCates, (TRowList{{TypeExpense(), "Big", "2", "30.00", "75.00%"},
-                                  {TypeExpense(), "Small", "1", "10.00", "25.00%"},
-                                  {TypeExpense(), "big", "1", "0.00", "0.00%"}}));
+                                   {TypeExpense(), "Small", "1", "10.00", "25.00%"},
+                                   {TypeExpense(), "big", "1", "0.00", "0.00%"}}));
     QCOMPARE(p.inCates, (TRowList{{TypeIncome(), "Pay", "1", "7.00", "100.00%"}}));
 }
 
@@ -394,11 +412,11 @@ void TestDbClass::replaceRecordIsAtomic()
 {
     add("2011-04-12", TypeExpense(), "Food", "3");
     const QString id = query("Li", "2011-04-12", "2011-04-12").recs.first().at(0);
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-31", TypeExpense(),
-                                                           "Food", "3", ""));
+    QVERIFY_THROWS_EXCEPTION(
+        EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-31", TypeExpense(), "Food", "3", ""));
     QCOMPARE(TestSupport::RefuseInserts(*m_data, "data"), QString());
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(),
-                                                           "Food", "4", ""));
+    QVERIFY_THROWS_EXCEPTION(
+        EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Food", "4", ""));
     const Period p = query("Li", "2011-04-01", "2011-04-30");
     QCOMPARE(p.recs.size(), 1);
     QCOMPARE(p.recs[0][0], id);
@@ -444,7 +462,8 @@ void TestDbClass::backupIsAConsistentCopy()
     QVERIFY(copy.CheckLogin("Li", "1"));
     QCOMPARE(QDir(m_data->folder()).filePath("backup.tlmdb"), target);
     QCOMPARE(QDir(m_data->folder()).entryList(QDir::Files).size(), 2);
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->BackupTo(QDir(m_data->folder()).filePath("no/dir/x.tlmdb")));
+    QVERIFY_THROWS_EXCEPTION(EDbError,
+                             m_db->BackupTo(QDir(m_data->folder()).filePath("no/dir/x.tlmdb")));
 }
 
 QTEST_GUILESS_MAIN(TestDbClass)

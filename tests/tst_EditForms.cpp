@@ -240,8 +240,11 @@ struct RecDialog {
         notes = child<QLineEdit>(&dlg, "edtNotes");
         save = child<QPushButton>(&dlg, "btnSave");
     }
-    RecDialog() : RecDialog(QStringLiteral("2024-03-05"), QStringLiteral("餐饮"),
-                            QStringLiteral("12.50"), QStringLiteral("午饭")) {}
+    RecDialog()
+        : RecDialog(QStringLiteral("2024-03-05"), QStringLiteral("餐饮"), QStringLiteral("12.50"),
+                    QStringLiteral("午饭"))
+    {
+    }
 
     QLineEdit *field(const QString &name) { return child<QLineEdit>(&dlg, name.toLatin1()); }
     void clickSave() { QTest::mouseClick(save, Qt::LeftButton); }
@@ -288,11 +291,16 @@ void TestEditForms::recSaveCheck_data()
     QTest::addColumn<QString>("saved"); // null: Save stays disabled
 
     const QString food = QStringLiteral("餐饮");
-    QTest::addRow("5") << food << "5" << "5.00";
-    QTest::addRow("0.01 is the least") << food << "0.01" << "0.01";
-    QTest::addRow("blanks around") << food << " 7.5 " << "7.50";
-    QTest::addRow("exponent") << food << "1.5e2" << "150.00";
-    QTest::addRow("rounds to cents") << food << "2.006" << "2.01";
+    QTest::addRow("5") << food << "5"
+                       << "5.00";
+    QTest::addRow("0.01 is the least") << food << "0.01"
+                                       << "0.01";
+    QTest::addRow("blanks around") << food << " 7.5 "
+                                   << "7.50";
+    QTest::addRow("exponent") << food << "1.5e2"
+                              << "150.00";
+    QTest::addRow("rounds to cents") << food << "2.006"
+                                     << "2.01";
     QTest::addRow("0.001") << food << "0.001" << QString();
     QTest::addRow("0.009") << food << "0.009" << QString();
     QTest::addRow("0") << food << "0" << QString();
@@ -304,8 +312,10 @@ void TestEditForms::recSaveCheck_data()
     QTest::addRow("inf") << food << "inf" << QString();
     QTest::addRow("overflow") << food << "1e999" << QString();
     QTest::addRow("beyond any household sum") << food << "1e12" << QString();
-    QTest::addRow("blank category") << "   " << "5" << QString();
-    QTest::addRow("empty category") << "" << "5" << QString();
+    QTest::addRow("blank category") << "   "
+                                    << "5" << QString();
+    QTest::addRow("empty category") << ""
+                                    << "5" << QString();
 }
 
 void TestEditForms::recSaveCheck()
@@ -355,10 +365,12 @@ void TestEditForms::recTypingLimit_data()
 
     const QString a100 = QString(100, QLatin1Char('a'));
     const QString zh50 = QString(50, QChar(0x4E2D));
-    QTest::addRow("120 letters keep 100") << "edtCate" << "" << QString(120, 'a') << a100;
-    QTest::addRow("60 Chinese keep 50") << "edtNotes" << "" << QString(60, QChar(0x4E2D)) << zh50;
-    QTest::addRow("amount field limited too") << "edtAmount" << "" << QString(101, '1')
-                                              << QString(100, '1');
+    QTest::addRow("120 letters keep 100") << "edtCate"
+                                          << "" << QString(120, 'a') << a100;
+    QTest::addRow("60 Chinese keep 50") << "edtNotes"
+                                        << "" << QString(60, QChar(0x4E2D)) << zh50;
+    QTest::addRow("amount field limited too") << "edtAmount"
+                                              << "" << QString(101, '1') << QString(100, '1');
     QTest::addRow("no half character at 99 bytes")
         << "edtCate" << QString(99, 'a') << QStringLiteral("中b") << QString(99, 'a') + "b";
     QTest::addRow("typing adds to the caller's text")
@@ -400,8 +412,8 @@ void TestEditForms::recPasteLimit_data()
     QTest::addColumn<QString>("expected");
     QTest::addRow("fits") << QString(50, 'a') << QString(25, QChar(0x4E2D))
                           << QString(50, 'a') + QString(25, QChar(0x4E2D));
-    QTest::addRow("too long: refused") << QString(50, 'a') << QString(26, QChar(0x4E2D))
-                                       << QString(50, 'a');
+    QTest::addRow("too long: refused")
+        << QString(50, 'a') << QString(26, QChar(0x4E2D)) << QString(50, 'a');
 }
 
 void TestEditForms::recPasteLimit()

@@ -155,23 +155,39 @@ void TestEntryPanel::addCheck_data()
     QTest::addColumn<QString>("cate");
     QTest::addColumn<QString>("amount");
     QTest::addColumn<bool>("enabled");
-    QTest::addRow("smallest amount") << "Food" << "0.01" << true;
-    QTest::addRow("blanks around amount") << "Food" << " 7 " << true;
-    QTest::addRow("exponent") << "Food" << "1e2" << true;
+    QTest::addRow("smallest amount") << "Food"
+                                     << "0.01" << true;
+    QTest::addRow("blanks around amount") << "Food"
+                                          << " 7 " << true;
+    QTest::addRow("exponent") << "Food"
+                              << "1e2" << true;
     QTest::addRow("full-width space is a name") << QStringLiteral("\u3000") << "1" << true;
-    QTest::addRow("below a cent") << "Food" << "0.009" << false;
-    QTest::addRow("negative") << "Food" << "-5" << false;
-    QTest::addRow("zero") << "Food" << "0" << false;
-    QTest::addRow("letters") << "Food" << "abc" << false;
-    QTest::addRow("empty amount") << "Food" << "" << false;
-    QTest::addRow("blank amount") << "Food" << "   " << false;
-    QTest::addRow("out of range") << "Food" << "1e999" << false;
-    QTest::addRow("beyond any household sum") << "Food" << "1e12" << false;
-    QTest::addRow("inf") << "Food" << "inf" << false;
-    QTest::addRow("nan") << "Food" << "nan" << false;
-    QTest::addRow("thousands separator") << "Food" << "1,000" << false;
-    QTest::addRow("blank category") << "  \t " << "5" << false;
-    QTest::addRow("empty category") << "" << "5" << false;
+    QTest::addRow("below a cent") << "Food"
+                                  << "0.009" << false;
+    QTest::addRow("negative") << "Food"
+                              << "-5" << false;
+    QTest::addRow("zero") << "Food"
+                          << "0" << false;
+    QTest::addRow("letters") << "Food"
+                             << "abc" << false;
+    QTest::addRow("empty amount") << "Food"
+                                  << "" << false;
+    QTest::addRow("blank amount") << "Food"
+                                  << "   " << false;
+    QTest::addRow("out of range") << "Food"
+                                  << "1e999" << false;
+    QTest::addRow("beyond any household sum") << "Food"
+                                              << "1e12" << false;
+    QTest::addRow("inf") << "Food"
+                         << "inf" << false;
+    QTest::addRow("nan") << "Food"
+                         << "nan" << false;
+    QTest::addRow("thousands separator") << "Food"
+                                         << "1,000" << false;
+    QTest::addRow("blank category") << "  \t "
+                                    << "5" << false;
+    QTest::addRow("empty category") << ""
+                                    << "5" << false;
 }
 
 void TestEntryPanel::addCheck()
@@ -315,8 +331,7 @@ void TestEntryPanel::editMiddleLine()
     QTest::mouseClick(child<QPushButton>("btnOutAdd"), Qt::LeftButton);
     const TRowList rows = m_panel->PendingRows();
     QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows.value(2),
-             TRow({"2011-04-10", QStringLiteral("支出"), "Bus", "2.50", "to work"}));
+    QCOMPARE(rows.value(2), TRow({"2011-04-10", QStringLiteral("支出"), "Bus", "2.50", "to work"}));
     QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：6.50"));
 }
 
@@ -328,12 +343,12 @@ void TestEntryPanel::deleteKey_data()
     QTest::addColumn<int>("questions");
     QTest::addColumn<int>("left");
     QTest::addColumn<QString>("total");
-    QTest::addRow("selected, yes") << true << int(Qt::Key_Delete) << true << 1 << 1
-                                   << QStringLiteral("合计：2.00");
+    QTest::addRow("selected, yes")
+        << true << int(Qt::Key_Delete) << true << 1 << 1 << QStringLiteral("合计：2.00");
     QTest::addRow("selected, no") << true << int(Qt::Key_Delete) << false << 1 << 2
                                   << QStringLiteral("合计：3.00");
-    QTest::addRow("nothing selected") << false << int(Qt::Key_Delete) << true << 0 << 2
-                                      << QStringLiteral("合计：3.00");
+    QTest::addRow("nothing selected")
+        << false << int(Qt::Key_Delete) << true << 0 << 2 << QStringLiteral("合计：3.00");
     QTest::addRow("other key") << true << int(Qt::Key_Backspace) << true << 0 << 2
                                << QStringLiteral("合计：3.00");
 }
@@ -398,7 +413,8 @@ void TestEntryPanel::saveInListOrder()
     // The browser lists by date, then in writing order within a day.
     const TRowList recs = stored();
     QCOMPARE(recs.size(), 3);
-    QCOMPARE(recs.value(0).mid(1), TRow({"2011-04-01", "Food", "", "0.01", QStringLiteral("早饭")}));
+    QCOMPARE(recs.value(0).mid(1),
+             TRow({"2011-04-01", "Food", "", "0.01", QStringLiteral("早饭")}));
     QCOMPARE(recs.value(1).mid(1), TRow({"2011-04-12", "Rent", "", "300.00", "April"}));
     QCOMPARE(recs.value(2).mid(1), TRow({"2011-04-12", QStringLiteral("交通费"), "", "2.50", ""}));
     QVERIFY(recs.value(1).value(0).toLongLong() < recs.value(2).value(0).toLongLong());
@@ -501,7 +517,8 @@ void TestEntryPanel::enterChain_data()
     QTest::addColumn<int>("rows");
     QTest::addRow("valid line") << QStringLiteral("交通费") << "5" << 1;
     QTest::addRow("Add disabled") << QStringLiteral("交通费") << "0" << 0;
-    QTest::addRow("no category") << "" << "5" << 0;
+    QTest::addRow("no category") << ""
+                                 << "5" << 0;
 }
 
 void TestEntryPanel::enterChain()
@@ -598,8 +615,7 @@ void TestEntryPanel::calculator()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("#!/bin/sh\n");
         f.close();
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                         | QFileDevice::ExeOwner);
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     qputenv("PATH", bin.toLocal8Bit());
     QStringList runs;
@@ -654,8 +670,7 @@ void TestEntryPanel::editCates_data()
     QTest::addColumn<bool>("save");
     QTest::addColumn<QString>("edited");
     QTest::addColumn<QStringList>("itemsAfter");
-    QTest::addRow("save")
-        << true << "\n  Bus\n\nRent \n\n" << QStringList{"Bus", "", "Rent"};
+    QTest::addRow("save") << true << "\n  Bus\n\nRent \n\n" << QStringList{"Bus", "", "Rent"};
     QTest::addRow("save empty") << true << "" << QStringList();
     QTest::addRow("cancel") << false << "Bus" << QStringList{"food", "Rent"};
 }

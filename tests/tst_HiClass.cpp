@@ -37,10 +37,14 @@ void TestHiClass::base64Encode_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
     QTest::addRow("empty") << QString() << QString();
-    QTest::addRow("one byte pads ==") << "A" << "QQ==";
-    QTest::addRow("two bytes pad =") << "AB" << "QUI=";
-    QTest::addRow("three bytes no pad") << "ABC" << "QUJD";
-    QTest::addRow("quote") << "O'Neil" << "TydOZWls";
+    QTest::addRow("one byte pads ==") << "A"
+                                      << "QQ==";
+    QTest::addRow("two bytes pad =") << "AB"
+                                     << "QUI=";
+    QTest::addRow("three bytes no pad") << "ABC"
+                                        << "QUJD";
+    QTest::addRow("quote") << "O'Neil"
+                           << "TydOZWls";
     // GB18030 bytes D6 D0 CE C4: two bytes a character, as GBK.
     QTest::addRow("chinese") << QStringLiteral("中文") << "1tDOxA==";
 }
@@ -56,10 +60,14 @@ void TestHiClass::base64Decode_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("expected");
-    QTest::addRow("plain") << "QUJD" << "ABC";
-    QTest::addRow("padding") << "QQ==" << "A";
-    QTest::addRow("line breaks and blanks skipped") << "QU\r\nJD IE\tRF" << "ABC DE";
-    QTest::addRow("foreign characters skipped") << "Q*U!J-D" << "ABC";
+    QTest::addRow("plain") << "QUJD"
+                           << "ABC";
+    QTest::addRow("padding") << "QQ=="
+                             << "A";
+    QTest::addRow("line breaks and blanks skipped") << "QU\r\nJD IE\tRF"
+                                                    << "ABC DE";
+    QTest::addRow("foreign characters skipped") << "Q*U!J-D"
+                                                << "ABC";
     QTest::addRow("chinese") << "1tDOxA==" << QStringLiteral("中文");
     QTest::addRow("empty") << QString() << QString();
 }
@@ -137,11 +145,14 @@ void TestHiClass::trim_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::addRow("blanks") << "  a b  " << "a b";
-    QTest::addRow("controls") << "\t\r\na\x01" << "a";
-    QTest::addRow("full-width space stays") << QString::fromUtf8("\u3000a\u3000")
-                                            << QString::fromUtf8("\u3000a\u3000");
-    QTest::addRow("only blanks") << " \t " << "";
+    QTest::addRow("blanks") << "  a b  "
+                            << "a b";
+    QTest::addRow("controls") << "\t\r\na\x01"
+                              << "a";
+    QTest::addRow("full-width space stays")
+        << QString::fromUtf8("\u3000a\u3000") << QString::fromUtf8("\u3000a\u3000");
+    QTest::addRow("only blanks") << " \t "
+                                 << "";
     QTest::addRow("nbsp stays") << QString::fromUtf8("\u00a0x") << QString::fromUtf8("\u00a0x");
 }
 

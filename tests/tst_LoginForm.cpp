@@ -40,7 +40,10 @@ private:
         child<QComboBox>(&dlg, "cboUsername")->setEditText(name);
         child<QLineEdit>(&dlg, "edtPassword")->setText(pwd);
     }
-    void submit(TfrmLogin &dlg) { QTest::mouseClick(child<QPushButton>(&dlg, "btnSubmit"), Qt::LeftButton); }
+    void submit(TfrmLogin &dlg)
+    {
+        QTest::mouseClick(child<QPushButton>(&dlg, "btnSubmit"), Qt::LeftButton);
+    }
 
     std::unique_ptr<QTemporaryDir> m_home;
     QString m_dataFile;
@@ -73,8 +76,9 @@ void TestLoginForm::emptyUserTableAsksForNewAccount()
     const auto questions = script.of(TDialogCall::Question);
     QCOMPARE(questions.size(), 1);
     QCOMPARE(questions[0].caption, QStringLiteral("确认"));
-    QCOMPARE(questions[0].text, QStringLiteral("您想要创建一个新的用户名称和一个新的用户密码吗？\r\n\r\n"
-                                               "- 用户名称：郭靖\r\n- 用户密码：2468"));
+    QCOMPARE(questions[0].text,
+             QStringLiteral("您想要创建一个新的用户名称和一个新的用户密码吗？\r\n\r\n"
+                            "- 用户名称：郭靖\r\n- 用户密码：2468"));
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QCOMPARE(dlg.UserName, QStringLiteral("郭靖"));
     QCOMPARE(dlg.DataFile, m_dataFile);
@@ -99,9 +103,12 @@ void TestLoginForm::storedSpellingWins_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("expected"); // empty: goes to the new-account question
-    QTest::addRow("lower case") << "tom" << "Tom";
-    QTest::addRow("capitals with blanks") << "  TOM  " << "Tom";
-    QTest::addRow("exact") << "Tom" << "Tom";
+    QTest::addRow("lower case") << "tom"
+                                << "Tom";
+    QTest::addRow("capitals with blanks") << "  TOM  "
+                                          << "Tom";
+    QTest::addRow("exact") << "Tom"
+                           << "Tom";
     QTest::addRow("full-width letters do not fold") << QStringLiteral("ｔｏｍ") << "";
 }
 
@@ -172,9 +179,12 @@ void TestLoginForm::submitNeedsBothFields_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("pwd");
     QTest::addColumn<bool>("enabled");
-    QTest::addRow("both") << "Li" << "1" << true;
-    QTest::addRow("blank name") << "   " << "1" << false;
-    QTest::addRow("blank password") << "Li" << " \t" << false;
+    QTest::addRow("both") << "Li"
+                          << "1" << true;
+    QTest::addRow("blank name") << "   "
+                                << "1" << false;
+    QTest::addRow("blank password") << "Li"
+                                    << " \t" << false;
     QTest::addRow("full-width space counts") << "Li" << QStringLiteral("\u3000") << true;
 }
 

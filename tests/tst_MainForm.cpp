@@ -2,8 +2,8 @@
 #include "DialogScript.h"
 #include "MainForm.h"
 #include "Placement.h"
-#include "TestSupport.h"
 #include "SkinClass.h"
+#include "TestSupport.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -106,16 +106,21 @@ void TestMainForm::loginNotConfirmed_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("user");
-    QTest::addRow("cancelled") << "" << "";
-    QTest::addRow("no user name") << "data" << "";
-    QTest::addRow("data file gone") << "missing" << "Li";
+    QTest::addRow("cancelled") << ""
+                               << "";
+    QTest::addRow("no user name") << "data"
+                                  << "";
+    QTest::addRow("data file gone") << "missing"
+                                    << "Li";
 }
 
 void TestMainForm::loginNotConfirmed()
 {
     QFETCH(QString, file);
     QFETCH(QString, user);
-    const QString path = file == "data" ? m_dataFile : file == "missing" ? m_home->filePath("x") : "";
+    const QString path = file == "data"      ? m_dataFile
+                         : file == "missing" ? m_home->filePath("x")
+                                             : "";
     TfrmMain w({}, [&](QString &f, QString &u) {
         f = path;
         u = user;
@@ -146,9 +151,9 @@ void TestMainForm::captionAndMenu()
     QStringList texts;
     for (QAction *a : menu->actions())
         texts << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(texts, (QStringList{QStringLiteral("切换用户"), "-", QStringLiteral("修改密码"), menuText,
-                                 "-", QStringLiteral("备份数据"), QStringLiteral("从备份中恢复数据"),
-                                 "-", QStringLiteral("退出")}));
+    QCOMPARE(texts, (QStringList{QStringLiteral("切换用户"), "-", QStringLiteral("修改密码"),
+                                 menuText, "-", QStringLiteral("备份数据"),
+                                 QStringLiteral("从备份中恢复数据"), "-", QStringLiteral("退出")}));
 }
 
 void TestMainForm::startState()
@@ -159,7 +164,8 @@ void TestMainForm::startState()
     const QDate today = QDate::currentDate();
     QCOMPARE(child<QDateEdit>(w.get(), "dtpOutDate")->date(), today);
     QCOMPARE(child<QDateEdit>(w.get(), "dtpInDate")->date(), today);
-    QCOMPARE(child<QDateEdit>(w.get(), "dtpTransDate1")->date(), QDate(today.year(), today.month(), 1));
+    QCOMPARE(child<QDateEdit>(w.get(), "dtpTransDate1")->date(),
+             QDate(today.year(), today.month(), 1));
     QCOMPARE(child<QDateEdit>(w.get(), "dtpTransDate2")->date(), today);
     QVERIFY(child<QWidget>(w.get(), "pnlExpense")->isVisible());
     QVERIFY(!child<QWidget>(w.get(), "pnlIncome")->isVisible());
@@ -275,7 +281,8 @@ void TestMainForm::switchUser()
     DialogScript script;
     yes ? script.yes() : script.no();
     action(w.get(), "mnuMenu_SwitchUser")->trigger();
-    QCOMPARE(script.of(TDialogCall::Question).value(0).text, QStringLiteral("您真的想要切换用户吗？"));
+    QCOMPARE(script.of(TDialogCall::Question).value(0).text,
+             QStringLiteral("您真的想要切换用户吗？"));
     QCOMPARE(w->isVisible(), !yes);
     if (yes)
         QCOMPARE(m_started, (QList<QStringList>{{QCoreApplication::applicationFilePath()}}));
@@ -336,7 +343,8 @@ void TestMainForm::deleteUser()
     DialogScript script;
     script.yes();
     action(w.get(), "mnuMenu_DeleteUser")->trigger();
-    QCOMPARE(script.of(TDialogCall::Question).value(0).text, QStringLiteral("您真的想要删除 Li 吗？"));
+    QCOMPARE(script.of(TDialogCall::Question).value(0).text,
+             QStringLiteral("您真的想要删除 Li 吗？"));
     TDbMan db(m_dataFile);
     QVERIFY(!db.UserExists("Li"));
     QCOMPARE(m_started.size(), 1);
@@ -352,11 +360,16 @@ void TestMainForm::backupNames_data()
 {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("written");
-    QTest::addRow("no extension") << "may" << "may.tlmdb";
-    QTest::addRow("other extension") << "may.txt" << "may.txt.tlmdb";
-    QTest::addRow("capital extension") << "MAY.TLMDB" << "MAY.TLMDB";
-    QTest::addRow("blanks in the name") << "my backups/may 1" << "my backups/may 1.tlmdb";
-    QTest::addRow("appended name replaces a file") << "old" << "old.tlmdb";
+    QTest::addRow("no extension") << "may"
+                                  << "may.tlmdb";
+    QTest::addRow("other extension") << "may.txt"
+                                     << "may.txt.tlmdb";
+    QTest::addRow("capital extension") << "MAY.TLMDB"
+                                       << "MAY.TLMDB";
+    QTest::addRow("blanks in the name") << "my backups/may 1"
+                                        << "my backups/may 1.tlmdb";
+    QTest::addRow("appended name replaces a file") << "old"
+                                                   << "old.tlmdb";
 }
 
 void TestMainForm::backupNames()
@@ -405,13 +418,20 @@ void TestMainForm::restore_data()
     QTest::addColumn<QString>("kind"); // data, junk, none, cancel
     QTest::addColumn<bool>("restarts");
     QTest::addColumn<bool>("error");
-    QTest::addRow("backup with blanks in its path") << "my backups/May 1.tlmdb" << "data" << true << false;
-    QTest::addRow("capital extension") << "MAY.TLMDB" << "data" << true << false;
-    QTest::addRow("quote in the name") << "the \"old\" one.tlmdb" << "data" << true << false;
-    QTest::addRow("other extension") << "may.db" << "data" << false << false;
-    QTest::addRow("missing file") << "gone.tlmdb" << "none" << false << false;
-    QTest::addRow("not a data file") << "notes.tlmdb" << "junk" << false << true;
-    QTest::addRow("cancelled") << "" << "cancel" << false << false;
+    QTest::addRow("backup with blanks in its path") << "my backups/May 1.tlmdb"
+                                                    << "data" << true << false;
+    QTest::addRow("capital extension") << "MAY.TLMDB"
+                                       << "data" << true << false;
+    QTest::addRow("quote in the name") << "the \"old\" one.tlmdb"
+                                       << "data" << true << false;
+    QTest::addRow("other extension") << "may.db"
+                                     << "data" << false << false;
+    QTest::addRow("missing file") << "gone.tlmdb"
+                                  << "none" << false << false;
+    QTest::addRow("not a data file") << "notes.tlmdb"
+                                     << "junk" << false << true;
+    QTest::addRow("cancelled") << ""
+                               << "cancel" << false << false;
 }
 
 void TestMainForm::restore()

@@ -80,13 +80,20 @@ void TestPlacement::import_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("kind"); // "data", "junk" or "none" (no file made)
     QTest::addColumn<bool>("imported");
-    QTest::addRow("backup") << "may.tlmdb" << "data" << true;
-    QTest::addRow("extension in capitals") << "MAY.TLMDB" << "data" << true;
-    QTest::addRow("blanks in the path") << "my backups/may 2011.tlmdb" << "data" << true;
-    QTest::addRow("other extension") << "may.mdb" << "data" << false;
-    QTest::addRow("no such file") << "gone.tlmdb" << "none" << false;
-    QTest::addRow("not a database") << "notes.tlmdb" << "junk" << false;
-    QTest::addRow("foreign database") << "other.tlmdb" << "foreign" << false;
+    QTest::addRow("backup") << "may.tlmdb"
+                            << "data" << true;
+    QTest::addRow("extension in capitals") << "MAY.TLMDB"
+                                           << "data" << true;
+    QTest::addRow("blanks in the path") << "my backups/may 2011.tlmdb"
+                                        << "data" << true;
+    QTest::addRow("other extension") << "may.mdb"
+                                     << "data" << false;
+    QTest::addRow("no such file") << "gone.tlmdb"
+                                  << "none" << false;
+    QTest::addRow("not a database") << "notes.tlmdb"
+                                    << "junk" << false;
+    QTest::addRow("foreign database") << "other.tlmdb"
+                                      << "foreign" << false;
 }
 
 void TestPlacement::import()
