@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringConverter>
 #include <QWidget>
@@ -438,4 +439,20 @@ bool THi::IsAmount(const QString &text, double *value)
     if (value)
         *value = v;
     return true;
+}
+
+QStringList THi::SplitLines(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(breaks);
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString THi::JoinLines(const QStringList &lines)
+{
+    return lines.join(QStringLiteral("\r\n"));
 }

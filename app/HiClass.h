@@ -93,6 +93,12 @@ public:
     static void CheckWindowsVersion();
 
     // Text rules of the whole program.
+    // Lists kept as text hold one item a line, CR LF between lines. A final line
+    // break ends the last line rather than starting an empty one; blank lines in
+    // between are items. Splitting also takes bare CR or LF.
+    static QStringList SplitLines(const QString &text);
+    static QString JoinLines(const QStringList &lines);
+
     static QString Trim(const QString &text);       // drops chars <= U+0020 at both ends
     static QString LowerAscii(const QString &text); // only A-Z change
     static QString FormatFloat(double value);       // "%0.2f", C locale

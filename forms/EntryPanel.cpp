@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTreeWidget>
@@ -35,18 +34,6 @@ QString FindCalculator()
             return path;
     }
     return QString();
-}
-
-// Item lists are stored one name a line. A final line break ends the last
-// line rather than starting an empty one; blank lines in between are items.
-QStringList SplitLines(const QString &text)
-{
-    if (text.isEmpty())
-        return {};
-    QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 QFont StepFont()
@@ -252,7 +239,7 @@ void TEntryPanel::LoadCateList(const QString &listText)
     const QString typed = cboCate->currentText();
     const QSignalBlocker block(cboCate);
     cboCate->clear();
-    cboCate->addItems(SplitLines(listText));
+    cboCate->addItems(THi::SplitLines(listText));
     cboCate->setCurrentIndex(-1);
     cboCate->setEditText(typed);
 }
@@ -354,7 +341,7 @@ void TEntryPanel::RememberCate(const QString &cate)
 
     // Stored first: when the write fails the name stays out of the pick list
     // as well, so the next line with it tries again.
-    Db().SetCateList(m_user, m_kind.listKey, THi::Trim(items.join(QStringLiteral("\r\n"))));
+    Db().SetCateList(m_user, m_kind.listKey, THi::Trim(THi::JoinLines(items)));
     cboCate->insertItem(0, cate);
 }
 
