@@ -444,7 +444,7 @@ void TDbMan::AddRecords(const QString &user, const TRowList &rows)
     t.commit();
 }
 
-void TDbMan::DeleteRecord(const QString &id)
+void TDbMan::DeleteRecord(const QString & /*user*/, const QString &id)
 {
     const qint64 key = checkedId(id);
     Connection c(m_dataFile);
@@ -624,4 +624,34 @@ void TDbMan::BackupTo(const QString &fileName)
         QFile::remove(tmpName);
         throw EInOutError(err);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Interface pinned ahead of its implementation.
+
+QString TDbMan::MergeCate(const QString &, const QString &, const QString &)
+{
+    throw EDbError(QStringLiteral("MergeCate: not implemented yet"));
+}
+
+QString TDbMan::BackupFolder(const QString &dataFile)
+{
+    return QFileInfo(dataFile).absolutePath() + QStringLiteral("/backups");
+}
+
+QString TDbMan::AutoBackup()
+{
+    throw EDbError(QStringLiteral("AutoBackup: not implemented yet"));
+}
+
+void TDbMan::ImportFrom(const QString &)
+{
+    throw EDbError(QStringLiteral("ImportFrom: not implemented yet"));
+}
+
+void TDbMan::Upgrade() {}
+
+bool TDbMan::IsDataFile(const QString &)
+{
+    throw EDbError(QStringLiteral("IsDataFile: not implemented yet"));
 }

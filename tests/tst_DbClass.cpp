@@ -387,13 +387,13 @@ void TestDbClass::deleteRecord()
     add("2011-04-12", TypeExpense(), "Food", "3");
     add("2011-04-12", TypeExpense(), "Rent", "4");
     const QString id = query("Li", "2011-04-12", "2011-04-12").recs.first().at(0);
-    m_db->DeleteRecord(" " + id + " ");
-    m_db->DeleteRecord(id); // gone already: no error, nothing else changes
-    m_db->DeleteRecord("999999");
+    m_db->DeleteRecord("Li", " " + id + " ");
+    m_db->DeleteRecord("Li", id); // gone already: no error, nothing else changes
+    m_db->DeleteRecord("Li", "999999");
     const Period p = query("Li", "2011-04-12", "2011-04-12");
     QCOMPARE(p.recs.size(), 1);
     QCOMPARE(p.recs.first().at(2), QString("Rent"));
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->DeleteRecord("1 or 1=1"));
+    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->DeleteRecord("Li", "1 or 1=1"));
     QCOMPARE(count("data"), 1);
 }
 
