@@ -166,10 +166,8 @@ QString cateColumn(const QString &kind)
     throw EDbError(QStringLiteral("'%1' is not a category list").arg(kind));
 }
 
-} // namespace
-
 // One engine connection, opened for one operation and closed with it.
-class TDbMan::Connection {
+class Connection {
 public:
     explicit Connection(const QString &file)
     {
@@ -227,12 +225,10 @@ private:
     QSqlDatabase m_db;
 };
 
-namespace {
-
 // Rolls back unless committed; every multi-statement write goes through one.
-template <class Conn> class Transaction {
+class Transaction {
 public:
-    explicit Transaction(Conn &c) : m_c(c)
+    explicit Transaction(Connection &c) : m_c(c)
     {
         // IMMEDIATE takes the write lock up front, so the busy timeout applies to it.
         m_c.run(QStringLiteral("begin immediate"));
@@ -255,7 +251,7 @@ public:
     Transaction &operator=(const Transaction &) = delete;
 
 private:
-    Conn &m_c;
+    Connection &m_c;
     bool m_done = false;
 };
 
@@ -352,7 +348,7 @@ void TDbMan::RewriteUser(const QString &name, const QString &password)
 {
     const QString hash = HashPassword(password);
     Connection c(m_dataFile);
-    Transaction<Connection> t(c);
+    Transaction t(c);
     c.run(QStringLiteral("delete from [users] where [name]=?"), {enc(name)});
     c.run(QStringLiteral("insert into [users] ([name],[pwd]) values (?,?)"), {enc(name), hash});
     t.commit();
@@ -371,7 +367,7 @@ QString TDbMan::GetCateList(const QString &user, const QString &kind)
 void TDbMan::SetCateList(const QString &user, const QString &kind, const QString &text)
 {
     Connection c(m_dataFile);
-    Transaction<Connection> t(c);
+    Transaction t(c);
     QString out, in;
     {
         QSqlQuery q = c.run(
@@ -400,8 +396,7 @@ namespace {
 const char *InsertRecordSql =
     "insert into [data] ([user],[date],[type],[cate],[amount],[notes]) values (?,?,?,?,?,?)";
 
-template <class Conn>
-void insertRecord(Conn &c, const QString &encUser, const QString &date, const QString &type,
+void insertRecord(Connection &c, const QString &encUser, const QString &date, const QString &type,
                   const QString &cate, const QString &amount, const QString &notes)
 {
     c.run(QLatin1String(InsertRecordSql), {encUser, checkedDate(date), checkedType(type), enc(cate),
@@ -424,7 +419,7 @@ void TDbMan::AddRecords(const QString &user, const TRowList &rows)
         return;
     // One transaction: a failure half-way must not leave the first rows stored,
     // or saving the pending list again would store them twice.
-    Transaction<Connection> t(c);
+    Transaction t(c);
     const QString encUser = enc(user);
     sqlite3 *h = c.handle();
     Stmt ins(h, InsertRecordSql);
@@ -457,7 +452,7 @@ void TDbMan::ReplaceRecord(const QString &id, const QString &user, const QString
 {
     const qint64 key = checkedId(id);
     Connection c(m_dataFile);
-    Transaction<Connection> t(c);
+    Transaction t(c);
     c.run(QStringLiteral("delete from [data] where [id]=?"), {key});
     insertRecord(c, enc(user), date, type, cate, amount, notes);
     t.commit();
@@ -486,12 +481,11 @@ void rankInto(std::vector<CateSum> &groups, const QString &typeWord, qint64 tota
 
 } // namespace
 
-void TDbMan::QueryPeriod(const QString &user, const QString &start, const QString &end,
-                         double &outTotal, double &inTotal, TRowList &dayRows, TRowList &monthRows,
-                         TRowList &recRows, TRowList &outCateRows, TRowList &inCateRows)
+TPeriod TDbMan::QueryPeriod(const QString &user, const QString &start, const QString &end)
 {
-    outTotal = 0;
-    inTotal = 0;
+    TPeriod p;
+    TRowList &dayRows = p.DayRows, &monthRows = p.MonthRows;
+    TRecordList &recRows = p.RecRows;
     Connection c(m_dataFile);
     // One range scan yields every figure: records come in date order, so the
     // day and month rows close as the date moves on, and the totals and the
@@ -513,7 +507,9 @@ void TDbMan::QueryPeriod(const QString &user, const QString &start, const QStrin
     std::vector<CateSum> outGroups, inGroups;
     qint64 outCents = 0, inCents = 0;
 
-    QString day, month;
+    QString day, month, lastDate;
+    int dateIndex = -1;
+    QHash<QByteArray, int> cateIndex;
     qint64 dayIn = 0, dayOut = 0, monthIn = 0, monthOut = 0;
     auto closeDay = [&]() {
         if (!day.isEmpty())
@@ -564,20 +560,113 @@ void TDbMan::QueryPeriod(const QString &user, const QString &start, const QStrin
         const QString typeWord = isOut  ? wordOut
                                  : isIn ? wordIn
                                         : THi::LowerAscii(THi::Trim(QString::fromUtf8(type)));
-        const QString amount = THi::FormatCents(cents);
         const QByteArray notes = q.bytes(5);
-        recRows.append(TRow{QString::number(q.int64(0)), date, names.get(cate),
-                            typeWord == wordIn ? amount : QString(),
-                            typeWord == wordOut ? amount : QString(),
-                            notes.isEmpty() ? QString() : THi::Base64DecodeBytes(notes)});
+        if (date != lastDate) {
+            lastDate = date;
+            dateIndex = recRows.AddDate(date);
+        }
+        auto ci = cateIndex.constFind(cate);
+        if (ci == cateIndex.cend())
+            ci = cateIndex.insert(cate, recRows.AddCate(names.get(cate)));
+        recRows.Append(q.int64(0), cents, dateIndex, ci.value(),
+                       typeWord == wordOut  ? TRecordList::Expense
+                       : typeWord == wordIn ? TRecordList::Income
+                                            : TRecordList::Other,
+                       notes.constData(), int(notes.size()));
     }
     closeDay();
     closeMonth();
 
-    outTotal = double(outCents) / 100.0;
-    inTotal = double(inCents) / 100.0;
-    rankInto(outGroups, wordOut, outCents, names, outCateRows);
-    rankInto(inGroups, wordIn, inCents, names, inCateRows);
+    p.OutTotal = double(outCents) / 100.0;
+    p.InTotal = double(inCents) / 100.0;
+    rankInto(outGroups, wordOut, outCents, names, p.OutCateRows);
+    rankInto(inGroups, wordIn, inCents, names, p.InCateRows);
+    return p;
+}
+
+void TDbMan::QueryPeriod(const QString &user, const QString &start, const QString &end,
+                         double &outTotal, double &inTotal, TRowList &dayRows, TRowList &monthRows,
+                         TRowList &recRows, TRowList &outCateRows, TRowList &inCateRows)
+{
+    TPeriod p = QueryPeriod(user, start, end);
+    outTotal = p.OutTotal;
+    inTotal = p.InTotal;
+    dayRows += p.DayRows;
+    monthRows += p.MonthRows;
+    recRows.reserve(recRows.size() + p.RecRows.size());
+    for (int i = 0; i < p.RecRows.size(); ++i)
+        recRows.append(p.RecRows.Row(i));
+    outCateRows += p.OutCateRows;
+    inCateRows += p.InCateRows;
+}
+
+// ---------------------------------------------------------------------------
+// The compact record list
+
+QString TRecordList::Notes(int i) const
+{
+    const TRecord &r = at(i);
+    if (r.NotesLen == 0)
+        return QString();
+    return THi::Base64DecodeBytes(
+        QByteArray::fromRawData(m_notes.constData() + r.NotesAt, r.NotesLen));
+}
+
+QString TRecordList::Text(int i, TRecCol col) const
+{
+    switch (col) {
+    case RecId:
+        return QString::number(Id(i));
+    case RecDate:
+        return Date(i);
+    case RecCate:
+        return Cate(i);
+    case RecIn:
+        return Kind(i) == Income ? THi::FormatCents(Cents(i)) : QString();
+    case RecOut:
+        return Kind(i) == Expense ? THi::FormatCents(Cents(i)) : QString();
+    case RecNotes:
+        return Notes(i);
+    case RecCols:
+        break;
+    }
+    return QString();
+}
+
+TRow TRecordList::Row(int i) const
+{
+    TRow row;
+    row.reserve(RecCols);
+    for (int c = 0; c < RecCols; ++c)
+        row.append(Text(i, TRecCol(c)));
+    return row;
+}
+
+void TRecordList::RemoveAt(int i)
+{
+    // The notes bytes stay in the block; a removed row's share is small.
+    m_recs.erase(m_recs.begin() + i);
+}
+
+int TRecordList::AddDate(const QString &date)
+{
+    m_dates.append(date);
+    return int(m_dates.size() - 1);
+}
+
+int TRecordList::AddCate(const QString &cate)
+{
+    m_cates.append(cate);
+    return int(m_cates.size() - 1);
+}
+
+void TRecordList::Append(qint64 id, qint64 cents, int date, int cate, TKind kind, const char *notes,
+                         int notesLen)
+{
+    const qint32 at = qint32(m_notes.size());
+    if (notesLen > 0)
+        m_notes.append(notes, notesLen);
+    m_recs.push_back(TRecord{id, cents, date, cate, at, notesLen, kind});
 }
 
 void TDbMan::QueryCateDetail(const QString &user, const QString &start, const QString &end,
