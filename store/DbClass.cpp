@@ -175,9 +175,11 @@ public:
     {
         // SQLite would quietly create a missing file; a missing data file is an error.
         if (!QFileInfo(file).isFile()) {
-            throw EDbError(QStringLiteral("找不到数据文件“%1”。\n重新启动程序会重新建立它；"
-                                          "原有的数据可以从 backups 文件夹或备份文件恢复。")
-                               .arg(nativePath(m_file)));
+            // The engine's own words for it on the last line, as for every failure.
+            throw EDbError(
+                QStringLiteral("找不到数据文件“%1”。\n重新启动程序会重新建立它；"
+                               "原有的数据可以从 backups 文件夹或备份文件恢复。\n%2")
+                    .arg(nativePath(m_file), QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN))));
         }
         const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
         const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, flags, nullptr);
