@@ -841,17 +841,34 @@ void TDbMan::QueryCateDetail(const QString &user, const QString &start, const QS
                              const QString &type, const QString &cate, TRowList &rows)
 {
     Connection c(m_dataFile);
-    Stmt q(c, "select [date],[amount],[notes] from [data] "
-              "where [user]=? and [date]>=? and [date]<=? and [type]=? and [cate]=? "
-              "order by [date] asc,[id] asc");
+    // The covering index yields these rows by date and, the type being fixed,
+    // by id within a date; the engine cannot see that and would sort them
+    // again, so the order is checked (and made, should an index be missing) here.
+    Stmt q(c, "select [date],[id],[amount],[notes] from [data] "
+              "where [user]=? and [date]>=? and [date]<=? and [type]=? and [cate]=?");
     q.bind(1, enc(user)).bind(2, start).bind(3, end).bind(4, type).bind(5, enc(cate));
-    while (q.step()) {
+    struct Hit {
+        QByteArray date;
+        qint64 id;
+        double amount;
+        QByteArray notes;
+    };
+    std::vector<Hit> hits;
+    while (q.step())
+        hits.push_back(Hit{q.bytes(0), q.int64(1), q.number(2), q.bytes(3)});
+    auto before = [](const Hit &a, const Hit &b) {
+        return a.date != b.date ? a.date < b.date : a.id < b.id;
+    };
+    if (!std::is_sorted(hits.begin(), hits.end(), before))
+        std::sort(hits.begin(), hits.end(), before);
+    rows.reserve(rows.size() + qsizetype(hits.size()));
+    for (const Hit &h : hits) {
         TRow row(DetailCols);
-        row[DetailDate] = q.latin1(0);
+        row[DetailDate] = QString::fromLatin1(h.date);
         row[DetailCate] = cate;
-        row[DetailAmount] = THi::FormatCents(toCents(q.number(1)));
-        if (q.size(2) > 0)
-            row[DetailNotes] = q.decoded(2);
+        row[DetailAmount] = THi::FormatCents(toCents(h.amount));
+        if (!h.notes.isEmpty())
+            row[DetailNotes] = THi::Base64DecodeBytes(h.notes);
         rows.append(row);
     }
 }
