@@ -640,7 +640,9 @@ public:
     explicit FullDisk(const QString &folder) : m_folder(folder + QStringLiteral("/small"))
     {
         QDir().mkpath(m_folder);
+        // TALLIMO_TRIALS_SHIM=1 takes the shim even where a mount would work.
         m_mounted =
+            !qEnvironmentVariableIsSet("TALLIMO_TRIALS_SHIM") &&
             ::mount("tmpfs", QFile::encodeName(m_folder).constData(), "tmpfs", 0, "size=4m") == 0;
     }
     ~FullDisk()

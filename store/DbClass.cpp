@@ -1013,6 +1013,20 @@ QString TDbMan::AutoBackup()
 
 namespace {
 
+// True when the engine cannot read the file as a sound database. A full disk
+// or a missing permission is not damage: such a file must never be emptied.
+bool isDamaged(const QString &file)
+{
+    try {
+        Connection c(file);
+        return integrity(c) != QLatin1String("ok");
+    } catch (const EDbBusy &) {
+        return false;
+    } catch (const EDbError &) {
+        return true;
+    }
+}
+
 // A damaged data file cannot be copied through the engine; keep its bytes.
 QString keepBytes(const QString &dataFile, const QString &folder)
 {
@@ -1064,6 +1078,8 @@ void TDbMan::ImportFrom(const QString &fileName)
         } catch (const EDbBusy &) {
             throw;
         } catch (const EDbError &) {
+            if (!isDamaged(m_dataFile))
+                throw;
             keep = keepBytes(m_dataFile, BackupFolder(m_dataFile));
             damaged = true;
         }
@@ -1159,7 +1175,17 @@ bool periodIndexIsCurrent(Connection &c)
 void TDbMan::Upgrade()
 {
     Connection c(m_dataFile);
-    if (hasUniqueNames(c) && periodIndexIsCurrent(c))
+    const bool current = hasUniqueNames(c) && periodIndexIsCurrent(c);
+    // Those reads played back a hot journal. A copy killed just as it began a
+    // write can leave an empty one that the engine neither plays back nor
+    // removes; while we hold the exclusive lock no writer can own it.
+    const QString journal = m_dataFile + QStringLiteral("-journal");
+    if (QFileInfo::exists(journal)) {
+        c.exec("begin exclusive");
+        QFile::remove(journal);
+        c.exec("commit");
+    }
+    if (current)
         return;
     Transaction t(c);
     if (!hasUniqueNames(c)) {

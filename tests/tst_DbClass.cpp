@@ -154,6 +154,8 @@ private slots:
     void namesAreUnique();
     void upgradeCollapsesDuplicateNames();
     void upgradeRebuildsThePeriodIndex();
+    void upgradeRemovesAnEmptyJournal_data();
+    void upgradeRemovesAnEmptyJournal();
     void mergeCate_data();
     void mergeCate();
     void mergeCateFromTwoCopies();
@@ -978,6 +980,28 @@ void TestDbClass::upgradeRebuildsThePeriodIndex()
         3);
     QVERIFY2(plan.contains("COVERING INDEX data_period") && !plan.contains("TEMP B-TREE"),
              qPrintable(plan));
+}
+
+void TestDbClass::upgradeRemovesAnEmptyJournal_data()
+{
+    QTest::addColumn<QByteArray>("journal");
+    QTest::addRow("empty") << QByteArray();
+    QTest::addRow("zeroed header") << QByteArray(512, '\0');
+}
+
+void TestDbClass::upgradeRemovesAnEmptyJournal()
+{
+    // What a copy killed just as it began a write leaves: the engine neither
+    // plays such a journal back nor removes it.
+    QFETCH(QByteArray, journal);
+    add("2011-04-12", TypeExpense(), "Food", "3");
+    QFile j(m_file + "-journal");
+    QVERIFY(j.open(QIODevice::WriteOnly));
+    j.write(journal);
+    j.close();
+    m_db->Upgrade();
+    QVERIFY(!QFileInfo::exists(m_file + "-journal"));
+    QCOMPARE(count("data"), 1);
 }
 
 void TestDbClass::mergeCate_data()
