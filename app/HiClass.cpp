@@ -4,17 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringConverter>
-#include <QWidget>
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -304,25 +302,6 @@ bool THi::RunProgram(const QString &fileName, const QString &params, int showCmd
     return QProcess::startDetached(program, SplitParams(params), dir);
 }
 
-void THi::FlatButtons(QWidget *form)
-{
-    if (!form)
-        return;
-    for (QPushButton *b : form->findChildren<QPushButton *>())
-        b->setFlat(true);
-    // Qt draws a flat button as bare text; keep a thin frame so it still reads as a button.
-    form->setStyleSheet(
-        form->styleSheet() +
-        QStringLiteral(
-            "QPushButton[flat=\"true\"] { border: 1px solid #9aa7ad; border-radius: 2px;"
-            " background: #fafafa; padding: 0 4px; }"
-            "QPushButton[flat=\"true\"]:hover { background: #e6f2f4; border-color: #2f6f7e; }"
-            "QPushButton[flat=\"true\"]:pressed { background: #cfe3e8; }"
-            "QPushButton[flat=\"true\"]:focus { border-color: #2f6f7e; }"
-            "QPushButton[flat=\"true\"]:disabled { color: #a0a0a0; border-color: #d0d0d0;"
-            " background: #f3f3f3; }"));
-}
-
 bool THi::IsWin2000OrLater()
 {
     // Every platform this program builds for is a supported one.
@@ -333,8 +312,8 @@ void THi::CheckWindowsVersion()
 {
     if (IsWin2000OrLater())
         return;
-    QMessageBox::critical(nullptr, QStringLiteral("Error"),
-                          QStringLiteral("This program must be run under Windows 2000 or later."));
+    // No window exists yet and the utilities know no widgets: say it on the terminal.
+    std::fputs("Error: this program must be run under Windows 2000 or later.\n", stderr);
     std::exit(0);
 }
 

@@ -13,8 +13,6 @@
 #include <functional>
 #include <stdexcept>
 
-class QWidget;
-
 // Base of every error the program raises on purpose. The text is what the
 // user sees in the error box, so it is kept as a QString as well as UTF-8.
 class TError : public std::runtime_error {
@@ -87,9 +85,8 @@ public:
     // Splits a parameter text the way a shell would (double quotes group blanks).
     static QStringList SplitParams(const QString &params);
 
-    static void FlatButtons(QWidget *form);
-
     static bool IsWin2000OrLater();
+    // Ends the process with a message on standard error on an unsupported system.
     static void CheckWindowsVersion();
 
     // Text rules of the whole program.

@@ -361,7 +361,7 @@ void TfrmMain::FormCreate()
     SetMenuImage(true);
 
     SkinMan = std::make_unique<TSkinMan>(imgLeft, imgTop, imgRight, imgBottom, pnlCenter);
-    THi::FlatButtons(this);
+    FlatButtons(this);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

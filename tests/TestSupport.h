@@ -8,14 +8,17 @@
 #include "DbClass.h"
 #include "Placement.h"
 
-#include <QComboBox>
 #include <QFile>
-#include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#ifdef QT_WIDGETS_LIB // the store's tests build without widgets
+#include <QComboBox>
+#include <QLineEdit>
+#endif
 
 namespace TestSupport {
 
@@ -101,6 +104,7 @@ template <class T> T *Child(const QObject *root, const QString &name)
     return c;
 }
 
+#ifdef QT_WIDGETS_LIB
 // Sends each character as a key event carrying its text. A line edit takes no
 // control characters from the keyboard, so those are inserted directly.
 inline void TypeText(QWidget *field, const QString &text)
@@ -116,5 +120,7 @@ inline void TypeText(QWidget *field, const QString &text)
         QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
+
+#endif // QT_WIDGETS_LIB
 
 } // namespace TestSupport
