@@ -235,6 +235,11 @@ QString THi::AppPath()
     return AppDir() + QLatin1Char('/');
 }
 
+QString THi::ShippedFile(const QString &name)
+{
+    return AppPath() + name;
+}
+
 QByteArray THi::ResourceText(const QString &name)
 {
     QFile f(QStringLiteral(":/rcdata/") + name);

@@ -69,6 +69,9 @@ public:
 
     static QString AppDir();
     static QString AppPath();
+    // A file that ships beside the program (templates); found the same way
+    // whatever the current folder.
+    static QString ShippedFile(const QString &name);
     static QByteArray ResourceText(const QString &name);
 
     enum { CSIDL_PERSONAL = 5, CSIDL_APPDATA = 26 };

@@ -1,10 +1,12 @@
-// Start-up: checks, the running marker, the application object, then the
-// main window, whose creation runs the login.
+// Start-up: checks, the running marker and the application object; then the
+// data file is placed (importing a backup named on the command line), the
+// user logs in, and the main window opens for that user.
 
 #include "Dialogs.h"
 #include "HiClass.h"
 #include "MainForm.h"
 #include "Placement.h"
+#include "StartUp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -55,9 +57,25 @@ int main(int argc, char *argv[])
     QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rcdata/APP_ICON")));
 
-    TfrmMain frmMain(QApplication::arguments().mid(1));
-    if (!frmMain.LoggedIn())
+    // 1. The data file: the folder, the template on first start, then a backup
+    //    named as the first argument imported by the store (a restore).
+    QString dataFile;
+    if (!TDialogs::Guard(nullptr, [&] {
+            dataFile =
+                Placement::PlaceDataFile(QApplication::arguments().mid(1), StartUp::ImportBackup);
+        }))
+        return 1; // no data folder: the error has been shown
+    StartUp::UpgradeDataFile(dataFile);
+
+    // 2. The login.
+    const QString userName = StartUp::RunLogin(dataFile);
+    if (userName.isEmpty())
         return 0; // login cancelled: end quietly
+
+    // 3. The main window for the logged-in user.
+    TfrmMain frmMain(dataFile, userName);
+    if (!frmMain.LoggedIn())
+        return 0;
     frmMain.show();
     frmMain.activateWindow();
     return app.exec();

@@ -99,10 +99,15 @@ QString TDialogs::OpenFileName(QWidget *parent, const QString &caption, const QS
     return dispatch({TDialogCall::OpenFile, caption, filter, {}}, parent).toString();
 }
 
-void TDialogs::ShowException(QWidget *parent, const std::exception &e)
+QString TDialogs::ExceptionText(const std::exception &e)
 {
     const auto *err = dynamic_cast<const TError *>(&e);
-    Error(parent, err ? err->text() : QString::fromUtf8(e.what()));
+    return err ? err->text() : QString::fromUtf8(e.what());
+}
+
+void TDialogs::ShowException(QWidget *parent, const std::exception &e)
+{
+    Error(parent, ExceptionText(e));
 }
 
 TBusy::TBusy(QWidget *sender) : m_sender(sender)

@@ -40,6 +40,8 @@ public:
 
     // Shows the text of an escaped error in an error box.
     static void ShowException(QWidget *parent, const std::exception &e);
+    // The text the user sees for an error.
+    static QString ExceptionText(const std::exception &e);
 
     // Runs a handler body; an exception is shown, never passed to Qt's event loop.
     // Returns false when the body raised.

@@ -5,7 +5,6 @@
 #include "DbClass.h"
 #include "Dialogs.h"
 #include "HiClass.h"
-#include "Placement.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -93,8 +92,11 @@ void TfrmMain::mnuMenu_RestoreClick()
     if (!QFileInfo(fileName).isFile() ||
         THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("tlmdb"))
         return;
-    // The new copy would ignore a foreign file; say so here and stay open.
-    if (!Placement::IsTallimoDataFile(fileName)) {
+    // The new copy would refuse a foreign file; say so here and stay open.
+    bool isData = false;
+    if (!TDialogs::Guard(this, [&] { isData = TDbMan::IsDataFile(fileName); }))
+        return;
+    if (!isData) {
         TDialogs::Error(this, QStringLiteral("错误：“%1”不是有效的 Tallimo 数据文件。")
                                   .arg(QFileInfo(fileName).fileName()));
         return;

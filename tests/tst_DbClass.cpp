@@ -456,7 +456,6 @@ void TestDbClass::backupIsAConsistentCopy()
     stale.write("older file in the way");
     stale.close();
     m_db->BackupTo(target); // replaces without asking: the dialog asked already
-    QVERIFY(Placement::IsTallimoDataFile(target));
     TDbMan copy(target);
     QCOMPARE(copy.ListUsers(), QString("Li"));
     QVERIFY(copy.CheckLogin("Li", "1"));
