@@ -30,15 +30,22 @@ public:
     using TError::TError;
 };
 
-// A failing file or folder operation; carries the system's error number.
+// A failing file or folder operation. Its text tells the user in Chinese what
+// failed, on which file, and what to do, with the system's own text as detail;
+// it carries the system's error number.
 class EInOutError : public TError {
 public:
-    explicit EInOutError(int code);
-    EInOutError(int code, const QString &text) : TError(text), m_code(code) {}
+    enum Action { Read, Write, CreateFolder, Other };
+    EInOutError(Action action, const QString &path, int code);
+    explicit EInOutError(int code) : EInOutError(Other, QString(), code) {}
     int code() const { return m_code; }
+    QString path() const { return m_path; }
+
+    static QString Describe(Action action, const QString &path, int code);
 
 private:
     int m_code;
+    QString m_path;
 };
 
 class EResNotFound : public TError {
