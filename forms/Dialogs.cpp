@@ -3,8 +3,10 @@
 #include "HiClass.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -26,6 +28,16 @@ QString errorCaption()
 {
     return QStringLiteral("错误");
 }
+
+int messageBox(QWidget *parent, QMessageBox::Icon icon, const TDialogCall &call,
+               QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, call.caption, call.text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    if (buttons & QMessageBox::Yes)
+        box.setDefaultButton(QMessageBox::Yes);
+    return box.exec();
+}
 } // namespace
 
 void TDialogs::SetHandler(Handler h)
@@ -40,25 +52,35 @@ QVariant TDialogs::dispatch(const TDialogCall &call, QWidget *parent)
 
     switch (call.kind) {
     case TDialogCall::Question:
-        return QMessageBox::question(parent, call.caption, call.text,
-                                     QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::Yes) == QMessageBox::Yes;
+        return messageBox(parent, QMessageBox::Question, call,
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     case TDialogCall::Error:
-        QMessageBox::critical(parent, call.caption, call.text);
+        messageBox(parent, QMessageBox::Critical, call, QMessageBox::Ok);
         return {};
     case TDialogCall::Info:
-        QMessageBox::information(parent, call.caption, call.text);
+        messageBox(parent, QMessageBox::Information, call, QMessageBox::Ok);
         return {};
     case TDialogCall::Input: {
-        bool ok = false;
-        const QString text = QInputDialog::getText(parent, call.caption, call.text,
-                                                   QLineEdit::Normal, call.value, &ok);
-        return ok ? QVariant(text) : QVariant(QString());
+        QInputDialog dlg(parent);
+        dlg.setWindowTitle(call.caption);
+        dlg.setInputMode(QInputDialog::TextInput);
+        dlg.setTextEchoMode(QLineEdit::Normal);
+        dlg.setLabelText(call.text);
+        dlg.setTextValue(call.value);
+        for (QLabel *label : dlg.findChildren<QLabel *>())
+            label->setTextFormat(Qt::PlainText);
+        if (dlg.exec() != QDialog::Accepted)
+            return QVariant(QString()); // null: cancelled
+        // OK on an untouched field gives a null text; it is an empty answer, not a cancel.
+        const QString text = dlg.textValue();
+        return QVariant(text.isNull() ? QStringLiteral("") : text);
     }
     case TDialogCall::SaveFile:
-        return QFileDialog::getSaveFileName(parent, call.caption, call.value, call.text);
+        return QFileDialog::getSaveFileName(
+            parent, call.caption,
+            call.value.isEmpty() ? call.folder : QDir(call.folder).filePath(call.value), call.text);
     case TDialogCall::OpenFile:
-        return QFileDialog::getOpenFileName(parent, call.caption, call.value, call.text);
+        return QFileDialog::getOpenFileName(parent, call.caption, call.folder, call.text);
     }
     return {};
 }
@@ -89,14 +111,15 @@ bool TDialogs::Input(QWidget *parent, const QString &caption, const QString &pro
 }
 
 QString TDialogs::SaveFileName(QWidget *parent, const QString &caption, const QString &filter,
-                               const QString &suggested)
+                               const QString &folder, const QString &suggested)
 {
-    return dispatch({TDialogCall::SaveFile, caption, filter, suggested}, parent).toString();
+    return dispatch({TDialogCall::SaveFile, caption, filter, suggested, folder}, parent).toString();
 }
 
-QString TDialogs::OpenFileName(QWidget *parent, const QString &caption, const QString &filter)
+QString TDialogs::OpenFileName(QWidget *parent, const QString &caption, const QString &filter,
+                               const QString &folder)
 {
-    return dispatch({TDialogCall::OpenFile, caption, filter, {}}, parent).toString();
+    return dispatch({TDialogCall::OpenFile, caption, filter, {}, folder}, parent).toString();
 }
 
 QString TDialogs::ExceptionText(const std::exception &e)
