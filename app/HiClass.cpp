@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringConverter>
+#include <QTranslator>
 
 #include <cerrno>
 #include <charconv>
@@ -16,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 EInOutError::EInOutError(Action action, const QString &path, int code)
@@ -361,6 +365,22 @@ bool THi::RunProgram(const QString &fileName, const QString &params, int showCmd
         return runHook()(program, SplitParams(params));
     const QString dir = QFileInfo(workDir).isDir() ? workDir : QString();
     return QProcess::startDetached(program, SplitParams(params), dir);
+}
+
+bool THi::UseChineseLocale()
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    // Lives as long as the program; installed once.
+    static QTranslator *qtTranslator = nullptr;
+    if (qtTranslator)
+        return true;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    QCoreApplication::installTranslator(translator.get());
+    qtTranslator = translator.release();
+    return true;
 }
 
 bool THi::IsWin2000OrLater()

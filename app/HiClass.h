@@ -95,6 +95,12 @@ public:
     // Splits a parameter text the way a shell would (double quotes group blanks).
     static QStringList SplitParams(const QString &params);
 
+    // The program speaks Chinese whatever the system's locale: the default
+    // locale becomes zh_CN (calendar names, Qt's number and date texts) and
+    // Qt's own texts (dialog buttons, file dialogs) are translated. False when
+    // Qt's translation could not be loaded (the texts then stay English).
+    static bool UseChineseLocale();
+
     static bool IsWin2000OrLater();
     // Ends the process with a message on standard error on an unsupported system.
     static void CheckWindowsVersion();

@@ -12,10 +12,8 @@
 #include <QDir>
 #include <QFont>
 #include <QIcon>
-#include <QLibraryInfo>
 #include <QSharedMemory>
 #include <QStyleFactory>
-#include <QTranslator>
 
 namespace {
 // Last line of defence: handlers run under TDialogs::Guard, but an error that
@@ -47,11 +45,9 @@ int main(int argc, char *argv[])
     if (!marker.create(1))
         marker.attach();
 
-    // Qt's own dialog buttons speak the program's language.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    // Qt's own texts (buttons, file dialogs, the calendar) speak the program's language.
+    if (!THi::UseChineseLocale())
+        qWarning("Qt's Chinese translation (qtbase_zh_CN) was not found");
 
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));

@@ -34,6 +34,8 @@ private slots:
     void splitParams_data();
     void splitParams();
     void appDataDir();
+    void chineseLocale_data();
+    void chineseLocale();
 };
 
 void TestHiClass::base64Encode_data()
@@ -370,6 +372,33 @@ void TestHiClass::appDataDir()
     QCOMPARE(THi::AppDataDir("Tallimo"), home.filePath("deep/share/Tallimo"));
     QVERIFY(QFileInfo(home.filePath("deep/share/Tallimo")).isDir());
     QCOMPARE(THi::AppDataDir(QString()), home.filePath("deep/share/TitleOfApp"));
+}
+
+void TestHiClass::chineseLocale_data()
+{
+    // Qt's own texts as the widgets ask for them, whatever the system locale.
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("dialog button") << "QPlatformTheme"
+                                   << "Cancel" << QStringLiteral("取消");
+    QTest::addRow("file dialog") << "QFileDialog"
+                                 << "Look in:" << QStringLiteral("查找范围：");
+    QTest::addRow("file list column") << "QFileSystemModel"
+                                      << "Name" << QStringLiteral("名称");
+}
+
+void TestHiClass::chineseLocale()
+{
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(QString, expected);
+    QVERIFY2(THi::UseChineseLocale(), "qtbase_zh_CN.qm is missing (package qt6-translations-l10n)");
+    QVERIFY(THi::UseChineseLocale()); // a second call is harmless
+    QCOMPARE(QLocale().name(), QString("zh_CN"));
+    // The calendar popup's day names come from the default locale.
+    QCOMPARE(QLocale().dayName(1, QLocale::ShortFormat), QStringLiteral("周一"));
+    QCOMPARE(QCoreApplication::translate(context.toLatin1(), source.toLatin1()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestHiClass)
