@@ -19,12 +19,6 @@
 
 namespace {
 
-QString ioText(const QString &what, const QString &path, int err)
-{
-    return QStringLiteral("%1：%2\n请检查文件夹是否存在、是否可写以及磁盘空间是否足够。\n(%3)")
-        .arg(what, QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(err)));
-}
-
 bool processRuns(qint64 pid)
 {
     if (pid <= 0)
@@ -43,14 +37,14 @@ TSafeFile::TSafeFile(const QString &target, QFileDevice::Permissions mode)
     tmp.setAutoRemove(false);
     if (!tmp.open()) {
         const int err = errno ? errno : EIO;
-        throw EInOutError(err, ioText(QStringLiteral("无法在目标文件夹中创建文件"), m_target, err));
+        throw EInOutError(EInOutError::Write, m_target, err);
     }
     m_temp = tmp.fileName();
     tmp.close();
     if (!QFile::setPermissions(m_temp, mode)) {
         const int err = errno ? errno : EIO;
         QFile::remove(m_temp);
-        throw EInOutError(err, ioText(QStringLiteral("无法设置文件权限"), m_temp, err));
+        throw EInOutError(EInOutError::Write, m_temp, err);
     }
 }
 
@@ -80,21 +74,20 @@ void TSafeFile::Commit()
         return;
     if (!SyncPath(m_temp)) {
         const int err = errno;
-        throw EInOutError(err, ioText(QStringLiteral("无法把数据写到磁盘上"), m_target, err));
+        throw EInOutError(EInOutError::Write, m_target, err);
     }
     // rename(2) replaces the target in one step; QFile::rename would refuse.
     if (std::rename(QFile::encodeName(m_temp).constData(),
                     QFile::encodeName(m_target).constData()) != 0) {
         const int err = errno;
-        throw EInOutError(err, ioText(QStringLiteral("无法写入文件"), m_target, err));
+        throw EInOutError(EInOutError::Write, m_target, err);
     }
     m_done = true;
     QFile::remove(m_temp + QStringLiteral("-journal"));
     // The rename itself is only durable once the folder is synced.
     if (!SyncPath(QFileInfo(m_target).absolutePath())) {
         const int err = errno;
-        throw EInOutError(err, ioText(QStringLiteral("无法把文件夹的更改写到磁盘上"),
-                                      QFileInfo(m_target).absolutePath(), err));
+        throw EInOutError(EInOutError::Write, QFileInfo(m_target).absolutePath(), err);
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -1036,13 +1037,17 @@ QString keepBytes(const QString &dataFile, const QString &folder)
     try {
         TSafeFile out(path);
         QFile src(dataFile), dst(out.TempPath());
-        if (!src.open(QIODevice::ReadOnly) || !dst.open(QIODevice::WriteOnly))
-            throw EInOutError(EIO, src.errorString());
+        if (!src.open(QIODevice::ReadOnly))
+            throw EInOutError(EInOutError::Read, dataFile, errno ? errno : EIO);
+        if (!dst.open(QIODevice::WriteOnly))
+            throw EInOutError(EInOutError::Write, path, errno ? errno : EIO);
         char buf[65536];
         for (;;) {
             const qint64 n = src.read(buf, sizeof buf);
-            if (n < 0 || (n > 0 && dst.write(buf, n) != n))
-                throw EInOutError(EIO, dst.errorString());
+            if (n < 0)
+                throw EInOutError(EInOutError::Read, dataFile, errno ? errno : EIO);
+            if (n > 0 && dst.write(buf, n) != n)
+                throw EInOutError(EInOutError::Write, path, errno ? errno : EIO);
             if (n == 0)
                 break;
         }

@@ -65,7 +65,7 @@ void TestLoginForm::emptyUserTableAsksForNewAccount()
 {
     DialogScript script;
     script.yes();
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QCOMPARE(child<QComboBox>(&dlg, "cboUsername")->count(), 0);
@@ -89,7 +89,7 @@ void TestLoginForm::answerNoStoresNothing()
 {
     DialogScript script;
     script.no();
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     fill(dlg, "Li", "1");
     submit(dlg);
@@ -118,7 +118,7 @@ void TestLoginForm::storedSpellingWins()
     QFETCH(QString, expected);
     addUser("Tom", "1234");
     DialogScript script; // a question would get No
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     fill(dlg, typed, "1234");
     submit(dlg);
@@ -136,7 +136,7 @@ void TestLoginForm::wrongPasswordKeepsDialogOpen()
 {
     addUser("Tom", "1234");
     DialogScript script;
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     fill(dlg, "Tom", "4321");
     submit(dlg);
@@ -156,7 +156,7 @@ void TestLoginForm::loginRewritesTheAccountRow()
     addUser("Bob", "2");
     DialogScript script;
     {
-        TfrmLogin dlg({});
+        TfrmLogin dlg(m_dataFile);
         // Newest row first, and preselected with the focus on the password.
         QCOMPARE(child<QComboBox>(&dlg, "cboUsername")->currentText(), QString("Bob"));
         dlg.show();
@@ -169,7 +169,7 @@ void TestLoginForm::loginRewritesTheAccountRow()
     TDbMan db(m_dataFile);
     QCOMPARE(db.ListUsers(), QString("Ann\r\nBob"));
     QVERIFY(db.CheckLogin("Ann", "1"));
-    TfrmLogin again({});
+    TfrmLogin again(m_dataFile);
     QCOMPARE(child<QComboBox>(&again, "cboUsername")->count(), 2);
     QCOMPARE(child<QComboBox>(&again, "cboUsername")->currentText(), QString("Ann"));
 }
@@ -193,7 +193,7 @@ void TestLoginForm::submitNeedsBothFields()
     QFETCH(QString, name);
     QFETCH(QString, pwd);
     QFETCH(bool, enabled);
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     fill(dlg, name, pwd);
     QCOMPARE(child<QPushButton>(&dlg, "btnSubmit")->isEnabled(), enabled);
 }
@@ -202,7 +202,7 @@ void TestLoginForm::enterChain()
 {
     addUser("Tom", "1234");
     DialogScript script;
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QComboBox *name = child<QComboBox>(&dlg, "cboUsername");
@@ -234,7 +234,7 @@ void TestLoginForm::cancelWays()
 {
     QFETCH(QString, way);
     addUser("Tom", "1234");
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     fill(dlg, "Tom", "1234");
@@ -252,7 +252,7 @@ void TestLoginForm::storeFailureIsReportedAndButtonComesBack()
 {
     addUser("Tom", "1234");
     DialogScript script;
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     fill(dlg, "Tom", "1234");
     QFile::remove(m_dataFile); // the file vanishes under the running dialog
