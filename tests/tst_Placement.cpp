@@ -1,7 +1,7 @@
 #include "DbClass.h"
 #include "Placement.h"
+#include "TestSupport.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 // Each test gets its own data folder through XDG_DATA_HOME; the template is the
@@ -24,13 +24,12 @@ private:
     // A data file holding one user, so that it can be told apart from the template.
     QString makeDataFile(const QString &path, const QString &user);
 
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TestSupport::DataHome> m_home;
 };
 
 void TestPlacement::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
+    m_home = std::make_unique<TestSupport::DataHome>();
 }
 
 void TestPlacement::cleanup()
