@@ -10,6 +10,7 @@ PACKAGES=(
   zlib1g-dev libxlsxwriter-dev
   fonts-wqy-microhei
   poppler-utils xvfb xauth
+  clang-format
 )
 
 missing=()

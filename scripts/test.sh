@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless.
+# Installs what is missing, builds, and runs every test headless
+# (arguments go to cmake, see build.sh).
 set -euo pipefail
 here="$(dirname "$0")"
 "$here/deps.sh"
-"$here/build.sh"
-cd "$here/../build"
+"$here/build.sh" "$@"
+cd "$here/../${BUILD_DIR:-build}"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"

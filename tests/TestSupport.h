@@ -1,11 +1,12 @@
 #pragma once
 
-// Shared by the tests: a fresh data file made from the template, statements
-// run beside the store (a trigger that makes writes fail, a row count),
-// controls found by objectName, and typing text that QTest::keyClicks cannot
-// (it only knows Latin-1).
+// Shared by the tests: a fresh data file made from the template, a temporary
+// data home, statements run beside the store (a trigger that makes writes
+// fail, a row count), controls found by objectName, and typing text that
+// QTest::keyClicks cannot (it only knows Latin-1).
 
 #include "DbClass.h"
+#include "HiClass.h"
 #include "Placement.h"
 
 #include <QFile>
@@ -75,13 +76,28 @@ private:
     QString m_path;
 };
 
-// Makes every insert into a table fail with the given message.
+// Makes inserts into a table fail with the given message: every insert, or
+// only those for which the SQL condition `when` holds (see RecordOfCategory).
 inline QString RefuseInserts(const DataFile &file, const QString &table,
-                             const QString &message = QStringLiteral("refused"))
+                             const QString &message = QStringLiteral("refused"),
+                             const QString &when = QString())
 {
-    return file.exec(QStringLiteral("create trigger refuse_%1 before insert on [%1] "
+    const QString condition = when.isEmpty() ? QString() : QStringLiteral(" when ") + when;
+    return file.exec(QStringLiteral("create trigger refuse_%1 before insert on [%1]%3 "
                                     "begin select raise(abort,'%2'); end")
-                         .arg(table, message));
+                         .arg(table, message, condition));
+}
+
+// Lets inserts into the table through again.
+inline QString AllowInserts(const DataFile &file, const QString &table)
+{
+    return file.exec(QStringLiteral("drop trigger refuse_%1").arg(table));
+}
+
+// The condition for RefuseInserts on [data] that picks the records of one category.
+inline QString RecordOfCategory(const QString &cate)
+{
+    return QStringLiteral("new.[cate]='%1'").arg(THi::Base64Encode(cate));
 }
 
 // The record rows of a user, as the browser gets them.
@@ -102,10 +118,15 @@ template <class T> T *Child(const QObject *root, const QString &name)
         qFatal("no control %s", qPrintable(name));
     return c;
 }
+template <class T> T *Child(const QObject *root, const char *name)
+{
+    return Child<T>(root, QLatin1String(name));
+}
 
 #ifdef QT_WIDGETS_LIB
 // Sends each character as a key event carrying its text. A line edit takes no
-// control characters from the keyboard, so those are inserted directly.
+// control characters from the keyboard, so those are inserted directly; other
+// fields get "\n" as the Return key.
 inline void TypeText(QWidget *field, const QString &text)
 {
     auto *combo = qobject_cast<QComboBox *>(field);
@@ -115,11 +136,41 @@ inline void TypeText(QWidget *field, const QString &text)
             line->insert(QString(c));
             continue;
         }
+        if (c == QLatin1Char('\n')) {
+            QTest::keyClick(field, Qt::Key_Return);
+            continue;
+        }
         QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
         QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
+#endif
 
-#endif // QT_WIDGETS_LIB
+// A temporary XDG_DATA_HOME, where the program places its data folder; the
+// previous value comes back with the fixture's end.
+class DataHome {
+public:
+    DataHome()
+        : m_old(qgetenv("XDG_DATA_HOME")), m_hadOld(qEnvironmentVariableIsSet("XDG_DATA_HOME"))
+    {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path()));
+    }
+    ~DataHome()
+    {
+        if (m_hadOld)
+            qputenv("XDG_DATA_HOME", m_old);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
+    DataHome(const DataHome &) = delete;
+    DataHome &operator=(const DataHome &) = delete;
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_old;
+    bool m_hadOld;
+};
 
 } // namespace TestSupport

@@ -307,7 +307,7 @@ void TestDbClass::rewriteUserIsAtomic()
     QVERIFY(m_db->CheckLogin("Li", "old"));
     QCOMPARE(count("users"), 1);
 
-    sql("drop trigger refuse_users");
+    QCOMPARE(TestSupport::AllowInserts(*m_data, "users"), QString());
     m_db->RewriteUser("Li", "new");
     QVERIFY(m_db->CheckLogin("Li", "new"));
     QVERIFY(!m_db->CheckLogin("Li", "old"));
@@ -371,9 +371,9 @@ void TestDbClass::addRecordsAllOrNothing()
     QFETCH(bool, engineFails);
     QFETCH(int, stored);
     if (engineFails) {
-        sql(QString("create trigger no_bad before insert on [data] when new.[cate]='%1' "
-                    "begin select raise(abort,'refused'); end")
-                .arg(THi::Base64Encode("Bad")));
+        QCOMPARE(TestSupport::RefuseInserts(*m_data, "data", "refused",
+                                            TestSupport::RecordOfCategory("Bad")),
+                 QString());
     }
     const bool shouldFail = stored == 0 && !rows.isEmpty();
     try {

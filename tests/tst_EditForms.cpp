@@ -14,24 +14,8 @@
 #include <QtTest>
 
 // Both dialogs are driven through their real widgets, found by object name.
-template <class W> static W *child(QWidget *dlg, const char *name)
-{
-    return TestSupport::Child<W>(dlg, QLatin1String(name));
-}
-
-// Types a text key by key; "\n" becomes the Return key. keyClicks() knows
-// Latin-1 only, so other characters go as key events carrying their text.
-static void type(QWidget *w, const QString &text)
-{
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n'))
-            QTest::keyClick(w, Qt::Key_Return);
-        else if (c.unicode() < 0x80)
-            QTest::keyClick(w, c.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
+using TestSupport::Child;
+using TestSupport::TypeText;
 
 static void clearField(QLineEdit *e)
 {
@@ -79,8 +63,8 @@ void TestEditForms::cateSaveWaitsForChange()
     TfrmEditCate dlg(nullptr);
     dlg.CateText = QStringLiteral("餐饮\r\n交通");
     dlg.show();
-    auto *mem = child<QPlainTextEdit>(&dlg, "memText");
-    auto *save = child<QPushButton>(&dlg, "btnSave");
+    auto *mem = Child<QPlainTextEdit>(&dlg, "memText");
+    auto *save = Child<QPushButton>(&dlg, "btnSave");
     QVERIFY(!save->isEnabled());
 
     QTest::mouseClick(save, Qt::LeftButton);
@@ -88,7 +72,7 @@ void TestEditForms::cateSaveWaitsForChange()
 
     // A change enables Save, and undoing it by hand does not disable it again.
     QTest::keyClick(mem, Qt::Key_End);
-    type(mem, QStringLiteral("x"));
+    TypeText(mem, QStringLiteral("x"));
     QVERIFY(save->isEnabled());
     QTest::keyClick(mem, Qt::Key_Backspace);
     QCOMPARE(mem->toPlainText(), QStringLiteral("餐饮\n交通"));
@@ -109,13 +93,13 @@ void TestEditForms::cateLineBreaksIn()
     TfrmEditCate dlg(nullptr);
     dlg.CateText = stored;
     dlg.show();
-    auto *mem = child<QPlainTextEdit>(&dlg, "memText");
+    auto *mem = Child<QPlainTextEdit>(&dlg, "memText");
     QCOMPARE(mem->toPlainText(), QStringLiteral("a\nb\n\nc"));
     QCOMPARE(mem->document()->blockCount(), 4);
 
     QTest::keyClick(mem, Qt::Key_End, Qt::ControlModifier);
-    type(mem, QStringLiteral("\nd"));
-    QTest::mouseClick(child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
+    TypeText(mem, QStringLiteral("\nd"));
+    QTest::mouseClick(Child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QCOMPARE(dlg.CateText, QStringLiteral("a\r\nb\r\n\r\nc\r\nd"));
 }
@@ -140,8 +124,8 @@ void TestEditForms::cateSavedText()
     QFETCH(QString, expected);
     TfrmEditCate dlg(nullptr);
     dlg.show();
-    type(child<QPlainTextEdit>(&dlg, "memText"), typed);
-    QTest::mouseClick(child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
+    TypeText(Child<QPlainTextEdit>(&dlg, "memText"), typed);
+    QTest::mouseClick(Child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QVERIFY(!dlg.isVisible());
     QCOMPARE(dlg.CateText, expected);
@@ -152,10 +136,10 @@ void TestEditForms::cateEmptyTextSaves()
     TfrmEditCate dlg(nullptr);
     dlg.CateText = QStringLiteral("餐饮\r\n交通");
     dlg.show();
-    auto *mem = child<QPlainTextEdit>(&dlg, "memText");
+    auto *mem = Child<QPlainTextEdit>(&dlg, "memText");
     mem->selectAll();
     QTest::keyClick(mem, Qt::Key_Delete);
-    QTest::mouseClick(child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QVERIFY(dlg.CateText.isEmpty());
 }
@@ -165,8 +149,8 @@ void TestEditForms::cateKeysDoNotClose()
     TfrmEditCate dlg(nullptr);
     dlg.CateText = QStringLiteral("a");
     dlg.show();
-    auto *mem = child<QPlainTextEdit>(&dlg, "memText");
-    auto *save = child<QPushButton>(&dlg, "btnSave");
+    auto *mem = Child<QPlainTextEdit>(&dlg, "memText");
+    auto *save = Child<QPushButton>(&dlg, "btnSave");
 
     QTest::keyClick(mem, Qt::Key_End);
     QTest::keyClick(mem, Qt::Key_Return);
@@ -194,11 +178,11 @@ void TestEditForms::cateCancel()
     TfrmEditCate dlg(nullptr);
     dlg.CateText = QStringLiteral("餐饮\r\n交通");
     dlg.show();
-    type(child<QPlainTextEdit>(&dlg, "memText"), QStringLiteral("x\n"));
+    TypeText(Child<QPlainTextEdit>(&dlg, "memText"), QStringLiteral("x\n"));
     if (closeBox)
         QVERIFY(dlg.close());
     else
-        QTest::mouseClick(child<QPushButton>(&dlg, "btnCancel"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&dlg, "btnCancel"), Qt::LeftButton);
     QVERIFY(!dlg.isVisible());
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
     QCOMPARE(dlg.CateText, QStringLiteral("餐饮\r\n交通"));
@@ -209,10 +193,10 @@ void TestEditForms::cateExecAccepts()
     TfrmEditCate dlg(nullptr);
     dlg.CateText = QStringLiteral("a");
     QTimer::singleShot(0, &dlg, [&dlg] {
-        auto *mem = child<QPlainTextEdit>(&dlg, "memText");
+        auto *mem = Child<QPlainTextEdit>(&dlg, "memText");
         QTest::keyClick(mem, Qt::Key_End);
-        type(mem, QStringLiteral("\nb"));
-        QTest::mouseClick(child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
+        TypeText(mem, QStringLiteral("\nb"));
+        QTest::mouseClick(Child<QPushButton>(&dlg, "btnSave"), Qt::LeftButton);
     });
     QTimer::singleShot(5000, &dlg, [&dlg] { dlg.done(-1); }); // never hang
     QCOMPARE(dlg.exec(), int(QDialog::Accepted));
@@ -234,11 +218,11 @@ struct RecDialog {
         dlg.RecCate = c;
         dlg.RecAmount = a;
         dlg.RecNotes = n;
-        date = child<QDateEdit>(&dlg, "dtpDate");
-        cate = child<QLineEdit>(&dlg, "edtCate");
-        amount = child<QLineEdit>(&dlg, "edtAmount");
-        notes = child<QLineEdit>(&dlg, "edtNotes");
-        save = child<QPushButton>(&dlg, "btnSave");
+        date = Child<QDateEdit>(&dlg, "dtpDate");
+        cate = Child<QLineEdit>(&dlg, "edtCate");
+        amount = Child<QLineEdit>(&dlg, "edtAmount");
+        notes = Child<QLineEdit>(&dlg, "edtNotes");
+        save = Child<QPushButton>(&dlg, "btnSave");
     }
     RecDialog()
         : RecDialog(QStringLiteral("2024-03-05"), QStringLiteral("餐饮"), QStringLiteral("12.50"),
@@ -246,7 +230,7 @@ struct RecDialog {
     {
     }
 
-    QLineEdit *field(const QString &name) { return child<QLineEdit>(&dlg, name.toLatin1()); }
+    QLineEdit *field(const QString &name) { return Child<QLineEdit>(&dlg, name); }
     void clickSave() { QTest::mouseClick(save, Qt::LeftButton); }
 };
 
@@ -276,7 +260,7 @@ void TestEditForms::recDateAloneKeepsSaveDisabled()
     QVERIFY(!r.save->isEnabled());
 
     // A text change that passes the check saves the new date with it.
-    type(r.notes, QStringLiteral("和晚饭"));
+    TypeText(r.notes, QStringLiteral("和晚饭"));
     QVERIFY(r.save->isEnabled());
     r.clickSave();
     QCOMPARE(r.dlg.result(), int(QDialog::Accepted));
@@ -326,9 +310,9 @@ void TestEditForms::recSaveCheck()
     RecDialog r;
     r.dlg.show();
     clearField(r.cate);
-    type(r.cate, cate);
+    TypeText(r.cate, cate);
     clearField(r.amount);
-    type(r.amount, amount);
+    TypeText(r.amount, amount);
     QCOMPARE(r.save->isEnabled(), !saved.isNull());
 
     r.clickSave();
@@ -347,7 +331,7 @@ void TestEditForms::recOutputsTrimmed()
                 QStringLiteral("\u3000午饭 \t"));
     r.dlg.show();
     QCOMPARE(r.cate->text(), QStringLiteral(" \t餐饮 "));
-    type(r.cate, QStringLiteral("  "));
+    TypeText(r.cate, QStringLiteral("  "));
     r.clickSave();
     QCOMPARE(r.dlg.result(), int(QDialog::Accepted));
     QCOMPARE(r.dlg.RecDate, QStringLiteral("2023-12-31"));
@@ -400,7 +384,7 @@ void TestEditForms::recTypingLimit()
     QLineEdit *e = r.field(field);
     QCOMPARE(e->text(), given);
     e->end(false);
-    type(e, typed);
+    TypeText(e, typed);
     QCOMPARE(e->text(), expected);
     QVERIFY(THi::ByteLength(e->text()) <= std::max(100, THi::ByteLength(given)));
 }
@@ -435,7 +419,7 @@ void TestEditForms::recKeysDoNotClose()
 {
     RecDialog r;
     r.dlg.show();
-    type(r.amount, QStringLiteral("5"));
+    TypeText(r.amount, QStringLiteral("5"));
     QVERIFY(r.save->isEnabled());
     for (QWidget *w : std::initializer_list<QWidget *>{r.date, r.cate, r.amount, r.notes, r.save}) {
         QTest::keyClick(w, Qt::Key_Escape);
@@ -460,14 +444,14 @@ void TestEditForms::recCancel()
     RecDialog r;
     r.dlg.show();
     r.date->setDate(QDate(2020, 1, 1));
-    type(r.cate, QStringLiteral("x"));
-    type(r.amount, QStringLiteral("9"));
-    type(r.notes, QStringLiteral("y"));
+    TypeText(r.cate, QStringLiteral("x"));
+    TypeText(r.amount, QStringLiteral("9"));
+    TypeText(r.notes, QStringLiteral("y"));
     QVERIFY(r.save->isEnabled());
     if (closeBox)
         QVERIFY(r.dlg.close());
     else
-        QTest::mouseClick(child<QPushButton>(&r.dlg, "btnCancel"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&r.dlg, "btnCancel"), Qt::LeftButton);
     QVERIFY(!r.dlg.isVisible());
     QCOMPARE(r.dlg.result(), int(QDialog::Rejected));
     QCOMPARE(r.dlg.RecDate, QStringLiteral("2024-03-05"));

@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -55,12 +54,10 @@ private:
     TEntryPanel *makePanel(const TEntryPanelKind &kind, int y = 0);
     template <class T> T *child(const QString &name, TEntryPanel *panel = nullptr);
     void type(QWidget *field, const QString &text);
-    static void keys(QWidget *field, const QString &text) { TestSupport::TypeText(field, text); }
     void addLine(const QString &cate, const QString &amount, const QString &notes = QString(),
                  TEntryPanel *panel = nullptr);
     QStringList items(TEntryPanel *panel = nullptr);
     TRowList stored(const QString &user = "Li") { return TestSupport::Records(*m_db, user); }
-    void sql(const QString &statement) { QCOMPARE(m_data->exec(statement), QString()); }
     static bool focusIn(QWidget *w);
 
     std::unique_ptr<TestSupport::DataFile> m_data;
@@ -118,7 +115,7 @@ void TestEntryPanel::type(QWidget *field, const QString &text)
         combo->setEditText(QString());
     else if (auto *edit = qobject_cast<QLineEdit *>(field))
         edit->clear();
-    keys(field, text);
+    TestSupport::TypeText(field, text);
 }
 
 void TestEntryPanel::addLine(const QString &cate, const QString &amount, const QString &notes,
@@ -447,9 +444,9 @@ void TestEntryPanel::failingSave()
     if (removeFile)
         m_panel->SetStore(&gone, "Li");
     else
-        sql(QString("create trigger no_bad before insert on [data] when new.[cate]='%1' "
-                    "begin select raise(abort,'refused'); end")
-                .arg(THi::Base64Encode("Bad")));
+        QCOMPARE(TestSupport::RefuseInserts(*m_data, "data", "refused",
+                                            TestSupport::RecordOfCategory("Bad")),
+                 QString());
 
     // The error box already sees the normal cursor and a usable Save button.
     auto *save = child<QPushButton>("btnOutSave");
@@ -477,7 +474,7 @@ void TestEntryPanel::failingSave()
     // Once the store works again the same lines go through.
     m_panel->SetStore(m_db.get(), "Li");
     if (!removeFile)
-        sql("drop trigger no_bad");
+        QCOMPARE(TestSupport::AllowInserts(*m_data, "data"), QString());
     dialogs.calls.clear();
     dialogs.yes();
     QTest::mouseClick(child<QPushButton>("btnOutSave"), Qt::LeftButton);
@@ -537,13 +534,13 @@ void TestEntryPanel::enterChain()
     QVERIFY(focusIn(date));
     QTest::keyClick(focused(), Qt::Key_Return);
     QVERIFY(focusIn(cbo));
-    keys(focused(), cate);
+    TestSupport::TypeText(focused(), cate);
     QTest::keyClick(focused(), Qt::Key_Return);
     QVERIFY(focusIn(amountEdit));
-    keys(focused(), amount);
+    TestSupport::TypeText(focused(), amount);
     QTest::keyClick(focused(), Qt::Key_Enter); // the keypad key counts too
     QVERIFY(focusIn(notes));
-    keys(focused(), "x");
+    TestSupport::TypeText(focused(), "x");
     QTest::keyClick(focused(), Qt::Key_Return);
 
     QCOMPARE(m_panel->PendingRows().size(), rows);

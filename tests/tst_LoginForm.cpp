@@ -7,8 +7,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
+
+using TestSupport::Child;
 
 class TestLoginForm : public QObject {
     Q_OBJECT
@@ -31,28 +32,23 @@ private slots:
 
 private:
     void addUser(const QString &name, const QString &pwd) { TDbMan(m_dataFile).AddUser(name, pwd); }
-    template <class T> T *child(QWidget *w, const char *name)
-    {
-        return TestSupport::Child<T>(w, QLatin1String(name));
-    }
     void fill(TfrmLogin &dlg, const QString &name, const QString &pwd)
     {
-        child<QComboBox>(&dlg, "cboUsername")->setEditText(name);
-        child<QLineEdit>(&dlg, "edtPassword")->setText(pwd);
+        Child<QComboBox>(&dlg, "cboUsername")->setEditText(name);
+        Child<QLineEdit>(&dlg, "edtPassword")->setText(pwd);
     }
     void submit(TfrmLogin &dlg)
     {
-        QTest::mouseClick(child<QPushButton>(&dlg, "btnSubmit"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&dlg, "btnSubmit"), Qt::LeftButton);
     }
 
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TestSupport::DataHome> m_home;
     QString m_dataFile;
 };
 
 void TestLoginForm::init()
 {
-    m_home = std::make_unique<QTemporaryDir>();
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
+    m_home = std::make_unique<TestSupport::DataHome>();
     m_dataFile = Placement::PlaceDataFile({});
 }
 
@@ -68,8 +64,8 @@ void TestLoginForm::emptyUserTableAsksForNewAccount()
     TfrmLogin dlg(m_dataFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QCOMPARE(child<QComboBox>(&dlg, "cboUsername")->count(), 0);
-    QCOMPARE(QApplication::focusWidget(), child<QComboBox>(&dlg, "cboUsername"));
+    QCOMPARE(Child<QComboBox>(&dlg, "cboUsername")->count(), 0);
+    QCOMPARE(QApplication::focusWidget(), Child<QComboBox>(&dlg, "cboUsername"));
 
     fill(dlg, QStringLiteral(" 郭靖 "), " 2468 ");
     submit(dlg);
@@ -96,7 +92,7 @@ void TestLoginForm::answerNoStoresNothing()
     QVERIFY(dlg.isVisible());
     QVERIFY(dlg.result() != QDialog::Accepted);
     QCOMPARE(TDbMan(m_dataFile).ListUsers(), QString());
-    QVERIFY(child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
+    QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
 }
 
 void TestLoginForm::storedSpellingWins_data()
@@ -145,8 +141,8 @@ void TestLoginForm::wrongPasswordKeepsDialogOpen()
     QCOMPARE(errors[0].text, QStringLiteral("错误：无效的密码。"));
     QCOMPARE(errors[0].caption, QStringLiteral("错误"));
     QVERIFY(dlg.isVisible());
-    QCOMPARE(child<QLineEdit>(&dlg, "edtPassword")->text(), QString("4321"));
-    QVERIFY(child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
+    QCOMPARE(Child<QLineEdit>(&dlg, "edtPassword")->text(), QString("4321"));
+    QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
@@ -158,10 +154,10 @@ void TestLoginForm::loginRewritesTheAccountRow()
     {
         TfrmLogin dlg(m_dataFile);
         // Newest row first, and preselected with the focus on the password.
-        QCOMPARE(child<QComboBox>(&dlg, "cboUsername")->currentText(), QString("Bob"));
+        QCOMPARE(Child<QComboBox>(&dlg, "cboUsername")->currentText(), QString("Bob"));
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(&dlg, "edtPassword"));
+        QCOMPARE(QApplication::focusWidget(), Child<QLineEdit>(&dlg, "edtPassword"));
         fill(dlg, "Ann", " 1 ");
         submit(dlg);
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
@@ -170,8 +166,8 @@ void TestLoginForm::loginRewritesTheAccountRow()
     QCOMPARE(db.ListUsers(), QString("Ann\r\nBob"));
     QVERIFY(db.CheckLogin("Ann", "1"));
     TfrmLogin again(m_dataFile);
-    QCOMPARE(child<QComboBox>(&again, "cboUsername")->count(), 2);
-    QCOMPARE(child<QComboBox>(&again, "cboUsername")->currentText(), QString("Ann"));
+    QCOMPARE(Child<QComboBox>(&again, "cboUsername")->count(), 2);
+    QCOMPARE(Child<QComboBox>(&again, "cboUsername")->currentText(), QString("Ann"));
 }
 
 void TestLoginForm::submitNeedsBothFields_data()
@@ -195,7 +191,7 @@ void TestLoginForm::submitNeedsBothFields()
     QFETCH(bool, enabled);
     TfrmLogin dlg(m_dataFile);
     fill(dlg, name, pwd);
-    QCOMPARE(child<QPushButton>(&dlg, "btnSubmit")->isEnabled(), enabled);
+    QCOMPARE(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled(), enabled);
 }
 
 void TestLoginForm::enterChain()
@@ -205,8 +201,8 @@ void TestLoginForm::enterChain()
     TfrmLogin dlg(m_dataFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QComboBox *name = child<QComboBox>(&dlg, "cboUsername");
-    QLineEdit *pwd = child<QLineEdit>(&dlg, "edtPassword");
+    QComboBox *name = Child<QComboBox>(&dlg, "cboUsername");
+    QLineEdit *pwd = Child<QLineEdit>(&dlg, "edtPassword");
     name->setFocus();
     QTest::keyClick(name, Qt::Key_Return);
     QCOMPARE(QApplication::focusWidget(), pwd);
@@ -239,9 +235,9 @@ void TestLoginForm::cancelWays()
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     fill(dlg, "Tom", "1234");
     if (way == "button")
-        QTest::mouseClick(child<QPushButton>(&dlg, "btnCancel"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&dlg, "btnCancel"), Qt::LeftButton);
     else if (way == "esc")
-        QTest::keyClick(child<QLineEdit>(&dlg, "edtPassword"), Qt::Key_Escape);
+        QTest::keyClick(Child<QLineEdit>(&dlg, "edtPassword"), Qt::Key_Escape);
     else
         dlg.close();
     QCOMPARE(dlg.result(), int(QDialog::Rejected));
@@ -260,7 +256,7 @@ void TestLoginForm::storeFailureIsReportedAndButtonComesBack()
     QCOMPARE(script.of(TDialogCall::Error).size(), 1);
     QVERIFY(script.of(TDialogCall::Error)[0].text.contains("unable to open database file"));
     QVERIFY(dlg.isVisible());
-    QVERIFY(child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
+    QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 

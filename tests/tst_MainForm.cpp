@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using TestSupport::Child;
+
 // The main window built for a user without a login, a data file in a
 // temporary XDG_DATA_HOME, and a program start that is only recorded.
 class TestMainForm : public QObject {
@@ -79,10 +81,6 @@ private:
         } catch (const std::exception &e) {
             return !notImplemented(e);
         }
-    }
-    template <class T> T *child(QWidget *w, const char *name)
-    {
-        return TestSupport::Child<T>(w, QLatin1String(name));
     }
     QAction *action(QWidget *w, const char *name)
     {
@@ -174,7 +172,7 @@ void TestMainForm::captionAndMenu()
     QVERIFY(w->LoggedIn());
     QCOMPARE(w->windowTitle(), QStringLiteral("Tallimo - 用户名称：%1").arg(user));
     QCOMPARE(action(w.get(), "mnuMenu_DeleteUser")->text(), menuText);
-    QMenu *menu = child<QMenu>(w.get(), "mnuMenu");
+    QMenu *menu = Child<QMenu>(w.get(), "mnuMenu");
     QCOMPARE(menu->defaultAction(), action(w.get(), "mnuMenu_SwitchUser"));
     QStringList texts;
     for (QAction *a : menu->actions())
@@ -190,27 +188,27 @@ void TestMainForm::startState()
     QCOMPARE(w->size(), QSize(700, 525));
     QVERIFY(w->windowFlags() & Qt::FramelessWindowHint);
     const QDate today = QDate::currentDate();
-    QCOMPARE(child<QDateEdit>(w.get(), "dtpOutDate")->date(), today);
-    QCOMPARE(child<QDateEdit>(w.get(), "dtpInDate")->date(), today);
-    QCOMPARE(child<QDateEdit>(w.get(), "dtpTransDate1")->date(),
+    QCOMPARE(Child<QDateEdit>(w.get(), "dtpOutDate")->date(), today);
+    QCOMPARE(Child<QDateEdit>(w.get(), "dtpInDate")->date(), today);
+    QCOMPARE(Child<QDateEdit>(w.get(), "dtpTransDate1")->date(),
              QDate(today.year(), today.month(), 1));
-    QCOMPARE(child<QDateEdit>(w.get(), "dtpTransDate2")->date(), today);
-    QVERIFY(child<QWidget>(w.get(), "pnlExpense")->isVisible());
-    QVERIFY(!child<QWidget>(w.get(), "pnlIncome")->isVisible());
-    QVERIFY(!child<QWidget>(w.get(), "pnlTransactions")->isVisible());
-    QVERIFY(child<QRadioButton>(w.get(), "rdoTransTransactions")->isChecked());
-    QCOMPARE(child<QLabel>(w.get(), "lblOutTotal")->text(), QStringLiteral("合计：0.00"));
-    QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(),
+    QCOMPARE(Child<QDateEdit>(w.get(), "dtpTransDate2")->date(), today);
+    QVERIFY(Child<QWidget>(w.get(), "pnlExpense")->isVisible());
+    QVERIFY(!Child<QWidget>(w.get(), "pnlIncome")->isVisible());
+    QVERIFY(!Child<QWidget>(w.get(), "pnlTransactions")->isVisible());
+    QVERIFY(Child<QRadioButton>(w.get(), "rdoTransTransactions")->isChecked());
+    QCOMPARE(Child<QLabel>(w.get(), "lblOutTotal")->text(), QStringLiteral("合计：0.00"));
+    QCOMPARE(Child<QLabel>(w.get(), "lblTransTotal")->text(),
              QStringLiteral("收入合计：0.00    支出合计：0.00    结余合计：0.00"));
-    QCOMPARE(child<QLabel>(w.get(), "lblCatesTotal")->text(),
-             child<QLabel>(w.get(), "lblTransTotal")->text());
-    QCOMPARE(child<QComboBox>(w.get(), "cboOutCate")->count(), 0);
-    QCOMPARE(child<QComboBox>(w.get(), "cboInCate")->count(), 0);
+    QCOMPARE(Child<QLabel>(w.get(), "lblCatesTotal")->text(),
+             Child<QLabel>(w.get(), "lblTransTotal")->text());
+    QCOMPARE(Child<QComboBox>(w.get(), "cboOutCate")->count(), 0);
+    QCOMPARE(Child<QComboBox>(w.get(), "cboInCate")->count(), 0);
     for (const char *name : {"btnOutAdd", "btnOutSave", "btnOutEdit", "btnOutDelete", "btnInAdd",
                              "btnInSave", "btnTransMore", "btnTransEdit", "btnTransDelete",
                              "btnMoreInfo", "btnCatesExport", "btnCatesPrint"})
-        QVERIFY2(!child<QPushButton>(w.get(), name)->isEnabled(), name);
-    QVERIFY(child<QPushButton>(w.get(), "btnTransSearch")->isEnabled());
+        QVERIFY2(!Child<QPushButton>(w.get(), name)->isEnabled(), name);
+    QVERIFY(Child<QPushButton>(w.get(), "btnTransSearch")->isEnabled());
 }
 
 void TestMainForm::storedCategoryLists()
@@ -218,42 +216,42 @@ void TestMainForm::storedCategoryLists()
     TDbMan(m_dataFile).SetCateList("Li", "out", QStringLiteral("餐饮\r\nRent"));
     TDbMan(m_dataFile).SetCateList("Li", "in", QStringLiteral("工资"));
     auto w = open();
-    QComboBox *out = child<QComboBox>(w.get(), "cboOutCate");
+    QComboBox *out = Child<QComboBox>(w.get(), "cboOutCate");
     QCOMPARE(out->count(), 2);
     QCOMPARE(out->itemText(0), QStringLiteral("餐饮"));
     QCOMPARE(out->itemText(1), QString("Rent"));
-    QCOMPARE(child<QComboBox>(w.get(), "cboInCate")->count(), 1);
+    QCOMPARE(Child<QComboBox>(w.get(), "cboInCate")->count(), 1);
 }
 
 void TestMainForm::viewSwitchingKeepsFields()
 {
     auto w = open();
-    QTest::keyClicks(child<QLineEdit>(w.get(), "edtOutAmount"), "12.5");
-    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoIncome"), Qt::LeftButton);
-    QVERIFY(!child<QWidget>(w.get(), "pnlExpense")->isVisible());
-    QVERIFY(child<QWidget>(w.get(), "pnlIncome")->isVisible());
-    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoTransactions"), Qt::LeftButton);
-    QVERIFY(child<QWidget>(w.get(), "pnlTransactions")->isVisible());
-    QVERIFY(!child<QWidget>(w.get(), "pnlIncome")->isVisible());
+    QTest::keyClicks(Child<QLineEdit>(w.get(), "edtOutAmount"), "12.5");
+    QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoIncome"), Qt::LeftButton);
+    QVERIFY(!Child<QWidget>(w.get(), "pnlExpense")->isVisible());
+    QVERIFY(Child<QWidget>(w.get(), "pnlIncome")->isVisible());
+    QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoTransactions"), Qt::LeftButton);
+    QVERIFY(Child<QWidget>(w.get(), "pnlTransactions")->isVisible());
+    QVERIFY(!Child<QWidget>(w.get(), "pnlIncome")->isVisible());
 
-    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoTransCategories"), Qt::LeftButton);
-    QVERIFY(child<QWidget>(w.get(), "pnlTransCategories")->isVisible());
-    QVERIFY(!child<QWidget>(w.get(), "pnlTransTransactions")->isVisible());
+    QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoTransCategories"), Qt::LeftButton);
+    QVERIFY(Child<QWidget>(w.get(), "pnlTransCategories")->isVisible());
+    QVERIFY(!Child<QWidget>(w.get(), "pnlTransTransactions")->isVisible());
 
-    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoExpense"), Qt::LeftButton);
-    QVERIFY(child<QWidget>(w.get(), "pnlExpense")->isVisible());
-    QCOMPARE(child<QLineEdit>(w.get(), "edtOutAmount")->text(), QString("12.5"));
+    QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoExpense"), Qt::LeftButton);
+    QVERIFY(Child<QWidget>(w.get(), "pnlExpense")->isVisible());
+    QCOMPARE(Child<QLineEdit>(w.get(), "edtOutAmount")->text(), QString("12.5"));
 }
 
 void TestMainForm::menuButton()
 {
     auto w = open();
-    QLabel *img = child<QLabel>(w.get(), "imgMenu");
-    const qint64 up = child<QLabel>(w.get(), "imgMenuUp")->pixmap().cacheKey();
-    const qint64 down = child<QLabel>(w.get(), "imgMenuDown")->pixmap().cacheKey();
+    QLabel *img = Child<QLabel>(w.get(), "imgMenu");
+    const qint64 up = Child<QLabel>(w.get(), "imgMenuUp")->pixmap().cacheKey();
+    const qint64 down = Child<QLabel>(w.get(), "imgMenuDown")->pixmap().cacheKey();
     QVERIFY(up != down);
     QCOMPARE(img->pixmap().cacheKey(), up);
-    QMenu *menu = child<QMenu>(w.get(), "mnuMenu");
+    QMenu *menu = Child<QMenu>(w.get(), "mnuMenu");
 
     QTest::mousePress(img, Qt::RightButton);
     QCOMPARE(img->pixmap().cacheKey(), up);
@@ -271,9 +269,9 @@ void TestMainForm::menuButton()
 void TestMainForm::searchNeedsOrderedDates()
 {
     auto w = open();
-    QDateEdit *d1 = child<QDateEdit>(w.get(), "dtpTransDate1");
-    QDateEdit *d2 = child<QDateEdit>(w.get(), "dtpTransDate2");
-    QPushButton *search = child<QPushButton>(w.get(), "btnTransSearch");
+    QDateEdit *d1 = Child<QDateEdit>(w.get(), "dtpTransDate1");
+    QDateEdit *d2 = Child<QDateEdit>(w.get(), "dtpTransDate2");
+    QPushButton *search = Child<QPushButton>(w.get(), "btnTransSearch");
     d1->setDate(QDate(2011, 4, 12));
     d2->setDate(QDate(2011, 4, 12));
     QVERIFY(search->isEnabled());

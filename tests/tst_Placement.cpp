@@ -1,7 +1,7 @@
 #include "HiClass.h"
 #include "Placement.h"
+#include "TestSupport.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
