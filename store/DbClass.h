@@ -95,6 +95,7 @@ public:
     TKind Kind(int i) const { return at(i).Kind; }
     const QString &Date(int i) const { return m_dates.at(at(i).Date); }
     const QString &Cate(int i) const { return m_cates.at(at(i).Cate); }
+    const QString &CateName(int cate) const { return m_cates.at(cate); }
     QString Notes(int i) const;
     // One column as the record row of text shows it.
     QString Text(int i, TRecCol col) const;
