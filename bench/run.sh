@@ -73,3 +73,8 @@ shell_period() { # <label> <start> <end>
 echo "== sqlite3 shell, six period statements ($("$sqlite" --version | cut -d' ' -f1))"
 shell_period "shell one year" 2020-01-01 2020-12-31
 shell_period "shell ten years" 2015-01-01 2024-12-31
+
+if [ -x "$bin/tallimo_bench_browser" ]; then
+    echo "== browser window (tallimo_bench_browser)"
+    QT_QPA_PLATFORM=offscreen "$bin/tallimo_bench_browser" "$file"
+fi
