@@ -210,8 +210,10 @@ void TBrowserPanel::Build()
             list));
     }
 
-    // Leaves room for the chart button; the line is clipped, never drawn under it.
+    // Beside the chart button; a line too long for it breaks before the balance.
     lblCatesTotal = totalsLabel(pnlTransCategories, "lblCatesTotal", 354);
+    lblCatesTotal->setGeometry(12, 367, 354, 34);
+    lblCatesTotal->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     btnCatesChart =
         button(pnlTransCategories, "btnCatesChart", QStringLiteral("图表(&G)"), 370, 370);
     btnMoreInfo = button(pnlTransCategories, "btnMoreInfo", QStringLiteral("详情(&M)"), 450, 370);
@@ -314,8 +316,13 @@ void TBrowserPanel::ShowTotals(double inTotal, double outTotal)
 {
     const QString text = TotalsText(inTotal, outTotal);
     lblTransTotal->setText(text);
-    lblCatesTotal->setText(text);
-    lblCatesTotal->setToolTip(text); // may be clipped beside the chart button
+    if (lblCatesTotal->fontMetrics().horizontalAdvance(text) <= lblCatesTotal->width()) {
+        lblCatesTotal->setText(text);
+    } else {
+        QString twoLines = text;
+        twoLines.replace(twoLines.lastIndexOf(QStringLiteral("    ")), 4, QLatin1Char('\n'));
+        lblCatesTotal->setText(twoLines);
+    }
 }
 
 void TBrowserPanel::UpdateButtons()

@@ -6,6 +6,8 @@
 #include <QChart>
 #include <QChartView>
 #include <QGridLayout>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -16,6 +18,8 @@ namespace {
 const QColor OutColor(0xC6, 0x3C, 0x3C);
 const QColor InColor(0x3C, 0x9A, 0x4E);
 const QColor BalanceColor(0x1F, 0x3A, 0x93);
+// Narrower slices are labelled in the legend only.
+const int MinLabelledPercent = 5;
 
 QFont boldOf(QFont f)
 {
@@ -30,7 +34,7 @@ TfrmChart::TfrmChart(QWidget *owner, const TChartData &data)
 {
     setObjectName(QStringLiteral("frmChart"));
     setWindowTitle(QStringLiteral("收支图表"));
-    resize(900, 640);
+    resize(980, 680);
 
     chtOut = MakeDonut("chtOut", QStringLiteral("支出"), data.OutSlices);
     chtIn = MakeDonut("chtIn", QStringLiteral("收入"), data.InSlices);
@@ -69,10 +73,16 @@ QChartView *TfrmChart::MakeDonut(const char *name, const QString &title,
     auto *series = new QPieSeries;
     series->setObjectName(QLatin1String(name) + QStringLiteral("Series"));
     series->setHoleSize(0.42);
-    series->setPieSize(0.62);
+    series->setPieSize(0.7);
+    qint64 total = 0;
+    for (const TChartSlice &s : slices)
+        total += s.Cents;
     for (const TChartSlice &s : slices) {
-        auto *slice = new QPieSlice(s.Label(), double(s.Cents) / 100.0);
-        slice->setLabelVisible(true);
+        // The legend names every slice with its share; the ring repeats the
+        // share beside the slices wide enough that labels cannot collide.
+        auto *slice = new QPieSlice(s.Share, double(s.Cents) / 100.0);
+        const bool wide = total > 0 && s.Cents * 100 >= total * MinLabelledPercent;
+        slice->setLabelVisible(wide);
         slice->setLabelFont(font());
         slice->setLabelArmLengthFactor(0.12);
         if (s.Rest) {
@@ -81,9 +91,10 @@ QChartView *TfrmChart::MakeDonut(const char *name, const QString &title,
             const QString type = s.Type, cate = s.Cate;
             connect(slice, &QPieSlice::clicked, this,
                     [this, type, cate] { emit sliceClicked(type, cate); });
-            connect(slice, &QPieSlice::hovered, slice, [slice](bool on) {
+            connect(slice, &QPieSlice::hovered, slice, [slice, wide](bool on) {
                 slice->setExploded(on);
                 slice->setExplodeDistanceFactor(0.06);
+                slice->setLabelVisible(on || wide);
             });
         }
         series->append(slice);
@@ -92,7 +103,10 @@ QChartView *TfrmChart::MakeDonut(const char *name, const QString &title,
     auto *chart = new QChart;
     chart->addSeries(series);
     chart->setTitle(slices.isEmpty() ? title + QStringLiteral("：无") : title);
-    chart->legend()->hide();
+    chart->legend()->setAlignment(Qt::AlignRight);
+    const QList<QLegendMarker *> markers = chart->legend()->markers(series);
+    for (int i = 0; i < markers.size() && i < slices.size(); ++i)
+        markers.at(i)->setLabel(slices.at(i).Label());
     QChartView *view = MakeView(name, chart);
     view->setCursor(slices.isEmpty() ? Qt::ArrowCursor : Qt::PointingHandCursor);
     return view;
