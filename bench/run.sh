@@ -81,3 +81,7 @@ store_ms=$(awk '/^QueryPeriod one year/ { print $5 }' "$build/bench-store.txt")
 shell_ms=$(awk '/^shell one year/ { print $5 }' "$build/bench-shell.txt")
 awk -v s="$store_ms" -v e="$shell_ms" 'BEGIN { printf "one year, store / shell: %.2f (target <= 0.35)\n", s / e }'
 rm -f "$build/bench-store.txt" "$build/bench-shell.txt"
+if [ -x "$bin/tallimo_bench_browser" ]; then
+    echo "== browser window (tallimo_bench_browser)"
+    QT_QPA_PLATFORM=offscreen "$bin/tallimo_bench_browser" "$file"
+fi

@@ -4,7 +4,6 @@
 // a control strip with three views (expense entry, income entry, browser)
 // and the account menu. Built for the user who logged in; owns the store.
 
-#include <QDate>
 #include <QStringList>
 #include <QWidget>
 
@@ -16,13 +15,9 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-class QDateEdit;
-class QSplitter;
-class QTabBar;
-class QTreeView;
+class TBrowserPanel;
 class TDbMan;
 class TEntryPanel;
-class TRowListModel;
 class TSkinMan;
 
 class TfrmMain : public QWidget {
@@ -41,19 +36,18 @@ public:
     std::unique_ptr<TDbMan> DbMan;
     std::unique_ptr<TSkinMan> SkinMan;
 
-    // Browser state.
-    QString HighlightKey;
-    QDate PeriodStart;
-    QDate PeriodEnd;
-    double InTotal = 0;
-    double OutTotal = 0;
-    QTreeView *ActiveCateList = nullptr;
+    // The browser page; it holds the last search's period, totals and rows.
+    TBrowserPanel *Browser() const { return pnlTransactions; }
 
     void UpdateButtons();
     void ShowTotals(double inTotal, double outTotal);
 
-    // The text of the totals line.
-    static QString TotalsText(double inTotal, double outTotal);
+    // The browser's handlers, kept by the page itself.
+    void btnTransSearchClick();
+    void btnTransDeleteClick();
+    void btnTransEditClick();
+    void btnMoreInfoClick();
+    void btnCatesChartClick();
 
 private slots:
     void rdoExpenseClick();
@@ -83,7 +77,6 @@ private:
     void BuildFrame();
     void BuildControlStrip();
     void BuildMenu();
-    void BuildBrowser();
 
     // Frame.
     QWidget *pnlTop = nullptr, *pnlLeft = nullptr, *pnlRight = nullptr, *pnlBottom = nullptr;
@@ -103,25 +96,5 @@ private:
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;
-    QWidget *pnlTransactions = nullptr;
-
-    // Browser.
-    QDateEdit *dtpTransDate1 = nullptr, *dtpTransDate2 = nullptr;
-    QLabel *lblTransTo = nullptr;
-    QPushButton *btnTransSearch = nullptr;
-    QRadioButton *rdoTransTransactions = nullptr, *rdoTransCategories = nullptr;
-    QWidget *pnlTransTransactions = nullptr, *pnlTransCategories = nullptr;
-    QWidget *pnlTrans = nullptr, *pnlTrans1 = nullptr, *pnlTrans2 = nullptr;
-    QTabBar *TabSet1 = nullptr;
-    QSplitter *Splitter1 = nullptr;
-    TRowListModel *mdlDayTotal = nullptr, *mdlMonthTotal = nullptr, *mdlTrans = nullptr;
-    QTreeView *lvwDayTotal = nullptr, *lvwMonthTotal = nullptr, *lvwTrans = nullptr;
-    QLabel *lblTransTotal = nullptr;
-    QPushButton *btnTransDelete = nullptr, *btnTransEdit = nullptr, *btnTransMore = nullptr;
-    QWidget *pnlCates = nullptr;
-    QSplitter *Splitter3 = nullptr;
-    TRowListModel *mdlInCates = nullptr, *mdlOutCates = nullptr;
-    QTreeView *lvwInCates = nullptr, *lvwOutCates = nullptr;
-    QLabel *lblCatesTotal = nullptr;
-    QPushButton *btnMoreInfo = nullptr, *btnCatesExport = nullptr, *btnCatesPrint = nullptr;
+    TBrowserPanel *pnlTransactions = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "RowListModel.h"
 
+#include "HiClass.h"
+
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -58,7 +60,102 @@ void TRowListModel::RemoveRow(int i)
     endRemoveRows();
 }
 
-QTreeView *MakeRowListView(QWidget *parent, const char *name, TRowListModel *model)
+void TRowListModel::SetColumnCaption(int column, const QString &caption)
+{
+    if (column < 0 || column >= m_columns.size())
+        return;
+    m_columns[column].caption = caption;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+TRecordListModel::TRecordListModel(const QList<TColumn> &columns, QObject *parent)
+    : QAbstractTableModel(parent), m_columns(columns)
+{
+}
+
+int TRecordListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_recs.size();
+}
+
+int TRecordListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant TRecordListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_recs.size() || index.column() >= RecCols)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_recs.Text(index.row(), TRecCol(index.column()));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(m_columns.at(index.column()).align | Qt::AlignVCenter);
+    case Qt::BackgroundRole:
+        if (!m_key.isEmpty() && MatchesHighlightKey(m_key, m_recs.Date(index.row())))
+            return HighlightColor();
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant TRecordListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section >= m_columns.size())
+        return {};
+    if (role == Qt::DisplayRole)
+        return m_columns.at(section).caption;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(m_columns.at(section).align | Qt::AlignVCenter);
+    return {};
+}
+
+void TRecordListModel::SetRecords(TRecordList recs)
+{
+    beginResetModel();
+    m_recs = std::move(recs);
+    endResetModel();
+}
+
+void TRecordListModel::SetHighlightKey(const QString &key)
+{
+    if (key == m_key)
+        return;
+    m_key = key;
+    if (!m_recs.isEmpty())
+        emit dataChanged(index(0, 0), index(m_recs.size() - 1, int(m_columns.size()) - 1),
+                         {Qt::BackgroundRole});
+}
+
+bool MatchesHighlightKey(const QString &key, const QString &date)
+{
+    const QString d = THi::Trim(date);
+    if (key.size() == 7) // a month: its days start with it and a hyphen
+        return d.size() > 7 && d.startsWith(key) && d.at(7) == QLatin1Char('-');
+    return d == key;
+}
+
+int FirstRecordOf(const TRecordList &recs, const QString &key)
+{
+    if (key.isEmpty())
+        return -1;
+    // Dates are "yyyy-mm-dd" in ascending order, and a month key sorts just
+    // before its first day, so the first candidate is a lower bound.
+    int lo = 0, hi = recs.size();
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (THi::Trim(recs.Date(mid)) < key)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo < recs.size() && MatchesHighlightKey(key, recs.Date(lo)) ? lo : -1;
+}
+
+QTreeView *MakeRowListView(QWidget *parent, const char *name, QAbstractItemModel *model,
+                           const QList<TColumn> &cols)
 {
     auto *v = new QTreeView(parent);
     v->setObjectName(QLatin1String(name));
@@ -74,7 +171,6 @@ QTreeView *MakeRowListView(QWidget *parent, const char *name, TRowListModel *mod
     v->setFocusPolicy(Qt::ClickFocus);
     v->header()->setSectionsMovable(false);
     v->header()->setStretchLastSection(false);
-    const QList<TColumn> &cols = model->Columns();
     for (int i = 0; i < cols.size(); ++i) {
         if (cols.at(i).width == 0)
             v->setColumnHidden(i, true);

@@ -1,0 +1,576 @@
+#include "BrowserPanel.h"
+
+#include "ChartData.h"
+#include "ChartForm.h"
+#include "Dialogs.h"
+#include "EditRecForm.h"
+#include "FormKit.h"
+#include "HiClass.h"
+#include "MoreInfoForm.h"
+#include "RowListModel.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTabBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <functional>
+
+namespace {
+
+// Every date field of the page comes from here, so a different date control
+// is a change of this one function.
+QDateEdit *MakeDatePicker(QWidget *parent, const char *name, const QRect &geometry)
+{
+    auto *d = Make<QDateEdit>(parent, name, geometry);
+    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    d->setCalendarPopup(true);
+    d->setFocusPolicy(Qt::ClickFocus);
+    return d;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &text, int x, int y)
+{
+    auto *b = Make<QPushButton>(parent, name, QRect(x, y, 74, 23));
+    b->setText(text);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QRadioButton *maroonRadio(QWidget *parent, const char *name, const QString &text, int x, int y)
+{
+    auto *r = Make<QRadioButton>(parent, name);
+    r->setText(text);
+    SetBold(r);
+    SetTextColor(r, Maroon());
+    r->move(x, y);
+    r->adjustSize();
+    return r;
+}
+
+// The upper and lower lists of a page share their 672 x 362 area.
+QSplitter *listSplitter(QWidget *parent, const char *name, int handleWidth)
+{
+    auto *s = Make<QSplitter>(parent, name, QRect(0, 0, 672, 362));
+    s->setOrientation(Qt::Vertical);
+    s->setHandleWidth(handleWidth);
+    s->setChildrenCollapsible(false);
+    return s;
+}
+
+QLabel *totalsLabel(QWidget *parent, const char *name, int width)
+{
+    auto *l = Make<QLabel>(parent, name, QRect(12, 375, width, 16));
+    SetBold(l);
+    SetTextColor(l, Maroon());
+    return l;
+}
+
+// The current category stays navy with white text in the active ranking list,
+// also while the focus is elsewhere; every other row, selected or not, is
+// drawn plainly, so only one list ever shows a mark.
+class TRankDelegate : public QStyledItemDelegate {
+public:
+    TRankDelegate(std::function<bool(int)> marked, QObject *parent)
+        : QStyledItemDelegate(parent), m_marked(std::move(marked))
+    {
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        if (m_marked(index.row())) {
+            opt.backgroundBrush = QColor(0, 0, 128);
+            opt.palette.setColor(QPalette::Text, Qt::white);
+        }
+        const QWidget *w = opt.widget;
+        QStyle *style = w ? w->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
+    }
+
+private:
+    std::function<bool(int)> m_marked;
+};
+
+int selectedRow(const QTreeView *list)
+{
+    const QModelIndexList rows = list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+} // namespace
+
+TBrowserPanel::TBrowserPanel(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("pnlTransactions"));
+    resize(696, 445);
+    Build();
+}
+
+TBrowserPanel::~TBrowserPanel() = default;
+
+void TBrowserPanel::Build()
+{
+    dtpTransDate1 = MakeDatePicker(this, "dtpTransDate1", QRect(12, 10, 155, 21));
+    lblTransTo = MakeLabel(this, "lblTransTo", QStringLiteral("-"), 175, 14);
+    dtpTransDate2 = MakeDatePicker(this, "dtpTransDate2", QRect(187, 10, 155, 21));
+    btnTransSearch = button(this, "btnTransSearch", QStringLiteral("查看(&S)"), 348, 9);
+    rdoTransTransactions =
+        maroonRadio(this, "rdoTransTransactions", QStringLiteral("收支记录明细"), 472, 12);
+    rdoTransCategories =
+        maroonRadio(this, "rdoTransCategories", QStringLiteral("收支项目排行"), 588, 12);
+
+    // Records: day or month totals above, the single records below.
+    pnlTransTransactions = Make<QWidget>(this, "pnlTransTransactions", QRect(0, 40, 696, 405));
+    pnlTrans = Make<QWidget>(pnlTransTransactions, "pnlTrans", QRect(12, 0, 672, 362));
+    Splitter1 = listSplitter(pnlTrans, "Splitter1", 2);
+    auto *upper = new QWidget(Splitter1);
+    auto *upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(0, 0, 0, 0);
+    upperLayout->setSpacing(0);
+    pnlTrans1 = Make<QWidget>(upper, "pnlTrans1");
+    auto *totalsLayout = new QVBoxLayout(pnlTrans1);
+    totalsLayout->setContentsMargins(0, 0, 0, 0);
+    const Qt::Alignment right = Qt::AlignRight;
+    mdlDayTotal = new TRowListModel({{QStringLiteral("日期"), 220},
+                                     {QStringLiteral("收入"), 210, right},
+                                     {QStringLiteral("支出"), 210, right}},
+                                    this);
+    mdlMonthTotal = new TRowListModel({{QStringLiteral("年-月"), 220},
+                                       {QStringLiteral("收入"), 210, right},
+                                       {QStringLiteral("支出"), 210, right}},
+                                      this);
+    lvwDayTotal = MakeRowListView(pnlTrans1, "lvwDayTotal", mdlDayTotal);
+    lvwMonthTotal = MakeRowListView(pnlTrans1, "lvwMonthTotal", mdlMonthTotal);
+    totalsLayout->addWidget(lvwDayTotal);
+    totalsLayout->addWidget(lvwMonthTotal);
+    upperLayout->addWidget(pnlTrans1, 1);
+    TabSet1 = Make<QTabBar>(upper, "TabSet1");
+    TabSet1->setShape(QTabBar::RoundedSouth);
+    TabSet1->addTab(QStringLiteral("按天统计"));
+    TabSet1->addTab(QStringLiteral("按月统计"));
+    TabSet1->setDrawBase(false);
+    TabSet1->setExpanding(false);
+    TabSet1->setFocusPolicy(Qt::NoFocus);
+    upperLayout->addWidget(TabSet1);
+
+    pnlTrans2 = Make<QWidget>(Splitter1, "pnlTrans2");
+    auto *recsLayout = new QVBoxLayout(pnlTrans2);
+    recsLayout->setContentsMargins(0, 0, 0, 0);
+    const QList<TColumn> recColumns{{QString(), 0},
+                                    {QStringLiteral("日期"), 80},
+                                    {QStringLiteral("项目"), 180},
+                                    {QStringLiteral("收入"), 80, right},
+                                    {QStringLiteral("支出"), 80, right},
+                                    {QStringLiteral("备注"), 220}};
+    mdlTrans = new TRecordListModel(recColumns, this);
+    lvwTrans = MakeRowListView(pnlTrans2, "lvwTrans", mdlTrans, recColumns);
+    recsLayout->addWidget(lvwTrans);
+    Splitter1->setSizes({160, 200});
+
+    lblTransTotal = totalsLabel(pnlTransTransactions, "lblTransTotal", 430);
+    btnTransDelete =
+        button(pnlTransTransactions, "btnTransDelete", QStringLiteral("删除(&D)"), 450, 370);
+    btnTransEdit =
+        button(pnlTransTransactions, "btnTransEdit", QStringLiteral("编辑(&E)"), 530, 370);
+    btnTransMore =
+        button(pnlTransTransactions, "btnTransMore", QStringLiteral("更多(&M)..."), 610, 370);
+
+    // Category ranking: incomes above, expenses below.
+    pnlTransCategories = Make<QWidget>(this, "pnlTransCategories", QRect(0, 40, 696, 405));
+    pnlCates = Make<QWidget>(pnlTransCategories, "pnlCates", QRect(12, 0, 672, 362));
+    Splitter3 = listSplitter(pnlCates, "Splitter3", 8);
+    const auto rankColumns = [right](const QString &sum) {
+        return QList<TColumn>{{QStringLiteral("类别"), 80},
+                              {QStringLiteral("项目"), 320},
+                              {QStringLiteral("数量"), 80, right},
+                              {sum, 80, right},
+                              {QStringLiteral("0 - 100%"), 80, right}};
+    };
+    mdlInCates = new TRowListModel(rankColumns(QStringLiteral("收入")), this);
+    mdlOutCates = new TRowListModel(rankColumns(QStringLiteral("支出")), this);
+    lvwInCates = MakeRowListView(Splitter3, "lvwInCates", mdlInCates);
+    lvwOutCates = MakeRowListView(Splitter3, "lvwOutCates", mdlOutCates);
+    Splitter3->setSizes({154, 200});
+    for (QTreeView *list : {lvwInCates, lvwOutCates}) {
+        list->setItemDelegate(new TRankDelegate(
+            [this, list](int row) { return list == m_activeCateList && row == selectedRow(list); },
+            list));
+    }
+
+    // Beside the chart button; a line too long for it breaks before the balance.
+    lblCatesTotal = totalsLabel(pnlTransCategories, "lblCatesTotal", 354);
+    lblCatesTotal->setGeometry(12, 367, 354, 34);
+    lblCatesTotal->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    btnCatesChart =
+        button(pnlTransCategories, "btnCatesChart", QStringLiteral("图表(&G)"), 370, 370);
+    btnMoreInfo = button(pnlTransCategories, "btnMoreInfo", QStringLiteral("详情(&M)"), 450, 370);
+    btnCatesExport =
+        button(pnlTransCategories, "btnCatesExport", QStringLiteral("导出(&E)..."), 530, 370);
+    btnCatesPrint =
+        button(pnlTransCategories, "btnCatesPrint", QStringLiteral("打印(&P)"), 610, 370);
+
+    connect(dtpTransDate1, &QDateEdit::dateChanged, this, &TBrowserPanel::dtpTransDate1Change);
+    connect(dtpTransDate2, &QDateEdit::dateChanged, this, &TBrowserPanel::dtpTransDate1Change);
+    connect(btnTransSearch, &QPushButton::clicked, this, &TBrowserPanel::btnTransSearchClick);
+    connect(rdoTransTransactions, &QRadioButton::clicked, this,
+            &TBrowserPanel::rdoTransTransactionsClick);
+    connect(rdoTransCategories, &QRadioButton::clicked, this,
+            &TBrowserPanel::rdoTransTransactionsClick);
+    connect(TabSet1, &QTabBar::currentChanged, this, &TBrowserPanel::TabSet1Click);
+    for (QTreeView *list : {lvwDayTotal, lvwMonthTotal}) {
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this, list] { lvwDayTotalSelectItem(list); });
+    }
+    connect(lvwTrans->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TBrowserPanel::lvwTransSelectItem);
+    connect(btnTransDelete, &QPushButton::clicked, this, &TBrowserPanel::btnTransDeleteClick);
+    connect(btnTransEdit, &QPushButton::clicked, this, &TBrowserPanel::btnTransEditClick);
+    for (QTreeView *list : {lvwInCates, lvwOutCates}) {
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this, list] { SetActiveCateList(list); });
+        // A double click on a row selects it first, so the row is the current one.
+        connect(list, &QTreeView::doubleClicked, this, [this, list] {
+            if (selectedRow(list) >= 0)
+                btnMoreInfoClick();
+        });
+        list->installEventFilter(this); // the Enter handlers
+    }
+    connect(btnMoreInfo, &QPushButton::clicked, this, &TBrowserPanel::btnMoreInfoClick);
+    connect(btnCatesChart, &QPushButton::clicked, this, &TBrowserPanel::btnCatesChartClick);
+    lvwTrans->installEventFilter(this); // the Delete key
+}
+
+const TRecordList &TBrowserPanel::RecRows() const
+{
+    return mdlTrans->Records();
+}
+
+void TBrowserPanel::SetStore(TDbMan *db, const QString &user)
+{
+    m_db = db;
+    m_user = user;
+}
+
+TDbMan &TBrowserPanel::Db() const
+{
+    if (!m_db)
+        throw TError(QStringLiteral("没有打开数据文件。"));
+    return *m_db;
+}
+
+void TBrowserPanel::Start(const QDate &today)
+{
+    m_highlightKey.clear();
+    rdoTransTransactions->setChecked(true);
+    rdoTransTransactionsClick();
+    dtpTransDate1->setDate(today.addDays(1 - today.day()));
+    dtpTransDate2->setDate(today);
+    ShowTotals(0, 0);
+    dtpTransDate1Change();
+    TabSet1Click();
+    UpdateButtons();
+}
+
+// ---------------------------------------------------------------------------
+// Views and totals
+
+void TBrowserPanel::rdoTransTransactionsClick()
+{
+    pnlTransTransactions->setVisible(rdoTransTransactions->isChecked());
+    pnlTransCategories->setVisible(rdoTransCategories->isChecked());
+}
+
+void TBrowserPanel::dtpTransDate1Change()
+{
+    btnTransSearch->setEnabled(dtpTransDate1->date() <= dtpTransDate2->date());
+}
+
+void TBrowserPanel::TabSet1Click()
+{
+    const bool days = TabSet1->currentIndex() == 0;
+    lvwDayTotal->setVisible(days);
+    lvwMonthTotal->setVisible(!days);
+}
+
+QString TBrowserPanel::TotalsText(double inTotal, double outTotal)
+{
+    return QStringLiteral("收入合计：%1    支出合计：%2    结余合计：%3")
+        .arg(THi::FormatFloat(inTotal), THi::FormatFloat(outTotal),
+             THi::FormatFloat(inTotal - outTotal));
+}
+
+void TBrowserPanel::ShowTotals(double inTotal, double outTotal)
+{
+    const QString text = TotalsText(inTotal, outTotal);
+    lblTransTotal->setText(text);
+    if (lblCatesTotal->fontMetrics().horizontalAdvance(text) <= lblCatesTotal->width()) {
+        lblCatesTotal->setText(text);
+    } else {
+        QString twoLines = text;
+        twoLines.replace(twoLines.lastIndexOf(QStringLiteral("    ")), 4, QLatin1Char('\n'));
+        lblCatesTotal->setText(twoLines);
+    }
+}
+
+void TBrowserPanel::UpdateButtons()
+{
+    btnTransMore->setEnabled(mdlTrans->rowCount() > 0);
+    const bool recSelected = SelectedRecord() >= 0;
+    btnTransEdit->setEnabled(recSelected);
+    btnTransDelete->setEnabled(recSelected);
+    btnMoreInfo->setEnabled(m_activeCateList != nullptr);
+    const bool ranked = mdlInCates->rowCount() > 0 || mdlOutCates->rowCount() > 0;
+    btnCatesExport->setEnabled(ranked);
+    btnCatesPrint->setEnabled(ranked);
+    btnCatesChart->setEnabled(ranked);
+}
+
+// ---------------------------------------------------------------------------
+// Search
+
+void TBrowserPanel::btnTransSearchClick()
+{
+    if (!btnTransSearch->isEnabled())
+        return;
+    Search(dtpTransDate1->date(), dtpTransDate2->date());
+}
+
+bool TBrowserPanel::Search(const QDate &start, const QDate &end)
+{
+    TPeriod period;
+    // The busy state ends inside the guard, so the error box shows the normal
+    // cursor; a failed query leaves the last search's lists as they were.
+    const bool found = TDialogs::Guard(this, [&] {
+        TBusy busy(btnTransSearch);
+        period = Db().QueryPeriod(m_user, THi::DateToYmd(start), THi::DateToYmd(end));
+
+        m_highlightKey.clear();
+        m_activeCateList = nullptr;
+        m_start = start;
+        m_end = end;
+        m_period = std::move(period);
+        mdlTrans->SetHighlightKey(QString());
+        mdlDayTotal->SetRows(m_period.DayRows);
+        mdlMonthTotal->SetRows(m_period.MonthRows);
+        // The record list lives in its model only: ten years of it are tens of MB.
+        mdlTrans->SetRecords(std::move(m_period.RecRows));
+        m_period.RecRows = {};
+        mdlOutCates->SetRows(m_period.OutCateRows);
+        mdlInCates->SetRows(m_period.InCateRows);
+        ShowTotals(m_period.InTotal, m_period.OutTotal);
+    });
+    UpdateButtons();
+    emit listChanged();
+    return found;
+}
+
+void TBrowserPanel::SearchAgain()
+{
+    if (btnTransSearch->isEnabled())
+        Search(dtpTransDate1->date(), dtpTransDate2->date());
+    else if (m_start.isValid())
+        Search(m_start, m_end);
+}
+
+// ---------------------------------------------------------------------------
+// Day and month totals, records
+
+void TBrowserPanel::lvwDayTotalSelectItem(QTreeView *list)
+{
+    const auto *model = static_cast<const TRowListModel *>(list->model());
+    const int row = selectedRow(list);
+    m_highlightKey = row >= 0 ? THi::Trim(model->Row(row).value(DayDate)) : QString();
+    mdlTrans->SetHighlightKey(m_highlightKey);
+    if (row < 0)
+        return;
+
+    m_scrolling = true;
+    lvwTrans->clearSelection();
+    ScrollToRecord(FirstRecordOf(RecRows(), m_highlightKey));
+    m_scrolling = false;
+    UpdateButtons();
+    emit listChanged();
+}
+
+void TBrowserPanel::ScrollToRecord(int row)
+{
+    if (row < 0)
+        return;
+    // The first record of the day at the top of the list, also when the end
+    // of the list would not fill a page below it.
+    const QModelIndex index = mdlTrans->index(row, RecDate);
+    lvwTrans->scrollTo(index, QAbstractItemView::PositionAtTop);
+}
+
+void TBrowserPanel::lvwTransSelectItem()
+{
+    if (m_scrolling)
+        return;
+    UpdateButtons();
+    emit listChanged();
+}
+
+int TBrowserPanel::SelectedRecord() const
+{
+    const int row = selectedRow(lvwTrans);
+    return row < RecRows().size() ? row : -1;
+}
+
+void TBrowserPanel::btnTransDeleteClick()
+{
+    const int row = SelectedRecord();
+    if (row < 0 || !btnTransDelete->isEnabled())
+        return;
+    if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除它吗？")))
+        return;
+    const QString id = QString::number(RecRows().Id(row));
+    const bool deleted = TDialogs::Guard(this, [&] {
+        TBusy busy(btnTransDelete);
+        Db().DeleteRecord(m_user, id);
+    });
+    UpdateButtons();
+    if (deleted)
+        SearchAgain();
+}
+
+void TBrowserPanel::btnTransEditClick()
+{
+    const int row = SelectedRecord();
+    if (row < 0 || !btnTransEdit->isEnabled())
+        return;
+    if (!TDialogs::Ask(this, QStringLiteral("您真的想要编辑它吗？")))
+        return;
+    const TRecordList &recs = RecRows();
+    const QString id = QString::number(recs.Id(row));
+    const QString income = recs.Text(row, RecIn);
+    const QString type = income.isEmpty() ? TypeExpense() : TypeIncome();
+
+    QString date, cate, amount, notes;
+    {
+        TfrmEditRec editor(window());
+        editor.RecDate = recs.Text(row, RecDate);
+        editor.RecCate = recs.Text(row, RecCate);
+        editor.RecAmount = income.isEmpty() ? recs.Text(row, RecOut) : income;
+        editor.RecNotes = recs.Text(row, RecNotes);
+        if (editor.exec() != QDialog::Accepted)
+            return;
+        date = editor.RecDate;
+        cate = editor.RecCate;
+        amount = editor.RecAmount;
+        notes = editor.RecNotes;
+    }
+    // One transaction: when it fails, the old record is still there.
+    const bool replaced = TDialogs::Guard(this, [&] {
+        TBusy busy(btnTransEdit);
+        Db().ReplaceRecord(id, m_user, date, type, cate, amount, notes);
+    });
+    UpdateButtons();
+    if (replaced)
+        SearchAgain();
+}
+
+// ---------------------------------------------------------------------------
+// Ranking, details and charts
+
+void TBrowserPanel::SetActiveCateList(QTreeView *list)
+{
+    m_activeCateList = selectedRow(list) >= 0 ? list : nullptr;
+    lvwInCates->viewport()->update();
+    lvwOutCates->viewport()->update();
+    UpdateButtons();
+    emit listChanged();
+}
+
+const TRow *TBrowserPanel::SelectedRankRow(QTreeView *list) const
+{
+    if (!list)
+        return nullptr;
+    const auto *model = static_cast<const TRowListModel *>(list->model());
+    const int row = selectedRow(list);
+    return row >= 0 && row < model->rowCount() ? &model->Row(row) : nullptr;
+}
+
+void TBrowserPanel::btnMoreInfoClick()
+{
+    const TRow *row = SelectedRankRow(m_activeCateList);
+    if (!row || !btnMoreInfo->isEnabled())
+        return;
+    ShowDetails(*row, btnMoreInfo);
+    UpdateButtons();
+}
+
+void TBrowserPanel::ShowDetails(const TRow &rankRow, QWidget *sender)
+{
+    const TRow row = rankRow; // a search from inside the window must not pull it away
+    TfrmMoreInfo details(window());
+    const bool filled = TDialogs::Guard(this, [&] {
+        TBusy busy(sender);
+        details.setWindowTitle(
+            QStringLiteral("数量：%1  合计：%2").arg(row.value(RankCount), row.value(RankSum)));
+        const QString type = row.value(RankType);
+        details.SetAmountCaption(type == TypeIncome() ? TypeIncome() : TypeExpense());
+        TRowList rows;
+        // The dates shown now, as the user may have moved them since the search.
+        Db().QueryCateDetail(m_user, THi::DateToYmd(dtpTransDate1->date()),
+                             THi::DateToYmd(dtpTransDate2->date()), type, row.value(RankCate),
+                             rows);
+        details.SetRows(std::move(rows));
+    });
+    if (filled)
+        details.exec();
+    if (sender)
+        sender->setFocus();
+}
+
+void TBrowserPanel::btnCatesChartClick()
+{
+    if (!btnCatesChart->isEnabled())
+        return;
+    const TChartData data = MakeChartData(m_period.OutCateRows, m_period.InCateRows,
+                                          m_period.MonthRows, m_start, m_end);
+    TfrmChart chart(window(), data);
+    connect(&chart, &TfrmChart::sliceClicked, this,
+            [this, &chart](const QString &type, const QString &cate) {
+                const TRowList &rows = type == TypeIncome() ? InCateRows() : OutCateRows();
+                for (const TRow &row : rows) {
+                    if (row.value(RankCate) == cate) {
+                        ShowDetails(row, nullptr);
+                        break;
+                    }
+                }
+                chart.activateWindow();
+            });
+    chart.exec();
+    btnCatesChart->setFocus();
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard and focus
+
+bool TBrowserPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyRelease && watched == lvwTrans) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Delete && !key->isAutoRepeat() && SelectedRecord() >= 0) {
+            btnTransDeleteClick();
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusIn &&
+               (watched == lvwInCates || watched == lvwOutCates)) {
+        SetActiveCateList(static_cast<QTreeView *>(watched));
+    }
+    return QWidget::eventFilter(watched, event);
+}

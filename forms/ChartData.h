@@ -1,0 +1,53 @@
+#pragma once
+
+// What the chart window draws, computed from the browser's last search without
+// any widget: the two rankings cut down to their largest slices plus one
+// "其他" for the rest, and income, expense and balance per month of the range.
+
+#include "DbClass.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+struct TChartSlice {
+    QString Type; // "支出" or "收入"
+    QString Cate; // the category, or "其他" for the rest
+    qint64 Cents = 0;
+    QString Share; // "%0.2f%"
+    bool Rest = false;
+
+    QString Label() const { return Cate + QLatin1Char(' ') + Share; }
+};
+
+struct TChartMonth {
+    QString Month; // "yyyy-mm"
+    qint64 InCents = 0, OutCents = 0;
+
+    qint64 BalanceCents() const { return InCents - OutCents; }
+};
+
+struct TChartData {
+    QList<TChartSlice> OutSlices, InSlices;
+    QList<TChartMonth> Months;
+};
+
+// The caption of the slice that gathers the smaller categories.
+QString RestCaption();
+
+// "%0.2f%" of part in total; "0.00%" when the total is 0.
+QString ShareText(qint64 part, qint64 total);
+
+// "%0.2f" text to cents; 0 for anything else.
+qint64 TextToCents(const QString &text);
+
+// Ranking rows (TRankCol, largest first) as slices: up to maxSlices categories
+// with the share they have in the list, then one rest slice when more are left.
+QList<TChartSlice> RankSlices(const TRowList &rankRows, int maxSlices = 8);
+
+// One entry per calendar month from start to end, months without records
+// included as zero, filled from the month rows (TMonthCol).
+QList<TChartMonth> MonthSeries(const TRowList &monthRows, const QDate &start, const QDate &end);
+
+TChartData MakeChartData(const TRowList &outCateRows, const TRowList &inCateRows,
+                         const TRowList &monthRows, const QDate &start, const QDate &end);

@@ -1,0 +1,810 @@
+#include "BrowserPanel.h"
+#include "ChartData.h"
+#include "DbClass.h"
+#include "DialogScript.h"
+#include "MainForm.h"
+#include "Placement.h"
+#include "TestSupport.h"
+
+#include <QChartView>
+#include <QDateEdit>
+#include <QDialog>
+#include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineEdit>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+#include <functional>
+
+// The browser page driven through the real main window: a data file in a
+// temporary XDG_DATA_HOME, a login that answers at once, dialogs answered by
+// DialogScript and modal windows looked at from a timer.
+class TestBrowser : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void searchFillsLists_data();
+    void searchFillsLists();
+    void expenseBeforeIncomeWithinDay();
+    void highlightAndScroll_data();
+    void highlightAndScroll();
+    void deselectingClearsHighlight();
+    void deleteRecord_data();
+    void deleteRecord();
+    void editReplacesOneRecord_data();
+    void editReplacesOneRecord();
+    void failureKeepsData_data();
+    void failureKeepsData();
+    void rankingMarking_data();
+    void rankingMarking();
+    void detailsWindow_data();
+    void detailsWindow();
+    void rankSlices_data();
+    void rankSlices();
+    void monthSeries_data();
+    void monthSeries();
+    void chartButtonFollowsRankings();
+    void chartWindow();
+
+private:
+    std::unique_ptr<TfrmMain> open();
+    void addLi(const TRowList &rows) { TDbMan(m_dataFile).AddRecords("Li", rows); }
+    void search(TfrmMain *w, const QDate &start, const QDate &end);
+    // Runs trigger; body gets the modal window that trigger opens, once its
+    // event loop runs. False when no event loop ran: the body never will.
+    static bool withModal(const std::function<void()> &trigger,
+                          const std::function<void(QWidget *)> &body)
+    {
+        QTimer timer;
+        timer.setSingleShot(true);
+        bool ran = false;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            ran = true;
+            body(QApplication::activeModalWidget());
+        });
+        timer.start(0);
+        trigger();
+        timer.stop();
+        return ran;
+    }
+    template <class T> T *child(QWidget *w, const char *name)
+    {
+        return TestSupport::Child<T>(w, QLatin1String(name));
+    }
+    QTreeView *list(TfrmMain *w, const char *name) { return child<QTreeView>(w, name); }
+    QPushButton *button(TfrmMain *w, const char *name) { return child<QPushButton>(w, name); }
+    static QString cell(QTreeView *v, int row, int col)
+    {
+        return v->model()->index(row, col).data().toString();
+    }
+    static void selectRow(QTreeView *v, int row)
+    {
+        v->setFocus();
+        v->selectionModel()->select(v->model()->index(row, 0), QItemSelectionModel::ClearAndSelect |
+                                                                   QItemSelectionModel::Rows);
+    }
+    static int topRow(QTreeView *v) { return v->indexAt(QPoint(2, 2)).row(); }
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    QString m_dataFile;
+};
+
+namespace {
+TRow rec(const char *date, const QString &type, const QString &cate, const char *amount,
+         const QString &notes = QString())
+{
+    return {QLatin1String(date), type, cate, QLatin1String(amount), notes};
+}
+
+const QString Out = QStringLiteral("支出");
+const QString In = QStringLiteral("收入");
+
+// Li's small ledger; Wang books on the same day to prove the lists are Li's.
+TRowList ledger()
+{
+    return {rec("2011-03-30", Out, QStringLiteral("餐饮"), "10.00", "a"),
+            rec("2011-04-01", In, QStringLiteral("工资"), "5000.00"),
+            rec("2011-04-01", Out, QStringLiteral("餐饮"), "20.00", "lunch"),
+            rec("2011-04-02", Out, QStringLiteral("交通"), "5.00"),
+            rec("2011-04-02", Out, QStringLiteral("餐饮"), "30.00"),
+            rec("2011-05-10", Out, QStringLiteral("房租"), "1500.00"),
+            rec("2011-05-10", In, QStringLiteral("奖金"), "800.00")};
+}
+
+// Three records a day over June and July: far more rows than a page.
+TRowList busySummer()
+{
+    TRowList rows;
+    for (QDate d(2011, 6, 1); d <= QDate(2011, 7, 31); d = d.addDays(1)) {
+        const QByteArray day = d.toString("yyyy-MM-dd").toLatin1();
+        for (int i = 0; i < 3; ++i)
+            rows.append(rec(day.constData(), Out, QStringLiteral("餐饮"), "1.00"));
+    }
+    return rows;
+}
+} // namespace
+
+void TestBrowser::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestBrowser::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
+    m_dataFile = Placement::PlaceDataFile({});
+    TDbMan db(m_dataFile);
+    db.AddUser("Li", "1234");
+    db.AddUser("Wang", "1234");
+    db.AddRecord("Wang", "2011-04-01", Out, QStringLiteral("餐饮"), "99.00", "not Li's");
+}
+
+void TestBrowser::cleanup()
+{
+    m_home.reset();
+}
+
+std::unique_ptr<TfrmMain> TestBrowser::open()
+{
+    const QString file = m_dataFile;
+    auto w = std::make_unique<TfrmMain>(file, QStringLiteral("Li"));
+    w->show();
+    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoTransactions"), Qt::LeftButton);
+    return w;
+}
+
+void TestBrowser::search(TfrmMain *w, const QDate &start, const QDate &end)
+{
+    child<QDateEdit>(w, "dtpTransDate1")->setDate(start);
+    child<QDateEdit>(w, "dtpTransDate2")->setDate(end);
+    QTest::mouseClick(button(w, "btnTransSearch"), Qt::LeftButton);
+}
+
+void TestBrowser::searchFillsLists_data()
+{
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QDate>("end");
+    QTest::addColumn<QList<int>>("counts"); // days, months, records, expense and income ranks
+    QTest::addColumn<QString>("totals");
+    QTest::addRow("range without records")
+        << QDate(2012, 1, 1) << QDate(2012, 12, 31) << QList<int>{0, 0, 0, 0, 0}
+        << QStringLiteral("收入合计：0.00    支出合计：0.00    结余合计：0.00");
+    QTest::addRow("everything") << QDate(2011, 1, 1) << QDate(2011, 12, 31)
+                                << QList<int>{4, 3, 7, 3, 2}
+                                << QStringLiteral("收入合计：5800.00    支出合计：1565.00    "
+                                                  "结余合计：4235.00");
+    QTest::addRow("one day, both ends included")
+        << QDate(2011, 4, 2) << QDate(2011, 4, 2) << QList<int>{1, 1, 2, 2, 0}
+        << QStringLiteral("收入合计：0.00    支出合计：35.00    结余合计：-35.00");
+}
+
+void TestBrowser::searchFillsLists()
+{
+    QFETCH(QDate, start);
+    QFETCH(QDate, end);
+    QFETCH(QList<int>, counts);
+    QFETCH(QString, totals);
+    addLi(ledger());
+    auto w = open();
+    search(w.get(), start, end);
+
+    const char *names[] = {"lvwDayTotal", "lvwMonthTotal", "lvwTrans", "lvwOutCates", "lvwInCates"};
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(list(w.get(), names[i])->model()->rowCount(), counts.at(i));
+    QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(), totals);
+    // Beside the chart button a long line breaks before the balance.
+    QCOMPARE(child<QLabel>(w.get(), "lblCatesTotal")->text().replace('\n', "    "), totals);
+
+    const TBrowserPanel *b = w->Browser();
+    QCOMPARE(b->PeriodStart(), start);
+    QCOMPARE(b->PeriodEnd(), end);
+    QCOMPARE(b->RecRows().size(), counts.at(2));
+    QCOMPARE(b->CateRows().size(), counts.at(3) + counts.at(4));
+    QCOMPARE(b->TotalsText(b->InTotal(), b->OutTotal()), totals);
+    QCOMPARE(button(w.get(), "btnTransMore")->isEnabled(), counts.at(2) > 0);
+    QCOMPARE(button(w.get(), "btnCatesExport")->isEnabled(), counts.at(3) + counts.at(4) > 0);
+    QVERIFY(!button(w.get(), "btnTransEdit")->isEnabled());
+    QVERIFY(!button(w.get(), "btnMoreInfo")->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QVERIFY(button(w.get(), "btnTransSearch")->isEnabled());
+}
+
+void TestBrowser::expenseBeforeIncomeWithinDay()
+{
+    addLi(ledger());
+    auto w = open();
+    search(w.get(), QDate(2011, 4, 1), QDate(2011, 5, 31));
+    QTreeView *v = list(w.get(), "lvwTrans");
+    // Columns: id, date, category, income, expense, notes.
+    QStringList shown;
+    for (int r = 0; r < v->model()->rowCount(); ++r)
+        shown << cell(v, r, 1) + "|" + cell(v, r, 3) + "|" + cell(v, r, 4);
+    QCOMPARE(shown,
+             QStringList({"2011-04-01||20.00", "2011-04-01|5000.00|", "2011-04-02||5.00",
+                          "2011-04-02||30.00", "2011-05-10||1500.00", "2011-05-10|800.00|"}));
+    QVERIFY(cell(v, 2, 0).toLongLong() < cell(v, 3, 0).toLongLong()); // then by id
+}
+
+void TestBrowser::highlightAndScroll_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("highlighted");
+    QTest::addRow("a day") << 0 << "2011-06-20" << 3;
+    QTest::addRow("a month") << 1 << "2011-07" << 93;
+    QTest::addRow("the first day") << 0 << "2011-06-01" << 3;
+}
+
+void TestBrowser::highlightAndScroll()
+{
+    QFETCH(int, tab);
+    QFETCH(QString, key);
+    QFETCH(int, highlighted);
+    addLi(busySummer());
+    auto w = open();
+    search(w.get(), QDate(2011, 6, 1), QDate(2011, 8, 31));
+    child<QTabBar>(w.get(), "TabSet1")->setCurrentIndex(tab);
+    QTreeView *totals = list(w.get(), tab == 0 ? "lvwDayTotal" : "lvwMonthTotal");
+    QVERIFY(totals->isVisible());
+    QVERIFY(!list(w.get(), tab == 0 ? "lvwMonthTotal" : "lvwDayTotal")->isVisible());
+    QTreeView *recs = list(w.get(), "lvwTrans");
+    selectRow(recs, 5); // the page's own selection goes away
+    QVERIFY(button(w.get(), "btnTransDelete")->isEnabled());
+
+    int row = -1;
+    for (int r = 0; r < totals->model()->rowCount(); ++r)
+        if (cell(totals, r, 0) == key)
+            row = r;
+    QVERIFY(row >= 0);
+    selectRow(totals, row);
+
+    QCOMPARE(w->Browser()->HighlightKey(), key);
+    int count = 0, first = -1;
+    for (int r = 0; r < recs->model()->rowCount(); ++r) {
+        const bool green = recs->model()->index(r, 2).data(Qt::BackgroundRole).value<QColor>() ==
+                           QColor(0xE0, 0xFF, 0xE0);
+        QCOMPARE(green, cell(recs, r, 1).startsWith(key));
+        if (green && first < 0)
+            first = r;
+        count += green;
+    }
+    QCOMPARE(count, highlighted);
+    QCOMPARE(topRow(recs), first);
+    QVERIFY(!recs->selectionModel()->hasSelection());
+    QVERIFY(!button(w.get(), "btnTransDelete")->isEnabled());
+    QVERIFY(!button(w.get(), "btnTransEdit")->isEnabled());
+
+    // A new search forgets the highlight.
+    QTest::mouseClick(button(w.get(), "btnTransSearch"), Qt::LeftButton);
+    QCOMPARE(w->Browser()->HighlightKey(), QString());
+    QVERIFY(!recs->model()->index(first, 2).data(Qt::BackgroundRole).isValid());
+}
+
+void TestBrowser::deselectingClearsHighlight()
+{
+    addLi(ledger());
+    auto w = open();
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    QTreeView *days = list(w.get(), "lvwDayTotal");
+    selectRow(days, 1);
+    QCOMPARE(w->Browser()->HighlightKey(), QString("2011-04-01"));
+    selectRow(days, 2);
+    QCOMPARE(w->Browser()->HighlightKey(), QString("2011-04-02"));
+    days->clearSelection();
+    QCOMPARE(w->Browser()->HighlightKey(), QString());
+    QTreeView *recs = list(w.get(), "lvwTrans");
+    for (int r = 0; r < recs->model()->rowCount(); ++r)
+        QVERIFY(!recs->model()->index(r, 1).data(Qt::BackgroundRole).isValid());
+}
+
+void TestBrowser::deleteRecord_data()
+{
+    QTest::addColumn<bool>("byKey");
+    QTest::addColumn<bool>("yes");
+    QTest::addRow("button, yes") << false << true;
+    QTest::addRow("Delete key, yes") << true << true;
+    QTest::addRow("button, no") << false << false;
+    QTest::addRow("Delete key, no") << true << false;
+}
+
+void TestBrowser::deleteRecord()
+{
+    QFETCH(bool, byKey);
+    QFETCH(bool, yes);
+    addLi(ledger());
+    auto w = open();
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    QTreeView *recs = list(w.get(), "lvwTrans");
+    QTreeView *days = list(w.get(), "lvwDayTotal");
+    selectRow(days, 1);
+    selectRow(recs, 1); // 2011-04-01, 20.00, the day Wang booked on too
+    const QString id = cell(recs, 1, 0);
+
+    DialogScript dialogs;
+    if (yes)
+        dialogs.yes();
+    else
+        dialogs.no();
+    if (byKey)
+        QTest::keyClick(recs, Qt::Key_Delete);
+    else
+        QTest::mouseClick(button(w.get(), "btnTransDelete"), Qt::LeftButton);
+
+    QCOMPARE(dialogs.of(TDialogCall::Question).size(), 1);
+    QCOMPARE(dialogs.calls.first().text, QStringLiteral("您真的想要删除它吗？"));
+    const TRowList left = TestSupport::Records(*w->DbMan, "Li");
+    QCOMPARE(left.size(), yes ? 6 : 7);
+    bool idLeft = false;
+    for (const TRow &r : left)
+        idLeft = idLeft || r.value(RecId) == id;
+    QCOMPARE(idLeft, !yes);
+    QCOMPARE(TestSupport::Records(*w->DbMan, "Wang").size(), 1);
+    QCOMPARE(recs->model()->rowCount(), left.size());
+    if (yes) {
+        // The lists and totals are those of a fresh search.
+        QCOMPARE(w->Browser()->HighlightKey(), QString());
+        QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(),
+                 QStringLiteral("收入合计：5800.00    支出合计：1545.00    结余合计：4255.00"));
+        QVERIFY(!button(w.get(), "btnTransDelete")->isEnabled());
+    }
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestBrowser::editReplacesOneRecord_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("type");
+    QTest::addRow("an expense stays an expense") << 1 << Out;
+    QTest::addRow("an income stays an income") << 2 << In;
+}
+
+void TestBrowser::editReplacesOneRecord()
+{
+    QFETCH(int, row);
+    QFETCH(QString, type);
+    addLi(ledger());
+    auto w = open();
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    QTreeView *recs = list(w.get(), "lvwTrans");
+    selectRow(recs, row);
+    const QString oldId = cell(recs, row, 0);
+    const QString oldDate = cell(recs, row, 1);
+
+    DialogScript dialogs;
+    dialogs.yes();
+    QStringList shown;
+    const bool modal = withModal(
+        [&] { QTest::mouseClick(button(w.get(), "btnTransEdit"), Qt::LeftButton); },
+        [&](QWidget *editor) {
+            if (!editor)
+                return;
+            for (const char *name : {"edtCate", "edtAmount", "edtNotes"})
+                shown << editor->findChild<QLineEdit *>(name)->text();
+            editor->findChild<QDateEdit *>("dtpDate")->setDate(QDate(2011, 6, 1));
+            editor->findChild<QLineEdit *>("edtAmount")->setText(" 42 ");
+            editor->findChild<QLineEdit *>("edtNotes")->setText("changed");
+            QTest::mouseClick(editor->findChild<QPushButton *>("btnSave"), Qt::LeftButton);
+        });
+
+    QVERIFY(modal);
+    QCOMPARE(dialogs.calls.first().text, QStringLiteral("您真的想要编辑它吗？"));
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown.at(1), type == In ? QString("5000.00") : QString("20.00"));
+    QCOMPARE(oldDate, QString("2011-04-01"));
+    const TRowList left = TestSupport::Records(*w->DbMan, "Li");
+    QCOMPARE(left.size(), 7);
+    int changed = 0;
+    for (const TRow &r : left) {
+        QVERIFY(r.value(RecId) != oldId);
+        if (r.value(RecNotes) == "changed") {
+            ++changed;
+            QCOMPARE(r.value(RecDate), QString("2011-06-01"));
+            QCOMPARE(r.value(type == In ? RecIn : RecOut), QString("42.00"));
+            QCOMPARE(r.value(type == In ? RecOut : RecIn), QString());
+            QCOMPARE(r.value(RecCate), shown.at(0));
+        }
+    }
+    QCOMPARE(changed, 1);
+    // Rebuilt: the edited record is now the last one by date.
+    QCOMPARE(cell(recs, recs->model()->rowCount() - 1, 5), QString("changed"));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestBrowser::failureKeepsData_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addRow("search") << "search";
+    QTest::addRow("delete") << "delete";
+    QTest::addRow("edit") << "edit";
+    QTest::addRow("details") << "details";
+}
+
+void TestBrowser::failureKeepsData()
+{
+    QFETCH(QString, action);
+    addLi(ledger());
+    auto w = open();
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    QTreeView *recs = list(w.get(), "lvwTrans");
+    selectRow(recs, 1);
+    const QString shownTotals = child<QLabel>(w.get(), "lblTransTotal")->text();
+
+    QFile original(m_dataFile);
+    QByteArray saved;
+    const auto breakFile = [&] {
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        saved = original.readAll();
+        original.close();
+        QFile f(m_dataFile);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray(8192, 'x')); // no longer a database
+    };
+    const auto refuse = [&](const char *statement) {
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(m_dataFile).constData(), &db), SQLITE_OK);
+        const int rc = sqlite3_exec(db, statement, nullptr, nullptr, nullptr);
+        const QString error = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_close(db);
+        QVERIFY2(rc == SQLITE_OK, qPrintable(error));
+    };
+
+    DialogScript dialogs;
+    QPushButton *sender = nullptr;
+    if (action == "search") {
+        breakFile();
+        sender = button(w.get(), "btnTransSearch");
+        QTest::mouseClick(sender, Qt::LeftButton);
+    } else if (action == "delete") {
+        refuse("create trigger no_delete before delete on [data] "
+               "begin select raise(abort,'disk says no'); end");
+        dialogs.yes();
+        sender = button(w.get(), "btnTransDelete");
+        QTest::mouseClick(sender, Qt::LeftButton);
+    } else if (action == "edit") {
+        refuse("create trigger no_insert before insert on [data] "
+               "begin select raise(abort,'disk says no'); end");
+        dialogs.yes();
+        sender = button(w.get(), "btnTransEdit");
+        QVERIFY(withModal([&] { QTest::mouseClick(sender, Qt::LeftButton); },
+                          [](QWidget *editor) {
+                              if (!editor)
+                                  return;
+                              editor->findChild<QLineEdit *>("edtAmount")->setText("42");
+                              QTest::mouseClick(editor->findChild<QPushButton *>("btnSave"),
+                                                Qt::LeftButton);
+                          }));
+    } else {
+        selectRow(list(w.get(), "lvwOutCates"), 0);
+        breakFile();
+        sender = button(w.get(), "btnMoreInfo");
+        // Only the error comes up, never the window.
+        QVERIFY(!withModal([&] { QTest::mouseClick(sender, Qt::LeftButton); },
+                           [](QWidget *m) {
+                               if (m)
+                                   m->close();
+                           }));
+    }
+    if (!saved.isEmpty()) {
+        QFile f(m_dataFile);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(saved);
+    }
+
+    QCOMPARE(dialogs.of(TDialogCall::Error).size(), 1);
+    QVERIFY(sender->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(recs->model()->rowCount(), 7);
+    QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(), shownTotals);
+    QCOMPARE(TestSupport::Records(*w->DbMan, "Li").size(), 7);
+    QCOMPARE(w->Browser()->PeriodStart(), QDate(2011, 1, 1));
+}
+
+void TestBrowser::rankingMarking_data()
+{
+    QTest::addColumn<QStringList>("order"); // lists selected one after the other
+    QTest::addRow("expense list") << QStringList{"lvwOutCates"};
+    QTest::addRow("expense, then income") << QStringList{"lvwOutCates", "lvwInCates"};
+    QTest::addRow("income, then expense") << QStringList{"lvwInCates", "lvwOutCates"};
+}
+
+void TestBrowser::rankingMarking()
+{
+    QFETCH(QStringList, order);
+    addLi(ledger());
+    auto w = open();
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoTransCategories"), Qt::LeftButton);
+    QVERIFY(!button(w.get(), "btnMoreInfo")->isEnabled());
+    for (const QString &name : order)
+        selectRow(list(w.get(), name.toLatin1().constData()), 1);
+    QTreeView *active = list(w.get(), order.last().toLatin1().constData());
+    QCOMPARE(w->Browser()->ActiveCateList(), active);
+    QVERIFY(button(w.get(), "btnMoreInfo")->isEnabled());
+
+    const QColor navy(0, 0, 128);
+    for (QTreeView *v : {list(w.get(), "lvwInCates"), list(w.get(), "lvwOutCates")}) {
+        const QImage shot = v->viewport()->grab().toImage();
+        for (int r = 0; r < v->model()->rowCount(); ++r) {
+            const QRect cellRect = v->visualRect(v->model()->index(r, 1));
+            const QColor c = shot.pixelColor(cellRect.right() - 2, cellRect.center().y());
+            const bool marked = v == active && r == 1;
+            QVERIFY2(
+                (c == navy) == marked,
+                qPrintable(QString("%1 row %2: %3").arg(v->objectName()).arg(r).arg(c.name())));
+        }
+    }
+
+    // A new search leaves no list active.
+    QTest::mouseClick(button(w.get(), "btnTransSearch"), Qt::LeftButton);
+    QCOMPARE(w->Browser()->ActiveCateList(), nullptr);
+    QVERIFY(!button(w.get(), "btnMoreInfo")->isEnabled());
+}
+
+void TestBrowser::detailsWindow_data()
+{
+    QTest::addColumn<QString>("listName");
+    QTest::addColumn<QString>("cate");
+    QTest::addColumn<QDate>("pickerStart"); // the pickers moved after the search
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("amountCaption");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addRow("expense category")
+        << "lvwOutCates" << QStringLiteral("餐饮") << QDate(2011, 1, 1)
+        << QStringLiteral("数量：3  合计：60.00") << Out
+        << QStringList{QStringLiteral("2011-03-30|餐饮|10.00|a"),
+                       QStringLiteral("2011-04-01|餐饮|20.00|lunch"),
+                       QStringLiteral("2011-04-02|餐饮|30.00|")};
+    QTest::addRow("income category") << "lvwInCates" << QStringLiteral("奖金") << QDate(2011, 1, 1)
+                                     << QStringLiteral("数量：1  合计：800.00") << In
+                                     << QStringList{QStringLiteral("2011-05-10|奖金|800.00|")};
+    QTest::addRow("dates shown now, caption from the ranking")
+        << "lvwOutCates" << QStringLiteral("餐饮") << QDate(2011, 4, 2)
+        << QStringLiteral("数量：3  合计：60.00") << Out
+        << QStringList{QStringLiteral("2011-04-02|餐饮|30.00|")};
+}
+
+void TestBrowser::detailsWindow()
+{
+    QFETCH(QString, listName);
+    QFETCH(QString, cate);
+    QFETCH(QDate, pickerStart);
+    QFETCH(QString, caption);
+    QFETCH(QString, amountCaption);
+    QFETCH(QStringList, rows);
+    addLi(ledger());
+    auto w = open();
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    child<QDateEdit>(w.get(), "dtpTransDate1")->setDate(pickerStart);
+    QTreeView *ranking = list(w.get(), listName.toLatin1().constData());
+    int row = -1;
+    for (int r = 0; r < ranking->model()->rowCount(); ++r)
+        if (cell(ranking, r, 1) == cate)
+            row = r;
+    selectRow(ranking, row);
+
+    QString shownCaption, shownAmount;
+    QStringList shown;
+    QSize size;
+    const bool modal =
+        withModal([&] { QTest::mouseClick(button(w.get(), "btnMoreInfo"), Qt::LeftButton); },
+                  [&](QWidget *m) {
+                      if (!m)
+                          return;
+                      shownCaption = m->windowTitle();
+                      size = m->size();
+                      auto *recs = m->findChild<QTreeView *>("lvwRecs");
+                      shownAmount = recs->model()->headerData(2, Qt::Horizontal).toString();
+                      for (int r = 0; r < recs->model()->rowCount(); ++r) {
+                          QStringList cells;
+                          for (int c = 0; c < 4; ++c)
+                              cells << cell(recs, r, c);
+                          shown << cells.join('|');
+                      }
+                      m->close();
+                  });
+
+    QVERIFY(modal);
+    QCOMPARE(shownCaption, caption);
+    QCOMPARE(shownAmount, amountCaption);
+    QCOMPARE(shown, rows);
+    QCOMPARE(size, QSize(631, 453));
+    QVERIFY(button(w.get(), "btnMoreInfo")->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestBrowser::rankSlices_data()
+{
+    QTest::addColumn<int>("categories"); // sums 100, 99, 98, ... in cents x 100
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<qint64>("restCents");
+    QTest::addRow("none") << 0 << QStringList{} << qint64(-1);
+    QTest::addRow("three, no rest")
+        << 3 << QStringList{"c0 33.67%", "c1 33.33%", "c2 33.00%"} << qint64(-1);
+    QTest::addRow("exactly eight, no rest") << 8 << QStringList{} << qint64(-1);
+    QTest::addRow("nine: one in the rest") << 9 << QStringList{} << qint64(9200);
+    QTest::addRow("twelve: four in the rest") << 12 << QStringList{} << qint64(36200);
+}
+
+void TestBrowser::rankSlices()
+{
+    QFETCH(int, categories);
+    QFETCH(QStringList, labels);
+    QFETCH(qint64, restCents);
+    TRowList rows;
+    qint64 total = 0;
+    for (int i = 0; i < categories; ++i)
+        total += (100 - i) * 100;
+    for (int i = 0; i < categories; ++i) {
+        const qint64 cents = (100 - i) * 100;
+        rows.append(
+            {Out, QString("c%1").arg(i), "1", THi::FormatCents(cents), ShareText(cents, total)});
+    }
+    const QList<TChartSlice> slices = RankSlices(rows);
+    QCOMPARE(slices.size(), std::min(categories, 8) + (categories > 8 ? 1 : 0));
+    qint64 sum = 0;
+    for (int i = 0; i < slices.size(); ++i) {
+        sum += slices.at(i).Cents;
+        QCOMPARE(slices.at(i).Type, Out);
+        if (i < labels.size())
+            QCOMPARE(slices.at(i).Label(), labels.at(i));
+    }
+    QCOMPARE(sum, total);
+    if (restCents >= 0) {
+        const TChartSlice &rest = slices.last();
+        QVERIFY(rest.Rest);
+        QCOMPARE(rest.Cate, QStringLiteral("其他"));
+        QCOMPARE(rest.Cents, restCents);
+        QCOMPARE(rest.Share, ShareText(restCents, total));
+        QCOMPARE(slices.at(7).Cate, QString("c7"));
+    } else {
+        for (const TChartSlice &s : slices)
+            QVERIFY(!s.Rest);
+    }
+    QCOMPARE(ShareText(0, 0), QString("0.00%"));
+    QCOMPARE(ShareText(1, 3), QString("33.33%"));
+}
+
+void TestBrowser::monthSeries_data()
+{
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QDate>("end");
+    QTest::addColumn<QStringList>("expected"); // month|in cents|out cents|balance cents
+    const TRowList none;
+    QTest::addRow("months without records are zero")
+        << QDate(2011, 1, 15) << QDate(2011, 4, 3)
+        << QStringList{"2011-01|0|0|0", "2011-02|50000|12050|37950", "2011-03|0|0|0",
+                       "2011-04|0|100|-100"};
+    QTest::addRow("across a year end")
+        << QDate(2010, 12, 31) << QDate(2011, 2, 1)
+        << QStringList{"2010-12|0|0|0", "2011-01|0|0|0", "2011-02|50000|12050|37950"};
+    QTest::addRow("one day") << QDate(2011, 2, 28) << QDate(2011, 2, 28)
+                             << QStringList{"2011-02|50000|12050|37950"};
+}
+
+void TestBrowser::monthSeries()
+{
+    QFETCH(QDate, start);
+    QFETCH(QDate, end);
+    QFETCH(QStringList, expected);
+    const TRowList months{{"2011-02", "500.00", "120.50"}, {"2011-04", "0.00", "1.00"}};
+    QStringList shown;
+    for (const TChartMonth &m : MonthSeries(months, start, end)) {
+        if (m.Month < THi::DateToYmd(start).left(7) || m.Month > THi::DateToYmd(end).left(7))
+            continue; // a month row outside the range is kept, but not asked about here
+        shown << QString("%1|%2|%3|%4")
+                     .arg(m.Month)
+                     .arg(m.InCents)
+                     .arg(m.OutCents)
+                     .arg(m.BalanceCents());
+    }
+    QCOMPARE(shown, expected);
+}
+
+void TestBrowser::chartButtonFollowsRankings()
+{
+    addLi(ledger());
+    auto w = open();
+    QPushButton *chart = button(w.get(), "btnCatesChart");
+    QCOMPARE(chart->text(), QStringLiteral("图表(&G)"));
+    QCOMPARE(chart->pos(), QPoint(370, 370));
+    QCOMPARE(chart->parentWidget()->objectName(), QString("pnlTransCategories"));
+    QVERIFY(!chart->isEnabled());
+    search(w.get(), QDate(2011, 4, 2), QDate(2011, 4, 2)); // expenses only
+    QVERIFY(chart->isEnabled());
+    search(w.get(), QDate(2012, 1, 1), QDate(2012, 1, 31));
+    QVERIFY(!chart->isEnabled());
+}
+
+void TestBrowser::chartWindow()
+{
+    TRowList rows = ledger();
+    for (int i = 0; i < 10; ++i) // eleven expense categories in all
+        rows.append(rec("2011-06-01", Out, QString("small%1").arg(i), "1.00"));
+    addLi(rows);
+    auto w = open();
+    search(w.get(), QDate(2011, 3, 1), QDate(2011, 6, 30));
+    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoTransCategories"), Qt::LeftButton);
+
+    QString title;
+    QStringList outLabels, inLabels, outShares;
+    int months = -1;
+    QString detailsCaption;
+    int detailsRows = -1;
+    bool restOpened = false, closedByEsc = false;
+    const bool modal = withModal(
+        [&] { QTest::mouseClick(button(w.get(), "btnCatesChart"), Qt::LeftButton); },
+        [&](QWidget *chart) {
+            if (!chart)
+                return;
+            title = chart->windowTitle();
+            auto *outView = chart->findChild<QChartView *>("chtOut");
+            auto *inView = chart->findChild<QChartView *>("chtIn");
+            auto *monthView = chart->findChild<QChartView *>("chtMonths");
+            if (!outView || !inView || !monthView) {
+                chart->close();
+                return;
+            }
+            auto *outSeries = qobject_cast<QPieSeries *>(outView->chart()->series().value(0));
+            auto *inSeries = qobject_cast<QPieSeries *>(inView->chart()->series().value(0));
+            // Name and share in the legend, the share again beside the slice.
+            for (QLegendMarker *m : outView->chart()->legend()->markers(outSeries))
+                outLabels << m->label();
+            for (QLegendMarker *m : inView->chart()->legend()->markers(inSeries))
+                inLabels << m->label();
+            for (QPieSlice *s : outSeries->slices())
+                outShares << s->label();
+            months = monthView->chart()->axes(Qt::Horizontal).value(0)->property("count").toInt();
+
+            // A category's slice opens its details; the rest slice opens nothing.
+            withModal([&] { emit outSeries->slices().at(1)->clicked(); }, // 餐饮, second by sum
+                      [&](QWidget *details) {
+                          if (details && details != chart) {
+                              detailsCaption = details->windowTitle();
+                              detailsRows =
+                                  details->findChild<QTreeView *>("lvwRecs")->model()->rowCount();
+                              details->close();
+                          }
+                      });
+            restOpened = withModal([&] { emit outSeries->slices().last()->clicked(); },
+                                   [](QWidget *m) {
+                                       if (m)
+                                           m->close();
+                                   });
+            QTest::keyClick(chart, Qt::Key_Escape);
+            closedByEsc = !chart->isVisible();
+            if (!closedByEsc)
+                chart->close();
+        });
+
+    QVERIFY(modal);
+    QCOMPARE(title, QStringLiteral("收支图表"));
+    QCOMPARE(outLabels.size(), 9);
+    QCOMPARE(outLabels.first(), QStringLiteral("房租 95.24%"));
+    QCOMPARE(outLabels.last(), QStringLiteral("其他 0.32%")); // five of 1.00 in 1575.00
+    QCOMPARE(inLabels, QStringList({QStringLiteral("工资 86.21%"), QStringLiteral("奖金 13.79%")}));
+    QCOMPARE(outShares.first(), QStringLiteral("95.24%"));
+    QCOMPARE(outShares.last(), QStringLiteral("0.32%"));
+    QCOMPARE(months, 4);
+    QCOMPARE(detailsCaption, QStringLiteral("数量：3  合计：60.00"));
+    QCOMPARE(detailsRows, 3);
+    QVERIFY(!restOpened);
+    QVERIFY(closedByEsc);
+}
+
+QTEST_MAIN(TestBrowser)
+#include "tst_Browser.moc"
