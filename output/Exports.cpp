@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -56,7 +57,8 @@ Exports::TCell number(Exports::TCell::Type type, const QString &t)
         return text(t);
     Exports::TCell c;
     c.type = type;
-    c.text = t;
+    // Amounts always with two decimals, whatever text they came from.
+    c.text = type == Exports::TCell::Amount ? THi::FormatFloat(v) : t;
     c.number = v / scale;
     return c;
 }
@@ -216,12 +218,30 @@ void Exports::ForEachRow(const TExportData &data, const std::function<void(const
             sink(cells);
         }
     } else if (data.Records) {
+        // Many records share a date and a category: each is converted once.
         const TRecordList &recs = *data.Records;
+        std::vector<std::optional<TCell>> dates, cates;
         for (int i = 0; i < recs.size(); ++i) {
-            cells[0] = date(recs.Date(i));
-            cells[1] = text(recs.Cate(i));
-            cells[2] = amount(recs.Text(i, RecIn));
-            cells[3] = amount(recs.Text(i, RecOut));
+            const TRecordList::TRecord &r = recs.at(i);
+            const size_t d = size_t(r.Date), k = size_t(r.Cate);
+            if (d >= dates.size())
+                dates.resize(d + 1);
+            if (!dates[d])
+                dates[d] = date(recs.Date(i));
+            if (k >= cates.size())
+                cates.resize(k + 1);
+            if (!cates[k])
+                cates[k] = text(recs.Cate(i));
+            TCell money;
+            if (r.Kind != TRecordList::Other) {
+                money.type = TCell::Amount;
+                money.text = THi::FormatCents(r.Cents);
+                money.number = double(r.Cents) / 100.0;
+            }
+            cells[0] = *dates[d];
+            cells[1] = *cates[k];
+            cells[2] = r.Kind == TRecordList::Income ? money : TCell();
+            cells[3] = r.Kind == TRecordList::Expense ? money : TCell();
             cells[4] = text(recs.Notes(i));
             sink(cells);
         }
@@ -584,8 +604,8 @@ void TCsvExport::Write(QIODevice &out, const TExportData &data)
             switch (cell.type) {
             case Exports::TCell::Empty:
                 break;
-            case Exports::TCell::Amount:
-                line += THi::FormatFloat(cell.number);
+            case Exports::TCell::Amount: // two decimals, a dot, no separators
+                line += cell.text;
                 break;
             default: // texts, counts, shares and dates as the lists show them
                 line += Quote(cell.text);
