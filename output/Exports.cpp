@@ -59,7 +59,8 @@ Exports::TCell number(Exports::TCell::Type type, const QString &t)
     c.type = type;
     // Amounts always with two decimals, whatever text they came from.
     c.text = type == Exports::TCell::Amount ? THi::FormatFloat(v) : t;
-    c.number = v / scale;
+    // A share of "6.31%" becomes 0.0631, not the nearest double of 6.31 / 100.
+    c.number = scale == 1 ? v : double(qRound64(v * 100)) / (scale * 100);
     return c;
 }
 

@@ -439,13 +439,13 @@ void TestExports::xlsxCells_data()
         << true
         << TRowList{rank(In, QStringLiteral("工资"), "1", "80.00", "80.00%"),
                     rank(In, QStringLiteral("奖金"), "2", "20.00", "20.00%"),
-                    rank(Out, QStringLiteral("餐饮"), "3", "30.00", "100.00%")}
+                    rank(Out, QStringLiteral("餐饮"), "3", "30.00", "6.31%")}
         << header(TExportKind::Cates) +
                QStringList{"A2|s|收入|General", "B2|s|工资|General", "C2|n|1|General",
                            "D2|n|80|0.00",      "F2|n|0.8|0.00%",    "A3|s|收入|General",
                            "B3|s|奖金|General", "C3|n|2|General",    "D3|n|20|0.00",
                            "F3|n|0.2|0.00%",    "A4|s|支出|General", "B4|s|餐饮|General",
-                           "C4|n|3|General",    "E4|n|30|0.00",      "F4|n|1|0.00%"} +
+                           "C4|n|3|General",    "E4|n|30|0.00",      "F4|n|0.0631|0.00%"} +
                totals(5);
     QTest::addRow("records: dates, empty amounts and notes, quotes verbatim")
         << false
