@@ -451,20 +451,19 @@ void TestExports::xlsxCells_data()
         << false
         << TRowList{rec("2011-04-01", Out, QStringLiteral("餐饮"), "12.50"),
                     rec("2011-04-02", In, "it's \"ok\"", "5000.00", "O'Brien, <b>&"),
-                    rec("2011-04-02", Out, "x", "0.01", "   ")}
+                    rec("2011-04-02", Out, "x", "0.01", "   "),
+                    rec("2011-04-02", Out, "y", "0.02",
+                        QStringLiteral("a\tb\r\nc\x01"
+                                       "d"))}
         << header(TExportKind::Trans) +
-               QStringList{"A2|n|40634|yyyy-mm-dd",
-                           "B2|s|餐饮|General",
-                           "D2|n|12.5|0.00",
-                           "A3|n|40635|yyyy-mm-dd",
-                           "B3|s|it's \"ok\"|General",
-                           "C3|n|5000|0.00",
-                           "E3|s|O'Brien, <b>&|General",
-                           "A4|n|40635|yyyy-mm-dd",
-                           "B4|s|x|General",
-                           "D4|n|0.01|0.00",
-                           "E4|s|   |General"} +
-               totals(5);
+               QStringList{"A2|n|40634|yyyy-mm-dd", "B2|s|餐饮|General", "D2|n|12.5|0.00",
+                           "A3|n|40635|yyyy-mm-dd", "B3|s|it's \"ok\"|General", "C3|n|5000|0.00",
+                           "E3|s|O'Brien, <b>&|General", "A4|n|40635|yyyy-mm-dd", "B4|s|x|General",
+                           "D4|n|0.01|0.00", "E4|s|   |General", "A5|n|40635|yyyy-mm-dd",
+                           "B5|s|y|General", "D5|n|0.02|0.00",
+                           // control characters in the form spreadsheet programs read back
+                           "E5|s|a\tb_x000D_\nc_x0001_d|General"} +
+               totals(6);
     QTest::addRow("no rows: header and totals")
         << false << TRowList{} << header(TExportKind::Trans) + totals(2);
 }
