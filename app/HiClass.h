@@ -38,6 +38,8 @@ public:
     enum Action { Read, Write, CreateFolder, Other };
     EInOutError(Action action, const QString &path, int code);
     explicit EInOutError(int code) : EInOutError(Other, QString(), code) {}
+    // A text of the caller's own, for failures it has already put in words.
+    EInOutError(int code, const QString &text) : TError(text), m_code(code) {}
     int code() const { return m_code; }
     QString path() const { return m_path; }
 

@@ -11,6 +11,7 @@ namespace Settings {
 
 namespace {
 const QString LastBackupFolder = QStringLiteral("backup/lastFolder");
+const QString LastExportFolder = QStringLiteral("export/lastFolder");
 
 // A folder the dialogs may open in.
 bool usable(const QString &folder)
@@ -28,10 +29,10 @@ QString FilePath()
            QStringLiteral("/Tallimo/tallimo.conf");
 }
 
-QString BackupDialogFolder()
+namespace {
+QString dialogFolder(const QString &key)
 {
-    const QString last =
-        QSettings(FilePath(), QSettings::NativeFormat).value(LastBackupFolder).toString();
+    const QString last = QSettings(FilePath(), QSettings::NativeFormat).value(key).toString();
     for (const QString &folder :
          {last, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
           QDir::homePath()}) {
@@ -41,11 +42,32 @@ QString BackupDialogFolder()
     return QDir::homePath();
 }
 
-void RememberBackupFile(const QString &fileName)
+void remember(const QString &key, const QString &fileName)
 {
     QSettings settings(FilePath(), QSettings::NativeFormat);
-    settings.setValue(LastBackupFolder, QFileInfo(fileName).absolutePath());
+    settings.setValue(key, QFileInfo(fileName).absolutePath());
     settings.sync();
+}
+} // namespace
+
+QString BackupDialogFolder()
+{
+    return dialogFolder(LastBackupFolder);
+}
+
+void RememberBackupFile(const QString &fileName)
+{
+    remember(LastBackupFolder, fileName);
+}
+
+QString ExportDialogFolder()
+{
+    return dialogFolder(LastExportFolder);
+}
+
+void RememberExportFile(const QString &fileName)
+{
+    remember(LastExportFolder, fileName);
 }
 
 } // namespace Settings

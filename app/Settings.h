@@ -19,4 +19,8 @@ QString BackupDialogFolder();
 // Remembers the folder of a backup file just written or chosen.
 void RememberBackupFile(const QString &fileName);
 
+// The same for the save dialogs of the exports and the PDF.
+QString ExportDialogFolder();
+void RememberExportFile(const QString &fileName);
+
 } // namespace Settings

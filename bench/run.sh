@@ -85,3 +85,8 @@ if [ -x "$bin/tallimo_bench_browser" ]; then
     echo "== browser window (tallimo_bench_browser)"
     QT_QPA_PLATFORM=offscreen "$bin/tallimo_bench_browser" "$file"
 fi
+
+if [ -x "$bin/tallimo_bench_export" ]; then
+    echo "== exports of 100,000 records (tallimo_bench_export)"
+    "$bin/tallimo_bench_export" all 100000
+fi

@@ -250,6 +250,7 @@ void TBrowserPanel::Build()
     }
     connect(btnMoreInfo, &QPushButton::clicked, this, &TBrowserPanel::btnMoreInfoClick);
     connect(btnCatesChart, &QPushButton::clicked, this, &TBrowserPanel::btnCatesChartClick);
+    BuildMenus();
     lvwTrans->installEventFilter(this); // the Delete key
 }
 

@@ -10,12 +10,14 @@
 // below, never from the lists' widgets.
 
 #include "DbClass.h"
+#include "Exports.h"
 
 #include <QDate>
 #include <QWidget>
 
 class QDateEdit;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QSplitter;
@@ -77,6 +79,17 @@ public:
     // The details window of one ranking row (TRankCol), opened from sender.
     void ShowDetails(const TRow &rankRow, QWidget *sender);
 
+    // The pop-up menus of btnTransMore and btnCatesExport and their entries.
+    void btnTransMoreClick();
+    void btnCatesExportClick();
+    void btnTransMore_ToXlsClick();
+    void btnTransMore_ToHtmlClick();
+    void btnTransMore_ToCsvClick();
+    void btnTransMore_PrintClick();
+    void mnuCatesExport_ToXlsClick();
+    void mnuCatesExport_ToHtmlClick();
+    void mnuCatesExport_ToCsvClick();
+
 signals:
     // A list or a selection changed: the main window recomputes its buttons.
     void listChanged();
@@ -97,6 +110,12 @@ private:
     void lvwDayTotalSelectItem(QTreeView *list);
     void lvwTransSelectItem();
     void ScrollToRecord(int row);
+    void BuildMenus();
+    // The period, totals and rows of the last search for one export.
+    TExportData ExportData(TExportKind kind) const;
+    enum class TExportFormat { Xlsx, Html, Csv };
+    // Asks for the file, writes it and tells the outcome.
+    void Export(TExportKind kind, TExportFormat format);
 
     TDbMan *m_db = nullptr;
     QString m_user;
@@ -127,4 +146,5 @@ private:
     QLabel *lblCatesTotal = nullptr;
     QPushButton *btnMoreInfo = nullptr, *btnCatesExport = nullptr, *btnCatesPrint = nullptr,
                 *btnCatesChart = nullptr;
+    QMenu *mnuTransMenu = nullptr, *mnuCatesExport = nullptr;
 };

@@ -9,7 +9,7 @@ PACKAGES=(
   sqlite3 libsqlite3-dev libsodium-dev
   zlib1g-dev libxlsxwriter-dev
   fonts-wqy-microhei
-  poppler-utils xvfb xauth
+  poppler-utils xvfb xauth unzip
   clang-format
 )
 

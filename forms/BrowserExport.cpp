@@ -1,0 +1,152 @@
+// The browser's export menus: the rankings and the record list as a workbook,
+// a web page or a CSV file, written from what the last search found.
+
+#include "BrowserPanel.h"
+
+#include "Dialogs.h"
+#include "Exports.h"
+#include "Settings.h"
+
+#include <QCursor>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+
+QAction *entry(QMenu *menu, const char *name, const QString &text)
+{
+    QAction *a = menu->addAction(text);
+    a->setObjectName(QLatin1String(name));
+    return a;
+}
+
+} // namespace
+
+void TBrowserPanel::BuildMenus()
+{
+    const QString toXlsx = QStringLiteral("导出为Excel文件(*.xlsx)");
+    const QString toHtml = QStringLiteral("导出为网页文件(*.html)");
+    const QString toCsv = QStringLiteral("导出为CSV文件(*.csv)");
+
+    mnuTransMenu = new QMenu(this);
+    mnuTransMenu->setObjectName(QStringLiteral("mnuTransMenu"));
+    connect(entry(mnuTransMenu, "btnTransMore_ToXls", toXlsx), &QAction::triggered, this,
+            &TBrowserPanel::btnTransMore_ToXlsClick);
+    connect(entry(mnuTransMenu, "btnTransMore_ToHtml", toHtml), &QAction::triggered, this,
+            &TBrowserPanel::btnTransMore_ToHtmlClick);
+    connect(entry(mnuTransMenu, "btnTransMore_ToCsv", toCsv), &QAction::triggered, this,
+            &TBrowserPanel::btnTransMore_ToCsvClick);
+    mnuTransMenu->addSeparator()->setObjectName(QStringLiteral("btnTransMore_Separator"));
+    connect(entry(mnuTransMenu, "btnTransMore_Print", QStringLiteral("打印")), &QAction::triggered,
+            this, &TBrowserPanel::btnTransMore_PrintClick);
+
+    mnuCatesExport = new QMenu(this);
+    mnuCatesExport->setObjectName(QStringLiteral("mnuCatesExport"));
+    connect(entry(mnuCatesExport, "mnuCatesExport_ToXls", toXlsx), &QAction::triggered, this,
+            &TBrowserPanel::mnuCatesExport_ToXlsClick);
+    connect(entry(mnuCatesExport, "mnuCatesExport_ToHtml", toHtml), &QAction::triggered, this,
+            &TBrowserPanel::mnuCatesExport_ToHtmlClick);
+    connect(entry(mnuCatesExport, "mnuCatesExport_ToCsv", toCsv), &QAction::triggered, this,
+            &TBrowserPanel::mnuCatesExport_ToCsvClick);
+
+    connect(btnTransMore, &QPushButton::clicked, this, &TBrowserPanel::btnTransMoreClick);
+    connect(btnCatesExport, &QPushButton::clicked, this, &TBrowserPanel::btnCatesExportClick);
+}
+
+void TBrowserPanel::btnTransMoreClick()
+{
+    if (btnTransMore->isEnabled())
+        mnuTransMenu->popup(QCursor::pos());
+}
+
+void TBrowserPanel::btnCatesExportClick()
+{
+    if (btnCatesExport->isEnabled())
+        mnuCatesExport->popup(QCursor::pos());
+}
+
+void TBrowserPanel::btnTransMore_ToXlsClick()
+{
+    Export(TExportKind::Trans, TExportFormat::Xlsx);
+}
+
+void TBrowserPanel::btnTransMore_ToHtmlClick()
+{
+    Export(TExportKind::Trans, TExportFormat::Html);
+}
+
+void TBrowserPanel::btnTransMore_ToCsvClick()
+{
+    Export(TExportKind::Trans, TExportFormat::Csv);
+}
+
+void TBrowserPanel::mnuCatesExport_ToXlsClick()
+{
+    Export(TExportKind::Cates, TExportFormat::Xlsx);
+}
+
+void TBrowserPanel::mnuCatesExport_ToHtmlClick()
+{
+    Export(TExportKind::Cates, TExportFormat::Html);
+}
+
+void TBrowserPanel::mnuCatesExport_ToCsvClick()
+{
+    Export(TExportKind::Cates, TExportFormat::Csv);
+}
+
+TExportData TBrowserPanel::ExportData(TExportKind kind) const
+{
+    TExportData d;
+    d.Kind = kind;
+    d.UserName = UserName();
+    d.PeriodStart = PeriodStart();
+    d.PeriodEnd = PeriodEnd();
+    d.InTotal = InTotal();
+    d.OutTotal = OutTotal();
+    if (kind == TExportKind::Cates)
+        d.CateRows = CateRows();
+    else
+        d.Records = &RecRows();
+    return d;
+}
+
+void TBrowserPanel::Export(TExportKind kind, TExportFormat format)
+{
+    const QString ext = format == TExportFormat::Xlsx   ? QStringLiteral(".xlsx")
+                        : format == TExportFormat::Html ? QStringLiteral(".html")
+                                                        : QStringLiteral(".csv");
+    QWidget *owner = window();
+    const QString chosen = TDialogs::SaveFileName(
+        owner, QString(), QStringLiteral("*%1 (*%1)").arg(ext), Settings::ExportDialogFolder());
+    if (chosen.isEmpty())
+        return;
+    // The dialog asked about the name it returned; a name the extension
+    // changed may hit another file, which is not replaced unasked.
+    const QString target = Exports::WithExtension(chosen, ext);
+    if (target != chosen && QFileInfo::exists(target) &&
+        !TDialogs::Ask(owner, QStringLiteral("%1 已存在。\r\n要替换它吗？").arg(target)))
+        return;
+
+    const bool done = TDialogs::Guard(owner, [&] {
+        TBusy busy(nullptr);
+        const TExportData data = ExportData(kind);
+        switch (format) {
+        case TExportFormat::Xlsx:
+            TXlsxExport::Save(target, data);
+            break;
+        case TExportFormat::Html:
+            // The template is read first: when it fails, nothing is written.
+            THtmlExport::FromFile(kind, THtmlExport::TemplateFile(kind)).Save(target, data);
+            break;
+        case TExportFormat::Csv:
+            TCsvExport::Save(target, data);
+            break;
+        }
+    });
+    if (!done)
+        return;
+    Settings::RememberExportFile(target);
+    TDialogs::Info(owner, QStringLiteral("Tallimo"), QStringLiteral("成功！\r\n\r\n") + target);
+}

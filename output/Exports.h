@@ -1,0 +1,128 @@
+#pragma once
+
+// The browser's exports: a web page filled from a template beside the
+// program, an .xlsx workbook and a CSV file. Each takes what the last search
+// found (TExportData) and writes either to a device (the core, which tests
+// feed a buffer) or to a file name, which is replaced atomically: the name
+// holds the old file or the complete new one, never a half-written one.
+//
+// No widgets here: the menu handlers in the browser ask for the file name,
+// call these and show the outcome.
+
+#include "DbClass.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class QIODevice;
+
+enum class TExportKind {
+    Cates, // the two rankings, incomes then expenses (TRankCol rows)
+    Trans  // the record list
+};
+
+// What one export writes: the period and totals of the last search and its rows.
+struct TExportData {
+    TExportKind Kind = TExportKind::Cates;
+    QString UserName;
+    QDate PeriodStart, PeriodEnd;
+    double InTotal = 0, OutTotal = 0;
+    TRowList CateRows;                    // Cates
+    const TRecordList *Records = nullptr; // Trans; must outlive the export
+
+    int RowCount() const;
+    // "user (yyyy-mm-dd 至 yyyy-mm-dd)"
+    QString Title() const;
+};
+
+namespace Exports {
+
+// The chosen name with ext (".html") appended unless its extension (from the
+// last dot of the file name part on) already is ext, compared ignoring A-Z case.
+QString WithExtension(const QString &fileName, const QString &ext);
+
+// Column names of the workbook's and the CSV's header row.
+QStringList ColumnNames(TExportKind kind);
+
+// One typed cell of a workbook or CSV row.
+struct TCell {
+    enum Type { Empty, Text, Count, Amount, Share, Date };
+    Type type = Empty;
+    QString text;      // Text; the shown text for the other types
+    double number = 0; // Count, Amount; Share as a fraction; Date as days since 1899-12-30
+};
+using TCells = std::vector<TCell>;
+
+// Calls sink for every row below the header: the data rows, then the title
+// row and the three total rows with only the 项目 column filled.
+void ForEachRow(const TExportData &data, const std::function<void(const TCells &)> &sink);
+
+// Writes through a sibling temporary that is renamed over fileName once write
+// succeeded; raises TError / EInOutError and leaves fileName untouched on failure.
+void SaveAtomic(const QString &fileName, const std::function<void(const QString &tempPath)> &write);
+
+} // namespace Exports
+
+// The web page: a template cut into head, row and foot at "<!-- - -->",
+// placeholders filled (head "#top", foot "#bottom", row placeholders by kind),
+// every inserted text escaped for HTML. Bytes in and out are GB18030.
+class THtmlExport {
+public:
+    static const QString Marker; // "<!-- - -->"
+
+    // The template's trimmed pieces between separators: a piece empty before
+    // trimming is dropped, a blank one is kept as empty, a trailing separator
+    // adds nothing.
+    static QStringList SplitText(const QString &text, const QString &separator);
+    // &, <, >, " and ' as entities.
+    static QString Escape(const QString &text);
+    // The template file for kind beside the program ("cates.html", "trans.html").
+    static QString TemplateFile(TExportKind kind);
+    // Test seam: look for the templates in folder instead (empty: beside the program).
+    static void SetTemplateFolder(const QString &folder);
+
+    // From template text; raises TError naming sourceName when it has fewer than three pieces.
+    THtmlExport(TExportKind kind, const QString &templateText, const QString &sourceName);
+    // Reads the file; raises TError naming it when it is missing, unreadable or short of pieces.
+    static THtmlExport FromFile(TExportKind kind, const QString &templateFile);
+
+    // Raises EInOutError when the device refuses bytes.
+    void Write(QIODevice &out, const TExportData &data) const;
+    void Save(const QString &fileName, const TExportData &data) const;
+
+    // A piece cut at its placeholders: literal texts with the numbers of the
+    // placeholders between them. Placeholders are searched one after the
+    // other in the given order, letter case ignored, and only in the
+    // template's own text, never in what a row inserts.
+    struct TPiece {
+        QStringList literals;    // one more than places
+        std::vector<int> places; // index into the placeholder list
+    };
+    static TPiece Compile(const QString &piece, const QStringList &placeholders);
+
+private:
+    TExportKind m_kind;
+    TPiece m_head, m_row, m_foot;
+};
+
+// The .xlsx workbook: one sheet "Sheet1", a bold and frozen header row, typed
+// cells, widths fitted to the content; written row by row (constant memory).
+class TXlsxExport {
+public:
+    // Writes a whole workbook to path (which is created or truncated); raises TError.
+    static void Write(const QString &path, const TExportData &data);
+    static void Save(const QString &fileName, const TExportData &data);
+};
+
+// CSV: UTF-8 with a byte-order mark, CR LF line ends, fields quoted when they
+// hold a comma, a quote or a line break, numbers with a dot and two decimals.
+class TCsvExport {
+public:
+    static void Write(QIODevice &out, const TExportData &data);
+    static void Save(const QString &fileName, const TExportData &data);
+    static QString Quote(const QString &field);
+};

@@ -1,0 +1,400 @@
+#include "BrowserPanel.h"
+#include "DbClass.h"
+#include "DialogScript.h"
+#include "Exports.h"
+#include "HiClass.h"
+#include "MainForm.h"
+#include "Placement.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QDateEdit>
+#include <QDir>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The export menus driven through the real main window: the file dialog and
+// the message boxes answered by DialogScript, the written files read back.
+class TestBrowserExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void menus_data();
+    void menus();
+    void buttonOpensMenu_data();
+    void buttonOpensMenu();
+    void exportFile_data();
+    void exportFile();
+    void cancelWritesNothing_data();
+    void cancelWritesNothing();
+    void badTemplate_data();
+    void badTemplate();
+    void extensionHitsExisting_data();
+    void extensionHitsExisting();
+    void failedWrite_data();
+    void failedWrite();
+
+private:
+    std::unique_ptr<TfrmMain> open();
+    template <class T> T *child(QWidget *w, const char *name)
+    {
+        return TestSupport::Child<T>(w, QLatin1String(name));
+    }
+    // Searches April 2011, then moves the pickers without searching again.
+    void searchApril(TfrmMain *w);
+    void trigger(TfrmMain *w, const QString &action)
+    {
+        child<QAction>(w, qPrintable(action))->trigger();
+    }
+    static QString text(const QString &file); // the export's text, whatever its format
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_out;
+    QString m_dataFile;
+};
+
+namespace {
+const QString Out = QStringLiteral("支出");
+const QString In = QStringLiteral("收入");
+const QString Title = QStringLiteral("Li (2011-04-01 至 2011-04-30)");
+
+TRow rec(const char *date, const QString &type, const QString &cate, const char *amount,
+         const QString &notes = QString())
+{
+    return {QLatin1String(date), type, cate, QLatin1String(amount), notes};
+}
+
+QByteArray unzip(const QString &zip, const QString &member)
+{
+    QProcess p;
+    p.start(QStringLiteral("unzip"), {QStringLiteral("-p"), zip, member});
+    p.waitForFinished(30000);
+    return p.readAllStandardOutput();
+}
+} // namespace
+
+void TestBrowserExport::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestBrowserExport::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    m_out = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
+    m_dataFile = Placement::PlaceDataFile({});
+    TDbMan db(m_dataFile);
+    db.AddUser("Li", "1234");
+    db.AddRecords("Li", {rec("2011-04-01", In, QStringLiteral("工资"), "100.00"),
+                         rec("2011-04-02", Out, QStringLiteral("餐饮"), "30.00", "<b>&amp;</b>"),
+                         rec("2011-05-02", Out, QStringLiteral("房租"), "900.00")});
+}
+
+void TestBrowserExport::cleanup()
+{
+    THtmlExport::SetTemplateFolder(QString());
+    m_out.reset();
+    m_home.reset();
+}
+
+std::unique_ptr<TfrmMain> TestBrowserExport::open()
+{
+    const QString file = m_dataFile;
+    auto w = std::make_unique<TfrmMain>(file, QStringLiteral("Li"));
+    w->show();
+    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoTransactions"), Qt::LeftButton);
+    return w;
+}
+
+void TestBrowserExport::searchApril(TfrmMain *w)
+{
+    child<QDateEdit>(w, "dtpTransDate1")->setDate(QDate(2011, 4, 1));
+    child<QDateEdit>(w, "dtpTransDate2")->setDate(QDate(2011, 4, 30));
+    QTest::mouseClick(child<QPushButton>(w, "btnTransSearch"), Qt::LeftButton);
+    child<QDateEdit>(w, "dtpTransDate2")->setDate(QDate(2011, 5, 31));
+}
+
+QString TestBrowserExport::text(const QString &file)
+{
+    const QByteArray bytes = THi::LoadFile(file);
+    if (bytes.startsWith("PK"))
+        return QString::fromUtf8(unzip(file, "xl/sharedStrings.xml") +
+                                 unzip(file, "xl/worksheets/sheet1.xml"));
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    return THi::FromBytes(bytes);
+}
+
+void TestBrowserExport::menus_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QStringList>("entries"); // objectName=text, in order
+    QTest::addRow("mnuTransMenu") << "mnuTransMenu"
+                                  << QStringList{
+                                         "btnTransMore_ToXls=导出为Excel文件(*.xlsx)",
+                                         "btnTransMore_ToHtml=导出为网页文件(*.html)",
+                                         "btnTransMore_ToCsv=导出为CSV文件(*.csv)",
+                                         "btnTransMore_Separator=", "btnTransMore_Print=打印"};
+    QTest::addRow("mnuCatesExport") << "mnuCatesExport"
+                                    << QStringList{"mnuCatesExport_ToXls=导出为Excel文件(*.xlsx)",
+                                                   "mnuCatesExport_ToHtml=导出为网页文件(*.html)",
+                                                   "mnuCatesExport_ToCsv=导出为CSV文件(*.csv)"};
+}
+
+void TestBrowserExport::menus()
+{
+    QFETCH(QString, menu);
+    QFETCH(QStringList, entries);
+    auto w = open();
+    QStringList actual;
+    for (QAction *a : child<QMenu>(w.get(), qPrintable(menu))->actions())
+        actual.append(a->objectName() + '=' + a->text());
+    QCOMPARE(actual, entries);
+}
+
+void TestBrowserExport::buttonOpensMenu_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("menu");
+    QTest::addRow("btnTransMore") << "btnTransMore"
+                                  << "mnuTransMenu";
+    QTest::addRow("btnCatesExport") << "btnCatesExport"
+                                    << "mnuCatesExport";
+}
+
+void TestBrowserExport::buttonOpensMenu()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, menu);
+    auto w = open();
+    auto *b = child<QPushButton>(w.get(), qPrintable(button));
+    QVERIFY(!b->isEnabled()); // nothing searched yet
+    searchApril(w.get());
+    QTest::mouseClick(child<QRadioButton>(w.get(), button == "btnTransMore" ? "rdoTransTransactions"
+                                                                            : "rdoTransCategories"),
+                      Qt::LeftButton);
+    QVERIFY(b->isEnabled());
+    auto *m = child<QMenu>(w.get(), qPrintable(menu));
+    b->click();
+    QTRY_VERIFY(m->isVisible());
+    m->close();
+}
+
+void TestBrowserExport::exportFile_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("contains");
+
+    const QStringList rankTexts{QStringLiteral("工资"), QStringLiteral("餐饮"), Title};
+    const QStringList recTexts{QStringLiteral("2011-04-02"), QStringLiteral("餐饮"), Title};
+    QTest::addRow("records page, no extension")
+        << "btnTransMore_ToHtml"
+        << "report"
+        << "report.html"
+        << "*.html (*.html)"
+        << recTexts + QStringList{"&lt;b&gt;&amp;amp;&lt;/b&gt;", "<meta charset=\"gb18030\">"};
+    QTest::addRow("records page, .htm gets .html") << "btnTransMore_ToHtml"
+                                                   << "report.htm"
+                                                   << "report.htm.html"
+                                                   << "*.html (*.html)" << recTexts;
+    QTest::addRow("ranking page, .HTML kept")
+        << "mnuCatesExport_ToHtml"
+        << "cates.HTML"
+        << "cates.HTML"
+        << "*.html (*.html)" << rankTexts + QStringList{"&nbsp;&nbsp;结余合计：70.00"};
+    QTest::addRow("records workbook, .xls gets .xlsx")
+        << "btnTransMore_ToXls"
+        << "book.xls"
+        << "book.xls.xlsx"
+        << "*.xlsx (*.xlsx)" << QStringList{QStringLiteral("餐饮"), Title, "<v>40635</v>"};
+    QTest::addRow("ranking workbook, .XLSX kept") << "mnuCatesExport_ToXls"
+                                                  << "book.XLSX"
+                                                  << "book.XLSX"
+                                                  << "*.xlsx (*.xlsx)" << rankTexts;
+    QTest::addRow("records csv") << "btnTransMore_ToCsv"
+                                 << "list"
+                                 << "list.csv"
+                                 << "*.csv (*.csv)"
+                                 << recTexts +
+                                        QStringList{"2011-04-02,餐饮,,30.00,<b>&amp;</b>\r\n"};
+    QTest::addRow("ranking csv") << "mnuCatesExport_ToCsv"
+                                 << "list.CSV"
+                                 << "list.CSV"
+                                 << "*.csv (*.csv)" << rankTexts;
+}
+
+void TestBrowserExport::exportFile()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, chosen);
+    QFETCH(QString, saved);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, contains);
+    auto w = open();
+    searchApril(w.get());
+    DialogScript script;
+    script.answer(m_out->filePath(chosen));
+    trigger(w.get(), action);
+
+    const QString file = m_out->filePath(saved);
+    QCOMPARE(script.of(TDialogCall::SaveFile).size(), 1);
+    QCOMPARE(script.of(TDialogCall::SaveFile).first().text, filter);
+    QCOMPARE(script.of(TDialogCall::Error).size(), 0);
+    QCOMPARE(script.of(TDialogCall::Question).size(), 0);
+    const auto infos = script.of(TDialogCall::Info);
+    QCOMPARE(infos.size(), 1);
+    QCOMPARE(infos.first().caption, QStringLiteral("Tallimo"));
+    QCOMPARE(infos.first().text, QStringLiteral("成功！\r\n\r\n") + file);
+    QCOMPARE(QDir(m_out->path()).entryList(QDir::Files), QStringList{saved});
+
+    // The period of the search, not of the pickers moved afterwards; May is out.
+    const QString content = text(file);
+    for (const QString &t : contains)
+        QVERIFY2(content.contains(t), qPrintable(t));
+    QVERIFY(!content.contains(QStringLiteral("房租")));
+    QVERIFY(!content.contains(QStringLiteral("2011-05-31")));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestBrowserExport::cancelWritesNothing_data()
+{
+    QTest::addColumn<QString>("action");
+    for (const char *a : {"btnTransMore_ToHtml", "btnTransMore_ToXls", "btnTransMore_ToCsv",
+                          "mnuCatesExport_ToHtml", "mnuCatesExport_ToXls", "mnuCatesExport_ToCsv"})
+        QTest::addRow("%s", a) << a;
+}
+
+void TestBrowserExport::cancelWritesNothing()
+{
+    QFETCH(QString, action);
+    auto w = open();
+    searchApril(w.get());
+    DialogScript script;
+    script.cancel();
+    trigger(w.get(), action);
+    QCOMPARE(script.calls.size(), 1);
+    QCOMPARE(script.calls.first().kind, TDialogCall::SaveFile);
+}
+
+void TestBrowserExport::badTemplate_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("templ");
+    QTest::addColumn<QByteArray>("content"); // null: missing
+    QTest::addColumn<QString>("error");
+    QTest::addRow("records, missing")
+        << "btnTransMore_ToHtml"
+        << "trans.html" << QByteArray() << QStringLiteral("找不到网页模板文件：");
+    QTest::addRow("ranking, missing")
+        << "mnuCatesExport_ToHtml"
+        << "cates.html" << QByteArray() << QStringLiteral("找不到网页模板文件：");
+    QTest::addRow("records, two pieces") << "btnTransMore_ToHtml"
+                                         << "trans.html" << QByteArray("<p>#top</p><!-- - -->#date")
+                                         << QStringLiteral("网页模板文件不完整：");
+}
+
+void TestBrowserExport::badTemplate()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, templ);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+    QTemporaryDir templates;
+    THtmlExport::SetTemplateFolder(templates.path());
+    const QString templFile = templates.filePath(templ);
+    if (!content.isNull())
+        THi::SaveFile(templFile, content);
+    auto w = open();
+    searchApril(w.get());
+    const QString target = m_out->filePath("page.html");
+    THi::SaveFile(target, "old"); // the chosen file is left as it was
+    DialogScript script;
+    script.answer(target);
+    trigger(w.get(), action);
+
+    const auto errors = script.of(TDialogCall::Error);
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().text.startsWith(error), qPrintable(errors.first().text));
+    QVERIFY2(errors.first().text.contains(templFile), qPrintable(errors.first().text));
+    QCOMPARE(script.of(TDialogCall::Info).size(), 0);
+    QCOMPARE(THi::LoadFile(target), QByteArray("old"));
+    QCOMPARE(QDir(m_out->path()).entryList(QDir::Files), QStringList{"page.html"});
+}
+
+void TestBrowserExport::extensionHitsExisting_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<bool>("replace");
+    QTest::addRow("page, kept") << "btnTransMore_ToHtml"
+                                << "r"
+                                << "r.html" << false;
+    QTest::addRow("page, replaced") << "btnTransMore_ToHtml"
+                                    << "r"
+                                    << "r.html" << true;
+    QTest::addRow("workbook, kept") << "mnuCatesExport_ToXls"
+                                    << "r.xls"
+                                    << "r.xls.xlsx" << false;
+    QTest::addRow("csv, replaced") << "mnuCatesExport_ToCsv"
+                                   << "r"
+                                   << "r.csv" << true;
+}
+
+void TestBrowserExport::extensionHitsExisting()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, chosen);
+    QFETCH(QString, existing);
+    QFETCH(bool, replace);
+    auto w = open();
+    searchApril(w.get());
+    const QString file = m_out->filePath(existing);
+    THi::SaveFile(file, QByteArray(100000, 'x'));
+    DialogScript script;
+    script.answer(m_out->filePath(chosen));
+    if (replace)
+        script.yes();
+    trigger(w.get(), action);
+
+    const auto questions = script.of(TDialogCall::Question);
+    QCOMPARE(questions.size(), 1);
+    QVERIFY(questions.first().text.contains(file));
+    QCOMPARE(script.of(TDialogCall::Info).size(), replace ? 1 : 0);
+    QCOMPARE(THi::LoadFile(file) == QByteArray(100000, 'x'), !replace);
+    QCOMPARE(QDir(m_out->path()).entryList(QDir::Files), QStringList{existing});
+}
+
+void TestBrowserExport::failedWrite_data()
+{
+    cancelWritesNothing_data();
+}
+
+void TestBrowserExport::failedWrite()
+{
+    QFETCH(QString, action);
+    auto w = open();
+    searchApril(w.get());
+    DialogScript script;
+    script.answer(m_out->filePath("missing/file"));
+    trigger(w.get(), action);
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QCOMPARE(script.of(TDialogCall::Info).size(), 0);
+    QVERIFY(QDir(m_out->path()).isEmpty());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+QTEST_MAIN(TestBrowserExport)
+#include "tst_BrowserExport.moc"

@@ -1,0 +1,632 @@
+#include "Exports.h"
+#include "HiClass.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+// The three exports without a window: pages from template text into a
+// buffer, workbooks unpacked with unzip and read back cell by cell, CSV byte
+// for byte, and the atomic replacement of an existing file.
+class TestExports : public QObject {
+    Q_OBJECT
+
+private slots:
+    void splitText_data();
+    void splitText();
+    void htmlFill_data();
+    void htmlFill();
+    void htmlTemplateErrors_data();
+    void htmlTemplateErrors();
+    void shippedTemplates_data();
+    void shippedTemplates();
+    void withExtension_data();
+    void withExtension();
+    void xlsxCells_data();
+    void xlsxCells();
+    void xlsxLayout();
+    void csvBytes_data();
+    void csvBytes();
+    void saveReplacesWhole_data();
+    void saveReplacesWhole();
+    void saveFailsCleanly_data();
+    void saveFailsCleanly();
+};
+
+namespace {
+
+const QString In = QStringLiteral("收入");
+const QString Out = QStringLiteral("支出");
+
+// Ranking row: type, category, count, sum, share.
+TRow rank(const QString &type, const QString &cate, const char *count, const char *sum,
+          const char *share)
+{
+    return {type, cate, QLatin1String(count), QLatin1String(sum), QLatin1String(share)};
+}
+
+// Record as entered: date, type word, category, amount, notes.
+TRow rec(const char *date, const QString &type, const QString &cate, const char *amount,
+         const QString &notes = QString())
+{
+    return {QLatin1String(date), type, cate, QLatin1String(amount), notes};
+}
+
+// The record list the store would hand out for these entered rows.
+TRecordList records(const TRowList &rows)
+{
+    TRecordList list;
+    qint64 id = 1;
+    for (const TRow &r : rows) {
+        const int date = list.AddDate(r.at(BatchDate));
+        const int cate = list.AddCate(r.at(BatchCate));
+        const TRecordList::TKind kind = r.at(BatchType) == In    ? TRecordList::Income
+                                        : r.at(BatchType) == Out ? TRecordList::Expense
+                                                                 : TRecordList::Other;
+        const QByteArray notes = r.at(BatchNotes).isEmpty()
+                                     ? QByteArray()
+                                     : THi::Base64Encode(r.at(BatchNotes)).toLatin1();
+        const qint64 cents = qRound64(r.at(BatchAmount).toDouble() * 100);
+        list.Append(id++, cents, date, cate, kind, notes.constData(), int(notes.size()));
+    }
+    return list;
+}
+
+struct TFixture {
+    TRecordList recs;
+    TExportData data;
+};
+
+// Li's April: totals in 100.00, out 30.00 unless given.
+TExportData exportData(TExportKind kind, const TRowList &rows, const TRecordList *recs,
+                       const QString &user = QStringLiteral("Li"), double in = 100, double out = 30)
+{
+    TExportData d;
+    d.Kind = kind;
+    d.UserName = user;
+    d.PeriodStart = QDate(2011, 4, 1);
+    d.PeriodEnd = QDate(2011, 4, 30);
+    d.InTotal = in;
+    d.OutTotal = out;
+    if (kind == TExportKind::Cates)
+        d.CateRows = rows;
+    else
+        d.Records = recs;
+    return d;
+}
+
+const QString Title = QStringLiteral("Li (2011-04-01 至 2011-04-30)");
+const QString Foot =
+    QStringLiteral("收入合计：100.00&nbsp;&nbsp;支出合计：30.00&nbsp;&nbsp;结余合计：70.00");
+
+QByteArray unzip(const QString &zip, const QString &member)
+{
+    QProcess p;
+    p.start(QStringLiteral("unzip"), {QStringLiteral("-p"), zip, member});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return QByteArray();
+    return p.readAllStandardOutput();
+}
+
+// One cell as the sheet holds it: "A2|s|工资|General" (s: text, n: number).
+QStringList sheetCells(const QString &xlsx)
+{
+    // Shared strings, when the writer used them.
+    QStringList shared;
+    {
+        QXmlStreamReader x(unzip(xlsx, QStringLiteral("xl/sharedStrings.xml")));
+        while (!x.atEnd())
+            if (x.readNext() == QXmlStreamReader::StartElement && x.name() == u"si")
+                shared.append(x.readElementText(QXmlStreamReader::IncludeChildElements));
+    }
+    // Style index -> number format code.
+    QMap<int, QString> codes{{0, QStringLiteral("General")},
+                             {2, QStringLiteral("0.00")},
+                             {10, QStringLiteral("0.00%")},
+                             {14, QStringLiteral("m/d/yyyy")}};
+    QStringList xfFormats;
+    {
+        QXmlStreamReader x(unzip(xlsx, QStringLiteral("xl/styles.xml")));
+        bool inXfs = false;
+        while (!x.atEnd()) {
+            const auto t = x.readNext();
+            if (t == QXmlStreamReader::StartElement && x.name() == u"numFmt")
+                codes[x.attributes().value("numFmtId").toInt()] =
+                    x.attributes().value("formatCode").toString();
+            if (t == QXmlStreamReader::StartElement && x.name() == u"cellXfs")
+                inXfs = true;
+            if (t == QXmlStreamReader::EndElement && x.name() == u"cellXfs")
+                inXfs = false;
+            if (inXfs && t == QXmlStreamReader::StartElement && x.name() == u"xf")
+                xfFormats.append(codes.value(x.attributes().value("numFmtId").toInt()));
+        }
+    }
+    QStringList cells;
+    QXmlStreamReader x(unzip(xlsx, QStringLiteral("xl/worksheets/sheet1.xml")));
+    while (!x.atEnd()) {
+        if (x.readNext() != QXmlStreamReader::StartElement || x.name() != u"c")
+            continue;
+        const QString ref = x.attributes().value("r").toString();
+        const QString type = x.attributes().value("t").toString();
+        const QString format = xfFormats.value(x.attributes().value("s").toInt());
+        QString value;
+        while (!(x.readNext() == QXmlStreamReader::EndElement && x.name() == u"c") && !x.atEnd()) {
+            if (x.tokenType() == QXmlStreamReader::StartElement &&
+                (x.name() == u"v" || x.name() == u"t"))
+                value = x.readElementText();
+        }
+        if (type == u"s")
+            value = shared.value(value.toInt());
+        const QString kind = type == u"s" || type == u"inlineStr" || type == u"str"
+                                 ? QStringLiteral("s")
+                                 : QStringLiteral("n");
+        cells.append(QStringList{ref, kind, value, format}.join(QLatin1Char('|')));
+    }
+    return cells;
+}
+
+QStringList header(TExportKind kind)
+{
+    QStringList cells;
+    const QStringList names = Exports::ColumnNames(kind);
+    for (int c = 0; c < names.size(); ++c)
+        cells.append(QChar('A' + c) + QStringLiteral("1|s|") + names.at(c) +
+                     QStringLiteral("|General"));
+    return cells;
+}
+
+// The title and total rows from sheet row first on, in column B.
+QStringList totals(int first, const char *in = "100.00", const char *out = "30.00",
+                   const char *balance = "70.00")
+{
+    return {
+        QStringLiteral("B%1|s|%2|General").arg(first).arg(Title),
+        QStringLiteral("B%1|s|收入合计：%2|General").arg(first + 1).arg(QLatin1String(in)),
+        QStringLiteral("B%1|s|支出合计：%2|General").arg(first + 2).arg(QLatin1String(out)),
+        QStringLiteral("B%1|s|结余合计：%2|General").arg(first + 3).arg(QLatin1String(balance))};
+}
+
+QStringList leftovers(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Web page
+
+void TestExports::splitText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addRow("three pieces") << "A<!-- - -->B<!-- - -->C" << QStringList{"A", "B", "C"};
+    QTest::addRow("blanks and line breaks around markers go")
+        << " \r\n A \n<!-- - -->\r\n\tB b \n<!-- - -->\nC\n\n"
+        << QStringList{"A", "B b", "C"};
+    QTest::addRow("markers back to back drop the empty piece")
+        << "A<!-- - --><!-- - -->B<!-- - -->C" << QStringList{"A", "B", "C"};
+    QTest::addRow("marker at the start drops the first piece")
+        << "  <!-- - -->A<!-- - -->B" << QStringList{"A", "B"};
+    QTest::addRow("blank piece is kept empty")
+        << "A<!-- - -->  \n <!-- - -->C" << QStringList{"A", "", "C"};
+    QTest::addRow("trailing marker adds nothing") << "A<!-- - -->B<!-- - -->  \n"
+                                                  << QStringList{"A", "B"};
+    QTest::addRow("only the exact marker cuts")
+        << "A<!-- -  -->B<!--  - -->C" << QStringList{"A<!-- -  -->B<!--  - -->C"};
+    QTest::addRow("pieces after the third are kept in the list")
+        << "A<!-- - -->B<!-- - -->C<!-- - -->D" << QStringList{"A", "B", "C", "D"};
+    QTest::addRow("blank text") << " \r\n\t" << QStringList{};
+    QTest::addRow("full-width space is not trimmed")
+        << QStringLiteral("\u3000A<!-- - -->B\u3000") << QStringList{"\u3000A", "B\u3000"};
+}
+
+void TestExports::splitText()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, pieces);
+    QCOMPARE(THtmlExport::SplitText(text, THtmlExport::Marker), pieces);
+}
+
+void TestExports::htmlFill_data()
+{
+    QTest::addColumn<bool>("cates");
+    QTest::addColumn<QString>("templ");
+    QTest::addColumn<TRowList>("rows"); // ranking rows or entered records
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("expected");
+
+    const TRowList ranking{rank(In, QStringLiteral("工资"), "1", "100.00", "100.00%"),
+                           rank(Out, QStringLiteral("餐饮"), "2", "30.00", "100.00%")};
+    QTest::addRow("ranking: incomes first, the other amount a blank mark")
+        << true << "H#top\r\n<!-- - -->\r\n  R#category #in | #out\r\n<!-- - -->\r\nF#bottom\r\n"
+        << ranking << "Li"
+        << "H" + Title + QStringLiteral("R工资 100.00 | &nbsp;R餐饮 &nbsp; | 30.00F") + Foot;
+    QTest::addRow("every ranking placeholder, in any letter case, every occurrence")
+        << true
+        << "#Top|#TOP<!-- - -->[#TYPE #Category #qty #In #OUT #ratio #type]<!-- - -->#BOTTOM"
+        << ranking << "Li"
+        << Title + "|" + Title +
+               QStringLiteral("[收入 工资 1 100.00 &nbsp; 100.00% 收入]"
+                              "[支出 餐饮 2 &nbsp; 30.00 100.00% 支出]") +
+               Foot;
+    QTest::addRow("a placeholder inside a word is replaced")
+        << true << "<!-- - -->x<!-- - -->#income|#ratios<!-- - -->y<!-- - -->z"
+        << TRowList{rank(In, "a", "1", "5.00", "9.00%")} << "Li"
+        << "x5.00come|9.00%sy";
+    QTest::addRow("inserted texts are escaped and never searched for placeholders")
+        << true << "#top<!-- - -->(#category|#in)<!-- - -->!"
+        << TRowList{rank(In, "#in #ratio <b>&\"'", "1", "1.00", "1.00%")} << "<i>#bottom</i>"
+        << "&lt;i&gt;#bottom&lt;/i&gt; (2011-04-01 至 2011-04-30)"
+           "(#in #ratio &lt;b&gt;&amp;&quot;&#39;|1.00)!";
+    QTest::addRow("ranking texts go in as they are, blank or not")
+        << true << "<!-- - -->x<!-- - -->[#type|#category|#ratio]<!-- - -->y"
+        << TRowList{rank(Out, "  ", "1", "1.00", "")} << "Li" << QStringLiteral("x[支出|  |]y");
+    QTest::addRow("pieces after the third are ignored")
+        << true << "H<!-- - -->R<!-- - -->F<!-- - -->#top X" << ranking << "Li"
+        << "HRRF";
+
+    const TRowList recs{rec("2011-04-01", Out, QStringLiteral("餐饮"), "12.50", "   "),
+                        rec("2011-04-02", In, QStringLiteral("工资"), "5000.00", " a b "),
+                        rec("2011-04-02", Out, "x", "1.00", "<script>alert(1)</script>")};
+    QTest::addRow("records: blank amounts and notes become a blank mark, others untrimmed")
+        << false << "H<!-- - -->[#date|#category|#in|#out|#notes]<!-- - -->F"
+        << TRowList{recs.mid(0, 2)} << "Li"
+        << QStringLiteral("H[2011-04-01|餐饮|&nbsp;|12.50|&nbsp;]"
+                          "[2011-04-02|工资|5000.00|&nbsp;| a b ]F");
+    QTest::addRow("a note with markup shows as text")
+        << false << "<table><!-- - --><td>#notes</td><!-- - --></table>" << TRowList{recs.at(2)}
+        << "Li"
+        << "<table><td>&lt;script&gt;alert(1)&lt;/script&gt;</td></table>";
+    QTest::addRow("record placeholders in any case, next to each other")
+        << false << "H<!-- - -->#DATE#Notes#iN#oUt<!-- - -->F" << TRowList{recs.at(2)} << "Li"
+        << "H2011-04-02&lt;script&gt;alert(1)&lt;/script&gt;&nbsp;1.00F";
+    QTest::addRow("no rows: head and foot only")
+        << false << "H#top<!-- - -->R#date<!-- - -->F#bottom" << TRowList{} << "Li"
+        << "H" + Title + "F" + Foot;
+}
+
+void TestExports::htmlFill()
+{
+    QFETCH(bool, cates);
+    QFETCH(QString, templ);
+    QFETCH(TRowList, rows);
+    QFETCH(QString, user);
+    QFETCH(QString, expected);
+    const TExportKind kind = cates ? TExportKind::Cates : TExportKind::Trans;
+    const TRecordList recs = records(cates ? TRowList{} : rows);
+    const TExportData data = exportData(kind, rows, &recs, user);
+
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    THtmlExport(kind, templ, QStringLiteral("t.html")).Write(out, data);
+    // GB18030 bytes, no byte-order mark, nothing between the pieces.
+    QCOMPARE(THi::FromBytes(out.data()), expected);
+    QCOMPARE(out.data(), THi::ToBytes(expected));
+}
+
+void TestExports::htmlTemplateErrors_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: no file
+    QTest::addColumn<QString>("error");      // empty: loads
+    QTest::addRow("missing file") << QByteArray() << QStringLiteral("找不到网页模板文件：");
+    QTest::addRow("empty file") << QByteArray("") << QStringLiteral("网页模板文件不完整：");
+    QTest::addRow("two pieces") << QByteArray("H<!-- - -->R")
+                                << QStringLiteral("网页模板文件不完整：");
+    QTest::addRow("third piece dropped as empty")
+        << QByteArray("H<!-- - -->R<!-- - --><!-- - -->") << QStringLiteral("网页模板文件不完整：");
+    QTest::addRow("blank foot is a piece")
+        << QByteArray("H<!-- - -->R<!-- - -->  <!-- - -->F") << QString();
+}
+
+void TestExports::htmlTemplateErrors()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("cates.html"));
+    if (!content.isNull())
+        THi::SaveFile(file, content);
+    try {
+        THtmlExport::FromFile(TExportKind::Cates, file);
+        QVERIFY2(error.isEmpty(), "loaded a template that should fail");
+    } catch (const TError &e) {
+        QVERIFY2(!error.isEmpty(), qPrintable(e.text()));
+        QVERIFY2(e.text().startsWith(error), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(file), qPrintable(e.text())); // names the file
+    }
+}
+
+void TestExports::shippedTemplates_data()
+{
+    QTest::addColumn<bool>("cates");
+    QTest::addRow("cates.html") << true;
+    QTest::addRow("trans.html") << false;
+}
+
+void TestExports::shippedTemplates()
+{
+    QFETCH(bool, cates);
+    const TExportKind kind = cates ? TExportKind::Cates : TExportKind::Trans;
+    const QString file = THtmlExport::TemplateFile(kind);
+    QVERIFY2(QFileInfo(file).isFile(), qPrintable(file));
+    const QByteArray raw = THi::LoadFile(file);
+    QVERIFY(raw.contains("<meta charset=\"gb18030\">"));
+    // Stored in GB18030, not UTF-8: the title word's two bytes per character.
+    QVERIFY(raw.contains(THi::ToBytes(QStringLiteral("合计"))) == false);
+    QVERIFY(raw.contains(
+        THi::ToBytes(cates ? QStringLiteral("收支项目排行") : QStringLiteral("收支记录明细"))));
+
+    const TRowList rows =
+        cates ? TRowList{rank(In, "A&B", "1", "100.00", "100.00%"),
+                         rank(Out, QStringLiteral("餐饮"), "1", "30.00", "100.00%")}
+              : TRowList{rec("2011-04-01", Out, QStringLiteral("餐饮"), "30.00", "<b>x</b>"),
+                         rec("2011-04-02", In, "A&B", "100.00")};
+    const TRecordList recs = records(cates ? TRowList{} : rows);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    THtmlExport::FromFile(kind, file).Write(out, exportData(kind, rows, &recs));
+    const QString page = THi::FromBytes(out.data());
+    QVERIFY(page.startsWith(QLatin1String("<!DOCTYPE html>")));
+    QVERIFY(page.endsWith(QLatin1String("</html>")));
+    QVERIFY(!page.contains(THtmlExport::Marker));
+    QCOMPARE(page.count(QLatin1String("<tr>")), 3); // header and two rows
+    QCOMPARE(page.count(Title), 2);                 // window title and heading
+    QVERIFY(page.contains(Foot));
+    QVERIFY(page.contains(QLatin1String("A&amp;B")));
+    QVERIFY(page.contains(QLatin1String("<td class=\"num\">100.00</td>")));
+    QVERIFY(page.contains(QLatin1String("<td class=\"num\">&nbsp;</td>")));
+    for (const char *ph : {"#top", "#bottom", "#type", "#category", "#qty", "#in<", "#out",
+                           "#ratio", "#date", "#notes"})
+        QVERIFY2(!page.contains(QLatin1String(ph), Qt::CaseInsensitive), ph);
+}
+
+void TestExports::withExtension_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("saved");
+    QTest::addRow("no extension") << "/d/report"
+                                  << ".html"
+                                  << "/d/report.html";
+    QTest::addRow("htm is another extension") << "/d/report.htm"
+                                              << ".html"
+                                              << "/d/report.htm.html";
+    QTest::addRow("upper case kept") << "/d/report.HTML"
+                                     << ".html"
+                                     << "/d/report.HTML";
+    QTest::addRow("dot in a folder does not count") << "/d.html/report"
+                                                    << ".html"
+                                                    << "/d.html/report.html";
+    QTest::addRow("last dot counts") << "/d/a.html.txt"
+                                     << ".html"
+                                     << "/d/a.html.txt.html";
+    QTest::addRow("xls gets xlsx") << "/d/book.xls"
+                                   << ".xlsx"
+                                   << "/d/book.xls.xlsx";
+    QTest::addRow("XLSX kept") << "/d/book.XLSX"
+                               << ".xlsx"
+                               << "/d/book.XLSX";
+    QTest::addRow("csv mixed case kept") << "/d/list.Csv"
+                                         << ".csv"
+                                         << "/d/list.Csv";
+    QTest::addRow("trailing dot") << "/d/list."
+                                  << ".csv"
+                                  << "/d/list..csv";
+}
+
+void TestExports::withExtension()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, ext);
+    QFETCH(QString, saved);
+    QCOMPARE(Exports::WithExtension(chosen, ext), saved);
+}
+
+// ---------------------------------------------------------------------------
+// Workbook
+
+void TestExports::xlsxCells_data()
+{
+    QTest::addColumn<bool>("cates");
+    QTest::addColumn<TRowList>("rows");
+    QTest::addColumn<QStringList>("cells"); // every cell of the sheet, row by row
+
+    QTest::addRow("ranking: two incomes, one expense")
+        << true
+        << TRowList{rank(In, QStringLiteral("工资"), "1", "80.00", "80.00%"),
+                    rank(In, QStringLiteral("奖金"), "2", "20.00", "20.00%"),
+                    rank(Out, QStringLiteral("餐饮"), "3", "30.00", "6.31%")}
+        << header(TExportKind::Cates) +
+               QStringList{"A2|s|收入|General", "B2|s|工资|General", "C2|n|1|General",
+                           "D2|n|80|0.00",      "F2|n|0.8|0.00%",    "A3|s|收入|General",
+                           "B3|s|奖金|General", "C3|n|2|General",    "D3|n|20|0.00",
+                           "F3|n|0.2|0.00%",    "A4|s|支出|General", "B4|s|餐饮|General",
+                           "C4|n|3|General",    "E4|n|30|0.00",      "F4|n|0.0631|0.00%"} +
+               totals(5);
+    QTest::addRow("records: dates, empty amounts and notes, quotes verbatim")
+        << false
+        << TRowList{rec("2011-04-01", Out, QStringLiteral("餐饮"), "12.50"),
+                    rec("2011-04-02", In, "it's \"ok\"", "5000.00", "O'Brien, <b>&"),
+                    rec("2011-04-02", Out, "x", "0.01", "   "),
+                    rec("2011-04-02", Out, "y", "0.02",
+                        QStringLiteral("a\tb\r\nc\x01"
+                                       "d"))}
+        << header(TExportKind::Trans) +
+               QStringList{"A2|n|40634|yyyy-mm-dd", "B2|s|餐饮|General", "D2|n|12.5|0.00",
+                           "A3|n|40635|yyyy-mm-dd", "B3|s|it's \"ok\"|General", "C3|n|5000|0.00",
+                           "E3|s|O'Brien, <b>&|General", "A4|n|40635|yyyy-mm-dd", "B4|s|x|General",
+                           "D4|n|0.01|0.00", "E4|s|   |General", "A5|n|40635|yyyy-mm-dd",
+                           "B5|s|y|General", "D5|n|0.02|0.00",
+                           // control characters in the form spreadsheet programs read back
+                           "E5|s|a\tb_x000D_\nc_x0001_d|General"} +
+               totals(6);
+    QTest::addRow("no rows: header and totals")
+        << false << TRowList{} << header(TExportKind::Trans) + totals(2);
+}
+
+void TestExports::xlsxCells()
+{
+    QFETCH(bool, cates);
+    QFETCH(TRowList, rows);
+    QFETCH(QStringList, cells);
+    const TExportKind kind = cates ? TExportKind::Cates : TExportKind::Trans;
+    const TRecordList recs = records(cates ? TRowList{} : rows);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("out.xlsx"));
+    TXlsxExport::Save(file, exportData(kind, rows, &recs));
+    QCOMPARE(sheetCells(file), cells);
+}
+
+void TestExports::xlsxLayout()
+{
+    const TRowList rows{rec("2011-04-01", Out, QStringLiteral("餐饮"), "12.50",
+                            QStringLiteral("一条很长很长很长很长很长很长的备注"))};
+    const TRecordList recs = records(rows);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("out.xlsx"));
+    TXlsxExport::Save(file, exportData(TExportKind::Trans, rows, &recs));
+
+    const QString book = QString::fromUtf8(unzip(file, QStringLiteral("xl/workbook.xml")));
+    QVERIFY(book.contains(QLatin1String("<sheet name=\"Sheet1\"")));
+    QCOMPARE(book.count(QLatin1String("<sheet ")), 1);
+
+    const QString sheet =
+        QString::fromUtf8(unzip(file, QStringLiteral("xl/worksheets/sheet1.xml")));
+    QVERIFY(sheet.contains(QLatin1String("ySplit=\"1\"")));
+    QVERIFY(sheet.contains(QLatin1String("state=\"frozen\"")));
+    // Column widths: the notes column is wider than the amounts, the title
+    // row widens the 项目 column.
+    QMap<int, double> widths;
+    QXmlStreamReader x(sheet);
+    while (!x.atEnd())
+        if (x.readNext() == QXmlStreamReader::StartElement && x.name() == u"col")
+            widths[x.attributes().value("min").toInt()] = x.attributes().value("width").toDouble();
+    QCOMPARE(widths.size(), 5);
+    QVERIFY(widths[5] > widths[3]);
+    QVERIFY(widths[2] > widths[1]);
+    QVERIFY(widths[1] >= 10); // a date fits
+
+    // The header cells use a bold font.
+    const QString styles = QString::fromUtf8(unzip(file, QStringLiteral("xl/styles.xml")));
+    QVERIFY(styles.contains(QLatin1String("<b/>")));
+    const int s = sheet.indexOf(QLatin1String("r=\"A1\""));
+    QVERIFY(s > 0);
+    QVERIFY(sheet.mid(s, 30).contains(QLatin1String("s=\"1\"")));
+}
+
+// ---------------------------------------------------------------------------
+// CSV
+
+void TestExports::csvBytes_data()
+{
+    QTest::addColumn<bool>("cates");
+    QTest::addColumn<TRowList>("rows");
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray bom("\xEF\xBB\xBF");
+    const QByteArray tail = QStringLiteral(",Li (2011-04-01 至 2011-04-30),,,\r\n"
+                                           ",收入合计：100.00,,,\r\n"
+                                           ",支出合计：30.00,,,\r\n"
+                                           ",结余合计：70.00,,,\r\n")
+                                .toUtf8();
+    QTest::addRow("ranking") << true
+                             << TRowList{rank(In, QStringLiteral("工资"), "1", "100.00", "100.00%"),
+                                         rank(Out, "a,b", "12", "1234567.50", "2.50%")}
+                             << bom +
+                                    QStringLiteral("类别,项目,数量,收入,支出,比例\r\n"
+                                                   "收入,工资,1,100.00,,100.00%\r\n"
+                                                   "支出,\"a,b\",12,,1234567.50,2.50%\r\n")
+                                        .toUtf8() +
+                                    QByteArray(tail).replace(",,,\r\n", ",,,,\r\n");
+    QTest::addRow("records with quotes and line breaks")
+        << false
+        << TRowList{rec("2011-04-01", Out, "say \"hi\"", "12.50", "line1\r\nline2"),
+                    rec("2011-04-02", In, "O'Brien", "5000.00", "  ")}
+        << bom +
+               QStringLiteral("日期,项目,收入,支出,备注\r\n"
+                              "2011-04-01,\"say \"\"hi\"\"\",,12.50,\"line1\r\nline2\"\r\n"
+                              "2011-04-02,O'Brien,5000.00,,  \r\n")
+                   .toUtf8() +
+               tail;
+}
+
+void TestExports::csvBytes()
+{
+    QFETCH(bool, cates);
+    QFETCH(TRowList, rows);
+    QFETCH(QByteArray, bytes);
+    const TExportKind kind = cates ? TExportKind::Cates : TExportKind::Trans;
+    const TRecordList recs = records(cates ? TRowList{} : rows);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    TCsvExport::Write(out, exportData(kind, rows, &recs));
+    QCOMPARE(out.data(), bytes);
+}
+
+// ---------------------------------------------------------------------------
+// Writing the file
+
+void TestExports::saveReplacesWhole_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addRow("web page") << "html";
+    QTest::addRow("workbook") << "xlsx";
+    QTest::addRow("csv") << "csv";
+}
+
+static void save(const QString &format, const QString &file, const TExportData &data)
+{
+    if (format == QLatin1String("html"))
+        THtmlExport(data.Kind, "H<!-- - -->R#category<!-- - -->F", "t").Save(file, data);
+    else if (format == QLatin1String("xlsx"))
+        TXlsxExport::Save(file, data);
+    else
+        TCsvExport::Save(file, data);
+}
+
+void TestExports::saveReplacesWhole()
+{
+    QFETCH(QString, format);
+    const TRowList rows{rank(In, "a", "1", "1.00", "100.00%")};
+    const TExportData data = exportData(TExportKind::Cates, rows, nullptr);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("old." + format);
+    THi::SaveFile(file, QByteArray(1 << 20, 'x'));
+    save(format, file, data);
+
+    const QByteArray bytes = THi::LoadFile(file);
+    QVERIFY(!bytes.contains("xxxx"));
+    QVERIFY(bytes.size() < 100000);
+    if (format == QLatin1String("xlsx"))
+        QVERIFY(sheetCells(file).contains("B2|s|a|General"));
+    QCOMPARE(leftovers(dir.path()), QStringList{"old." + format}); // no temporary left
+    QCOMPARE(QFileInfo(file).permissions() & QFileDevice::ReadOther, QFileDevice::ReadOther);
+}
+
+void TestExports::saveFailsCleanly_data()
+{
+    saveReplacesWhole_data();
+}
+
+void TestExports::saveFailsCleanly()
+{
+    QFETCH(QString, format);
+    const TExportData data = exportData(TExportKind::Cates, {}, nullptr);
+    QTemporaryDir dir;
+    // A folder where the file should be: the rename over it fails after writing.
+    const QString file = dir.filePath("taken." + format);
+    QVERIFY(QDir(dir.path()).mkpath("taken." + format + "/inside"));
+    QVERIFY_THROWS_EXCEPTION(TError, save(format, file, data));
+    QVERIFY(QFileInfo(file).isDir());
+    QCOMPARE(leftovers(dir.path()), QStringList{});
+    // A missing folder: nothing is created at all.
+    const QString nowhere = dir.filePath("missing/x." + format);
+    QVERIFY_THROWS_EXCEPTION(TError, save(format, nowhere, data));
+    QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
+}
+
+QTEST_GUILESS_MAIN(TestExports)
+#include "tst_Exports.moc"
