@@ -13,6 +13,7 @@
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -248,6 +249,16 @@ void TBrowserPanel::Build()
     }
     connect(btnMoreInfo, &QPushButton::clicked, this, &TBrowserPanel::btnMoreInfoClick);
     connect(btnCatesChart, &QPushButton::clicked, this, &TBrowserPanel::btnCatesChartClick);
+    connect(btnCatesPrint, &QPushButton::clicked, this, &TBrowserPanel::btnCatesPrintClick);
+
+    // "更多(&M)..." opens the record list's menu at the mouse.
+    mnuTransMenu = new QMenu(this);
+    mnuTransMenu->setObjectName(QStringLiteral("mnuTransMenu"));
+    btnTransMore_Print = mnuTransMenu->addAction(QStringLiteral("打印"));
+    btnTransMore_Print->setObjectName(QStringLiteral("btnTransMore_Print"));
+    connect(btnTransMore_Print, &QAction::triggered, this, &TBrowserPanel::btnTransMore_PrintClick);
+    connect(btnTransMore, &QPushButton::clicked, this,
+            [this] { mnuTransMenu->popup(QCursor::pos()); });
     lvwTrans->installEventFilter(this); // the Delete key
 }
 

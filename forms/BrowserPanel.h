@@ -14,7 +14,12 @@
 #include <QDate>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
+
+class QAction;
 class QDateEdit;
+class QMenu;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -23,6 +28,8 @@ class QTabBar;
 class QTreeView;
 class TRecordListModel;
 class TRowListModel;
+class TReport;
+struct TReportHeader;
 
 class TBrowserPanel : public QWidget {
     Q_OBJECT
@@ -73,6 +80,9 @@ public:
     void TabSet1Click();
     void rdoTransTransactionsClick();
     void SetActiveCateList(QTreeView *list);
+    // The two printed reports of the last search, shown in the preview.
+    void btnCatesPrintClick();
+    void btnTransMore_PrintClick();
 
     // The details window of one ranking row (TRankCol), opened from sender.
     void ShowDetails(const TRow &rankRow, QWidget *sender);
@@ -97,6 +107,9 @@ private:
     void lvwDayTotalSelectItem(QTreeView *list);
     void lvwTransSelectItem();
     void ScrollToRecord(int row);
+    TReportHeader ReportHeader() const;
+    // Lays the report out under the wait cursor and shows it until the preview closes.
+    void ShowPreview(const std::function<std::unique_ptr<TReport>()> &make);
 
     TDbMan *m_db = nullptr;
     QString m_user;
@@ -120,6 +133,8 @@ private:
     QTreeView *lvwDayTotal = nullptr, *lvwMonthTotal = nullptr, *lvwTrans = nullptr;
     QLabel *lblTransTotal = nullptr;
     QPushButton *btnTransDelete = nullptr, *btnTransEdit = nullptr, *btnTransMore = nullptr;
+    QMenu *mnuTransMenu = nullptr;
+    QAction *btnTransMore_Print = nullptr;
     QWidget *pnlCates = nullptr;
     QSplitter *Splitter3 = nullptr;
     TRowListModel *mdlInCates = nullptr, *mdlOutCates = nullptr;

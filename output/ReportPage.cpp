@@ -2,8 +2,10 @@
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QPageLayout>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QScreen>
 
 #include <cmath>
@@ -90,4 +92,42 @@ void PaintPage(QPainter &painter, const TReport &report, const TReportPage &page
         painter.drawText(QPointF(t.Left, t.Top + ascents.at(t.Font)), t.Text);
     }
     painter.restore();
+}
+
+bool PaintPages(QPagedPaintDevice &device, const TReport &report, int first, int last, int copies)
+{
+    first = qMax(0, first);
+    last = qMin(last, report.PageCount() - 1);
+    if (first > last || copies < 1)
+        return true;
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    // The same scale both ways, so a sheet other than A4 does not stretch the page.
+    const QSize size = report.PageSize();
+    const double k =
+        qMin(double(device.width()) / size.width(), double(device.height()) / size.height());
+    const QRectF target(0, 0, size.width() * k, size.height() * k);
+    bool firstSheet = true;
+    for (int copy = 0; copy < copies; ++copy) {
+        for (int i = first; i <= last; ++i) {
+            if (!firstSheet && !device.newPage())
+                return false;
+            firstSheet = false;
+            PaintPage(painter, report, report.Page(i), target);
+        }
+    }
+    return painter.end();
+}
+
+bool WritePdf(const TReport &report, QIODevice *device)
+{
+    QPdfWriter writer(device);
+    writer.setCreator(QStringLiteral("Tallimo"));
+    writer.setResolution(report.Units().DpiY());
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    if (report.PageCount() == 0) // a PDF needs a page
+        return false;
+    return PaintPages(writer, report, 0, report.PageCount() - 1);
 }

@@ -87,3 +87,16 @@ private:
 // text, so a PDF keeps them searchable.
 void PaintPage(QPainter &painter, const TReport &report, const TReportPage &page,
                const QRectF &target);
+
+class QIODevice;
+class QPagedPaintDevice;
+
+// Paints pages first to last (from 0) onto a device with A4 pages, copies
+// times over, each page filling the sheet from its top-left corner. False when
+// the device cannot be painted on.
+bool PaintPages(QPagedPaintDevice &device, const TReport &report, int first, int last,
+                int copies = 1);
+
+// Every page as a PDF on A4 with the texts as text. False when the PDF could
+// not be made; the device's own error tells a failed write.
+bool WritePdf(const TReport &report, QIODevice *device);
