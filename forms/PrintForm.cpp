@@ -34,7 +34,7 @@ public:
     {
         setObjectName(QStringLiteral("pnlPage"));
         setFixedSize(report.PageSize());
-        SetBackground(this, Qt::white);
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
     int Number() const { return m_number; }
@@ -49,6 +49,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
+        p.fillRect(rect(), Qt::white); // paper, whatever the scroll area's palette says
         p.setRenderHint(QPainter::TextAntialiasing);
         PaintPage(p, m_report, m_page, QRectF(rect()));
     }

@@ -92,10 +92,12 @@ void TColumnReport::addCell(TReportPage &page, const TColumn &column, const QStr
         addRight(page, Normal, text, u.ScaleX(column.X), top);
     } else if (column.Elide) {
         // Long notes end at the band's edge instead of running off the paper.
-        const int left = u.ScaleX(column.X);
-        const QString shown =
-            m_metrics->fonts.at(Normal).elidedText(text, Qt::ElideRight, u.BandWidth() - left);
-        add(page, Normal, shown, left, top);
+        const int left = u.ScaleX(column.X), room = u.BandWidth() - left;
+        add(page, Normal,
+            TextWidth(Normal, text) <= room
+                ? text
+                : m_metrics->fonts.at(Normal).elidedText(text, Qt::ElideRight, room),
+            left, top);
     } else {
         add(page, Normal, text, u.ScaleX(column.X), top);
     }
