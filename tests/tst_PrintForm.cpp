@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QDateEdit>
 #include <QLabel>
+#include <QMenu>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -22,7 +23,9 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 // The preview window on its own (paging, status, PDF, printing through the
 // dialog seam) and the browser's two print commands through the main window.
@@ -203,14 +206,20 @@ void TestPrintForm::pdf_data()
     QTest::addColumn<bool>("existing");    // out.pdf is there before
     QTest::addColumn<QVariant>("replace"); // answer to the question, if one is expected
     QTest::addColumn<QString>("written");  // empty: nothing written
-    QTest::addRow("suffix added") << "out" << false << QVariant() << "out.pdf";
-    QTest::addRow("suffix in capitals kept") << "out.PDF" << false << QVariant() << "out.PDF";
-    QTest::addRow("suffix given, the dialog asked") << "out.pdf" << true << QVariant() << "out.pdf";
+    QTest::addColumn<bool>("full");        // the disk fills up while writing
+    QTest::addRow("suffix added") << "out" << false << QVariant() << "out.pdf" << false;
+    QTest::addRow("suffix in capitals kept")
+        << "out.PDF" << false << QVariant() << "out.PDF" << false;
+    QTest::addRow("suffix given, the dialog asked")
+        << "out.pdf" << true << QVariant() << "out.pdf" << false;
     QTest::addRow("added suffix names a file, replaced")
-        << "out" << true << QVariant(true) << "out.pdf";
-    QTest::addRow("added suffix names a file, kept") << "out" << true << QVariant(false) << "";
-    QTest::addRow("folder missing") << "missing/out.pdf" << false << QVariant() << "";
-    QTest::addRow("cancelled") << "" << false << QVariant() << "";
+        << "out" << true << QVariant(true) << "out.pdf" << false;
+    QTest::addRow("added suffix names a file, kept")
+        << "out" << true << QVariant(false) << "" << false;
+    QTest::addRow("folder missing") << "missing/out.pdf" << false << QVariant() << "" << false;
+    QTest::addRow("cancelled") << "" << false << QVariant() << "" << false;
+    QTest::addRow("disk full") << "out.pdf" << false << QVariant() << "" << true;
+    QTest::addRow("disk full, old file kept") << "out.pdf" << true << QVariant() << "" << true;
 }
 
 void TestPrintForm::pdf()
@@ -219,6 +228,7 @@ void TestPrintForm::pdf()
     QFETCH(bool, existing);
     QFETCH(QVariant, replace);
     QFETCH(QString, written);
+    QFETCH(bool, full);
     QTemporaryDir dir;
     const QString old = dir.filePath("out.pdf");
     if (existing) {
@@ -233,7 +243,20 @@ void TestPrintForm::pdf()
     script.answer(typed.isEmpty() ? QString() : dir.filePath(typed));
     if (replace.isValid())
         script.answers.enqueue(replace);
-    QTest::mouseClick(tool(&w, "btnPdf"), Qt::LeftButton);
+    {
+        // A file size limit makes every write past 4 KiB fail, as a full disk does.
+        rlimit old{}, small{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        small = old;
+        small.rlim_cur = 4096;
+        if (full) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        }
+        QTest::mouseClick(tool(&w, "btnPdf"), Qt::LeftButton);
+        if (full)
+            ::setrlimit(RLIMIT_FSIZE, &old);
+    }
 
     const QList<TDialogCall> save = script.of(TDialogCall::SaveFile);
     QCOMPARE(save.size(), 1);
@@ -247,7 +270,8 @@ void TestPrintForm::pdf()
 
     if (written.isEmpty()) {
         QVERIFY(script.of(TDialogCall::Info).isEmpty());
-        QCOMPARE(script.of(TDialogCall::Error).size(), typed.startsWith("missing") ? 1 : 0);
+        QCOMPARE(script.of(TDialogCall::Error).size(), typed.startsWith("missing") || full ? 1 : 0);
+        QCOMPARE(QFile::exists(dir.filePath("out.pdf")), existing);
         if (existing) {
             QFile f(old);
             QVERIFY(f.open(QIODevice::ReadOnly));
@@ -393,7 +417,13 @@ void TestPrintForm::transReport()
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate1")->setDate(QDate(2011, 5, 1));
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate2")->setDate(QDate(2011, 5, 31));
     QTest::mouseClick(TestSupport::Child<QPushButton>(w.get(), "btnTransSearch"), Qt::LeftButton);
+    // "更多(&M)..." opens the menu that holds the entry.
+    auto *menu = TestSupport::Child<QMenu>(w.get(), "mnuTransMenu");
+    QTest::mouseClick(TestSupport::Child<QPushButton>(w.get(), "btnTransMore"), Qt::LeftButton);
+    QVERIFY(menu->isVisible());
+    menu->hide();
     auto *action = TestSupport::Child<QAction>(w.get(), "btnTransMore_Print");
+    QVERIFY(menu->actions().contains(action));
     QCOMPARE(action->text(), QStringLiteral("打印"));
 
     int pageCount = 0;
