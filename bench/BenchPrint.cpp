@@ -78,6 +78,15 @@ TRecordList makeRecords(int n)
     return recs;
 }
 
+// Lets a freshly shown window finish its layout before it is grabbed.
+void settle()
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
 bool withModal(const std::function<void()> &trigger, const std::function<void(QWidget *)> &body)
 {
     bool ran = false;
@@ -129,18 +138,20 @@ int shots(const QString &folder)
     });
     withModal([&] { w.findChild<QAction *>("btnTransMore_Print")->trigger(); },
               [&](QWidget *modal) {
-                  QApplication::processEvents();
+                  settle();
+                  std::printf("trans preview %dx%d\n", modal->width(), modal->height());
                   modal->grab().save(QDir(folder).filePath("trans.png"));
                   modal->findChild<QToolButton *>("btnPdf")->click();
                   modal->findChild<QToolButton *>("btnLastPage")->click();
-                  QApplication::processEvents();
+                  settle();
                   modal->grab().save(QDir(folder).filePath("trans-2.png"));
                   modal->close();
               });
     w.findChild<QRadioButton *>("rdoTransCategories")->click();
     withModal([&] { w.findChild<QPushButton *>("btnCatesPrint")->click(); },
               [&](QWidget *modal) {
-                  QApplication::processEvents();
+                  settle();
+                  std::printf("cates preview %dx%d\n", modal->width(), modal->height());
                   modal->grab().save(QDir(folder).filePath("cates.png"));
                   modal->close();
               });
