@@ -13,6 +13,7 @@
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -251,6 +252,7 @@ void TBrowserPanel::Build()
     connect(btnMoreInfo, &QPushButton::clicked, this, &TBrowserPanel::btnMoreInfoClick);
     connect(btnCatesChart, &QPushButton::clicked, this, &TBrowserPanel::btnCatesChartClick);
     BuildMenus();
+    connect(btnCatesPrint, &QPushButton::clicked, this, &TBrowserPanel::btnCatesPrintClick);
     lvwTrans->installEventFilter(this); // the Delete key
 }
 

@@ -15,6 +15,10 @@
 #include <QDate>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
+
+class QAction;
 class QDateEdit;
 class QLabel;
 class QMenu;
@@ -25,6 +29,8 @@ class QTabBar;
 class QTreeView;
 class TRecordListModel;
 class TRowListModel;
+class TReport;
+struct TReportHeader;
 
 class TBrowserPanel : public QWidget {
     Q_OBJECT
@@ -75,6 +81,9 @@ public:
     void TabSet1Click();
     void rdoTransTransactionsClick();
     void SetActiveCateList(QTreeView *list);
+    // The two printed reports of the last search, shown in the preview.
+    void btnCatesPrintClick();
+    void btnTransMore_PrintClick();
 
     // The details window of one ranking row (TRankCol), opened from sender.
     void ShowDetails(const TRow &rankRow, QWidget *sender);
@@ -85,7 +94,6 @@ public:
     void btnTransMore_ToXlsClick();
     void btnTransMore_ToHtmlClick();
     void btnTransMore_ToCsvClick();
-    void btnTransMore_PrintClick();
     void mnuCatesExport_ToXlsClick();
     void mnuCatesExport_ToHtmlClick();
     void mnuCatesExport_ToCsvClick();
@@ -116,6 +124,9 @@ private:
     enum class TExportFormat { Xlsx, Html, Csv };
     // Asks for the file, writes it and tells the outcome.
     void Export(TExportKind kind, TExportFormat format);
+    TReportHeader ReportHeader() const;
+    // Lays the report out under the wait cursor and shows it until the preview closes.
+    void ShowPreview(const std::function<std::unique_ptr<TReport>()> &make);
 
     TDbMan *m_db = nullptr;
     QString m_user;

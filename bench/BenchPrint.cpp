@@ -1,0 +1,214 @@
+// Print benchmark on 100,000 made-up records (1,924 pages):
+//   - layout: the record list report made and every page laid out once,
+//     one after the other as printing does, with the process's peak memory;
+//   - preview: the window created and shown until the first page is painted;
+//   - PDF: every page written, time and file size.
+// Usage: tallimo_bench_print [records] [pdf file]
+//
+// With --shots <folder> it instead drives the real main window on a small
+// ledger and leaves there: trans.png and cates.png (the two previews as
+// shown), report.pdf (the record list, two pages, saved with btnPdf).
+
+#include "BrowserPanel.h"
+#include "DbClass.h"
+#include "Dialogs.h"
+#include "HiClass.h"
+#include "MainForm.h"
+#include "Placement.h"
+#include "PrintForm.h"
+#include "Reports.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+long peakKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+// A household's mix: three a day, a few categories, short notes, some empty.
+TRecordList makeRecords(int n)
+{
+    TRecordList recs;
+    const QStringList cates = {"餐饮", "交通", "房租", "工资", "日用品", "医疗", "娱乐", "水电费"};
+    const QStringList notes = {"",
+                               "午饭",
+                               "地铁月票",
+                               "超市：牛奶、面包、鸡蛋",
+                               "给孩子买的学习用品和两本书",
+                               "Taxi to the airport"};
+    QList<QByteArray> stored;
+    for (const QString &n : notes)
+        stored.append(THi::Base64Encode(n).toLatin1());
+    QDate day(1990, 1, 1);
+    int dayIndex = recs.AddDate(THi::DateToYmd(day));
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && i % 3 == 0) {
+            day = day.addDays(1);
+            dayIndex = recs.AddDate(THi::DateToYmd(day));
+        }
+        const int c = i % cates.size();
+        const QByteArray &note = stored.at(i % stored.size());
+        recs.Append(i + 1, 100 + (i * 37) % 500000, dayIndex, recs.AddCate(cates.at(c)),
+                    c == 3 ? TRecordList::Income : TRecordList::Expense, note.constData(),
+                    int(note.size()));
+    }
+    return recs;
+}
+
+// Lets a freshly shown window finish its layout before it is grabbed.
+void settle()
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+bool withModal(const std::function<void()> &trigger, const std::function<void(QWidget *)> &body)
+{
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ran = true;
+        body(QApplication::activeModalWidget());
+    });
+    trigger();
+    return ran;
+}
+
+int shots(const QString &folder)
+{
+    QDir().mkpath(folder);
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+    const QString file = Placement::PlaceDataFile({});
+    {
+        TDbMan db(file);
+        db.AddUser(QStringLiteral("李明"), QStringLiteral("1234"));
+        TRowList rows;
+        const QStringList cates = {"餐饮", "交通", "日用品", "房租", "工资", "奖金"};
+        for (int i = 0; i < 60; ++i) {
+            const bool income = i % 10 == 4;
+            rows.append({QDate(2011, 4, 1).addDays(i / 2).toString("yyyy-MM-dd"),
+                         income ? TypeIncome() : TypeExpense(),
+                         cates.at(income ? 4 + i % 2 : i % 4),
+                         QString::asprintf("%d.%02d", income ? 3000 + i : 5 + i * 3, i % 100),
+                         i % 3 ? QStringLiteral("备注 %1：超市、牛奶和面包").arg(i) : QString()});
+        }
+        db.AddRecords(QStringLiteral("李明"), rows);
+    }
+    TfrmMain w(file, QStringLiteral("李明"));
+    w.show();
+    w.findChild<QRadioButton *>("rdoTransactions")->click();
+    w.findChild<QDateEdit *>("dtpTransDate1")->setDate(QDate(2011, 4, 1));
+    w.findChild<QDateEdit *>("dtpTransDate2")->setDate(QDate(2011, 5, 31));
+    w.findChild<QPushButton *>("btnTransSearch")->click();
+
+    const QString pdf = QDir(folder).filePath(QStringLiteral("report.pdf"));
+    QFile::remove(pdf);
+    TDialogs::SetHandler([&](const TDialogCall &call) -> QVariant {
+        std::printf("dialog: %s | %s\n", qPrintable(call.caption), qPrintable(call.text));
+        return call.kind == TDialogCall::SaveFile ? QVariant(QDir(folder).filePath("report"))
+                                                  : QVariant(true);
+    });
+    withModal([&] { w.findChild<QAction *>("btnTransMore_Print")->trigger(); },
+              [&](QWidget *modal) {
+                  settle();
+                  std::printf("trans preview %dx%d\n", modal->width(), modal->height());
+                  modal->grab().save(QDir(folder).filePath("trans.png"));
+                  modal->findChild<QToolButton *>("btnPdf")->click();
+                  modal->findChild<QToolButton *>("btnLastPage")->click();
+                  settle();
+                  modal->grab().save(QDir(folder).filePath("trans-2.png"));
+                  modal->close();
+              });
+    w.findChild<QRadioButton *>("rdoTransCategories")->click();
+    withModal([&] { w.findChild<QPushButton *>("btnCatesPrint")->click(); },
+              [&](QWidget *modal) {
+                  settle();
+                  std::printf("cates preview %dx%d\n", modal->width(), modal->height());
+                  modal->grab().save(QDir(folder).filePath("cates.png"));
+                  modal->close();
+              });
+    TDialogs::SetHandler({});
+    std::printf("%s: %lld bytes\n", qPrintable(pdf), QFileInfo(pdf).size());
+    return QFileInfo::exists(pdf) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
+    const QStringList args = QCoreApplication::arguments();
+    if (args.value(1) == QLatin1String("--shots"))
+        return shots(args.value(2, QStringLiteral(".")));
+
+    const int n = args.size() > 1 ? args.at(1).toInt() : 100000;
+    const QString pdfFile =
+        args.size() > 2 ? args.at(2) : QDir::temp().filePath(QStringLiteral("bench-print.pdf"));
+    const long baseKb = peakKb();
+    TRecordList recs = makeRecords(n);
+    const TReportHeader header{QStringLiteral("李明"), QDate(1990, 1, 1), QDate(2020, 12, 31),
+                               123456.78, 98765.43};
+    std::printf("== print (tallimo_bench_print), %d records, start peak %ld MB\n", n,
+                baseKb / 1024);
+
+    QElapsedTimer t;
+    t.start();
+    auto report = MakeTransReport(TReportUnits::Screen(), header, recs);
+    const double makeMs = t.nsecsElapsed() / 1e6;
+    size_t items = 0;
+    for (int i = 0; i < report->PageCount(); ++i)
+        items += report->Page(i).Texts.size();
+    const double layoutMs = t.nsecsElapsed() / 1e6;
+    std::printf("layout: report made %.1f ms, all %d pages laid out %.0f ms (%zu texts), "
+                "peak %ld MB\n",
+                makeMs, report->PageCount(), layoutMs, items, peakKb() / 1024);
+
+    t.restart();
+    {
+        TfrmPrint preview(nullptr, *report);
+        preview.show();
+        QWidget *page = preview.findChild<QWidget *>(QStringLiteral("pnlPage"));
+        page->repaint();
+        const double shownMs = t.nsecsElapsed() / 1e6;
+        std::printf("preview: open to first page painted %.1f ms (%d pages)\n", shownMs,
+                    preview.PageCount());
+    }
+
+    t.restart();
+    QFile out(pdfFile);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || !WritePdf(*report, &out))
+        qFatal("cannot write %s", qPrintable(pdfFile));
+    out.close();
+    std::printf("pdf: %d pages %.1f s, %.1f MB (%s), peak %ld MB\n", report->PageCount(),
+                t.nsecsElapsed() / 1e9, QFileInfo(pdfFile).size() / 1048576.0, qPrintable(pdfFile),
+                peakKb() / 1024);
+    return 0;
+}

@@ -1,0 +1,303 @@
+#include "PrintForm.h"
+
+#include "Dialogs.h"
+#include "FormKit.h"
+#include "HiClass.h"
+#include "ReportPage.h"
+#include "SafeFile.h"
+#include "Settings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cerrno>
+
+// The shown page on white paper; made when it is shown, kept until the next.
+class TPageView : public QWidget {
+public:
+    TPageView(QWidget *parent, const TReport &report) : QWidget(parent), m_report(report)
+    {
+        setObjectName(QStringLiteral("pnlPage"));
+        setFixedSize(report.PageSize());
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    int Number() const { return m_number; }
+    void SetNumber(int number)
+    {
+        m_number = number;
+        m_page = m_report.Page(number - 1);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white); // paper, whatever the scroll area's palette says
+        p.setRenderHint(QPainter::TextAntialiasing);
+        PaintPage(p, m_report, m_page, QRectF(rect()));
+    }
+
+private:
+    const TReport &m_report;
+    TReportPage m_page;
+    int m_number = 0;
+};
+
+namespace {
+
+TfrmPrint::TPrintDialogHandler &printDialogHandler()
+{
+    static TfrmPrint::TPrintDialogHandler h;
+    return h;
+}
+
+QToolButton *pageButton(QWidget *parent, const char *name, const QString &text, int x, int width,
+                        QStyle::StandardPixmap icon)
+{
+    auto *b = Make<QToolButton>(parent, name, QRect(x, 0, width, 23));
+    b->setText(text);
+    b->setAutoRaise(true); // flat
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+// The paper every page goes on, whatever the dialog chose.
+void setA4Portrait(QPrinter &printer)
+{
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
+}
+
+} // namespace
+
+void TfrmPrint::SetPrintDialogHandler(TPrintDialogHandler handler)
+{
+    printDialogHandler() = std::move(handler);
+}
+
+TfrmPrint::TfrmPrint(QWidget *parent, const TReport &report) : QDialog(parent), Report(report)
+{
+    setObjectName(QStringLiteral("frmPrint"));
+    setWindowTitle(QStringLiteral("打印"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    CoolBar1 = Make<QWidget>(this, "CoolBar1");
+    CoolBar1->setFixedHeight(27);
+    auto *bar = new QHBoxLayout(CoolBar1);
+    bar->setContentsMargins(0, 2, 0, 2);
+    pnlPageButtons = Make<QWidget>(CoolBar1, "pnlPageButtons");
+    pnlPageButtons->setFixedSize(631, 23);
+    bar->addWidget(pnlPageButtons);
+    bar->addStretch();
+    btnFirstPage = pageButton(pnlPageButtons, "btnFirstPage", QStringLiteral("最前页"), 0, 78,
+                              QStyle::SP_MediaSkipBackward);
+    btnPrevPage = pageButton(pnlPageButtons, "btnPrevPage", QStringLiteral("上一页"), 78, 78,
+                             QStyle::SP_MediaSeekBackward);
+    btnNextPage = pageButton(pnlPageButtons, "btnNextPage", QStringLiteral("下一页"), 156, 78,
+                             QStyle::SP_MediaSeekForward);
+    btnLastPage = pageButton(pnlPageButtons, "btnLastPage", QStringLiteral("最后页"), 234, 78,
+                             QStyle::SP_MediaSkipForward);
+    btnPrint = pageButton(pnlPageButtons, "btnPrint", QStringLiteral("打印 (A4)"), 312, 78,
+                          QStyle::SP_FileIcon);
+    btnPdf = pageButton(pnlPageButtons, "btnPdf", QStringLiteral("保存为PDF(&F)"), 390, 100,
+                        QStyle::SP_DialogSaveButton);
+    int tag = 0;
+    for (QToolButton *b : {btnFirstPage, btnPrevPage, btnNextPage, btnLastPage}) {
+        b->setProperty("tag", tag++);
+        connect(b, &QToolButton::clicked, this, [this, b] { btnFirstPageClick(b); });
+    }
+    connect(btnPrint, &QToolButton::clicked, this, &TfrmPrint::btnPrintClick);
+    connect(btnPdf, &QToolButton::clicked, this, &TfrmPrint::btnPdfClick);
+    layout->addWidget(CoolBar1);
+
+    QRPreview1 = Make<QScrollArea>(this, "QRPreview1");
+    QRPreview1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QRPreview1->setBackgroundRole(QPalette::Dark);
+    m_view = new TPageView(QRPreview1, report);
+    QRPreview1->setWidget(m_view);
+    layout->addWidget(QRPreview1, 1);
+
+    StatusBar1 = Make<QStatusBar>(this, "StatusBar1");
+    StatusBar1->setFixedHeight(21);
+    StatusBar1->setSizeGripEnabled(false);
+    m_status = Make<QLabel>(StatusBar1, "StatusBar1_Panel0");
+    m_status->setText(QStringLiteral("#"));
+    m_status->setMinimumWidth(50);
+    StatusBar1->addWidget(m_status, 1);
+    layout->addWidget(StatusBar1);
+
+    if (report.PageCount() > 0)
+        m_view->SetNumber(1);
+
+    // The desktop without the task bar.
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        setGeometry(screen->availableGeometry());
+}
+
+TfrmPrint::~TfrmPrint() = default;
+
+int TfrmPrint::PageNumber() const
+{
+    return m_view->Number();
+}
+
+int TfrmPrint::PageCount() const
+{
+    return Report.PageCount();
+}
+
+void TfrmPrint::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_placed) {
+        // The frame, not only the inside, covers the work area; fixed from then on.
+        m_placed = true;
+        const QScreen *s = screen();
+        const QMargins frame(geometry().left() - frameGeometry().left(),
+                             geometry().top() - frameGeometry().top(),
+                             frameGeometry().right() - geometry().right(),
+                             frameGeometry().bottom() - geometry().bottom());
+        if (s)
+            setGeometry(s->availableGeometry() - frame);
+        setFixedSize(size());
+    }
+    btnFirstPageClick(nullptr);
+}
+
+void TfrmPrint::ShowPage(int number)
+{
+    // A page outside the report leaves the shown one in place.
+    if (number < 1 || number > PageCount() || number == PageNumber())
+        return;
+    m_view->SetNumber(number);
+    QRPreview1->horizontalScrollBar()->setValue(0);
+    QRPreview1->verticalScrollBar()->setValue(0);
+}
+
+void TfrmPrint::btnFirstPageClick(QObject *sender)
+{
+    if (sender) {
+        switch (sender->property("tag").toInt()) {
+        case 0:
+            ShowPage(1);
+            break;
+        case 1:
+            ShowPage(PageNumber() - 1);
+            break;
+        case 2:
+            ShowPage(PageNumber() + 1);
+            break;
+        case 3:
+            ShowPage(PageCount());
+            break;
+        }
+    }
+    m_status->setText(QStringLiteral("第 %1 页 / 共 %2 页").arg(PageNumber()).arg(PageCount()));
+}
+
+bool TfrmPrint::RunPrintDialog(QPrinter &printer)
+{
+    if (printDialogHandler())
+        return printDialogHandler()(printer);
+    QPrintDialog dialog(&printer, this);
+    dialog.setMinMax(1, PageCount());
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void TfrmPrint::btnPrintClick()
+{
+    if (!btnPrint->isEnabled() || PageCount() == 0)
+        return;
+    TBusy busy(btnPrint);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setFullPage(true); // the page brings its own margins
+    setA4Portrait(printer);
+    printer.setFromTo(1, PageCount());
+    printer.setPrintRange(QPrinter::AllPages);
+    QApplication::restoreOverrideCursor(); // not while the dialog waits
+    const bool ok = RunPrintDialog(printer);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!ok)
+        return;
+    setA4Portrait(printer);
+    int first = 1, last = PageCount();
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = printer.fromPage();
+        last = printer.toPage() > 0 ? printer.toPage() : PageCount();
+    }
+    // A printer that makes its own copies gets the pages once.
+    const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
+    if (!PaintPages(printer, Report, first - 1, last - 1, copies)) {
+        busy.Done();
+        TDialogs::Error(this, QStringLiteral("无法打印：打印机不可用。"));
+    }
+}
+
+void TfrmPrint::btnPdfClick()
+{
+    if (!btnPdf->isEnabled() || PageCount() == 0)
+        return;
+    QString fileName = TDialogs::SaveFileName(this, QString(), QStringLiteral("*.pdf"),
+                                              Settings::ExportDialogFolder());
+    if (fileName.isEmpty())
+        return;
+    if (THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("pdf")) {
+        fileName += QStringLiteral(".pdf");
+        // The dialog asked about the name it was given, not this one.
+        if (QFileInfo::exists(fileName) &&
+            !TDialogs::Ask(this, QStringLiteral("%1 已存在。\r\n要替换它吗？")
+                                     .arg(QDir::toNativeSeparators(fileName))))
+            return;
+    }
+    const bool done = TDialogs::Guard(this, [&] {
+        TBusy busy(btnPdf);
+        TSafeFile target(fileName,
+                         TSafeFile::OwnerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        QFile file(target.TempPath());
+        bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        ok = ok && WritePdf(Report, &file);
+        ok = ok && file.flush() && file.error() == QFileDevice::NoError;
+        const QString why =
+            file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("PDF");
+        file.close();
+        if (!ok)
+            throw EInOutError(EIO,
+                              QStringLiteral("无法写入文件：%1\n"
+                                             "请检查文件夹是否可写以及磁盘空间是否足够。\n(%2)")
+                                  .arg(QDir::toNativeSeparators(fileName), why));
+        target.Commit();
+    });
+    if (!done)
+        return;
+    Settings::RememberExportFile(fileName);
+    TDialogs::Info(this, QStringLiteral("Tallimo"),
+                   QStringLiteral("成功！\r\n\r\n") + QDir::toNativeSeparators(fileName));
+}

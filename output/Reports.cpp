@@ -1,0 +1,197 @@
+#include "Reports.h"
+
+#include <QFontMetricsF>
+#include <QImage>
+#include <QtMath>
+
+#include <utility>
+
+QString ReportFontFamily()
+{
+    return QStringLiteral("WenQuanYi Micro Hei");
+}
+
+// Metrics at the report's resolution, whatever screen or printer shows it.
+struct TColumnReport::TMetrics {
+    QImage device;
+    QList<QFontMetricsF> fonts;
+};
+
+namespace {
+
+QString amount(double v)
+{
+    return QString::asprintf("%0.2f", v);
+}
+
+QFont reportFont(int pointSize, bool bold)
+{
+    QFont f(ReportFontFamily());
+    f.setPointSize(pointSize);
+    f.setBold(bold);
+    return f;
+}
+
+} // namespace
+
+TColumnReport::TColumnReport(const TReportUnits &units, const TReportHeader &header,
+                             QList<TColumn> columns, int rowCount, TCells cells)
+    : TReport(units), m_header(header), m_columns(std::move(columns)),
+      m_rowCount(rowCount > 0 ? rowCount : 0), m_cells(std::move(cells)),
+      m_metrics(std::make_shared<TMetrics>())
+{
+    m_fonts = {reportFont(8, false), reportFont(14, true)};
+    m_metrics->device = QImage(1, 1, QImage::Format_RGB32);
+    m_metrics->device.setDotsPerMeterX(qRound(units.DpiX() / 0.0254));
+    m_metrics->device.setDotsPerMeterY(qRound(units.DpiY() / 0.0254));
+    for (const QFont &f : std::as_const(m_fonts))
+        m_metrics->fonts.append(QFontMetricsF(f, &m_metrics->device));
+}
+
+int TColumnReport::PageCount() const
+{
+    return (m_rowCount + RowsPerPage - 1) / RowsPerPage;
+}
+
+int TColumnReport::TextWidth(int font, const QString &text) const
+{
+    // Rounded up, so that a text set by its right edge never passes it.
+    return qCeil(m_metrics->fonts.at(font).horizontalAdvance(text));
+}
+
+int TColumnReport::TextHeight(int font) const
+{
+    return qCeil(m_metrics->fonts.at(font).height());
+}
+
+void TColumnReport::add(TReportPage &page, int font, const QString &text, int left, int top) const
+{
+    if (!text.isEmpty())
+        page.Texts.push_back({text, left, top, font});
+}
+
+void TColumnReport::addRight(TReportPage &page, int font, const QString &text, int right,
+                             int top) const
+{
+    add(page, font, text, right - TextWidth(font, text), top);
+}
+
+void TColumnReport::addCentred(TReportPage &page, int font, const QString &text, int width,
+                               int top) const
+{
+    add(page, font, text, (width - TextWidth(font, text)) / 2, top); // truncated toward zero
+}
+
+void TColumnReport::addCell(TReportPage &page, const TColumn &column, const QString &text,
+                            int top) const
+{
+    const TReportUnits &u = Units();
+    if (column.AtBandRight) {
+        addRight(page, Normal, text, u.BandWidth(), top);
+    } else if (column.Right) {
+        addRight(page, Normal, text, u.ScaleX(column.X), top);
+    } else if (column.Elide) {
+        // Long notes end at the band's edge instead of running off the paper.
+        const int left = u.ScaleX(column.X), room = u.BandWidth() - left;
+        add(page, Normal,
+            TextWidth(Normal, text) <= room
+                ? text
+                : m_metrics->fonts.at(Normal).elidedText(text, Qt::ElideRight, room),
+            left, top);
+    } else {
+        add(page, Normal, text, u.ScaleX(column.X), top);
+    }
+}
+
+TReportPage TColumnReport::Page(int index) const
+{
+    TReportPage page;
+    if (index < 0 || index >= PageCount())
+        return page;
+    const TReportUnits &u = Units();
+    const int first = index * RowsPerPage;
+    const int last = qMin(m_rowCount, first + RowsPerPage);
+    page.Texts.reserve(size_t(12 + m_columns.size() * (1 + last - first)));
+
+    // Band coordinates first, moved onto the paper at the end.
+    const int mid = u.ScaleX(578);
+    addCentred(page, Title, m_header.UserName, mid, u.ScaleY(0));
+    addCentred(page, Normal,
+               QStringLiteral("(%1 至 %2)")
+                   .arg(m_header.PeriodStart.toString(QStringLiteral("yyyy-MM-dd")),
+                        m_header.PeriodEnd.toString(QStringLiteral("yyyy-MM-dd"))),
+               mid, u.ScaleY(36));
+    const struct {
+        const char16_t *caption;
+        double value;
+        int top;
+    } totals[] = {{u"收入合计：", m_header.InTotal, 0},
+                  {u"支出合计：", m_header.OutTotal, 18},
+                  {u"结余合计：", m_header.InTotal - m_header.OutTotal, 36}};
+    for (const auto &t : totals) {
+        add(page, Normal, QString::fromUtf16(t.caption), mid, u.ScaleY(t.top));
+        addRight(page, Normal, amount(t.value), u.BandWidth(), u.ScaleY(t.top));
+    }
+    page.Rects.push_back(QRect(0, u.ScaleY(58), u.BandWidth(), u.ScaleY(1)));
+    for (const TColumn &c : m_columns)
+        addCell(page, c, c.Heading, u.ScaleY(68));
+    addCentred(page, Normal, QStringLiteral("第 %1 页").arg(index + 1), u.BandWidth(),
+               u.BandHeight() - TextHeight(Normal));
+
+    for (int i = first; i < last; ++i) {
+        const QStringList cells = m_cells(i);
+        const int top = RowTop(i);
+        for (int c = 0; c < m_columns.size(); ++c)
+            addCell(page, m_columns.at(c), cells.value(c), top);
+    }
+
+    const QPoint origin(u.BandLeft(), u.BandTop());
+    for (TReportText &t : page.Texts) {
+        t.Left += origin.x();
+        t.Top += origin.y();
+    }
+    for (QRect &r : page.Rects)
+        r.translate(origin);
+    return page;
+}
+
+std::unique_ptr<TColumnReport> MakeCateReport(const TReportUnits &units,
+                                              const TReportHeader &header, TRowList rows)
+{
+    const QList<TColumnReport::TColumn> columns = {
+        {QStringLiteral("类别"), 0},         {QStringLiteral("项目"), 78},
+        {QStringLiteral("数量"), 418, true}, {QStringLiteral("收入"), 510, true},
+        {QStringLiteral("支出"), 602, true}, {QStringLiteral("0 - 100%"), 0, true, true},
+    };
+    const int count = int(rows.size());
+    auto cells = [rows = std::move(rows)](int i) {
+        const TRow &r = rows.at(i);
+        const bool income = r.value(RankType) == TypeIncome();
+        return QStringList{r.value(RankType),
+                           r.value(RankCate),
+                           r.value(RankCount),
+                           income ? r.value(RankSum) : QString(),
+                           income ? QString() : r.value(RankSum),
+                           r.value(RankShare)};
+    };
+    return std::make_unique<TColumnReport>(units, header, columns, count, std::move(cells));
+}
+
+std::unique_ptr<TColumnReport> MakeTransReport(const TReportUnits &units,
+                                               const TReportHeader &header, TRecordList recs)
+{
+    const QList<TColumnReport::TColumn> columns = {
+        {QStringLiteral("日期"), 0},
+        {QStringLiteral("项目"), 78},
+        {QStringLiteral("收入"), 394, true},
+        {QStringLiteral("支出"), 486, true},
+        {QStringLiteral("备注"), 494, false, false, true},
+    };
+    const int count = recs.size();
+    auto shared = std::make_shared<const TRecordList>(std::move(recs));
+    auto cells = [shared](int i) {
+        return QStringList{shared->Date(i), shared->Cate(i), shared->Text(i, RecIn),
+                           shared->Text(i, RecOut), shared->Notes(i)};
+    };
+    return std::make_unique<TColumnReport>(units, header, columns, count, std::move(cells));
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+// The two printed reports of the browser: the category ranking and the record
+// list. Every page carries the same header (user, period, the three totals, a
+// rule and the column headings), up to 52 rows and its page number at the
+// foot. Positions are in 1/96 inch of the layout resolution; a text placed by
+// its right edge or centred is measured with the font it is printed in.
+
+#include "DbClass.h"
+#include "ReportPage.h"
+
+#include <QDate>
+
+#include <functional>
+#include <memory>
+
+// What the last search found: the header of every page.
+struct TReportHeader {
+    QString UserName;
+    QDate PeriodStart, PeriodEnd;
+    double InTotal = 0, OutTotal = 0;
+};
+
+class TColumnReport : public TReport {
+public:
+    static constexpr int RowsPerPage = 52;
+    enum TFont { Normal, Title };
+
+    struct TColumn {
+        QString Heading;
+        int X;              // in 1/96 inch; ignored when AtBandRight
+        bool Right = false; // X is the right edge, else the left
+        bool AtBandRight = false;
+        bool Elide = false; // the last column ends at the band's right edge
+    };
+    // The texts of one row, in column order.
+    using TCells = std::function<QStringList(int row)>;
+
+    TColumnReport(const TReportUnits &units, const TReportHeader &header, QList<TColumn> columns,
+                  int rowCount, TCells cells);
+
+    int PageCount() const override;
+    TReportPage Page(int index) const override;
+    int RowCount() const { return m_rowCount; }
+
+    // Top of the row at position i of its page.
+    int RowTop(int i) const { return Units().ScaleY((i % RowsPerPage) * 18 + 86); }
+
+    int TextWidth(int font, const QString &text) const;
+    int TextHeight(int font) const;
+
+private:
+    void add(TReportPage &page, int font, const QString &text, int left, int top) const;
+    void addRight(TReportPage &page, int font, const QString &text, int right, int top) const;
+    void addCentred(TReportPage &page, int font, const QString &text, int width, int top) const;
+    void addCell(TReportPage &page, const TColumn &column, const QString &text, int top) const;
+
+    TReportHeader m_header;
+    QList<TColumn> m_columns;
+    int m_rowCount;
+    TCells m_cells;
+    struct TMetrics;
+    std::shared_ptr<TMetrics> m_metrics;
+};
+
+// The category ranking: rows of TRankCol, incomes first and then expenses, as
+// the browser hands them over; the sum goes to the column of its type.
+std::unique_ptr<TColumnReport> MakeCateReport(const TReportUnits &units,
+                                              const TReportHeader &header, TRowList rows);
+
+// The record list, in the browser's order.
+std::unique_ptr<TColumnReport> MakeTransReport(const TReportUnits &units,
+                                               const TReportHeader &header, TRecordList recs);
+
+// The family every report text is set in, as on screen.
+QString ReportFontFamily();
