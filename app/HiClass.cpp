@@ -434,7 +434,12 @@ bool THi::IsNumber(const QString &text, double *value)
 bool THi::IsAmount(const QString &text, double *value)
 {
     double v = 0;
-    if (!IsNumber(Trim(text), &v) || v < 0.01 || v >= MaxAmount)
+    if (!IsNumber(Trim(text), &v) || v < 0.01)
+        return false;
+    // The bound holds for the amount as it is kept, in cents: 9999999999.995
+    // would be stored as 10000000000.00, which no save accepts.
+    double kept = 0;
+    if (!IsNumber(FormatFloat(v), &kept) || kept >= MaxAmount)
         return false;
     if (value)
         *value = v;

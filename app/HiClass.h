@@ -107,6 +107,7 @@ public:
     // Amounts are kept in whole cents; beyond this no household entry goes,
     // and sums of many such amounts still fit.
     static constexpr double MaxAmount = 1e10;
-    // The entry check: trimmed, a number, at least 0.01 and below MaxAmount.
+    // The entry check: trimmed, a number, at least 0.01, and below MaxAmount
+    // once rounded to cents.
     static bool IsAmount(const QString &text, double *value = nullptr);
 };

@@ -223,6 +223,12 @@ void TestHiClass::isAmount_data()
     QTest::addRow("negative") << "-5" << false;
     QTest::addRow("largest") << "9999999999.99" << true;
     QTest::addRow("ten billion") << "1e10" << false;
+    // Checked as kept, in cents.
+    QTest::addRow("rounds up to ten billion") << "9999999999.995" << false;
+    QTest::addRow("rounds down below the bound") << "9999999999.994" << true;
+    QTest::addRow("largest with more decimals") << "9999999999.9949" << true;
+    QTest::addRow("rounds up to ten billion, exponent") << "9.9999999999995e9" << false;
+    QTest::addRow("below a cent though it rounds up") << "0.0051" << false;
     QTest::addRow("blank") << "  " << false;
 }
 
