@@ -89,9 +89,7 @@ void TfrmLogin::FormCreate(const QStringList &args)
     UserName.clear();
     DbMan = std::make_unique<TDbMan>(DataFile);
 
-    const QString names = DbMan->ListUsers();
-    if (!names.isEmpty())
-        cboUsername->addItems(names.split(QStringLiteral("\r\n")));
+    cboUsername->addItems(THi::SplitLines(DbMan->ListUsers()));
     if (cboUsername->count() > 0)
         cboUsername->setCurrentIndex(0);
     UpdateSubmit();
@@ -142,7 +140,7 @@ bool TfrmLogin::eventFilter(QObject *watched, QEvent *event)
 QString TfrmLogin::FindUserName(const QString &typed)
 {
     const QString key = THi::LowerAscii(typed);
-    const QStringList lines = DbMan->ListUsers().split(QStringLiteral("\r\n"));
+    const QStringList lines = THi::SplitLines(DbMan->ListUsers());
     for (const QString &line : lines) {
         const QString name = THi::Trim(line);
         if (THi::LowerAscii(name) == key)
