@@ -357,9 +357,7 @@ void TEntryPanel::btnDeleteClick()
         return;
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除它吗？")))
         return;
-    delete row;
-    UpdatePendingTotal();
-    ListChanged();
+    RemoveRow(row);
 }
 
 void TEntryPanel::btnEditClick()
@@ -369,13 +367,22 @@ void TEntryPanel::btnEditClick()
         return;
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要编辑它吗？")))
         return;
-    TDialogs::Guard(this, [&] {
+    const bool taken = TDialogs::Guard(this, [&] {
         dtpDate->setDate(THi::YmdToDate(row->text(ColDate)));
         cboCate->setEditText(row->text(ColCate));
         edtAmount->setText(row->text(ColAmount));
         edtNotes->setText(row->text(ColNotes));
-        delete row;
     });
+    if (taken) // a line that could not be taken back stays in the list
+        RemoveRow(row);
+}
+
+void TEntryPanel::RemoveRow(QTreeWidgetItem *row)
+{
+    delete row;
+    // The view would select the neighbour; a second Delete press must not
+    // offer a line the user never picked.
+    lvwRecs->selectionModel()->clear();
     UpdatePendingTotal();
     ListChanged();
 }

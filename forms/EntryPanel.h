@@ -71,7 +71,8 @@ protected:
 private:
     void RememberCate(const QString &cate);
     void ShowSavedMessage();
-    void ListChanged(); // own buttons, then the main window's
+    void ListChanged();                   // own buttons, then the main window's
+    void RemoveRow(QTreeWidgetItem *row); // leaves nothing selected
     QTreeWidgetItem *SelectedRow() const;
     TDbMan &Db() const;
 

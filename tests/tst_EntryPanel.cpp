@@ -327,6 +327,10 @@ void TestEntryPanel::editMiddleLine()
     QCOMPARE(m_panel->PendingRows().value(1).value(2), QString("Rent"));
     QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：4.00"));
     QVERIFY(child<QPushButton>("btnOutAdd")->isEnabled());
+    // The line taken back leaves nothing selected.
+    QVERIFY(list->selectedItems().isEmpty());
+    QVERIFY(!edit->isEnabled());
+    QVERIFY(!child<QPushButton>("btnOutDelete")->isEnabled());
 
     QTest::mouseClick(child<QPushButton>("btnOutAdd"), Qt::LeftButton);
     const TRowList rows = m_panel->PendingRows();
@@ -351,6 +355,8 @@ void TestEntryPanel::deleteKey_data()
         << false << int(Qt::Key_Delete) << true << 0 << 2 << QStringLiteral("合计：3.00");
     QTest::addRow("other key") << true << int(Qt::Key_Backspace) << true << 0 << 2
                                << QStringLiteral("合计：3.00");
+    // Key 0: the Delete button instead of the key.
+    QTest::addRow("button, yes") << true << 0 << true << 1 << 1 << QStringLiteral("合计：2.00");
 }
 
 void TestEntryPanel::deleteKey()
@@ -370,17 +376,30 @@ void TestEntryPanel::deleteKey()
         list->setCurrentItem(list->topLevelItem(0));
     QCOMPARE(child<QPushButton>("btnOutDelete")->isEnabled(), select);
     answer ? dialogs.yes() : dialogs.no();
-    QTest::keyClick(list, Qt::Key(key));
+    if (key)
+        QTest::keyClick(list, Qt::Key(key));
+    else
+        QTest::mouseClick(child<QPushButton>("btnOutDelete"), Qt::LeftButton);
 
     QCOMPARE(dialogs.of(TDialogCall::Question).size(), questions);
     if (questions)
         QCOMPARE(dialogs.calls.value(0).text, QStringLiteral("您真的想要删除它吗？"));
     QCOMPARE(child<QLabel>("lblOutTotal")->text(), total);
     QCOMPARE(m_panel->PendingRows().size(), left);
-    // Edit and Delete follow the selection, which a deletion takes along.
-    const bool selected = !list->selectedItems().isEmpty();
-    QCOMPARE(child<QPushButton>("btnOutEdit")->isEnabled(), selected);
-    QCOMPARE(child<QPushButton>("btnOutDelete")->isEnabled(), selected);
+    // A removed line takes the selection with it: no neighbour is selected.
+    const bool stillSelected = select && left == 2;
+    QCOMPARE(list->selectedItems().isEmpty(), !stillSelected);
+    QCOMPARE(child<QPushButton>("btnOutEdit")->isEnabled(), stillSelected);
+    QCOMPARE(child<QPushButton>("btnOutDelete")->isEnabled(), stillSelected);
+
+    // So a second Delete press asks nothing and removes nothing.
+    if (left == 1) {
+        dialogs.calls.clear();
+        dialogs.yes();
+        QTest::keyClick(list, Qt::Key_Delete);
+        QVERIFY(dialogs.calls.isEmpty());
+        QCOMPARE(m_panel->PendingRows().size(), 1);
+    }
 }
 
 void TestEntryPanel::saveInListOrder()
