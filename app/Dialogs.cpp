@@ -53,7 +53,10 @@ QVariant TDialogs::dispatch(const TDialogCall &call, QWidget *parent)
         bool ok = false;
         const QString text = QInputDialog::getText(parent, call.caption, call.text,
                                                    QLineEdit::Normal, call.value, &ok);
-        return ok ? QVariant(text) : QVariant(QString());
+        if (!ok)
+            return QVariant(QString());
+        // OK on an untouched field gives a null text, which would read as Cancel.
+        return QVariant(text.isNull() ? QStringLiteral("") : text);
     }
     case TDialogCall::SaveFile:
         return QFileDialog::getSaveFileName(parent, call.caption, call.value, call.text);

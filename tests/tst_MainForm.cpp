@@ -8,9 +8,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -42,6 +45,8 @@ private slots:
     void restartFailureKeepsWindowOpen();
     void changePassword();
     void changePasswordCancelled();
+    void changePasswordRealDialog_data();
+    void changePasswordRealDialog();
     void deleteUser();
     void backupNames_data();
     void backupNames();
@@ -334,6 +339,71 @@ void TestMainForm::changePasswordCancelled()
     action(w.get(), "mnuMenu_SetPwd")->trigger();
     QCOMPARE(script.calls.size(), 1);
     QVERIFY(TDbMan(m_dataFile).CheckLogin("Li", "1234"));
+}
+
+// The same loop through the real input dialog: each step answers the next
+// dialog that comes up, "" with OK on an untouched field, "cancel" with
+// Cancel, any other text by typing it and pressing OK.
+void TestMainForm::changePasswordRealDialog_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("stored"); // empty: the old password stays
+    QTest::addRow("OK on an untouched field asks again")
+        << QStringList{"", "  new pw  "} << "new pw";
+    QTest::addRow("blanks typed ask again") << QStringList{"   ", "x"} << "x";
+    QTest::addRow("cancel") << QStringList{"cancel"} << "";
+    QTest::addRow("OK untouched, then cancel") << QStringList{"", "cancel"} << "";
+}
+
+void TestMainForm::changePasswordRealDialog()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, stored);
+    auto w = open();
+    QStringList seen; // the kind of every modal dialog, in order
+    QTimer answerer;
+    answerer.setInterval(10);
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal->property("answered").toBool())
+            return;
+        modal->setProperty("answered", true);
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            seen << "box:" + box->text();
+            box->button(QMessageBox::Ok)->click();
+            return;
+        }
+        auto *input = qobject_cast<QInputDialog *>(modal);
+        if (!input || steps.isEmpty()) {
+            seen << "unexpected";
+            modal->close();
+            return;
+        }
+        seen << "input";
+        const QString step = steps.takeFirst();
+        auto *buttons = input->findChild<QDialogButtonBox *>();
+        if (step == "cancel") {
+            buttons->button(QDialogButtonBox::Cancel)->click();
+            return;
+        }
+        if (!step.isEmpty())
+            QTest::keyClicks(input->findChild<QLineEdit *>(), step);
+        buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    answerer.start();
+    action(w.get(), "mnuMenu_SetPwd")->trigger();
+    answerer.stop();
+
+    QVERIFY2(steps.isEmpty(), qPrintable(seen.join(", ")));
+    QVERIFY(!seen.contains("unexpected"));
+    TDbMan db(m_dataFile);
+    if (stored.isEmpty()) {
+        QCOMPARE(seen.filter("box:").size(), 0);
+        QVERIFY(db.CheckLogin("Li", "1234"));
+    } else {
+        QCOMPARE(seen.last(), QStringLiteral("box:成功！"));
+        QVERIFY(db.CheckLogin("Li", stored));
+    }
 }
 
 void TestMainForm::deleteUser()
