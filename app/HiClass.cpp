@@ -175,6 +175,21 @@ QString THi::DateToYmd(const QDate &date)
     return date.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
+QDate THi::TypedDate(const QString &text)
+{
+    static const QRegularExpression digits(QStringLiteral("^([0-9]{4})([0-9]{2})([0-9]{2})$"));
+    static const QRegularExpression parts(
+        QStringLiteral("^([0-9]{4})([-/.])([0-9]{1,2})\\2([0-9]{1,2})$"));
+    const QString t = Trim(text);
+    QRegularExpressionMatch m = digits.match(t);
+    if (m.hasMatch())
+        return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    m = parts.match(t);
+    if (m.hasMatch())
+        return QDate(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+    return QDate();
+}
+
 // ---------------------------------------------------------------------------
 // Files and folders
 

@@ -1,5 +1,6 @@
 #include "EntryPanel.h"
 
+#include "DateEdit.h"
 #include "Dialogs.h"
 #include "EditCateForm.h"
 #include "HiClass.h"
@@ -7,7 +8,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -115,10 +115,8 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
 
-    dtpDate = new QDateEdit(this);
+    dtpDate = new TDateEdit(this);
     named(dtpDate, "dtp" + p + "Date");
-    dtpDate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    dtpDate->setCalendarPopup(true);
     dtpDate->setGeometry(293, fieldY[0], 311, 21);
 
     cboCate = new QComboBox(this);

@@ -10,12 +10,12 @@
 #include <QWidget>
 
 class QComboBox;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TDateEdit;
 
 struct TEntryPanelKind {
     QString panelName;    // "pnlExpense" / "pnlIncome"
@@ -80,7 +80,7 @@ private:
     TDbMan *m_db = nullptr;
     QString m_user;
 
-    QDateEdit *dtpDate = nullptr;
+    TDateEdit *dtpDate = nullptr;
     QComboBox *cboCate = nullptr;
     QLineEdit *edtAmount = nullptr;
     QLineEdit *edtNotes = nullptr;

@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "DateEdit.h"
 #include "DbClass.h"
 #include "Dialogs.h"
 #include "EntryPanel.h"
@@ -41,9 +42,7 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text, int 
 
 QDateEdit *datePicker(QWidget *parent, const char *name, int x, int y)
 {
-    auto *d = Make<QDateEdit>(parent, name, QRect(x, y, 155, 21));
-    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    d->setCalendarPopup(true);
+    auto *d = Make<TDateEdit>(parent, name, QRect(x, y, 155, 21));
     d->setFocusPolicy(Qt::ClickFocus);
     return d;
 }

@@ -44,6 +44,8 @@ private slots:
     void enterChain_data();
     void enterChain();
     void panelsAreIndependent();
+    void typedDate_data();
+    void typedDate();
     void calculator_data();
     void calculator();
     void help_data();
@@ -610,6 +612,41 @@ void TestEntryPanel::panelsAreIndependent()
     QCOMPARE(recs.size(), 2);
     QCOMPARE(recs.value(0).value(3), QString("1000.00")); // income column
     QCOMPARE(recs.value(0).value(4), QString());
+}
+
+void TestEntryPanel::typedDate_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("lineDate");
+    QTest::addRow("eight digits") << "20261201"
+                                  << "2026-12-01";
+    QTest::addRow("short parts") << "2026-3-7"
+                                 << "2026-03-07";
+    QTest::addRow("no such day") << "2026-02-30"
+                                 << "2011-04-12";
+}
+
+// A date typed over the selected field and ended with Enter, as a person
+// enters a line from the keyboard.
+void TestEntryPanel::typedDate()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, lineDate);
+    m_panel->LoadCateList("Food"); // a known name: Add writes nothing
+    auto *date = child<QDateEdit>("dtpOutDate");
+    date->setFocus();
+    QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(date, typed);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(focusIn(child<QComboBox>("cboOutCate")));
+    QCOMPARE(THi::DateToYmd(date->date()), lineDate);
+
+    keys(QApplication::focusWidget(), "Food");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    keys(QApplication::focusWidget(), "5");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(m_panel->PendingRows().value(0).value(0), lineDate);
 }
 
 void TestEntryPanel::calculator_data()

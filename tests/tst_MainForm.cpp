@@ -38,6 +38,8 @@ private slots:
     void viewSwitchingKeepsFields();
     void menuButton();
     void searchNeedsOrderedDates();
+    void typedDates_data();
+    void typedDates();
     void skinIsApplied();
 
     void switchUser_data();
@@ -258,6 +260,36 @@ void TestMainForm::searchNeedsOrderedDates()
     QVERIFY(!search->isEnabled());
     d2->setDate(QDate(2011, 5, 1));
     QVERIFY(search->isEnabled());
+}
+
+void TestMainForm::typedDates_data()
+{
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("field");
+    QTest::addRow("expense date") << "rdoExpense"
+                                  << "dtpOutDate";
+    QTest::addRow("income date") << "rdoIncome"
+                                 << "dtpInDate";
+    QTest::addRow("browser from") << "rdoTransactions"
+                                  << "dtpTransDate1";
+    QTest::addRow("browser to") << "rdoTransactions"
+                                << "dtpTransDate2";
+}
+
+void TestMainForm::typedDates()
+{
+    QFETCH(QString, view);
+    QFETCH(QString, field);
+    auto w = open();
+    QTest::mouseClick(child<QRadioButton>(w.get(), view.toLatin1()), Qt::LeftButton);
+    QDateEdit *date = child<QDateEdit>(w.get(), field.toLatin1());
+    QVERIFY(date->isVisible());
+    for (const QString &typed : {QString("20261201"), QString("2027-01-02")}) {
+        date->setFocus();
+        QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(date, typed);
+        QCOMPARE(date->date(), THi::TypedDate(typed));
+    }
 }
 
 void TestMainForm::skinIsApplied()
