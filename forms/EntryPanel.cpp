@@ -329,18 +329,16 @@ void TEntryPanel::btnAddClick()
 void TEntryPanel::RememberCate(const QString &cate)
 {
     const QString wanted = THi::LowerAscii(THi::Trim(cate));
-    QStringList items{cate};
     for (int i = 0; i < cboCate->count(); ++i) {
-        const QString item = cboCate->itemText(i);
-        if (THi::LowerAscii(THi::Trim(item)) == wanted)
+        if (THi::LowerAscii(THi::Trim(cboCate->itemText(i))) == wanted)
             return;
-        items.append(item);
     }
 
-    // Stored first: when the write fails the name stays out of the pick list
-    // as well, so the next line with it tries again.
-    Db().SetCateList(m_user, m_kind.listKey, THi::Trim(THi::JoinLines(items)));
-    cboCate->insertItem(0, cate);
+    // Merged into the stored list, not written from this pick list: another
+    // running copy may have added names since it was loaded. The pick list
+    // then shows the stored list. When the store fails the name stays out of
+    // the pick list as well, so the next line with it tries again.
+    LoadCateList(Db().MergeCate(m_user, m_kind.listKey, cate));
 }
 
 void TEntryPanel::lvwRecsSelectItem()
