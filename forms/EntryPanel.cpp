@@ -393,8 +393,15 @@ void TEntryPanel::btnSaveClick()
     // The busy state ends inside the guard, so the error box already shows
     // the normal cursor and the button is usable again after a failure.
     const bool saved = TDialogs::Guard(this, [&] {
-        TBusy busy(btnSave);
-        Db().AddRecords(m_user, rows);
+        try {
+            TBusy busy(btnSave);
+            Db().AddRecords(m_user, rows);
+        } catch (const TError &e) {
+            // The write is all or nothing (another program holding the file
+            // included): say that every line is still here.
+            throw TError(e.text() +
+                         QStringLiteral("\r\n\r\n没有保存任何一条记录，它们都还在列表中。"));
+        }
     });
     if (!saved)
         return; // nothing was written; every line stays for another try
