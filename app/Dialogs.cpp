@@ -40,9 +40,9 @@ QVariant TDialogs::dispatch(const TDialogCall &call, QWidget *parent)
 
     switch (call.kind) {
     case TDialogCall::Question:
-        return QMessageBox::question(parent, call.caption, call.text,
-                                     QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::Yes) == QMessageBox::Yes;
+        return QMessageBox::question(
+                   parent, call.caption, call.text, QMessageBox::Yes | QMessageBox::No,
+                   call.defaultNo ? QMessageBox::No : QMessageBox::Yes) == QMessageBox::Yes;
     case TDialogCall::Error:
         QMessageBox::critical(parent, call.caption, call.text);
         return {};
@@ -66,9 +66,10 @@ QVariant TDialogs::dispatch(const TDialogCall &call, QWidget *parent)
     return {};
 }
 
-bool TDialogs::Ask(QWidget *parent, const QString &text)
+bool TDialogs::Ask(QWidget *parent, const QString &text, bool defaultYes)
 {
-    return dispatch({TDialogCall::Question, confirmCaption(), text, {}}, parent).toBool();
+    return dispatch({TDialogCall::Question, confirmCaption(), text, {}, !defaultYes}, parent)
+        .toBool();
 }
 
 void TDialogs::Error(QWidget *parent, const QString &text)

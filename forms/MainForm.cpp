@@ -12,6 +12,7 @@
 #include "SkinClass.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QDateEdit>
 #include <QFileInfo>
@@ -420,6 +421,27 @@ void TfrmMain::UpdateButtons()
     const bool ranked = mdlInCates->rowCount() > 0 || mdlOutCates->rowCount() > 0;
     btnCatesExport->setEnabled(ranked);
     btnCatesPrint->setEnabled(ranked);
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+bool TfrmMain::CanClose()
+{
+    if (m_discardAgreed || !pnlExpense || !pnlIncome)
+        return true;
+    if (pnlExpense->PendingRows().isEmpty() && pnlIncome->PendingRows().isEmpty())
+        return true;
+    return TDialogs::Ask(this, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"),
+                         /*defaultYes=*/false);
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (CanClose())
+        event->accept();
+    else
+        event->ignore();
 }
 
 // ---------------------------------------------------------------------------

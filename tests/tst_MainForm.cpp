@@ -1,5 +1,6 @@
 #include "DbClass.h"
 #include "DialogScript.h"
+#include "EntryPanel.h"
 #include "MainForm.h"
 #include "Placement.h"
 #include "SkinClass.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 // The main window with a login that answers at once, a data file in a
@@ -56,9 +58,16 @@ private slots:
     void restore_data();
     void restore();
     void exit();
+    void pendingLinesAskFirst_data();
+    void pendingLinesAskFirst();
+    void pendingQuestionDefaultsToNo();
+    void failedRestartKeepsLinesAndAsksAgain();
 
 private:
     std::unique_ptr<TfrmMain> open(const QString &user = "Li");
+    // One pending line in the expense or income panel, with a name the pick
+    // list knows (so Add writes nothing).
+    void addPendingLine(TfrmMain *w, bool income);
     template <class T> T *child(QWidget *w, const char *name)
     {
         return TestSupport::Child<T>(w, QLatin1String(name));
@@ -574,6 +583,131 @@ void TestMainForm::exit()
     action(w.get(), "mnuMenu_Exit")->trigger();
     QVERIFY(!w->isVisible());
     QVERIFY(m_started.isEmpty());
+}
+
+void TestMainForm::addPendingLine(TfrmMain *w, bool income)
+{
+    const QByteArray p = income ? "In" : "Out";
+    QTest::mouseClick(child<QRadioButton>(w, income ? "rdoIncome" : "rdoExpense"), Qt::LeftButton);
+    child<QComboBox>(w, "cbo" + p + "Cate")->setEditText("Food");
+    QTest::keyClicks(child<QLineEdit>(w, "edt" + p + "Amount"), "1");
+    QTest::mouseClick(child<QPushButton>(w, "btn" + p + "Add"), Qt::LeftButton);
+    QVERIFY(child<QPushButton>(w, "btn" + p + "Save")->isEnabled());
+}
+
+void TestMainForm::pendingLinesAskFirst_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("income");
+    QTest::addColumn<bool>("discard"); // the answer to the question
+    for (const char *way : {"close box", "exit", "switch user", "delete user", "restore"}) {
+        QTest::addRow("%s, expense line, keep", way) << way << false << false;
+        QTest::addRow("%s, income line, discard", way) << way << true << true;
+    }
+    QTest::addRow("exit, income line, keep") << "exit" << true << false;
+}
+
+// Every way the main window closes asks before pending lines are lost; No
+// keeps the window, the lines and (for delete) the account.
+void TestMainForm::pendingLinesAskFirst()
+{
+    QFETCH(QString, way);
+    QFETCH(bool, income);
+    QFETCH(bool, discard);
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    TDbMan(m_dataFile).SetCateList("Li", "in", "Food");
+    auto w = open();
+    addPendingLine(w.get(), income);
+    QTemporaryDir dir;
+    const QString backup = dir.filePath("b.tlmdb");
+    QVERIFY(QFile::copy(m_dataFile, backup));
+
+    DialogScript script;
+    if (way == "close box") {
+        script.answers.enqueue(discard);
+        QTest::mouseClick(w->SkinMan->CloseButton, Qt::LeftButton);
+    } else if (way == "exit") {
+        script.answers.enqueue(discard);
+        action(w.get(), "mnuMenu_Exit")->trigger();
+    } else if (way == "switch user") {
+        script.yes().answers.enqueue(discard);
+        action(w.get(), "mnuMenu_SwitchUser")->trigger();
+    } else if (way == "delete user") {
+        script.yes().answers.enqueue(discard);
+        action(w.get(), "mnuMenu_DeleteUser")->trigger();
+    } else {
+        script.answer(backup).answers.enqueue(discard);
+        action(w.get(), "mnuMenu_Restore")->trigger();
+    }
+
+    const auto questions = script.of(TDialogCall::Question);
+    QVERIFY(!questions.isEmpty());
+    QCOMPARE(questions.last().text, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"));
+    QCOMPARE(questions.last().caption, QStringLiteral("确认"));
+    QVERIFY(questions.last().defaultNo);
+    QVERIFY(script.answers.isEmpty());
+    QCOMPARE(w->isVisible(), !discard);
+    const bool restarts = way != "close box" && way != "exit";
+    QCOMPARE(m_started.size(), discard && restarts ? 1 : 0);
+    QCOMPARE(TDbMan(m_dataFile).UserExists("Li"), !(discard && way == "delete user"));
+    if (!discard) {
+        auto *panel = child<TEntryPanel>(w.get(), income ? "pnlIncome" : "pnlExpense");
+        QCOMPARE(panel->PendingRows().size(), 1);
+        // Once the lines are saved, the same way out asks nothing more.
+        script.calls.clear();
+        script.yes();
+        QTest::mouseClick(child<QPushButton>(w.get(), income ? "btnInSave" : "btnOutSave"),
+                          Qt::LeftButton);
+        QCOMPARE(panel->PendingRows().size(), 0);
+        script.calls.clear();
+        w->close();
+        QVERIFY(script.calls.isEmpty());
+        QVERIFY(!w->isVisible());
+    }
+}
+
+// The real box: No is the default button, so Enter keeps the lines.
+void TestMainForm::pendingQuestionDefaultsToNo()
+{
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    auto w = open();
+    addPendingLine(w.get(), false);
+    bool defaultNo = false;
+    QString text;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        text = box->text();
+        defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    w->close();
+    QCOMPARE(text, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"));
+    QVERIFY(defaultNo);
+    QVERIFY(w->isVisible());
+}
+
+// Yes to losing the lines, but the new copy does not start: this one stays
+// with its lines, and the next way out asks again.
+void TestMainForm::failedRestartKeepsLinesAndAsksAgain()
+{
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    auto w = open();
+    addPendingLine(w.get(), false);
+    m_startWorks = false;
+    DialogScript script;
+    script.yes().yes();
+    action(w.get(), "mnuMenu_SwitchUser")->trigger();
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY(w->isVisible());
+    QCOMPARE(child<TEntryPanel>(w.get(), "pnlExpense")->PendingRows().size(), 1);
+
+    script.calls.clear();
+    script.no();
+    action(w.get(), "mnuMenu_Exit")->trigger();
+    QCOMPARE(script.of(TDialogCall::Question).size(), 1);
+    QVERIFY(w->isVisible());
 }
 
 QTEST_MAIN(TestMainForm)
