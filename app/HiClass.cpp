@@ -4,24 +4,81 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringConverter>
-#include <QWidget>
+#include <QTranslator>
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
-EInOutError::EInOutError(int code) : TError(QStringLiteral("I/O error %1").arg(code)), m_code(code)
+EInOutError::EInOutError(Action action, const QString &path, int code)
+    : TError(Describe(action, path, code)), m_code(code), m_path(path)
 {
+}
+
+QString EInOutError::Describe(Action action, const QString &path, int code)
+{
+    const QString file = QDir::toNativeSeparators(path);
+    QString what;
+    switch (action) {
+    case Read:
+        what = QStringLiteral("无法读取文件“%1”。").arg(file);
+        break;
+    case Write:
+        what = QStringLiteral("无法写入文件“%1”。").arg(file);
+        break;
+    case CreateFolder:
+        what = QStringLiteral("无法创建文件夹“%1”。").arg(file);
+        break;
+    case Other:
+        what = file.isEmpty() ? QStringLiteral("文件读写失败。")
+                              : QStringLiteral("文件“%1”读写失败。").arg(file);
+        break;
+    }
+    // What to do depends most on the cause; the action gives the fallback.
+    QString todo;
+    switch (code) {
+    case ENOENT:
+    case ENOTDIR:
+        todo = action == Read ? QStringLiteral("该文件不存在或已被移走，请确认它的位置。")
+                              : QStringLiteral("路径中的文件夹不存在，请选择一个已有的文件夹。");
+        break;
+    case EISDIR:
+        todo = QStringLiteral("这是一个文件夹而不是文件，请选择或输入一个文件名。");
+        break;
+    case EACCES:
+    case EPERM:
+        todo = QStringLiteral("您没有相应的权限，请检查该文件和所在文件夹的权限。");
+        break;
+    case EROFS:
+        todo = QStringLiteral("该位置只能读不能写，请换一个位置。");
+        break;
+    case ENOSPC:
+    case EDQUOT:
+        todo = QStringLiteral("磁盘空间已满，请腾出空间后再试。");
+        break;
+    case EEXIST:
+        todo = QStringLiteral("同名的文件已经存在，请换一个名称。");
+        break;
+    default:
+        todo = action == Read ? QStringLiteral("请确认该文件完好并且您有读取它的权限。")
+                              : QStringLiteral("请确认磁盘还有空间，并且您有写入的权限。");
+        break;
+    }
+    return QStringLiteral("%1\n%2\n\n详细信息：%3（I/O error %4）")
+        .arg(what, todo, qt_error_string(code))
+        .arg(code);
 }
 
 // ---------------------------------------------------------------------------
@@ -198,7 +255,7 @@ QByteArray THi::LoadFile(const QString &fileName)
     const QByteArray path = QFile::encodeName(fileName);
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throw EInOutError(errno);
+        throw EInOutError(EInOutError::Read, fileName, errno);
     QByteArray data;
     char buf[65536];
     for (;;) {
@@ -208,7 +265,7 @@ QByteArray THi::LoadFile(const QString &fileName)
                 continue;
             const int err = errno;
             ::close(fd);
-            throw EInOutError(err);
+            throw EInOutError(EInOutError::Read, fileName, err);
         }
         if (n == 0)
             break;
@@ -223,7 +280,7 @@ void THi::SaveFile(const QString &fileName, const QByteArray &content)
     const QByteArray path = QFile::encodeName(fileName);
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
-        throw EInOutError(errno);
+        throw EInOutError(EInOutError::Write, fileName, errno);
     const char *p = content.constData();
     qsizetype left = content.size();
     while (left > 0) {
@@ -233,13 +290,13 @@ void THi::SaveFile(const QString &fileName, const QByteArray &content)
                 continue;
             const int err = errno;
             ::close(fd);
-            throw EInOutError(err);
+            throw EInOutError(EInOutError::Write, fileName, err);
         }
         p += n;
         left -= n;
     }
     if (::close(fd) != 0)
-        throw EInOutError(errno);
+        throw EInOutError(EInOutError::Write, fileName, errno);
 }
 
 QString THi::AppDir()
@@ -250,6 +307,11 @@ QString THi::AppDir()
 QString THi::AppPath()
 {
     return AppDir() + QLatin1Char('/');
+}
+
+QString THi::ShippedFile(const QString &name)
+{
+    return AppPath() + name;
 }
 
 QByteArray THi::ResourceText(const QString &name)
@@ -284,8 +346,9 @@ QString THi::AppDataDir(const QString &name)
     const QString folder =
         base + QLatin1Char('/') + (name.isEmpty() ? QCoreApplication::applicationName() : name);
     // The whole path is made: on a fresh account even ~/.local/share may be missing.
+    errno = 0;
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
-        throw EInOutError(errno ? errno : EACCES);
+        throw EInOutError(EInOutError::CreateFolder, folder, errno ? errno : EACCES);
     return QFileInfo(folder).isDir() ? folder : QString();
 }
 
@@ -319,23 +382,20 @@ bool THi::RunProgram(const QString &fileName, const QString &params, int showCmd
     return QProcess::startDetached(program, SplitParams(params), dir);
 }
 
-void THi::FlatButtons(QWidget *form)
+bool THi::UseChineseLocale()
 {
-    if (!form)
-        return;
-    for (QPushButton *b : form->findChildren<QPushButton *>())
-        b->setFlat(true);
-    // Qt draws a flat button as bare text; keep a thin frame so it still reads as a button.
-    form->setStyleSheet(
-        form->styleSheet() +
-        QStringLiteral(
-            "QPushButton[flat=\"true\"] { border: 1px solid #9aa7ad; border-radius: 2px;"
-            " background: #fafafa; padding: 0 4px; }"
-            "QPushButton[flat=\"true\"]:hover { background: #e6f2f4; border-color: #2f6f7e; }"
-            "QPushButton[flat=\"true\"]:pressed { background: #cfe3e8; }"
-            "QPushButton[flat=\"true\"]:focus { border-color: #2f6f7e; }"
-            "QPushButton[flat=\"true\"]:disabled { color: #a0a0a0; border-color: #d0d0d0;"
-            " background: #f3f3f3; }"));
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    // Lives as long as the program; installed once.
+    static QTranslator *qtTranslator = nullptr;
+    if (qtTranslator)
+        return true;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    QCoreApplication::installTranslator(translator.get());
+    qtTranslator = translator.release();
+    return true;
 }
 
 bool THi::IsWin2000OrLater()
@@ -348,8 +408,8 @@ void THi::CheckWindowsVersion()
 {
     if (IsWin2000OrLater())
         return;
-    QMessageBox::critical(nullptr, QStringLiteral("Error"),
-                          QStringLiteral("This program must be run under Windows 2000 or later."));
+    // No window exists yet and the utilities know no widgets: say it on the terminal.
+    std::fputs("Error: this program must be run under Windows 2000 or later.\n", stderr);
     std::exit(0);
 }
 

@@ -13,8 +13,6 @@
 #include <functional>
 #include <stdexcept>
 
-class QWidget;
-
 // Base of every error the program raises on purpose. The text is what the
 // user sees in the error box, so it is kept as a QString as well as UTF-8.
 class TError : public std::runtime_error {
@@ -32,15 +30,22 @@ public:
     using TError::TError;
 };
 
-// A failing file or folder operation; carries the system's error number.
+// A failing file or folder operation. Its text tells the user in Chinese what
+// failed, on which file, and what to do, with the system's own text as detail;
+// it carries the system's error number.
 class EInOutError : public TError {
 public:
-    explicit EInOutError(int code);
-    EInOutError(int code, const QString &text) : TError(text), m_code(code) {}
+    enum Action { Read, Write, CreateFolder, Other };
+    EInOutError(Action action, const QString &path, int code);
+    explicit EInOutError(int code) : EInOutError(Other, QString(), code) {}
     int code() const { return m_code; }
+    QString path() const { return m_path; }
+
+    static QString Describe(Action action, const QString &path, int code);
 
 private:
     int m_code;
+    QString m_path;
 };
 
 class EResNotFound : public TError {
@@ -75,6 +80,9 @@ public:
 
     static QString AppDir();
     static QString AppPath();
+    // A file that ships beside the program (templates); found the same way
+    // whatever the current folder.
+    static QString ShippedFile(const QString &name);
     static QByteArray ResourceText(const QString &name);
 
     enum { CSIDL_PERSONAL = 5, CSIDL_APPDATA = 26 };
@@ -91,9 +99,14 @@ public:
     // Splits a parameter text the way a shell would (double quotes group blanks).
     static QStringList SplitParams(const QString &params);
 
-    static void FlatButtons(QWidget *form);
+    // The program speaks Chinese whatever the system's locale: the default
+    // locale becomes zh_CN (calendar names, Qt's number and date texts) and
+    // Qt's own texts (dialog buttons, file dialogs) are translated. False when
+    // Qt's translation could not be loaded (the texts then stay English).
+    static bool UseChineseLocale();
 
     static bool IsWin2000OrLater();
+    // Ends the process with a message on standard error on an unsupported system.
     static void CheckWindowsVersion();
 
     // Text rules of the whole program.

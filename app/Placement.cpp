@@ -1,46 +1,40 @@
 #include "Placement.h"
 
 #include "HiClass.h"
+#include "SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QTemporaryFile>
 
-#include <atomic>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace Placement {
 
 QString TemplateFile()
 {
-    return THi::AppPath() + QLatin1String(DataFileName);
+    return THi::ShippedFile(QLatin1String(DataFileName));
 }
 
-bool IsTallimoDataFile(const QString &path)
+namespace {
+// One file under two names (a link, a second path) counts as the same file.
+bool sameFile(const QString &a, const QString &b)
 {
-    if (!QFileInfo(path).isFile())
+    struct stat sa, sb;
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 ||
+        ::stat(QFile::encodeName(b).constData(), &sb) != 0)
         return false;
-    static std::atomic<int> serial{0};
-    const QString name = QStringLiteral("tallimo-check-%1").arg(++serial);
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            // Selecting every column we use fails on a foreign or broken file.
-            QSqlQuery q(db);
-            ok = q.exec(QStringLiteral("select [id],[name],[pwd] from [users] limit 0")) &&
-                 q.exec(QStringLiteral("select [id],[user],[out],[in] from [cates] limit 0")) &&
-                 q.exec(QStringLiteral("select [id],[user],[date],[type],[cate],[amount],[notes] "
-                                       "from [data] limit 0"));
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+} // namespace
+
+bool IsImportArgument(const QString &arg, const QString &dataFile)
+{
+    if (arg.isEmpty())
+        return false;
+    const QFileInfo fi(arg);
+    return fi.isFile() && THi::LowerAscii(fi.suffix()) == QLatin1String("tlmdb") &&
+           !sameFile(arg, dataFile);
 }
 
 void MakeWritable(const QString &path)
@@ -55,53 +49,44 @@ bool CopyFileAtomic(const QString &from, const QString &to)
     QFile src(from);
     if (!src.open(QIODevice::ReadOnly))
         return false;
-    QTemporaryFile tmp(to + QStringLiteral(".XXXXXX"));
-    if (!tmp.open())
+    try {
+        // Owner-only: the household's data is nobody else's business.
+        TSafeFile out(to);
+        QFile tmp(out.TempPath());
+        if (!tmp.open(QIODevice::WriteOnly))
+            return false;
+        char buf[65536];
+        for (;;) {
+            const qint64 n = src.read(buf, sizeof buf);
+            if (n < 0)
+                return false;
+            if (n == 0)
+                break;
+            if (tmp.write(buf, n) != n)
+                return false;
+        }
+        if (!tmp.flush())
+            return false;
+        tmp.close();
+        out.Commit();
+        return true;
+    } catch (const EInOutError &) {
         return false;
-    char buf[65536];
-    for (;;) {
-        const qint64 n = src.read(buf, sizeof buf);
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        if (tmp.write(buf, n) != n)
-            return false;
     }
-    if (!tmp.flush())
-        return false;
-    tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    // QFile::rename refuses to replace; std::rename replaces in one step.
-    if (std::rename(QFile::encodeName(tmp.fileName()).constData(),
-                    QFile::encodeName(to).constData()) != 0)
-        return false;
-    tmp.setAutoRemove(false);
-    return true;
 }
 
-QString PlaceDataFile(const QStringList &args)
+QString PlaceDataFile(const QStringList &args, const Importer &importer)
 {
     const QString folder = THi::AppDataDir(QLatin1String(ProductName));
     const QString path = folder + QLatin1Char('/') + QLatin1String(DataFileName);
 
     MakeWritable(path);
+    // A backup is imported into a data file, so there has to be one first.
+    if (!QFileInfo::exists(path))
+        CopyFileAtomic(TemplateFile(), path);
 
-    if (!args.isEmpty()) {
-        const QString import = args.first();
-        const QFileInfo fi(import);
-        const bool sameFile =
-            fi.exists() && fi.canonicalFilePath() == QFileInfo(path).canonicalFilePath();
-        if (fi.isFile() && !sameFile && THi::LowerAscii(fi.suffix()) == QLatin1String("tlmdb") &&
-            IsTallimoDataFile(import)) {
-            if (CopyFileAtomic(import, path))
-                MakeWritable(path);
-        }
-    }
-
-    if (!QFileInfo::exists(path)) {
-        if (CopyFileAtomic(TemplateFile(), path))
-            MakeWritable(path);
-    }
+    if (!args.isEmpty() && IsImportArgument(args.first(), path) && importer)
+        importer(path, args.first());
     return path;
 }
 

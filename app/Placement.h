@@ -1,30 +1,40 @@
 #pragma once
 
 // Where the data file lives and how it gets there: the per-user data folder,
-// the command-line import of a backup, and the template copy on first start.
+// the template copy on first start, and the hand-off of a backup named on the
+// command line to the store, which imports it into the data file.
 
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace Placement {
 
 inline constexpr const char *ProductName = "Tallimo";
 inline constexpr const char *DataFileName = "db.tlmdb";
 
-// The template shipped beside the program.
+// The empty data file shipped beside the program.
 QString TemplateFile();
 
-// True when the file opens as SQLite and holds the three tables with their
-// columns; anything else (wrong format, foreign database) is not ours.
-bool IsTallimoDataFile(const QString &path);
+// True when a command-line argument names a backup worth handing to the
+// store: an existing file (not a folder) whose extension is ".tlmdb" in any
+// case, and not the data file itself under another name. The store checks
+// the contents.
+bool IsImportArgument(const QString &arg, const QString &dataFile);
+
+// Imports the backup into the data file, or reports why it could not.
+using Importer = std::function<void(const QString &dataFile, const QString &backup)>;
 
 // Places the data file and returns its path: creates the data folder, makes an
-// existing file writable, imports a ".tlmdb" first argument (only when it is
-// one of our data files) and copies the template when no file exists yet.
-QString PlaceDataFile(const QStringList &args);
+// existing file writable, copies the template (owner-only) when no data file
+// exists, then hands a first argument that IsImportArgument accepts to importer.
+// The data file itself is never replaced here; without an importer a backup
+// argument is ignored.
+QString PlaceDataFile(const QStringList &args, const Importer &importer = {});
 
-// Copies a file over another through a temporary sibling and a rename, so the
-// target is either the old file or the whole new one, never a half copy.
+// Copies a file through a temporary sibling and a rename, so the target is
+// either absent or the whole copy, never a half one. The copy is owner-only.
 bool CopyFileAtomic(const QString &from, const QString &to);
 
 void MakeWritable(const QString &path);

@@ -1,19 +1,19 @@
-// Start-up: checks, the running marker, the application object, then the
-// main window, whose creation runs the login.
+// Start-up: checks, the running marker and the application object; then the
+// data file is placed (importing a backup named on the command line), the
+// user logs in, and the main window opens for that user.
 
 #include "Dialogs.h"
 #include "HiClass.h"
 #include "MainForm.h"
 #include "Placement.h"
+#include "StartUp.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFont>
 #include <QIcon>
-#include <QLibraryInfo>
 #include <QSharedMemory>
 #include <QStyleFactory>
-#include <QTranslator>
 
 namespace {
 // Last line of defence: handlers run under TDialogs::Guard, but an error that
@@ -45,19 +45,33 @@ int main(int argc, char *argv[])
     if (!marker.create(1))
         marker.attach();
 
-    // Qt's own dialog buttons speak the program's language.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral("qtbase_zh_CN"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    // Qt's own texts (buttons, file dialogs, the calendar) speak the program's language.
+    if (!THi::UseChineseLocale())
+        qWarning("Qt's Chinese translation (qtbase_zh_CN) was not found");
 
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rcdata/APP_ICON")));
 
-    TfrmMain frmMain(QApplication::arguments().mid(1));
-    if (!frmMain.LoggedIn())
+    // 1. The data file: the folder, the template on first start, then a backup
+    //    named as the first argument imported by the store (a restore).
+    QString dataFile;
+    if (!TDialogs::Guard(nullptr, [&] {
+            dataFile =
+                Placement::PlaceDataFile(QApplication::arguments().mid(1), StartUp::ImportBackup);
+        }))
+        return 1; // no data folder: the error has been shown
+    StartUp::UpgradeDataFile(dataFile);
+
+    // 2. The login.
+    const QString userName = StartUp::RunLogin(dataFile);
+    if (userName.isEmpty())
         return 0; // login cancelled: end quietly
+
+    // 3. The main window for the logged-in user.
+    TfrmMain frmMain(dataFile, userName);
+    if (!frmMain.LoggedIn())
+        return 0;
     frmMain.show();
     frmMain.activateWindow();
     return app.exec();

@@ -2,9 +2,10 @@
 //
 // Copies the template data file that sits beside this program to <file>
 // (replacing it) and fills it with N records of three users over ten years.
-// Accounts and category lists go through TDbMan; the records are written with
-// one prepared statement in one transaction, in exactly the stored form
-// TDbMan writes (base64 of GB18030 for free texts, the plain type words,
+// Notes: about half empty, the rest Chinese phrases of 2 to 12 characters,
+// some with a number. Accounts and category lists go through TDbMan; the
+// records are written with one prepared statement in one transaction, in
+// exactly the stored form TDbMan writes (base64 of GB18030 for free texts, the plain type words,
 // 'yyyy-mm-dd' dates, REAL amounts). The same N always gives the same records.
 
 #include "DbClass.h"
@@ -90,30 +91,38 @@ const char *const ExpensePool[] = {
 const char *const IncomePool[] = {
     "工资", "Salary", "奖金",     "Bonus",     "利息",     "Interest",       "兼职",    "Freelance",
     "报销", "Refund", "租金收入", "Dividends", "理财收益", "Gifts received", "二手转让"};
-const char *const NotesPool[] = {"lunch with the team",
-                                 "weekly shop",
-                                 "card payment",
-                                 "cash",
-                                 "monthly",
-                                 "paid by transfer",
-                                 "for the kids",
-                                 "birthday",
-                                 "annual fee",
-                                 "shared with flatmates",
-                                 "on sale",
-                                 "online order",
-                                 "超市购物",
-                                 "和朋友吃饭",
-                                 "网购",
-                                 "每月固定",
-                                 "信用卡支付",
-                                 "公司报销",
-                                 "给父母",
-                                 "打折",
-                                 "现金",
-                                 "年费",
-                                 "周末",
-                                 "孩子的"};
+// Words that notes are made of; a note joins a few of them, sometimes with a
+// number, to a phrase of 2 to 12 characters, as people type them.
+const char *const NoteWords[] = {
+    "午饭",   "晚饭", "早餐",   "和朋友", "同事", "聚餐",   "超市", "买菜", "网购", "打折",
+    "信用卡", "现金", "支付宝", "微信",   "转账", "给父母", "孩子", "学校", "报销", "房租",
+    "水费",   "电费", "燃气",   "加油",   "停车", "地铁",   "公交", "打车", "机票", "火车票",
+    "酒店",   "门票", "生日",   "礼物",   "红包", "看病",   "买药", "体检", "理发", "衣服",
+    "鞋子",   "书",   "文具",   "快递",   "外卖", "咖啡",   "水果", "零食", "周末", "月初",
+    "年费",   "会员", "维修",   "家具",   "电器", "手机",   "话费", "宽带", "保险", "利息",
+    "奖金",   "工资", "兼职",   "退款",   "二手", "出差",   "旅游", "装修"};
+const char *const NoteUnits[] = {"斤", "个", "人", "次", "天", "件", "月", "元", "瓶", "张"};
+
+QString makeNote(Rng &r)
+{
+    QString note;
+    const int want = 2 + r.below(11);
+    while (note.size() < want) {
+        const QString w = QString::fromUtf8(NoteWords[r.below(int(std::size(NoteWords)))]);
+        if (!note.isEmpty() && note.size() + w.size() > want)
+            break;
+        note += w;
+    }
+    if (r.chance(0.3)) { // a quantity or a receipt number
+        const QString num =
+            r.chance(0.5) ? QString::number(1 + r.below(20)) +
+                                QString::fromUtf8(NoteUnits[r.below(int(std::size(NoteUnits)))])
+                          : QStringLiteral("#%1").arg(r.below(100000));
+        if (note.size() + num.size() <= 12)
+            note += num;
+    }
+    return note.left(12);
+}
 
 constexpr int ExpenseCates = 40;
 constexpr int IncomeCates = 10;
@@ -204,17 +213,12 @@ int main(int argc, char **argv)
             u.outEnc = encodeAll(u.outCates);
             u.inEnc = encodeAll(u.inCates);
             db.AddUser(u.name, QStringLiteral("secret-") + u.name);
-            db.SetCateList(u.name, KindOut(), u.outCates.join(QStringLiteral("\r\n")));
-            db.SetCateList(u.name, KindIn(), u.inCates.join(QStringLiteral("\r\n")));
+            db.SetCateList(u.name, KindOut(), THi::JoinLines(u.outCates));
+            db.SetCateList(u.name, KindIn(), THi::JoinLines(u.inCates));
         }
     } catch (const TError &e) {
         die(e.text());
     }
-
-    QStringList notesTexts;
-    for (const char *s : NotesPool)
-        notesTexts << QString::fromUtf8(s);
-    const std::vector<QByteArray> notesEnc = encodeAll(notesTexts);
 
     const QDate first(2015, 1, 1);
     const int days = int(first.daysTo(QDate(2024, 12, 31))) + 1;
@@ -269,18 +273,11 @@ int main(int argc, char **argv)
         const QByteArray &cate =
             income ? user.inEnc[size_t(inPick.pick(rng))] : user.outEnc[size_t(outPick.pick(rng))];
 
-        const double kind = rng.unit();
-        if (kind < 1.0 / 3.0) {
+        // About half the records carry a note.
+        if (rng.chance(0.5))
             notes.clear();
-        } else {
-            const int k = rng.below(int(notesEnc.size()));
-            if (kind < 0.8)
-                notes = notesEnc[size_t(k)];
-            else // a distinct note, as when a receipt number is typed in
-                notes = THi::Base64Encode(notesTexts.at(k) +
-                                          QStringLiteral(" #%1").arg(rng.below(100000)))
-                            .toLatin1();
-        }
+        else
+            notes = THi::Base64Encode(makeNote(rng)).toLatin1();
 
         bindBytes(1, userEnc[size_t(who)]);
         bindBytes(2, dates[size_t(day)]);

@@ -60,3 +60,7 @@ inline void SetBackground(QWidget *w, const QColor &c)
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }
+
+// Every push button of the window gets the flat look, with a thin frame kept
+// so that it still reads as a button.
+void FlatButtons(QWidget *form);

@@ -4,7 +4,6 @@
 #include "Dialogs.h"
 #include "FormKit.h"
 #include "HiClass.h"
-#include "Placement.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -24,11 +23,12 @@ bool isEnter(QEvent *event)
 }
 } // namespace
 
-TfrmLogin::TfrmLogin(const QStringList &args, QWidget *owner)
+TfrmLogin::TfrmLogin(const QString &dataFile, QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("TfrmLogin"));
+    DataFile = dataFile;
     setWindowTitle(QStringLiteral("Tallimo - 登陆"));
     setFixedSize(367, 205);
 
@@ -78,14 +78,13 @@ TfrmLogin::TfrmLogin(const QStringList &args, QWidget *owner)
     cboUsername->lineEdit()->installEventFilter(this);
     edtPassword->installEventFilter(this);
 
-    FormCreate(args);
+    FormCreate();
 }
 
 TfrmLogin::~TfrmLogin() = default; // FormClose: the store goes with the dialog
 
-void TfrmLogin::FormCreate(const QStringList &args)
+void TfrmLogin::FormCreate()
 {
-    DataFile = Placement::PlaceDataFile(args);
     UserName.clear();
     DbMan = std::make_unique<TDbMan>(DataFile);
 

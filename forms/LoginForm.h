@@ -1,11 +1,11 @@
 #pragma once
 
-// The first window: places the data file, lists the stored names, and either
-// accepts a stored user whose password matches or creates a new account after
-// asking. Its results are the data file path and the accepted user name.
+// The first window: lists the names stored in the data file that start-up has
+// placed, and either accepts a stored user whose password matches or creates
+// a new account after asking. Its result is the accepted user name.
 
 #include <QDialog>
-#include <QStringList>
+#include <QString>
 
 #include <memory>
 
@@ -19,8 +19,7 @@ class TDbMan;
 class TfrmLogin : public QDialog {
     Q_OBJECT
 public:
-    // args: the program's command-line arguments without the program itself.
-    explicit TfrmLogin(const QStringList &args, QWidget *owner = nullptr);
+    explicit TfrmLogin(const QString &dataFile, QWidget *owner = nullptr);
     ~TfrmLogin() override;
 
     QString DataFile;
@@ -43,7 +42,7 @@ private slots:
     void edtPasswordChange();
 
 private:
-    void FormCreate(const QStringList &args);
+    void FormCreate();
     void UpdateSubmit();
     QString FindUserName(const QString &typed);
 

@@ -6,7 +6,6 @@
 #include "EntryPanel.h"
 #include "FormKit.h"
 #include "HiClass.h"
-#include "LoginForm.h"
 #include "Placement.h"
 #include "RowListModel.h"
 #include "SkinClass.h"
@@ -78,9 +77,8 @@ QLabel *totalsLabel(QWidget *parent, const char *name)
 }
 } // namespace
 
-TfrmMain::TfrmMain(const QStringList &args, LoginRunner login)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_args(args),
-      m_login(std::move(login))
+TfrmMain::TfrmMain(const QString &dataFile, const QString &userName)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), UserName(userName), DataFile(dataFile)
 {
     setObjectName(QStringLiteral("TfrmMain"));
     setFixedSize(ClientWidth, ClientHeight);
@@ -294,29 +292,10 @@ void TfrmMain::BuildBrowser()
 // ---------------------------------------------------------------------------
 // Creation
 
-void TfrmMain::RunLogin(QString &dataFile, QString &userName)
-{
-    dataFile.clear();
-    userName.clear();
-    if (m_login) {
-        m_login(dataFile, userName);
-        return;
-    }
-    // A data file that cannot be placed or read is reported, then the program ends.
-    TDialogs::Guard(nullptr, [&] {
-        TfrmLogin login(m_args);
-        if (login.exec() == QDialog::Accepted) {
-            dataFile = login.DataFile;
-            userName = login.UserName;
-        }
-    });
-}
-
 void TfrmMain::FormCreate()
 {
     setWindowTitle(QLatin1String(Placement::ProductName));
 
-    RunLogin(DataFile, UserName);
     if (!QFileInfo(DataFile).isFile() || UserName.isEmpty())
         return; // not shown; the caller ends the program
 
@@ -361,7 +340,7 @@ void TfrmMain::FormCreate()
     SetMenuImage(true);
 
     SkinMan = std::make_unique<TSkinMan>(imgLeft, imgTop, imgRight, imgBottom, pnlCenter);
-    THi::FlatButtons(this);
+    FlatButtons(this);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

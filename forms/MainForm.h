@@ -2,13 +2,12 @@
 
 // The main window: a borderless 700 x 525 frame (painted by TSkinMan) around
 // a control strip with three views (expense entry, income entry, browser)
-// and the account menu. Created after a successful login; owns the store.
+// and the account menu. Built for the user who logged in; owns the store.
 
 #include <QDate>
 #include <QStringList>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 class QAction;
@@ -29,15 +28,12 @@ class TSkinMan;
 class TfrmMain : public QWidget {
     Q_OBJECT
 public:
-    // Runs the login and gives back the data file path and the user name,
-    // both empty when the login was not confirmed. Tests pass their own.
-    using LoginRunner = std::function<void(QString &dataFile, QString &userName)>;
-
-    // args: the command-line arguments without the program itself.
-    explicit TfrmMain(const QStringList &args, LoginRunner login = {});
+    // The window of a user who has logged in (or whom a test names). An empty
+    // user name or a data file that does not exist leaves it not logged in.
+    TfrmMain(const QString &dataFile, const QString &userName);
     ~TfrmMain() override; // FormDestroy
 
-    // False when the login was cancelled: the window is never shown.
+    // False without a user or a data file: the window is never shown.
     bool LoggedIn() const { return static_cast<bool>(DbMan); }
 
     QString UserName;
@@ -78,7 +74,6 @@ protected:
 
 private:
     void FormCreate();
-    void RunLogin(QString &dataFile, QString &userName);
     void SetMenuImage(bool raised);
     void imgMenuMouseDown(Qt::MouseButton button);
     void imgMenuMouseUp(Qt::MouseButton button);
@@ -94,8 +89,6 @@ private:
     void BuildMenu();
     void BuildBrowser();
 
-    QStringList m_args;
-    LoginRunner m_login;
     bool m_discardAgreed = false; // asked on this way out already
 
     // Frame.

@@ -5,7 +5,7 @@
 #include "DbClass.h"
 #include "Dialogs.h"
 #include "HiClass.h"
-#include "Placement.h"
+#include "Settings.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -80,7 +80,8 @@ void TfrmMain::mnuMenu_DeleteUserClick()
 
 void TfrmMain::mnuMenu_BackupClick()
 {
-    QString fileName = TDialogs::SaveFileName(this, QString(), backupFilter());
+    QString fileName =
+        TDialogs::SaveFileName(this, QString(), backupFilter(), Settings::BackupDialogFolder());
     if (fileName.isEmpty())
         return;
     if (THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("tlmdb"))
@@ -90,24 +91,31 @@ void TfrmMain::mnuMenu_BackupClick()
         // A consistent snapshot, even while another running copy writes.
         DbMan->BackupTo(fileName);
     });
-    if (done)
-        TDialogs::Info(this, QStringLiteral("备份"), QStringLiteral("成功！"));
+    if (!done)
+        return;
+    Settings::RememberBackupFile(fileName);
+    TDialogs::Info(this, QStringLiteral("备份"), QStringLiteral("成功！"));
 }
 
 void TfrmMain::mnuMenu_RestoreClick()
 {
-    const QString fileName = TDialogs::OpenFileName(this, QString(), backupFilter());
+    const QString fileName =
+        TDialogs::OpenFileName(this, QString(), backupFilter(), Settings::BackupDialogFolder());
     if (fileName.isEmpty())
         return;
     if (!QFileInfo(fileName).isFile() ||
         THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("tlmdb"))
         return;
-    // The new copy would ignore a foreign file; say so here and stay open.
-    if (!Placement::IsTallimoDataFile(fileName)) {
+    // The new copy would refuse a foreign file; say so here and stay open.
+    bool isData = false;
+    if (!TDialogs::Guard(this, [&] { isData = TDbMan::IsDataFile(fileName); }))
+        return;
+    if (!isData) {
         TDialogs::Error(this, QStringLiteral("错误：“%1”不是有效的 Tallimo 数据文件。")
                                   .arg(QFileInfo(fileName).fileName()));
         return;
     }
+    Settings::RememberBackupFile(fileName);
     // In double quotes so blanks survive; a quote inside is written as three.
     QString quoted = fileName;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\"\""));

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake g++ make pkg-config
-  qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
+  qt6-base-dev qt6-translations-l10n libgl-dev
   sqlite3 libsqlite3-dev libsodium-dev
   zlib1g-dev libxlsxwriter-dev
   fonts-wqy-microhei

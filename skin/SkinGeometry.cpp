@@ -1,5 +1,7 @@
 #include "SkinGeometry.h"
 
+#include "HiClass.h"
+
 #include <algorithm>
 
 namespace SkinGeometry {
@@ -20,16 +22,6 @@ Blit plain(int x, int y, int width, int height, int sourceX, int sourceY)
 Blit stretched(QRect target, QRect source)
 {
     return {target, source, true};
-}
-
-// Lower-casing that touches only A to Z, as every comparison of the program.
-QString lowerAscii(const QString &text)
-{
-    QString result = text;
-    for (QChar &c : result)
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    return result;
 }
 
 } // namespace
@@ -90,8 +82,8 @@ TitleControls ControlPlaces(int windowWidth, QSize iconSize, int labelHeight)
 
 QRect ButtonTile(const QString &name, const QString &state)
 {
-    const QString n = lowerAscii(name);
-    const QString s = lowerAscii(state);
+    const QString n = THi::LowerAscii(name);
+    const QString s = THi::LowerAscii(state);
     const bool down = s == QLatin1String("down");
     if (!down && s != QLatin1String("up"))
         return {};

@@ -51,8 +51,8 @@ bool HasFrame(QSize window, bool bordered);
 // Valid for windows that HasFrame accepts.
 FrameLayout Frame(QSize window);
 
-// Top of a control of this height centred on the title strip, truncated
-// towards zero like the original integer division.
+// Top of a control of this height centred on the title strip; the halving
+// is an integer division, truncated towards zero.
 int CentredTop(int height);
 
 // Top-left corners on the title strip.

@@ -4,15 +4,19 @@
 // connection at the start of each operation and closes it at the end, so no
 // running copy holds the file between operations. Free texts (names,
 // passwords' owners, categories, notes, category lists) are stored as base64
-// of their GB18030 bytes; passwords as a salted one-way hash. Every engine
-// failure raises EDbError carrying the engine's message; multi-statement
+// of their GB18030 bytes; passwords as a salted one-way hash. Every failure
+// raises EDbError with a sentence for the user (what happened, to which file,
+// what to do) and the engine's own text on its last line; multi-statement
 // writes are all-or-nothing.
 
 #include "HiClass.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 using TRow = QStringList;
 using TRowList = QList<TRow>;
@@ -52,6 +56,74 @@ inline QString KindIn()
     return QStringLiteral("in");
 }
 
+// Column positions of every row the store hands out or takes in.
+// Day rows: date "yyyy-mm-dd", income sum "%0.2f", expense sum "%0.2f".
+enum TDayCol { DayDate, DayIn, DayOut, DayCols };
+// Month rows: month "yyyy-mm", income sum "%0.2f", expense sum "%0.2f".
+enum TMonthCol { MonthMonth, MonthIn, MonthOut, MonthCols };
+// Record rows as text: id, date, category, income amount or empty, expense amount or empty, notes.
+enum TRecCol { RecId, RecDate, RecCate, RecIn, RecOut, RecNotes, RecCols };
+// Expense and income ranking rows: type word, category, record count, sum "%0.2f", share "%0.2f%%".
+enum TRankCol { RankType, RankCate, RankCount, RankSum, RankShare, RankCols };
+// Category detail rows: date, category, amount "%0.2f", notes.
+enum TDetailCol { DetailDate, DetailCate, DetailAmount, DetailNotes, DetailCols };
+// Batch rows for AddRecords (the pending lines): date, type word, category, amount text, notes.
+enum TBatchCol { BatchDate, BatchType, BatchCate, BatchAmount, BatchNotes, BatchCols };
+
+// The record list of a period in a compact form: a list shows a few dozen of
+// several hundred thousand rows, so texts are made only when a row is shown.
+// Categories and dates are shared tables; notes stay in their stored base64
+// form in one block and are decoded by Notes().
+class TRecordList {
+public:
+    enum TKind : quint8 { Expense, Income, Other };
+    struct TRecord {
+        qint64 Id;
+        qint64 Cents;
+        qint32 Date;              // index into the date table
+        qint32 Cate;              // index into the category table
+        qint32 NotesAt, NotesLen; // stored notes within the block
+        TKind Kind;               // type word compared trimmed with A-Z folded
+    };
+
+    int size() const { return int(m_recs.size()); }
+    bool isEmpty() const { return m_recs.empty(); }
+    const TRecord &at(int i) const { return m_recs[size_t(i)]; }
+
+    qint64 Id(int i) const { return at(i).Id; }
+    qint64 Cents(int i) const { return at(i).Cents; }
+    TKind Kind(int i) const { return at(i).Kind; }
+    const QString &Date(int i) const { return m_dates.at(at(i).Date); }
+    const QString &Cate(int i) const { return m_cates.at(at(i).Cate); }
+    const QString &CateName(int cate) const { return m_cates.at(cate); }
+    QString Notes(int i) const;
+    // One column as the record row of text shows it.
+    QString Text(int i, TRecCol col) const;
+    // The whole record row of text (RecCols strings).
+    TRow Row(int i) const;
+    // Drops one record (after it was deleted from the file).
+    void RemoveAt(int i);
+
+    // Filled by the store.
+    int AddDate(const QString &date);
+    int AddCate(const QString &cate);
+    void Append(qint64 id, qint64 cents, int date, int cate, TKind kind, const char *notes,
+                int notesLen);
+
+private:
+    std::vector<TRecord> m_recs;
+    QStringList m_dates, m_cates;
+    QByteArray m_notes;
+};
+
+// Everything the browser shows for one period.
+struct TPeriod {
+    double OutTotal = 0, InTotal = 0;
+    TRowList DayRows, MonthRows;      // TDayCol, TMonthCol
+    TRecordList RecRows;              // ordered by date, expense before income, then id
+    TRowList OutCateRows, InCateRows; // TRankCol, largest sum first
+};
+
 class TDbMan {
 public:
     explicit TDbMan(const QString &dataFile);
@@ -65,6 +137,7 @@ public:
     QString ListUsers(); // newest account row first, CR LF between names
     bool CheckLogin(const QString &name, const QString &password);
     bool UserExists(const QString &name);
+    // Raises EUserExists when the name is an account already.
     bool AddUser(const QString &name, const QString &password);
     bool DeleteUser(const QString &name);
     // Deletes and re-inserts the account row in one transaction (login, password change).
@@ -72,29 +145,38 @@ public:
     QString GetCateList(const QString &user, const QString &kind);
     void SetCateList(const QString &user, const QString &kind, const QString &text);
     // Adds one category at the top of the stored list unless it is there already
-    // (compared with A-Z folded), read and written in one transaction so that two
-    // running copies cannot lose each other's additions. Returns the stored list.
+    // (compared trimmed with A-Z folded), read and written in one transaction so
+    // that two running copies cannot lose each other's additions. Returns the
+    // stored list.
     QString MergeCate(const QString &user, const QString &kind, const QString &name);
 
     // Ledger records.
     void AddRecord(const QString &user, const QString &date, const QString &type,
                    const QString &cate, const QString &amount, const QString &notes);
-    // Rows of five strings: date, type, category, amount, notes. All rows or none.
+    // Rows of TBatchCol strings. All rows or none.
     void AddRecords(const QString &user, const TRowList &rows);
-    // Both touch only a record of this user.
+    // Deletes the record only when it belongs to user; an id that is gone (or
+    // another user's) changes nothing and reports nothing.
     void DeleteRecord(const QString &user, const QString &id);
-    // Deletes record id and inserts the new values in one transaction (record edit).
+    // Deletes record id and inserts the new values in one transaction (record
+    // edit). When id is not a record of user (deleted meanwhile, or another
+    // user's), nothing changes and EDbError says so.
     void ReplaceRecord(const QString &id, const QString &user, const QString &date,
                        const QString &type, const QString &cate, const QString &amount,
                        const QString &notes);
 
+    TPeriod QueryPeriod(const QString &user, const QString &start, const QString &end);
+    // The same as rows of text, for callers that want every record row as strings.
     void QueryPeriod(const QString &user, const QString &start, const QString &end,
                      double &outTotal, double &inTotal, TRowList &dayRows, TRowList &monthRows,
                      TRowList &recRows, TRowList &outCateRows, TRowList &inCateRows);
+    // Rows of TDetailCol strings.
     void QueryCateDetail(const QString &user, const QString &start, const QString &end,
                          const QString &type, const QString &cate, TRowList &rows);
 
     // A consistent copy of the whole data file, safe while another copy writes.
+    // Written beside the target under a temporary name and renamed over it;
+    // mode 0600.
     void BackupTo(const QString &fileName);
 
     // The data file's own safety copies, and the start-up import that a restore
@@ -109,13 +191,15 @@ public:
     void Upgrade();
 
     // True when the file is one of our data files: it opens as SQLite and holds
-    // the three tables with exactly our columns.
+    // the three tables with exactly our columns. Opens read-only; creates nothing.
     static bool IsDataFile(const QString &path);
 
     static QString HashPassword(const QString &password);
     static bool VerifyPassword(const QString &hash, const QString &password);
 
+    // Test seam: how long an operation waits for another copy's write lock.
+    static void SetBusyTimeout(int ms);
+
 private:
-    class Connection;
     QString m_dataFile;
 };

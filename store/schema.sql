@@ -27,8 +27,10 @@ CREATE TABLE [data] (
   [notes]  TEXT NOT NULL DEFAULT ''
 );
 
-CREATE INDEX [users_name] ON [users] ([name]);
+-- One account per name, even when two running copies add it at once.
+CREATE UNIQUE INDEX [users_name] ON [users] ([name]);
 CREATE INDEX [cates_user] ON [cates] ([user]);
 -- Serves every period query from the index alone: one range scan per user and
--- date range, already in date order.
-CREATE INDEX [data_period] ON [data] ([user], [date], [type] DESC, [cate], [amount], [notes]);
+-- date range, already in the record list's order (date, then 支出 before 收入
+-- as UTF-8 sorts them, then id). Upgrade() rebuilds an older form of it.
+CREATE INDEX [data_period] ON [data] ([user], [date], [type], [id], [cate], [amount], [notes]);

@@ -8,14 +8,16 @@
 #include "DbClass.h"
 #include "Placement.h"
 
-#include <QComboBox>
 #include <QFile>
-#include <QLineEdit>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sqlite3.h>
+
+#ifdef QT_WIDGETS_LIB // the store's tests build without widgets
+#include <QComboBox>
+#include <QLineEdit>
+#endif
 
 namespace TestSupport {
 
@@ -31,40 +33,40 @@ public:
     QString path() const { return m_path; }
     QString folder() const { return m_dir.path(); }
 
-    // Runs one statement on its own connection; the error text when it fails.
+    // Runs statements on a connection of their own, beside the store; the
+    // engine's error text when they fail.
     QString exec(const QString &statement) const
     {
+        sqlite3 *h = nullptr;
         QString error;
-        {
-            QSqlDatabase db =
-                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-side"));
-            db.setDatabaseName(m_path);
-            if (!db.open()) {
-                error = db.lastError().text();
-            } else {
-                QSqlQuery q(db);
-                if (!q.exec(statement))
-                    error = q.lastError().text();
-            }
+        if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &h, SQLITE_OPEN_READWRITE,
+                            nullptr) != SQLITE_OK) {
+            error = QString::fromUtf8(sqlite3_errmsg(h));
+        } else {
+            char *msg = nullptr;
+            if (sqlite3_exec(h, statement.toUtf8().constData(), nullptr, nullptr, &msg) !=
+                SQLITE_OK)
+                error = QString::fromUtf8(msg ? msg : sqlite3_errmsg(h));
+            sqlite3_free(msg);
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("test-side"));
+        sqlite3_close(h);
         return error;
     }
 
     int count(const QString &table) const
     {
+        sqlite3 *h = nullptr;
         int n = -1;
-        {
-            QSqlDatabase db =
-                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("test-count"));
-            db.setDatabaseName(m_path);
-            if (db.open()) {
-                QSqlQuery q(db);
-                if (q.exec(QStringLiteral("select count(*) from [%1]").arg(table)) && q.next())
-                    n = q.value(0).toInt();
-            }
+        if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &h, SQLITE_OPEN_READONLY,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_stmt *st = nullptr;
+            const QByteArray sql = QStringLiteral("select count(*) from [%1]").arg(table).toUtf8();
+            if (sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr) == SQLITE_OK &&
+                sqlite3_step(st) == SQLITE_ROW)
+                n = sqlite3_column_int(st, 0);
+            sqlite3_finalize(st);
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("test-count"));
+        sqlite3_close(h);
         return n;
     }
 
@@ -101,6 +103,7 @@ template <class T> T *Child(const QObject *root, const QString &name)
     return c;
 }
 
+#ifdef QT_WIDGETS_LIB
 // Sends each character as a key event carrying its text. A line edit takes no
 // control characters from the keyboard, so those are inserted directly.
 inline void TypeText(QWidget *field, const QString &text)
@@ -116,5 +119,7 @@ inline void TypeText(QWidget *field, const QString &text)
         QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
+
+#endif // QT_WIDGETS_LIB
 
 } // namespace TestSupport

@@ -1,8 +1,100 @@
 #include "DbClass.h"
 #include "Placement.h"
+#include "SafeFile.h"
 #include "TestSupport.h"
 
 #include <QtTest>
+
+#include <sqlite3.h>
+
+#include <thread>
+
+namespace {
+
+// A connection beside the store's, for what a test sets up or checks behind
+// its back (a lock held by another copy, a crashed write, a foreign file).
+class Raw {
+public:
+    explicit Raw(const QString &file, int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_h, flags, nullptr) != SQLITE_OK)
+            m_error = QString::fromUtf8(sqlite3_errmsg(m_h));
+    }
+    ~Raw() { sqlite3_close_v2(m_h); }
+    Raw(const Raw &) = delete;
+    Raw &operator=(const Raw &) = delete;
+
+    // The error text, empty when the statements ran.
+    QString exec(const QString &sql)
+    {
+        if (!m_error.isEmpty())
+            return m_error;
+        char *err = nullptr;
+        if (sqlite3_exec(m_h, sql.toUtf8().constData(), nullptr, nullptr, &err) == SQLITE_OK)
+            return QString();
+        const QString text = QString::fromUtf8(err ? err : "error");
+        sqlite3_free(err);
+        return text;
+    }
+    // One column of every row, joined with " | ".
+    QString column(const QString &sql, int col)
+    {
+        sqlite3_stmt *st = nullptr;
+        QStringList out;
+        if (sqlite3_prepare_v2(m_h, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW)
+                out << QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(st, col)));
+        }
+        sqlite3_finalize(st);
+        return out.join(" | ");
+    }
+    // First column of the first row.
+    QString value(const QString &sql)
+    {
+        sqlite3_stmt *st = nullptr;
+        QString out;
+        if (sqlite3_prepare_v2(m_h, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        return out;
+    }
+
+private:
+    sqlite3 *m_h = nullptr;
+    QString m_error;
+};
+
+QFileDevice::Permissions modeOf(const QString &file)
+{
+    // Only the owner/group/other bits; Qt adds the "user" ones as well.
+    return QFile::permissions(file) &
+           (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+            QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+            QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+}
+
+void writeBytes(const QString &file, const QByteArray &bytes)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QString ourSchema()
+{
+    return QStringLiteral(
+        "create table users (id integer primary key autoincrement, name text not null, "
+        "pwd text not null);"
+        "create table cates (id integer primary key autoincrement, user text not null, "
+        "out text not null default '', [in] text not null default '');"
+        "create table data (id integer primary key autoincrement, user text not null, "
+        "date text not null, type text not null, cate text not null, amount real not null, "
+        "notes text not null default '');");
+}
+
+} // namespace
 
 // Every test works on a fresh copy of the template data file.
 class TestDbClass : public QObject {
@@ -41,14 +133,41 @@ private slots:
     void missingFileIsAnError();
     void backupIsAConsistentCopy();
 
+    // result shapes
+    void recordListDecodesOnDemand();
+    void outParameterFormMatches();
+
+    // data safety
+    void isDataFile_data();
+    void isDataFile();
+    void importOverHotJournal();
+    void importRefusesForeignFile();
+    void importUndoesADamagedFile();
+    void autoBackupKeepsTenNewest();
+    void copiesAreOwnerOnly();
+    void backupRemovesStaleTemporaries();
+    void failedBackupLeavesNothing();
+    void damagedFileSaysWhatToDo();
+    void busyFileRaisesBusy();
+
+    // two running copies
+    void namesAreUnique();
+    void upgradeCollapsesDuplicateNames();
+    void upgradeRebuildsThePeriodIndex();
+    void upgradeRemovesAnEmptyJournal_data();
+    void upgradeRemovesAnEmptyJournal();
+    void mergeCate_data();
+    void mergeCate();
+    void mergeCateFromTwoCopies();
+    void recordsAreBoundToTheirOwner();
+
 private:
-    void sql(const QString &statement) { QCOMPARE(m_data->exec(statement), QString()); }
+    void sql(const QString &statement) { QCOMPARE(Raw(m_file).exec(statement), QString()); }
     int count(const QString &table) { return m_data->count(table); }
-    struct Period {
-        double out = -1, in = -1;
-        TRowList days, months, recs, outCates, inCates;
-    };
-    Period query(const QString &user, const QString &start, const QString &end);
+    TPeriod query(const QString &user, const QString &start, const QString &end);
+    // The record rows as text, in the list's order.
+    static TRowList recs(const TPeriod &p);
+    QString folder() const { return m_data->folder(); }
     void add(const QString &date, const QString &type, const QString &cate, const QString &amount,
              const QString &notes = QString(), const QString &user = "Li");
 
@@ -66,17 +185,22 @@ void TestDbClass::init()
 
 void TestDbClass::cleanup()
 {
+    TDbMan::SetBusyTimeout(10000);
     m_db.reset();
     m_data.reset();
 }
 
-TestDbClass::Period TestDbClass::query(const QString &user, const QString &start,
-                                       const QString &end)
+TPeriod TestDbClass::query(const QString &user, const QString &start, const QString &end)
 {
-    Period p;
-    m_db->QueryPeriod(user, start, end, p.out, p.in, p.days, p.months, p.recs, p.outCates,
-                      p.inCates);
-    return p;
+    return m_db->QueryPeriod(user, start, end);
+}
+
+TRowList TestDbClass::recs(const TPeriod &p)
+{
+    TRowList rows;
+    for (int i = 0; i < p.RecRows.size(); ++i)
+        rows << p.RecRows.Row(i);
+    return rows;
 }
 
 void TestDbClass::add(const QString &date, const QString &type, const QString &cate,
@@ -150,20 +274,10 @@ void TestDbClass::checkLogin()
 void TestDbClass::passwordIsNotRecoverable()
 {
     m_db->AddUser("Li", "s3cret");
-    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "peek");
-    db.setDatabaseName(m_file);
-    QVERIFY(db.open());
-    {
-        QSqlQuery q("select [pwd] from [users]", db);
-        QVERIFY(q.next());
-        const QString stored = q.value(0).toString();
-        QVERIFY(stored.startsWith("$argon2id$"));
-        QVERIFY(!stored.contains("s3cret"));
-        QVERIFY(!stored.contains(THi::Base64Encode("s3cret")));
-    }
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase("peek");
+    const QString stored = Raw(m_file).value("select [pwd] from [users]");
+    QVERIFY(stored.startsWith("$argon2id$"));
+    QVERIFY(!stored.contains("s3cret"));
+    QVERIFY(!stored.contains(THi::Base64Encode("s3cret")));
 }
 
 void TestDbClass::deleteAndAddAgainKeepsData()
@@ -176,7 +290,7 @@ void TestDbClass::deleteAndAddAgainKeepsData()
     QVERIFY(m_db->DeleteUser("Li")); // already gone: still true, no error
     QVERIFY(m_db->AddUser("Li", "2"));
     QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
-    QCOMPARE(query("Li", "2011-04-01", "2011-04-30").recs.size(), 1);
+    QCOMPARE(query("Li", "2011-04-01", "2011-04-30").RecRows.size(), 1);
 }
 
 void TestDbClass::rewriteUserIsAtomic()
@@ -274,11 +388,11 @@ void TestDbClass::addRecordsAllOrNothing()
 void TestDbClass::emptyPeriod()
 {
     add("2011-04-12", TypeExpense(), "Food", "3");
-    const Period p = query("Li", "2011-05-01", "2011-05-31");
-    QCOMPARE(p.out, 0.0);
-    QCOMPARE(p.in, 0.0);
-    QVERIFY(p.days.isEmpty() && p.months.isEmpty() && p.recs.isEmpty());
-    QVERIFY(p.outCates.isEmpty() && p.inCates.isEmpty());
+    const TPeriod p = query("Li", "2011-05-01", "2011-05-31");
+    QCOMPARE(p.OutTotal, 0.0);
+    QCOMPARE(p.InTotal, 0.0);
+    QVERIFY(p.DayRows.isEmpty() && p.MonthRows.isEmpty() && p.RecRows.isEmpty());
+    QVERIFY(p.OutCateRows.isEmpty() && p.InCateRows.isEmpty());
 }
 
 void TestDbClass::periodBoundsAreInclusive()
@@ -287,11 +401,11 @@ void TestDbClass::periodBoundsAreInclusive()
     add("2011-04-01", TypeExpense(), "Food", "2");
     add("2011-04-30", TypeExpense(), "Food", "4");
     add("2011-05-01", TypeExpense(), "Food", "8");
-    const Period p = query("Li", "2011-04-01", "2011-04-30");
-    QCOMPARE(p.out, 6.0);
-    QCOMPARE(p.recs.size(), 2);
-    QCOMPARE(p.recs.first().at(1), QString("2011-04-01"));
-    QCOMPARE(p.recs.last().at(1), QString("2011-04-30"));
+    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    QCOMPARE(p.OutTotal, 6.0);
+    QCOMPARE(p.RecRows.size(), 2);
+    QCOMPARE(p.RecRows.Date(0), QString("2011-04-01"));
+    QCOMPARE(p.RecRows.Text(1, RecDate), QString("2011-04-30"));
 }
 
 void TestDbClass::dayMonthAndRecordRows()
@@ -302,21 +416,28 @@ void TestDbClass::dayMonthAndRecordRows()
     add("2011-01-15", TypeExpense(), "Food", "2.25");
     add("2011-1-3", TypeIncome(), "Gift", "5"); // stored as 2011-01-03
 
-    const Period p = query("Li", "2011-01-01", "2011-12-31");
-    QCOMPARE(p.in, 1005.0);
-    QCOMPARE(p.out, 114.75);
-    QCOMPARE(p.days, (TRowList{{"2011-01-03", "5.00", "0.00"},
-                               {"2011-01-15", "1000.00", "14.75"},
-                               {"2011-10-05", "0.00", "100.00"}}));
-    QCOMPARE(p.months, (TRowList{{"2011-01", "1005.00", "14.75"}, {"2011-10", "0.00", "100.00"}}));
+    const TPeriod p = query("Li", "2011-01-01", "2011-12-31");
+    QCOMPARE(p.InTotal, 1005.0);
+    QCOMPARE(p.OutTotal, 114.75);
+    QCOMPARE(p.DayRows, (TRowList{{"2011-01-03", "5.00", "0.00"},
+                                  {"2011-01-15", "1000.00", "14.75"},
+                                  {"2011-10-05", "0.00", "100.00"}}));
+    QCOMPARE(p.DayRows[1][DayOut], QString("14.75"));
+    QCOMPARE(p.MonthRows,
+             (TRowList{{"2011-01", "1005.00", "14.75"}, {"2011-10", "0.00", "100.00"}}));
+    QCOMPARE(p.MonthRows[1][MonthMonth], QString("2011-10"));
 
-    // Within a day: income (收入) before expense (支出), then by ascending id.
-    QCOMPARE(p.recs.size(), 5);
-    const QStringList cates{p.recs[0][2], p.recs[1][2], p.recs[2][2], p.recs[3][2], p.recs[4][2]};
-    QCOMPARE(cates, (QStringList{"Gift", "Pay", "Food", "Food", "Rent"}));
-    QVERIFY(p.recs[2][0].toInt() < p.recs[3][0].toInt());
-    QCOMPARE(p.recs[1], (TRow{p.recs[1][0], "2011-01-15", "Pay", "1000.00", "", ""}));
-    QCOMPARE(p.recs[2], (TRow{p.recs[2][0], "2011-01-15", "Food", "", "12.50", "lunch"}));
+    // Within a day: expense (支出) before income (收入), then by ascending id.
+    const TRowList r = recs(p);
+    QCOMPARE(r.size(), 5);
+    QStringList cates;
+    for (const TRow &row : r)
+        cates << row[RecCate];
+    QCOMPARE(cates, (QStringList{"Gift", "Food", "Food", "Pay", "Rent"}));
+    QVERIFY(r[1][RecId].toInt() < r[2][RecId].toInt());
+    QVERIFY(r[2][RecId].toInt() > r[3][RecId].toInt()); // the income was added before it
+    QCOMPARE(r[3], (TRow{r[3][RecId], "2011-01-15", "Pay", "1000.00", "", ""}));
+    QCOMPARE(r[1], (TRow{r[1][RecId], "2011-01-15", "Food", "", "12.50", "lunch"}));
 }
 
 void TestDbClass::rankingShares()
@@ -326,22 +447,23 @@ void TestDbClass::rankingShares()
     add("2011-04-03", TypeExpense(), "Big", "10");
     add("2011-04-03", TypeIncome(), "Pay", "7");
     add("2011-04-03", TypeExpense(), "big", "0"); // another name: another group
-    const Period p = query("Li", "2011-04-01", "2011-04-30");
-    QCOMPARE(p.outCates, (TRowList{{TypeExpense(), "Big", "2", "30.00", "75.00%"},
-                                   {TypeExpense(), "Small", "1", "10.00", "25.00%"},
-                                   {TypeExpense(), "big", "1", "0.00", "0.00%"}}));
-    QCOMPARE(p.inCates, (TRowList{{TypeIncome(), "Pay", "1", "7.00", "100.00%"}}));
+    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    QCOMPARE(p.OutCateRows, (TRowList{{TypeExpense(), "Big", "2", "30.00", "75.00%"},
+                                      {TypeExpense(), "Small", "1", "10.00", "25.00%"},
+                                      {TypeExpense(), "big", "1", "0.00", "0.00%"}}));
+    QCOMPARE(p.InCateRows, (TRowList{{TypeIncome(), "Pay", "1", "7.00", "100.00%"}}));
+    QCOMPARE(p.OutCateRows[0][RankShare], QString("75.00%"));
 }
 
 void TestDbClass::rankingWithZeroTotal()
 {
     add("2011-04-01", TypeExpense(), "Refund", "-5");
     add("2011-04-02", TypeExpense(), "Food", "5");
-    const Period p = query("Li", "2011-04-01", "2011-04-30");
-    QCOMPARE(p.out, 0.0);
-    QCOMPARE(p.outCates.size(), 2);
-    for (const TRow &r : p.outCates)
-        QCOMPARE(r.at(4), QString("0.00%"));
+    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    QCOMPARE(p.OutTotal, 0.0);
+    QCOMPARE(p.OutCateRows.size(), 2);
+    for (const TRow &r : p.OutCateRows)
+        QCOMPARE(r.at(RankShare), QString("0.00%"));
 }
 
 void TestDbClass::sumsAreExactToTheCent()
@@ -351,10 +473,10 @@ void TestDbClass::sumsAreExactToTheCent()
         rows << TRow{"2011-04-01", TypeExpense(), "Coins", "0.10", ""};
     rows << TRow{"2011-04-01", TypeExpense(), "Coins", "0.20", ""};
     m_db->AddRecords("Li", rows);
-    const Period p = query("Li", "2011-04-01", "2011-04-01");
-    QCOMPARE(p.days.first().at(2), QString("100.20"));
-    QCOMPARE(p.outCates.first().at(3), QString("100.20"));
-    QCOMPARE(THi::FormatFloat(p.out), QString("100.20"));
+    const TPeriod p = query("Li", "2011-04-01", "2011-04-01");
+    QCOMPARE(p.DayRows.first().at(DayOut), QString("100.20"));
+    QCOMPARE(p.OutCateRows.first().at(RankSum), QString("100.20"));
+    QCOMPARE(THi::FormatFloat(p.OutTotal), QString("100.20"));
 }
 
 void TestDbClass::quotesAndChineseRoundTrip()
@@ -362,11 +484,11 @@ void TestDbClass::quotesAndChineseRoundTrip()
     const QString cate = QStringLiteral("O'Brien's \"pub\" 酒吧");
     const QString notes = QStringLiteral("it's 好 😀; drop table [data];--");
     add("2011-04-12", TypeExpense(), cate, "3", notes, "D'Arcy");
-    const Period p = query("D'Arcy", "2011-04-12", "2011-04-12");
-    QCOMPARE(p.recs.size(), 1);
-    QCOMPARE(p.recs[0][2], cate);
-    QCOMPARE(p.recs[0][5], notes);
-    QCOMPARE(p.outCates[0][1], cate);
+    const TPeriod p = query("D'Arcy", "2011-04-12", "2011-04-12");
+    QCOMPARE(p.RecRows.size(), 1);
+    QCOMPARE(p.RecRows.Cate(0), cate);
+    QCOMPARE(p.RecRows.Notes(0), notes);
+    QCOMPARE(p.OutCateRows[0][RankCate], cate);
     TRowList detail;
     m_db->QueryCateDetail("D'Arcy", "2011-04-12", "2011-04-12", TypeExpense(), cate, detail);
     QCOMPARE(detail, (TRowList{{"2011-04-12", cate, "3.00", notes}}));
@@ -377,22 +499,22 @@ void TestDbClass::usersAreSeparate()
 {
     add("2011-04-12", TypeExpense(), "Food", "3", "", "Li");
     add("2011-04-12", TypeExpense(), "Food", "4", "", "li");
-    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").out, 3.0);
-    QCOMPARE(query("li", "2011-01-01", "2011-12-31").out, 4.0);
-    QCOMPARE(query("Wang", "2011-01-01", "2011-12-31").recs.size(), 0);
+    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").OutTotal, 3.0);
+    QCOMPARE(query("li", "2011-01-01", "2011-12-31").OutTotal, 4.0);
+    QCOMPARE(query("Wang", "2011-01-01", "2011-12-31").RecRows.size(), 0);
 }
 
 void TestDbClass::deleteRecord()
 {
     add("2011-04-12", TypeExpense(), "Food", "3");
     add("2011-04-12", TypeExpense(), "Rent", "4");
-    const QString id = query("Li", "2011-04-12", "2011-04-12").recs.first().at(0);
+    const QString id = query("Li", "2011-04-12", "2011-04-12").RecRows.Text(0, RecId);
     m_db->DeleteRecord("Li", " " + id + " ");
     m_db->DeleteRecord("Li", id); // gone already: no error, nothing else changes
     m_db->DeleteRecord("Li", "999999");
-    const Period p = query("Li", "2011-04-12", "2011-04-12");
-    QCOMPARE(p.recs.size(), 1);
-    QCOMPARE(p.recs.first().at(2), QString("Rent"));
+    const TPeriod p = query("Li", "2011-04-12", "2011-04-12");
+    QCOMPARE(p.RecRows.size(), 1);
+    QCOMPARE(p.RecRows.Cate(0), QString("Rent"));
     QVERIFY_THROWS_EXCEPTION(EDbError, m_db->DeleteRecord("Li", "1 or 1=1"));
     QCOMPARE(count("data"), 1);
 }
@@ -400,27 +522,27 @@ void TestDbClass::deleteRecord()
 void TestDbClass::replaceRecord()
 {
     add("2011-04-12", TypeExpense(), "Food", "3");
-    const QString id = query("Li", "2011-04-12", "2011-04-12").recs.first().at(0);
+    const QString id = query("Li", "2011-04-12", "2011-04-12").RecRows.Text(0, RecId);
     m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Meal", "3.5", "fixed");
-    const Period p = query("Li", "2011-04-01", "2011-04-30");
-    QCOMPARE(p.recs.size(), 1);
-    QVERIFY(p.recs[0][0].toInt() > id.toInt()); // an edit gets a new id, never an old one
-    QCOMPARE(p.recs[0].mid(1), (QStringList{"2011-04-13", "Meal", "", "3.50", "fixed"}));
+    const TRowList r = recs(query("Li", "2011-04-01", "2011-04-30"));
+    QCOMPARE(r.size(), 1);
+    QVERIFY(r[0][RecId].toInt() > id.toInt()); // an edit gets a new id, never an old one
+    QCOMPARE(r[0].mid(RecDate), (QStringList{"2011-04-13", "Meal", "", "3.50", "fixed"}));
 }
 
 void TestDbClass::replaceRecordIsAtomic()
 {
     add("2011-04-12", TypeExpense(), "Food", "3");
-    const QString id = query("Li", "2011-04-12", "2011-04-12").recs.first().at(0);
+    const QString id = query("Li", "2011-04-12", "2011-04-12").RecRows.Text(0, RecId);
     QVERIFY_THROWS_EXCEPTION(
         EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-31", TypeExpense(), "Food", "3", ""));
     QCOMPARE(TestSupport::RefuseInserts(*m_data, "data"), QString());
     QVERIFY_THROWS_EXCEPTION(
         EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Food", "4", ""));
-    const Period p = query("Li", "2011-04-01", "2011-04-30");
-    QCOMPARE(p.recs.size(), 1);
-    QCOMPARE(p.recs[0][0], id);
-    QCOMPARE(p.recs[0][4], QString("3.00"));
+    const TRowList r = recs(query("Li", "2011-04-01", "2011-04-30"));
+    QCOMPARE(r.size(), 1);
+    QCOMPARE(r[0][RecId], id);
+    QCOMPARE(r[0][RecOut], QString("3.00"));
 }
 
 void TestDbClass::cateDetail()
@@ -456,7 +578,7 @@ void TestDbClass::backupIsAConsistentCopy()
     stale.write("older file in the way");
     stale.close();
     m_db->BackupTo(target); // replaces without asking: the dialog asked already
-    QVERIFY(Placement::IsTallimoDataFile(target));
+    QVERIFY(TDbMan::IsDataFile(target));
     TDbMan copy(target);
     QCOMPARE(copy.ListUsers(), QString("Li"));
     QVERIFY(copy.CheckLogin("Li", "1"));
@@ -464,6 +586,504 @@ void TestDbClass::backupIsAConsistentCopy()
     QCOMPARE(QDir(m_data->folder()).entryList(QDir::Files).size(), 2);
     QVERIFY_THROWS_EXCEPTION(EDbError,
                              m_db->BackupTo(QDir(m_data->folder()).filePath("no/dir/x.tlmdb")));
+}
+
+// ---------------------------------------------------------------------------
+// Result shapes
+
+void TestDbClass::recordListDecodesOnDemand()
+{
+    add("2011-04-12", TypeExpense(), QStringLiteral("餐饮"), "3",
+        QStringLiteral("和朋友吃饭 2 人"));
+    add("2011-04-12", TypeIncome(), "Pay", "1000.5");
+    add("2011-04-13", TypeExpense(), QStringLiteral("餐饮"), "4");
+    TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    TRecordList &r = p.RecRows;
+    QCOMPARE(r.size(), 3);
+    QCOMPARE(r.Kind(0), TRecordList::Expense);
+    QCOMPARE(r.Kind(1), TRecordList::Income);
+    QCOMPARE(r.Cents(1), qint64(100050));
+    QCOMPARE(r.Text(1, RecIn), QString("1000.50"));
+    QCOMPARE(r.Text(1, RecOut), QString());
+    QCOMPARE(r.Notes(0), QStringLiteral("和朋友吃饭 2 人"));
+    QCOMPARE(r.Notes(2), QString());
+    QCOMPARE(r.at(0).Cate, r.at(2).Cate); // one shared name
+    r.RemoveAt(0);
+    QCOMPARE(r.size(), 2);
+    QCOMPARE(r.Row(0), (TRow{r.Text(0, RecId), "2011-04-12", "Pay", "1000.50", "", ""}));
+    QCOMPARE(r.Row(1),
+             (TRow{r.Text(1, RecId), "2011-04-13", QStringLiteral("餐饮"), "", "4.00", ""}));
+}
+
+void TestDbClass::outParameterFormMatches()
+{
+    add("2011-04-12", TypeExpense(), "Food", "3", "x");
+    add("2011-04-12", TypeIncome(), "Pay", "7");
+    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    double out = -1, in = -1;
+    TRowList days, months, rows, outCates, inCates;
+    m_db->QueryPeriod("Li", "2011-04-01", "2011-04-30", out, in, days, months, rows, outCates,
+                      inCates);
+    QCOMPARE(out, p.OutTotal);
+    QCOMPARE(in, p.InTotal);
+    QCOMPARE(days, p.DayRows);
+    QCOMPARE(months, p.MonthRows);
+    QCOMPARE(rows, recs(p));
+    QCOMPARE(outCates, p.OutCateRows);
+    QCOMPARE(inCates, p.InCateRows);
+}
+
+// ---------------------------------------------------------------------------
+// Data safety
+
+void TestDbClass::isDataFile_data()
+{
+    // How the file is made: "sql:<statements>" on a new file, "bytes:<content>",
+    // "template", "template-truncated", "folder", "missing".
+    QTest::addColumn<QString>("make");
+    QTest::addColumn<bool>("ours");
+    QTest::addRow("template") << "template" << true;
+    QTest::addRow("our schema") << "sql:" + ourSchema() << true;
+    QTest::addRow("extra nullable column")
+        << "sql:" + ourSchema() + "alter table data add column memo text;" << true;
+    QTest::addRow("extra NOT NULL column with default")
+        << "sql:" + ourSchema() + "alter table data add column memo text not null default 'x';"
+        << true;
+    QTest::addRow("extra NOT NULL column without default")
+        << "sql:" + QString(ourSchema())
+                        .replace("notes text not null default ''",
+                                 "notes text not null default '', "
+                                 "memo text not null")
+        << false;
+    QTest::addRow("missing column")
+        << "sql:" + QString(ourSchema()).replace(", notes text not null default ''", "") << false;
+    QTest::addRow("missing table")
+        << "sql:" + QString(ourSchema()).section(';', 0, 1) + ";" << false;
+    QTest::addRow("data is a view")
+        << "sql:" + QString(ourSchema()).section(';', 0, 1) +
+               ";create table d2 (id integer primary key, user, date, type, cate, amount, notes);"
+               "create view data as select * from d2;"
+        << false;
+    QTest::addRow("id not the row key")
+        << "sql:" + QString(ourSchema())
+                        .replace("create table data (id integer primary key autoincrement,",
+                                 "create table data (id text,")
+        << false;
+    QTest::addRow("another program's database") << "sql:create table t (a, b);" << false;
+    QTest::addRow("empty file") << "bytes:" << false;
+    QTest::addRow("text") << "bytes:Li,2011-04-12,Food,3.00\n" << false;
+    QTest::addRow("zeros") << "zeros" << false;
+    QTest::addRow("truncated") << "template-truncated" << false;
+    QTest::addRow("folder") << "folder" << false;
+    QTest::addRow("missing") << "missing" << false;
+}
+
+void TestDbClass::isDataFile()
+{
+    QFETCH(QString, make);
+    QFETCH(bool, ours);
+    const QString file = QDir(folder()).filePath("candidate.tlmdb");
+    if (make == "template") {
+        QVERIFY(QFile::copy(m_file, file));
+    } else if (make.startsWith("sql:")) {
+        QCOMPARE(Raw(file).exec(make.mid(4)), QString());
+    } else if (make.startsWith("bytes:")) {
+        writeBytes(file, make.mid(6).toUtf8());
+    } else if (make == "zeros") {
+        writeBytes(file, QByteArray(8192, '\0'));
+    } else if (make == "template-truncated") {
+        m_db->AddRecords("Li", TRowList(300, TRow{"2011-04-12", TypeExpense(), "Food", "1", "n"}));
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        writeBytes(file, f.read(f.size() / 2));
+    } else if (make == "folder") {
+        QVERIFY(QDir(folder()).mkdir("candidate.tlmdb"));
+    }
+    const QStringList before = QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    QCOMPARE(TDbMan::IsDataFile(file), ours);
+    // Looked at read-only: nothing created beside it, not even for a missing name.
+    QCOMPARE(QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    if (!ours && make != "folder" && make != "missing") {
+        QVERIFY_THROWS_EXCEPTION(EDbError, m_db->ImportFrom(file));
+        QVERIFY(!QDir(TDbMan::BackupFolder(m_file)).exists()); // refused before any copy
+    }
+}
+
+void TestDbClass::importOverHotJournal()
+{
+    // The live file: one user whose big save was cut off by a crash.
+    m_db->AddUser("Old", "1");
+    add("2011-04-12", TypeExpense(), "Food", "3", "", "Old");
+    const QString crashed = QDir(folder()).filePath("crashed.tlmdb");
+    {
+        Raw w(m_file);
+        QCOMPARE(w.exec("pragma cache_size=2; begin;"), QString());
+        for (int i = 0; i < 40; ++i) {
+            QCOMPARE(w.exec(QString("insert into [data] ([user],[date],[type],[cate],[amount],"
+                                    "[notes]) values ('x','2011-04-12','支出','y',1,'%1')")
+                                .arg(QString(500, QChar('a' + i % 26)))),
+                     QString());
+        }
+        // Copying both files now is what a SIGKILL leaves: pages written into the
+        // file and their old contents in a hot journal beside it.
+        QVERIFY(QFileInfo(m_file + "-journal").size() > 0);
+        QVERIFY(QFile::copy(m_file, crashed));
+        QVERIFY(QFile::copy(m_file + "-journal", crashed + "-journal"));
+        QCOMPARE(w.exec("rollback"), QString());
+    }
+
+    // The backup to restore holds other data.
+    TestSupport::DataFile backupData;
+    TDbMan backup(backupData.path());
+    backup.AddUser("Restored", "2");
+    TRowList rows;
+    for (int i = 0; i < 50; ++i)
+        rows << TRow{"2012-01-02", TypeIncome(), "Pay", QString::number(i + 1),
+                     QStringLiteral("第 %1 笔").arg(i)};
+    backup.AddRecords("Restored", rows);
+
+    TDbMan live(crashed);
+    live.ImportFrom(backupData.path());
+    QCOMPARE(Raw(crashed).value("pragma integrity_check"), QString("ok"));
+    QVERIFY(!QFileInfo::exists(crashed + "-journal"));
+    QCOMPARE(live.ListUsers(), QString("Restored"));
+    QVERIFY(live.CheckLogin("Restored", "2"));
+    QCOMPARE(recs(live.QueryPeriod("Restored", "2000-01-01", "2099-12-31")),
+             recs(backup.QueryPeriod("Restored", "2000-01-01", "2099-12-31")));
+    // Later saves land in a sound file.
+    live.AddRecord("Restored", "2012-01-03", TypeExpense(), "Food", "1", "");
+    QCOMPARE(Raw(crashed).value("pragma integrity_check"), QString("ok"));
+    QCOMPARE(live.QueryPeriod("Restored", "2000-01-01", "2099-12-31").RecRows.size(), 51);
+}
+
+void TestDbClass::importRefusesForeignFile()
+{
+    m_db->AddUser("Li", "1");
+    const QString text = QDir(folder()).filePath("notes.tlmdb");
+    writeBytes(text, "not a ledger");
+    try {
+        m_db->ImportFrom(text);
+        QFAIL("no error raised");
+    } catch (const EDbError &e) {
+        QVERIFY2(e.text().contains(QStringLiteral("不是本程序的数据文件")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QDir::toNativeSeparators(text)), qPrintable(e.text()));
+    }
+    QCOMPARE(m_db->ListUsers(), QString("Li"));
+}
+
+void TestDbClass::importUndoesADamagedFile()
+{
+    m_db->AddUser("Li", "1");
+    add("2011-04-12", TypeExpense(), "Food", "3");
+    // Passes the column check, but its index no longer matches its rows.
+    const QString bad = QDir(folder()).filePath("bad.tlmdb");
+    {
+        Raw w(bad);
+        QCOMPARE(w.exec(ourSchema() + "create index [n] on [data] ([notes]);"
+                                      "insert into [data] ([user],[date],[type],[cate],[amount],"
+                                      "[notes]) values ('x','2011-01-01','支出','y',1,'a'),"
+                                      "('x','2011-01-02','支出','y',1,'b');"
+                                      "pragma writable_schema=on;"
+                                      "update sqlite_master set sql='CREATE INDEX [n] ON [data] "
+                                      "([cate] desc)' where name='n';"),
+                 QString());
+    }
+    QVERIFY(TDbMan::IsDataFile(bad));
+    QVERIFY(Raw(bad).value("pragma integrity_check") != "ok");
+    try {
+        m_db->ImportFrom(bad);
+        QFAIL("no error raised");
+    } catch (const EDbError &e) {
+        QVERIFY2(e.text().contains(QStringLiteral("原来的数据已经恢复")), qPrintable(e.text()));
+    }
+    QCOMPARE(Raw(m_file).value("pragma integrity_check"), QString("ok"));
+    QCOMPARE(m_db->ListUsers(), QString("Li"));
+    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.size(), 1);
+    // The automatic copy of the data before the attempt is there.
+    QCOMPARE(QDir(TDbMan::BackupFolder(m_file)).entryList(QDir::Files).size(), 1);
+}
+
+void TestDbClass::autoBackupKeepsTenNewest()
+{
+    m_db->AddUser("Li", "1");
+    const QDir dir(TDbMan::BackupFolder(m_file));
+    QVERIFY(QDir().mkpath(dir.path()));
+    // Older automatic copies (names sort by time), one with a suffix, and a
+    // file of the user's own that is no automatic copy.
+    QStringList old;
+    for (int i = 0; i < 11; ++i)
+        old << QString("db-20200101-0000%1.tlmdb").arg(i, 2, 10, QChar('0'));
+    old << "db-20200101-000010-2.tlmdb";
+    for (const QString &name : old)
+        writeBytes(dir.filePath(name), "old");
+    writeBytes(dir.filePath("mine.tlmdb"), "keep");
+
+    const QString made = m_db->AutoBackup();
+    QCOMPARE(QFileInfo(made).absolutePath(), dir.absolutePath());
+    QVERIFY2(QRegularExpression("^db-\\d{8}-\\d{6}(-\\d+)?\\.tlmdb$")
+                 .match(QFileInfo(made).fileName())
+                 .hasMatch(),
+             qPrintable(made));
+    TDbMan copy(made);
+    QCOMPARE(copy.ListUsers(), QString("Li"));
+
+    const QStringList left = dir.entryList({"db-*.tlmdb"}, QDir::Files, QDir::Name);
+    QCOMPARE(left.size(), 10);
+    QVERIFY(left.contains(QFileInfo(made).fileName()));
+    QVERIFY(left.contains("db-20200101-000010-2.tlmdb")); // newer than ...10 without suffix
+    QVERIFY(!left.contains("db-20200101-000002.tlmdb"));
+    QVERIFY(dir.exists("mine.tlmdb"));
+
+    // Two copies within one second get two names.
+    const QString again = m_db->AutoBackup();
+    QVERIFY(again != made || QFileInfo::exists(again));
+}
+
+void TestDbClass::copiesAreOwnerOnly()
+{
+    m_db->AddUser("Li", "1");
+    const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const QString target = QDir(folder()).filePath("b.tlmdb");
+    writeBytes(target, "older file readable by all");
+    QFile::setPermissions(target, owner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    m_db->BackupTo(target);
+    QCOMPARE(modeOf(target), owner);
+    QCOMPARE(modeOf(m_db->AutoBackup()), owner);
+
+    QFile::setPermissions(m_file, owner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    m_db->ImportFrom(target);
+    QCOMPARE(modeOf(m_file), owner);
+}
+
+void TestDbClass::backupRemovesStaleTemporaries()
+{
+    const QDir dir(folder());
+    // One left by a killed process (no such pid), one of a backup running now.
+    const QString dead = dir.filePath("x.tlmdb.partial-999999999-AbC123");
+    const QString running =
+        dir.filePath(QString("y.tlmdb.partial-%1-XyZ789").arg(QCoreApplication::applicationPid()));
+    for (const QString &f : {dead, dead + "-journal", running})
+        writeBytes(f, "partial");
+    QVERIFY(TSafeFile::IsTempName(QFileInfo(dead).fileName()));
+    QVERIFY(!TSafeFile::IsTempName("x.tlmdb"));
+
+    m_db->BackupTo(dir.filePath("new.tlmdb"));
+    QVERIFY(!QFileInfo::exists(dead));
+    QVERIFY(!QFileInfo::exists(dead + "-journal"));
+    QVERIFY(QFileInfo::exists(running));
+    QVERIFY(TDbMan::IsDataFile(dir.filePath("new.tlmdb")));
+}
+
+void TestDbClass::failedBackupLeavesNothing()
+{
+    const QString target = QDir(folder()).filePath("out/b.tlmdb");
+    QVERIFY(QDir(folder()).mkdir("out"));
+    // The source cannot be copied: the temporary must go again.
+    writeBytes(m_file, QByteArray(8192, 'x'));
+    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->BackupTo(target));
+    QCOMPARE(QDir(folder()).entryList({"*"}, QDir::Files | QDir::Hidden, QDir::Name).size(), 1);
+    QCOMPARE(QDir(folder() + "/out").entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
+
+void TestDbClass::damagedFileSaysWhatToDo()
+{
+    writeBytes(m_file, QByteArray("This is not a database at all. ").repeated(200));
+    try {
+        m_db->ListUsers();
+        QFAIL("no error raised");
+    } catch (const EDbBusy &) {
+        QFAIL("a damaged file is not busy");
+    } catch (const EDbError &e) {
+        const QStringList lines = e.text().split('\n');
+        QVERIFY2(e.text().contains(QStringLiteral("已损坏")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QDir::toNativeSeparators(m_file)), qPrintable(e.text()));
+        QVERIFY2(e.text().contains("backups"), qPrintable(e.text()));
+        QCOMPARE(lines.last(), QString("file is not a database"));
+    }
+}
+
+void TestDbClass::busyFileRaisesBusy()
+{
+    TDbMan::SetBusyTimeout(200);
+    add("2011-04-12", TypeExpense(), "Food", "3");
+    {
+        Raw other(m_file);
+        QCOMPARE(other.exec("begin immediate"), QString());
+        try {
+            add("2011-04-13", TypeExpense(), "Food", "4");
+            QFAIL("no error raised");
+        } catch (const EDbBusy &e) {
+            QCOMPARE(e.text(), QStringLiteral("数据文件正被另一个程序写入，请稍后再试。"));
+        }
+        QVERIFY_THROWS_EXCEPTION(EDbBusy, m_db->SetCateList("Li", "out", "Food"));
+        // Reading goes on while the other copy holds its write lock.
+        QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.size(), 1);
+    }
+    add("2011-04-13", TypeExpense(), "Food", "4");
+    QCOMPARE(count("data"), 2);
+}
+
+// ---------------------------------------------------------------------------
+// Two running copies
+
+void TestDbClass::namesAreUnique()
+{
+    QVERIFY(m_db->AddUser("Li", "1"));
+    TDbMan other(m_file);
+    try {
+        other.AddUser("Li", "2");
+        QFAIL("no error raised");
+    } catch (const EUserExists &e) {
+        QVERIFY2(e.text().contains(QStringLiteral("已经有了")), qPrintable(e.text()));
+    }
+    QCOMPARE(count("users"), 1);
+    QVERIFY(m_db->CheckLogin("Li", "1"));
+    // The engine holds the rule as well, for any writer.
+    QVERIFY(!Raw(m_file)
+                 .exec(QString("insert into [users] ([name],[pwd]) values ('%1','x')")
+                           .arg(THi::Base64Encode("Li")))
+                 .isEmpty());
+}
+
+void TestDbClass::upgradeCollapsesDuplicateNames()
+{
+    // A file from before the rule, where two copies created "Li" twice.
+    sql("drop index [users_name]; create index [users_name] on [users] ([name])");
+    const QString li = THi::Base64Encode("Li"), wang = THi::Base64Encode("Wang");
+    sql(QString("insert into [users] ([name],[pwd]) values ('%1','first'),('%2','w'),"
+                "('%1','second')")
+            .arg(li, wang));
+    m_db->Upgrade();
+    QCOMPARE(count("users"), 2);
+    Raw r(m_file);
+    // The newest row stays: the account as it was last written.
+    QCOMPARE(r.column("select [pwd] from [users] order by [id]", 0), QString("w | second"));
+    QCOMPARE(r.value("select [unique] from pragma_index_list('users') where name='users_name'"),
+             QString("1"));
+    m_db->Upgrade(); // nothing left to do
+    QCOMPARE(count("users"), 2);
+}
+
+void TestDbClass::upgradeRebuildsThePeriodIndex()
+{
+    sql("drop index [data_period]; create index [data_period] on [data] "
+        "([user],[date],[type] desc,[cate],[amount],[notes])");
+    m_db->Upgrade();
+    Raw r(m_file);
+    QCOMPARE(r.value("select group_concat([name] || ':' || [desc], ' ') from "
+                     "pragma_index_xinfo('data_period') where [key]=1"),
+             QString("user:0 date:0 type:0 id:0 cate:0 amount:0 notes:0"));
+    // The period scan is served by the index alone, with no sorting.
+    const QString plan = r.column(
+        "explain query plan select [id],[date],[type],[cate],[amount],[notes] from [data] "
+        "where [user]='a' and [date]>='1' and [date]<='2' order by [date] asc,[type] asc,[id] asc",
+        3);
+    QVERIFY2(plan.contains("COVERING INDEX data_period") && !plan.contains("TEMP B-TREE"),
+             qPrintable(plan));
+}
+
+void TestDbClass::upgradeRemovesAnEmptyJournal_data()
+{
+    QTest::addColumn<QByteArray>("journal");
+    QTest::addRow("empty") << QByteArray();
+    QTest::addRow("zeroed header") << QByteArray(512, '\0');
+}
+
+void TestDbClass::upgradeRemovesAnEmptyJournal()
+{
+    // What a copy killed just as it began a write leaves: the engine neither
+    // plays such a journal back nor removes it.
+    QFETCH(QByteArray, journal);
+    add("2011-04-12", TypeExpense(), "Food", "3");
+    QFile j(m_file + "-journal");
+    QVERIFY(j.open(QIODevice::WriteOnly));
+    j.write(journal);
+    j.close();
+    m_db->Upgrade();
+    QVERIFY(!QFileInfo::exists(m_file + "-journal"));
+    QCOMPARE(count("data"), 1);
+}
+
+void TestDbClass::mergeCate_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("result");
+    QTest::addRow("into an empty list") << "" << QStringLiteral("餐饮") << QStringLiteral("餐饮");
+    QTest::addRow("new goes on top") << "Food\r\nRent"
+                                     << "Bus"
+                                     << "Bus\r\nFood\r\nRent";
+    QTest::addRow("there already") << "Food\r\nRent"
+                                   << "Rent"
+                                   << "Food\r\nRent";
+    QTest::addRow("A-Z folded") << "Food\r\nRent"
+                                << "FOOD"
+                                << "Food\r\nRent";
+    QTest::addRow("items compared trimmed") << "Food \r\n Rent"
+                                            << "rent"
+                                            << "Food \r\n Rent";
+    QTest::addRow("only A-Z fold")
+        << QStringLiteral("Ä") << QStringLiteral("ä") << QStringLiteral("ä\r\nÄ");
+    QTest::addRow("blank name changes nothing") << "Food"
+                                                << "  "
+                                                << "Food";
+}
+
+void TestDbClass::mergeCate()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, name);
+    QFETCH(QString, result);
+    m_db->SetCateList("Li", "out", stored);
+    m_db->SetCateList("Li", "in", "Pay");
+    QCOMPARE(m_db->MergeCate("Li", "out", name), result);
+    QCOMPARE(m_db->GetCateList("Li", "out"), result);
+    QCOMPARE(m_db->GetCateList("Li", "in"), QString("Pay"));
+    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->MergeCate("Li", "OUT", "x"));
+}
+
+void TestDbClass::mergeCateFromTwoCopies()
+{
+    // Two running copies add categories at the same time; none may be lost.
+    m_db->SetCateList("Li", "out", "Food");
+    auto addMany = [this](const QString &prefix) {
+        TDbMan db(m_file);
+        for (int i = 0; i < 15; ++i)
+            db.MergeCate("Li", "out", prefix + QString::number(i));
+    };
+    std::thread a(addMany, QStringLiteral("A")), b(addMany, QStringLiteral("B"));
+    a.join();
+    b.join();
+    const QStringList items = THi::SplitLines(m_db->GetCateList("Li", "out"));
+    QCOMPARE(items.size(), 31);
+    QCOMPARE(items.last(), QString("Food"));
+    for (int i = 0; i < 15; ++i)
+        QVERIFY(items.contains("A" + QString::number(i)) &&
+                items.contains("B" + QString::number(i)));
+    QCOMPARE(count("cates"), 1);
+}
+
+void TestDbClass::recordsAreBoundToTheirOwner()
+{
+    add("2011-04-12", TypeExpense(), "Food", "3", "mine", "Li");
+    const QString id = query("Li", "2011-04-12", "2011-04-12").RecRows.Text(0, RecId);
+    m_db->DeleteRecord("Wang", id); // another user's id: nothing happens
+    QCOMPARE(count("data"), 1);
+    try {
+        m_db->ReplaceRecord(id, "Wang", "2011-04-13", TypeExpense(), "Theft", "9", "");
+        QFAIL("no error raised");
+    } catch (const EDbError &e) {
+        QVERIFY2(e.text().contains(QStringLiteral("已经不在了")), qPrintable(e.text()));
+    }
+    QCOMPARE(count("data"), 1);
+    QCOMPARE(recs(query("Li", "2011-04-12", "2011-04-12")).first(),
+             (TRow{id, "2011-04-12", "Food", "", "3.00", "mine"}));
+    QCOMPARE(query("Wang", "2000-01-01", "2099-12-31").RecRows.size(), 0);
+    // A record deleted by another copy meanwhile is not brought back by an edit.
+    m_db->DeleteRecord("Li", id);
+    QVERIFY_THROWS_EXCEPTION(
+        EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Food", "4", ""));
+    QCOMPARE(count("data"), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDbClass)

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <cstring>
 
 class TestHiClass : public QObject {
     Q_OBJECT
@@ -29,9 +30,14 @@ private slots:
     void formatting_data();
     void formatting();
     void files();
+    void fileErrors_data();
+    void fileErrors();
+    void fileErrorWithoutAFile();
     void splitParams_data();
     void splitParams();
     void appDataDir();
+    void chineseLocale_data();
+    void chineseLocale();
 };
 
 void TestHiClass::base64Encode_data()
@@ -307,15 +313,79 @@ void TestHiClass::files()
     THi::SaveFile(name, "x"); // truncates
     QCOMPARE(THi::LoadFile(name), QByteArray("x"));
 
+    QVERIFY_THROWS_EXCEPTION(EResNotFound, THi::ResourceText("RES_NOTHING"));
+}
+
+void TestHiClass::fileErrors_data()
+{
+    QTest::addColumn<QString>("operation"); // load, save or folder
+    QTest::addColumn<QString>("target");    // relative to a temporary folder
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("what"); // the first sentence, %1 the path
+    QTest::addColumn<QString>("todo"); // a phrase of the advice
+    QTest::addRow("missing file") << "load"
+                                  << "missing.html" << ENOENT
+                                  << QStringLiteral("无法读取文件“%1”。")
+                                  << QStringLiteral("不存在");
+    QTest::addRow("a folder read as a file")
+        << "load"
+        << "folder" << EISDIR << QStringLiteral("无法读取文件“%1”。") << QStringLiteral("文件夹");
+    QTest::addRow("save into a missing folder")
+        << "save"
+        << "no/such/dir/page.html" << ENOENT << QStringLiteral("无法写入文件“%1”。")
+        << QStringLiteral("文件夹不存在");
+    QTest::addRow("save over a folder")
+        << "save"
+        << "folder" << EISDIR << QStringLiteral("无法写入文件“%1”。") << QStringLiteral("文件夹");
+    QTest::addRow("data folder under a file")
+        << "folder"
+        << "plain-file/share" << ENOTDIR << QStringLiteral("无法创建文件夹“%1”。")
+        << QStringLiteral("文件夹不存在");
+}
+
+void TestHiClass::fileErrors()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, target);
+    QFETCH(int, code);
+    QFETCH(QString, what);
+    QFETCH(QString, todo);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    THi::SaveFile(dir.filePath("plain-file"), "x");
+    QString path = dir.filePath(target);
+
     try {
-        THi::LoadFile(dir.filePath("missing"));
+        if (operation == "load") {
+            THi::LoadFile(path);
+        } else if (operation == "save") {
+            THi::SaveFile(path, "x");
+        } else {
+            qputenv("XDG_DATA_HOME", QFile::encodeName(path));
+            path += "/Tallimo";
+            THi::AppDataDir("Tallimo");
+        }
         QFAIL("no error raised");
     } catch (const EInOutError &e) {
-        QCOMPARE(e.code(), ENOENT);
-        QCOMPARE(e.text(), QStringLiteral("I/O error %1").arg(ENOENT));
+        QCOMPARE(e.code(), code);
+        QCOMPARE(e.path(), path);
+        // What happened to which file, what to do, then the system's own words.
+        const QStringList lines = e.text().split('\n');
+        QCOMPARE(lines.value(0), what.arg(path));
+        QVERIFY2(lines.value(1).contains(todo), qPrintable(lines.value(1)));
+        QCOMPARE(lines.value(2), QString());
+        QCOMPARE(lines.value(3), QStringLiteral("详细信息：%1（I/O error %2）")
+                                     .arg(QString::fromLocal8Bit(std::strerror(code)))
+                                     .arg(code));
     }
-    QVERIFY_THROWS_EXCEPTION(EInOutError, THi::SaveFile(dir.filePath("no/such/dir/f"), "x"));
-    QVERIFY_THROWS_EXCEPTION(EResNotFound, THi::ResourceText("RES_NOTHING"));
+}
+
+void TestHiClass::fileErrorWithoutAFile()
+{
+    // Errors that know no file (raised by other parts) still speak Chinese.
+    const EInOutError e(ENOSPC);
+    QVERIFY(e.text().startsWith(QStringLiteral("文件读写失败。\n磁盘空间已满")));
+    QVERIFY(e.text().endsWith(QStringLiteral("（I/O error %1）").arg(ENOSPC)));
 }
 
 void TestHiClass::splitParams_data()
@@ -344,6 +414,33 @@ void TestHiClass::appDataDir()
     QCOMPARE(THi::AppDataDir("Tallimo"), home.filePath("deep/share/Tallimo"));
     QVERIFY(QFileInfo(home.filePath("deep/share/Tallimo")).isDir());
     QCOMPARE(THi::AppDataDir(QString()), home.filePath("deep/share/TitleOfApp"));
+}
+
+void TestHiClass::chineseLocale_data()
+{
+    // Qt's own texts as the widgets ask for them, whatever the system locale.
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("dialog button") << "QPlatformTheme"
+                                   << "Cancel" << QStringLiteral("取消");
+    QTest::addRow("file dialog") << "QFileDialog"
+                                 << "Look in:" << QStringLiteral("查找范围：");
+    QTest::addRow("file list column") << "QFileSystemModel"
+                                      << "Name" << QStringLiteral("名称");
+}
+
+void TestHiClass::chineseLocale()
+{
+    QFETCH(QString, context);
+    QFETCH(QString, source);
+    QFETCH(QString, expected);
+    QVERIFY2(THi::UseChineseLocale(), "qtbase_zh_CN.qm is missing (package qt6-translations-l10n)");
+    QVERIFY(THi::UseChineseLocale()); // a second call is harmless
+    QCOMPARE(QLocale().name(), QString("zh_CN"));
+    // The calendar popup's day names come from the default locale.
+    QCOMPARE(QLocale().dayName(1, QLocale::ShortFormat), QStringLiteral("周一"));
+    QCOMPARE(QCoreApplication::translate(context.toLatin1(), source.toLatin1()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestHiClass)

@@ -87,7 +87,7 @@ void TestLoginForm::emptyUserTableAsksForNewAccount()
 {
     DialogScript script;
     script.yes();
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QCOMPARE(child<QComboBox>(&dlg, "cboUsername")->count(), 0);
@@ -111,7 +111,7 @@ void TestLoginForm::answerNoStoresNothing()
 {
     DialogScript script;
     script.no();
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     fill(dlg, "Li", "1");
     submit(dlg);
@@ -144,7 +144,7 @@ void TestLoginForm::nameTakenMeanwhile()
             TDbMan(m_dataFile).AddUser("Ann", otherPassword);
         return QVariant(true);
     });
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     fill(dlg, "Ann", "2468");
     submit(dlg);
@@ -186,7 +186,7 @@ void TestLoginForm::storedSpellingWins()
     QFETCH(QString, expected);
     addUser("Tom", "1234");
     DialogScript script; // a question would get No
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     fill(dlg, typed, "1234");
     submit(dlg);
@@ -204,7 +204,7 @@ void TestLoginForm::wrongPasswordKeepsDialogOpen()
 {
     addUser("Tom", "1234");
     DialogScript script;
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     fill(dlg, "Tom", "4321");
     submit(dlg);
@@ -224,7 +224,7 @@ void TestLoginForm::loginRewritesTheAccountRow()
     addUser("Bob", "2");
     DialogScript script;
     {
-        TfrmLogin dlg({});
+        TfrmLogin dlg(m_dataFile);
         // Newest row first, and preselected with the focus on the password.
         QCOMPARE(child<QComboBox>(&dlg, "cboUsername")->currentText(), QString("Bob"));
         dlg.show();
@@ -237,7 +237,7 @@ void TestLoginForm::loginRewritesTheAccountRow()
     TDbMan db(m_dataFile);
     QCOMPARE(db.ListUsers(), QString("Ann\r\nBob"));
     QVERIFY(db.CheckLogin("Ann", "1"));
-    TfrmLogin again({});
+    TfrmLogin again(m_dataFile);
     QCOMPARE(child<QComboBox>(&again, "cboUsername")->count(), 2);
     QCOMPARE(child<QComboBox>(&again, "cboUsername")->currentText(), QString("Ann"));
 }
@@ -261,7 +261,7 @@ void TestLoginForm::submitNeedsBothFields()
     QFETCH(QString, name);
     QFETCH(QString, pwd);
     QFETCH(bool, enabled);
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     fill(dlg, name, pwd);
     QCOMPARE(child<QPushButton>(&dlg, "btnSubmit")->isEnabled(), enabled);
 }
@@ -270,7 +270,7 @@ void TestLoginForm::enterChain()
 {
     addUser("Tom", "1234");
     DialogScript script;
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QComboBox *name = child<QComboBox>(&dlg, "cboUsername");
@@ -302,7 +302,7 @@ void TestLoginForm::cancelWays()
 {
     QFETCH(QString, way);
     addUser("Tom", "1234");
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     fill(dlg, "Tom", "1234");
@@ -320,7 +320,7 @@ void TestLoginForm::storeFailureIsReportedAndButtonComesBack()
 {
     addUser("Tom", "1234");
     DialogScript script;
-    TfrmLogin dlg({});
+    TfrmLogin dlg(m_dataFile);
     dlg.show();
     fill(dlg, "Tom", "1234");
     QFile::remove(m_dataFile); // the file vanishes under the running dialog

@@ -1,11 +1,14 @@
-#include "DbClass.h"
+#include "HiClass.h"
 #include "Placement.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 // Each test gets its own data folder through XDG_DATA_HOME; the template is the
-// one the build places beside this program.
+// one the build places beside this program. The importer is a recorder: the
+// placement only decides what to hand over, the store does the import.
 class TestPlacement : public QObject {
     Q_OBJECT
 
@@ -15,22 +18,44 @@ private slots:
     void firstStartCopiesTemplate();
     void existingFileIsKept();
     void readOnlyFileBecomesWritable();
-    void import_data();
-    void import();
-    void templateHoldsTheTables();
+    void importHandOff_data();
+    void importHandOff();
+    void importFindsADataFileOnFirstStart();
+    void templateShipsBesideTheProgram();
+    void copyIsOwnerOnly();
 
 private:
     QString dataFile() const { return m_home->filePath("Tallimo/db.tlmdb"); }
-    // A data file holding one user, so that it can be told apart from the template.
-    QString makeDataFile(const QString &path, const QString &user);
+    static QByteArray bytes(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void write(const QString &path, const QByteArray &content)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    static constexpr QFileDevice::Permissions OwnerOnly =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+        QFileDevice::WriteUser;
 
     std::unique_ptr<QTemporaryDir> m_home;
+    QList<QStringList> m_handed; // data file and backup of every hand-off
+    Placement::Importer recorder()
+    {
+        return [this](const QString &data, const QString &backup) {
+            m_handed.append({data, backup});
+        };
+    }
 };
 
 void TestPlacement::init()
 {
     m_home = std::make_unique<QTemporaryDir>();
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
+    m_handed.clear();
 }
 
 void TestPlacement::cleanup()
@@ -38,102 +63,166 @@ void TestPlacement::cleanup()
     m_home.reset();
 }
 
-QString TestPlacement::makeDataFile(const QString &path, const QString &user)
-{
-    QFile::remove(path);
-    if (!QFile::copy(Placement::TemplateFile(), path))
-        return QString();
-    QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    TDbMan db(path);
-    db.AddUser(user, "1234");
-    return path;
-}
-
 void TestPlacement::firstStartCopiesTemplate()
 {
     QVERIFY(!QFileInfo::exists(m_home->filePath("Tallimo")));
-    const QString path = Placement::PlaceDataFile({});
+    const QString path = Placement::PlaceDataFile({}, recorder());
     QCOMPARE(path, dataFile());
-    QVERIFY(Placement::IsTallimoDataFile(path));
-    QCOMPARE(TDbMan(path).ListUsers(), QString());
+    QCOMPARE(bytes(path), bytes(Placement::TemplateFile()));
+    QVERIFY(!bytes(path).isEmpty());
+    // The household's data is readable by its owner only.
+    QCOMPARE(QFile(path).permissions(), OwnerOnly);
+    QCOMPARE(QDir(m_home->filePath("Tallimo")).entryList(QDir::Files), QStringList{"db.tlmdb"});
+    QVERIFY(m_handed.isEmpty());
 }
 
 void TestPlacement::existingFileIsKept()
 {
-    Placement::PlaceDataFile({});
-    makeDataFile(dataFile(), "Li");
-    Placement::PlaceDataFile({});
-    QCOMPARE(TDbMan(dataFile()).ListUsers(), QString("Li"));
+    Placement::PlaceDataFile({}, recorder());
+    write(dataFile(), "the household's data");
+    Placement::PlaceDataFile({}, recorder());
+    QCOMPARE(bytes(dataFile()), QByteArray("the household's data"));
 }
 
 void TestPlacement::readOnlyFileBecomesWritable()
 {
-    Placement::PlaceDataFile({});
+    Placement::PlaceDataFile({}, recorder());
     QFile(dataFile()).setPermissions(QFileDevice::ReadOwner);
-    Placement::PlaceDataFile({});
+    Placement::PlaceDataFile({}, recorder());
     QVERIFY(QFileInfo(dataFile()).isWritable());
-    TDbMan(dataFile()).AddUser("Wang", "1");
 }
 
-void TestPlacement::import_data()
+void TestPlacement::importHandOff_data()
 {
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QString>("kind"); // "data", "junk" or "none" (no file made)
-    QTest::addColumn<bool>("imported");
+    QTest::addColumn<QString>("fileName"); // made in a folder of its own
+    QTest::addColumn<QString>("kind");     // file, folder, none, data, link, hardlink, dotted
+    QTest::addColumn<bool>("handed");
     QTest::addRow("backup") << "may.tlmdb"
-                            << "data" << true;
+                            << "file" << true;
     QTest::addRow("extension in capitals") << "MAY.TLMDB"
-                                           << "data" << true;
+                                           << "file" << true;
+    QTest::addRow("extension in mixed case") << "may.TlMdB"
+                                             << "file" << true;
     QTest::addRow("blanks in the path") << "my backups/may 2011.tlmdb"
-                                        << "data" << true;
+                                        << "file" << true;
+    QTest::addRow("quote in the name") << "the \"old\" one.tlmdb"
+                                       << "file" << true;
+    QTest::addRow("not ours inside: the store decides") << "notes.tlmdb"
+                                                        << "file" << true;
     QTest::addRow("other extension") << "may.mdb"
-                                     << "data" << false;
+                                     << "file" << false;
+    QTest::addRow("extension only in the name") << "may-tlmdb"
+                                                << "file" << false;
+    QTest::addRow("double extension ending otherwise") << "may.tlmdb.txt"
+                                                       << "file" << false;
+    QTest::addRow("folder with the extension") << "folder.tlmdb"
+                                               << "folder" << false;
     QTest::addRow("no such file") << "gone.tlmdb"
                                   << "none" << false;
-    QTest::addRow("not a database") << "notes.tlmdb"
-                                    << "junk" << false;
-    QTest::addRow("foreign database") << "other.tlmdb"
-                                      << "foreign" << false;
+    QTest::addRow("empty argument") << ""
+                                    << "none" << false;
+    QTest::addRow("the data file itself") << ""
+                                          << "data" << false;
+    QTest::addRow("the data file by a longer path") << ""
+                                                    << "dotted" << false;
+    QTest::addRow("a link to the data file") << "link.tlmdb"
+                                             << "link" << false;
+    QTest::addRow("a hard link to the data file") << "hard.tlmdb"
+                                                  << "hardlink" << false;
 }
 
-void TestPlacement::import()
+void TestPlacement::importHandOff()
 {
     QFETCH(QString, fileName);
     QFETCH(QString, kind);
-    QFETCH(bool, imported);
+    QFETCH(bool, handed);
 
-    Placement::PlaceDataFile({});
-    makeDataFile(dataFile(), "Current");
+    Placement::PlaceDataFile({}, recorder());
+    write(dataFile(), "current data");
 
     QTemporaryDir src;
-    const QString arg = src.filePath(fileName);
-    QDir().mkpath(QFileInfo(arg).path());
-    if (kind == "data") {
-        QVERIFY(!makeDataFile(arg, "FromBackup").isEmpty());
+    QString arg = fileName.isEmpty() ? QString() : src.filePath(fileName);
+    if (!arg.isEmpty())
+        QDir().mkpath(QFileInfo(arg).path());
+    if (kind == "file") {
+        write(arg, "a backup");
         QFile(arg).setPermissions(QFileDevice::ReadOwner); // as from read-only media
-    } else if (kind == "junk") {
-        QFile f(arg);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("this is not a database at all");
-    } else if (kind == "foreign") {
-        QFile f(arg);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
-        QVERIFY(QProcess::execute("sqlite3", {arg, "create table t(x);"}) == 0);
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(arg));
+    } else if (kind == "data") {
+        arg = dataFile();
+    } else if (kind == "dotted") {
+        arg = m_home->filePath("Tallimo/../Tallimo/./db.tlmdb");
+    } else if (kind == "link") {
+        QVERIFY(QFile::link(dataFile(), arg));
+    } else if (kind == "hardlink") {
+        QCOMPARE(
+            ::link(QFile::encodeName(dataFile()).constData(), QFile::encodeName(arg).constData()),
+            0);
     }
 
-    const QString path = Placement::PlaceDataFile({arg, "ignored second argument"});
+    const QString path = Placement::PlaceDataFile({arg, "ignored second argument"}, recorder());
     QCOMPARE(path, dataFile());
-    QCOMPARE(TDbMan(path).ListUsers(), imported ? QString("FromBackup") : QString("Current"));
-    QVERIFY(QFileInfo(path).isWritable());
-    // No temporary copies are left behind in the data folder.
+    if (handed)
+        QCOMPARE(m_handed, (QList<QStringList>{{dataFile(), arg}}));
+    else
+        QVERIFY(m_handed.isEmpty());
+    // The placement never copies anything over the data file: importing is the store's.
+    QCOMPARE(bytes(path), QByteArray("current data"));
     QCOMPARE(QDir(m_home->filePath("Tallimo")).entryList(QDir::Files), QStringList{"db.tlmdb"});
+
+    // Only the first argument counts.
+    m_handed.clear();
+    if (handed) {
+        Placement::PlaceDataFile({"not a file", arg}, recorder());
+        QVERIFY(m_handed.isEmpty());
+    }
 }
 
-void TestPlacement::templateHoldsTheTables()
+void TestPlacement::importFindsADataFileOnFirstStart()
 {
-    QVERIFY(Placement::IsTallimoDataFile(Placement::TemplateFile()));
-    QVERIFY(!Placement::IsTallimoDataFile(m_home->filePath("missing.tlmdb")));
+    QTemporaryDir src;
+    const QString backup = src.filePath("may.tlmdb");
+    write(backup, "a backup");
+    bool existed = false;
+    QByteArray seen;
+    Placement::PlaceDataFile({backup}, [&](const QString &data, const QString &) {
+        existed = QFileInfo(data).isFile();
+        seen = bytes(data);
+    });
+    // The template is in place before the store imports into it.
+    QVERIFY(existed);
+    QCOMPARE(seen, bytes(Placement::TemplateFile()));
+}
+
+void TestPlacement::templateShipsBesideTheProgram()
+{
+    // Found beside the program whatever the current folder is.
+    QTemporaryDir elsewhere;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(elsewhere.path());
+    const QString shipped = THi::ShippedFile("db.tlmdb");
+    QDir::setCurrent(before);
+    QCOMPARE(shipped, Placement::TemplateFile());
+    QVERIFY(QFileInfo(shipped).isFile());
+    QCOMPARE(QFileInfo(shipped).absolutePath(), QCoreApplication::applicationDirPath());
+}
+
+void TestPlacement::copyIsOwnerOnly()
+{
+    QTemporaryDir dir;
+    const QString from = dir.filePath("from.tlmdb");
+    write(from, "data");
+    QFile(from).setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                               QFileDevice::ReadOther | QFileDevice::ReadUser);
+    const QString to = dir.filePath("to.tlmdb");
+    write(to, "older");
+    QVERIFY(Placement::CopyFileAtomic(from, to));
+    QCOMPARE(bytes(to), QByteArray("data"));
+    QCOMPARE(QFile(to).permissions(), OwnerOnly);
+    QVERIFY(!Placement::CopyFileAtomic(dir.filePath("missing"), to));
+    QCOMPARE(bytes(to), QByteArray("data"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"from.tlmdb", "to.tlmdb"}));
 }
 
 QTEST_GUILESS_MAIN(TestPlacement)

@@ -3,7 +3,8 @@
 // The one seam for message boxes, the input dialog and the file dialogs, and
 // the guard every handler that touches the store or a file runs under.
 // A person gets QMessageBox and friends; tests install a handler that answers
-// instead, so no modal box ever waits for a click in a test.
+// instead, so no modal box ever waits for a click in a test. Texts often carry
+// what a user typed (names, file names), so every box shows them as plain text.
 
 #include <QPointer>
 #include <QString>
@@ -20,6 +21,7 @@ struct TDialogCall {
     QString caption;
     QString text;           // message, prompt, or the file filter
     QString value;          // input: the text shown; file dialogs: the suggested name
+    QString folder = {};    // file dialogs: the folder they open in
     bool defaultNo = false; // question: No is the default button
 };
 
@@ -35,13 +37,17 @@ public:
     // One-line input shown in clear; false when cancelled. value goes in and out.
     static bool Input(QWidget *parent, const QString &caption, const QString &prompt,
                       QString &value);
-    // Empty when cancelled. The save dialog asks before replacing a file.
+    // Empty when cancelled. Both open in folder. The save dialog asks before
+    // replacing a file.
     static QString SaveFileName(QWidget *parent, const QString &caption, const QString &filter,
-                                const QString &suggested = QString());
-    static QString OpenFileName(QWidget *parent, const QString &caption, const QString &filter);
+                                const QString &folder, const QString &suggested = QString());
+    static QString OpenFileName(QWidget *parent, const QString &caption, const QString &filter,
+                                const QString &folder);
 
     // Shows the text of an escaped error in an error box.
     static void ShowException(QWidget *parent, const std::exception &e);
+    // The text the user sees for an error.
+    static QString ExceptionText(const std::exception &e);
 
     // Runs a handler body; an exception is shown, never passed to Qt's event loop.
     // Returns false when the body raised.

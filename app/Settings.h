@@ -1,0 +1,22 @@
+#pragma once
+
+// The little the program remembers between runs, in
+// $XDG_CONFIG_HOME/Tallimo/tallimo.conf (~/.config/Tallimo/tallimo.conf).
+
+#include <QString>
+
+namespace Settings {
+
+// The settings file; XDG_CONFIG_HOME is read on every call.
+QString FilePath();
+
+// Where the backup and restore dialogs open: the folder last used for a
+// backup while it exists, else the user's documents folder, else the home
+// folder. Never the program's own folder, which holds the empty template
+// data file that a careless restore would put in place of everything.
+QString BackupDialogFolder();
+
+// Remembers the folder of a backup file just written or chosen.
+void RememberBackupFile(const QString &fileName);
+
+} // namespace Settings

@@ -1,0 +1,992 @@
+// tallimo_trials [--quick]: runs the data file through what a careless day and a
+// hostile machine do to it, and prints what happened.
+//
+// - a running copy killed (SIGKILL) in the middle of saving, backing up and
+//   importing: no batch is ever half stored, the data file stays sound and no
+//   stray file is left once the next operation has run;
+// - a restore while a crashed copy left a hot journal beside the data file;
+// - two copies saving at the same time: every batch stored exactly once;
+// - a full disk during a save, a backup and an import: nothing lost, a clear
+//   error;
+// - bad restore files of many kinds: refused, the data file untouched.
+//
+// The child processes are this program started again with a --child-... mode.
+// --quick runs a few of each, fast enough for every test run; without it the
+// full counts run. The last line reads "N passed, M failed"; the exit code is 0
+// only when nothing failed.
+
+#include "DbClass.h"
+#include "HiClass.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <sqlite3.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+const QString User = QStringLiteral("Trial");
+
+// ---------------------------------------------------------------------------
+// Reading the data file beside the store
+
+class Raw {
+public:
+    explicit Raw(const QString &file)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_h, SQLITE_OPEN_READWRITE,
+                            nullptr) != SQLITE_OK)
+            m_error = QString::fromUtf8(sqlite3_errmsg(m_h));
+        sqlite3_busy_timeout(m_h, 10000);
+    }
+    ~Raw() { sqlite3_close(m_h); }
+    Raw(const Raw &) = delete;
+    Raw &operator=(const Raw &) = delete;
+
+    // First column of the first row as text; the engine's error text prefixed
+    // with "!" when the statement fails.
+    QString value(const char *sql, const QByteArray &param = QByteArray())
+    {
+        if (!m_error.isEmpty())
+            return QLatin1Char('!') + m_error;
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(m_h, sql, -1, &st, nullptr) != SQLITE_OK)
+            return QLatin1Char('!') + QString::fromUtf8(sqlite3_errmsg(m_h));
+        if (!param.isNull())
+            sqlite3_bind_text(st, 1, param.constData(), int(param.size()), SQLITE_TRANSIENT);
+        QString out;
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW)
+            out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        else if (rc != SQLITE_DONE)
+            out = QLatin1Char('!') + QString::fromUtf8(sqlite3_errmsg(m_h));
+        sqlite3_finalize(st);
+        return out;
+    }
+    QString exec(const char *sql)
+    {
+        char *err = nullptr;
+        if (sqlite3_exec(m_h, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+            const QString e = QString::fromUtf8(err ? err : "?");
+            sqlite3_free(err);
+            return e;
+        }
+        return QString();
+    }
+
+private:
+    sqlite3 *m_h = nullptr;
+    QString m_error;
+};
+
+QString integrity(const QString &file)
+{
+    return Raw(file).value("pragma integrity_check");
+}
+
+qint64 records(const QString &file)
+{
+    return Raw(file).value("select count(*) from [data]").toLongLong();
+}
+
+// A digest of every record, to tell "the same data" from "some data".
+QByteArray digest(const QString &file)
+{
+    sqlite3 *h = nullptr;
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &h, SQLITE_OPEN_READWRITE, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(h,
+                               "select [id],[user],[date],[type],[cate],[amount],[notes] "
+                               "from [data] order by [id]",
+                               -1, &st, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                for (int c = 0; c < 7; ++c) {
+                    hash.addData(
+                        QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),
+                                       sqlite3_column_bytes(st, c)));
+                    hash.addData(QByteArrayView("|"));
+                }
+            }
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(h);
+    return hash.result().toHex().left(12);
+}
+
+// Files in a folder (and one level of sub-folders), as relative paths.
+QStringList filesIn(const QString &folder)
+{
+    QStringList out;
+    const QDir dir(folder);
+    for (const QFileInfo &fi :
+         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (fi.isDir()) {
+            for (const QString &sub : QDir(fi.filePath())
+                                          .entryList(QDir::AllEntries | QDir::Hidden |
+                                                     QDir::System | QDir::NoDotAndDotDot))
+                out << fi.fileName() + QLatin1Char('/') + sub;
+        } else {
+            out << fi.fileName();
+        }
+    }
+    out.sort();
+    return out;
+}
+
+// Everything but the data file itself and completed automatic copies.
+QStringList strayFiles(const QString &folder)
+{
+    QStringList stray;
+    for (const QString &f : filesIn(folder)) {
+        if (f == QLatin1String("db.tlmdb"))
+            continue;
+        if (f.startsWith(QLatin1String("backups/db-")) && f.endsWith(QLatin1String(".tlmdb")))
+            continue;
+        stray << f;
+    }
+    return stray;
+}
+
+QString templateFile()
+{
+    return THi::AppPath() + QStringLiteral("db.tlmdb");
+}
+
+void copyTemplate(const QString &to)
+{
+    QFile::remove(to);
+    if (!QFile::copy(templateFile(), to))
+        qFatal("cannot copy the template %s", qPrintable(templateFile()));
+    QFile(to).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+TRowList batch(int lines, const QString &notes)
+{
+    TRowList rows;
+    rows.reserve(lines);
+    for (int i = 0; i < lines; ++i)
+        rows.append(TRow{QStringLiteral("2026-12-%1").arg(1 + i % 28, 2, 10, QLatin1Char('0')),
+                         i % 5 ? TypeExpense() : TypeIncome(), QStringLiteral("类别%1").arg(i % 17),
+                         QString::number(1 + i % 997) + QStringLiteral(".25"), notes});
+    return rows;
+}
+
+// A data file of `lines` records for the given user, in `lines`/1000 batches.
+void fill(const QString &file, int lines, const QString &tag)
+{
+    TDbMan db(file);
+    for (int done = 0; done < lines; done += 1000)
+        db.AddRecords(User, batch(qMin(1000, lines - done), tag + QString::number(done)));
+}
+
+// How many records carry each distinct note; a batch is whole when it has all of them.
+QMap<QString, int> batchCounts(const QString &file)
+{
+    QMap<QString, int> counts;
+    sqlite3 *h = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &h, SQLITE_OPEN_READWRITE, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_busy_timeout(h, 10000);
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(h, "select [notes],count(*) from [data] group by [notes]", -1, &st,
+                               nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW)
+                counts.insert(THi::Base64Decode(QString::fromLatin1(
+                                  reinterpret_cast<const char *>(sqlite3_column_text(st, 0)))),
+                              sqlite3_column_int(st, 1));
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(h);
+    return counts;
+}
+
+// ---------------------------------------------------------------------------
+// A full disk without a small file system: a VFS that fails every write past
+// a budget of bytes with SQLITE_FULL, the error a full disk gives.
+
+struct ShimFile {
+    sqlite3_file base;
+    sqlite3_file *real;
+};
+
+sqlite3_vfs *g_realVfs = nullptr;
+sqlite3_vfs g_shimVfs;
+sqlite3_io_methods g_shimIo;
+qint64 g_budget = -1; // bytes still writable; negative: no limit
+
+sqlite3_file *real(sqlite3_file *f)
+{
+    return reinterpret_cast<ShimFile *>(f)->real;
+}
+
+int shimClose(sqlite3_file *f)
+{
+    sqlite3_file *r = real(f);
+    return r->pMethods ? r->pMethods->xClose(r) : SQLITE_OK;
+}
+int shimRead(sqlite3_file *f, void *b, int n, sqlite3_int64 o)
+{
+    return real(f)->pMethods->xRead(real(f), b, n, o);
+}
+int shimWrite(sqlite3_file *f, const void *b, int n, sqlite3_int64 o)
+{
+    if (g_budget >= 0) {
+        if (g_budget < n)
+            return SQLITE_FULL;
+        g_budget -= n;
+    }
+    return real(f)->pMethods->xWrite(real(f), b, n, o);
+}
+int shimTruncate(sqlite3_file *f, sqlite3_int64 s)
+{
+    return real(f)->pMethods->xTruncate(real(f), s);
+}
+int shimSync(sqlite3_file *f, int flags)
+{
+    return real(f)->pMethods->xSync(real(f), flags);
+}
+int shimSize(sqlite3_file *f, sqlite3_int64 *s)
+{
+    return real(f)->pMethods->xFileSize(real(f), s);
+}
+int shimLock(sqlite3_file *f, int l)
+{
+    return real(f)->pMethods->xLock(real(f), l);
+}
+int shimUnlock(sqlite3_file *f, int l)
+{
+    return real(f)->pMethods->xUnlock(real(f), l);
+}
+int shimCheck(sqlite3_file *f, int *out)
+{
+    return real(f)->pMethods->xCheckReservedLock(real(f), out);
+}
+int shimControl(sqlite3_file *f, int op, void *arg)
+{
+    return real(f)->pMethods->xFileControl(real(f), op, arg);
+}
+int shimSector(sqlite3_file *f)
+{
+    return real(f)->pMethods->xSectorSize(real(f));
+}
+int shimDevice(sqlite3_file *f)
+{
+    return real(f)->pMethods->xDeviceCharacteristics(real(f));
+}
+
+int shimOpen(sqlite3_vfs *, const char *name, sqlite3_file *f, int flags, int *outFlags)
+{
+    auto *s = reinterpret_cast<ShimFile *>(f);
+    s->real = reinterpret_cast<sqlite3_file *>(s + 1);
+    const int rc = g_realVfs->xOpen(g_realVfs, name, s->real, flags, outFlags);
+    // Only version 1 methods: no shared memory and no memory mapping, which
+    // the rollback journal the data file uses never needs.
+    f->pMethods = s->real->pMethods ? &g_shimIo : nullptr;
+    return rc;
+}
+
+void installDiskShim()
+{
+    if (g_realVfs)
+        return;
+    g_realVfs = sqlite3_vfs_find(nullptr);
+    g_shimVfs = *g_realVfs;
+    g_shimVfs.zName = "tallimo-full-disk";
+    g_shimVfs.szOsFile = int(sizeof(ShimFile)) + g_realVfs->szOsFile;
+    g_shimVfs.xOpen = shimOpen;
+    g_shimIo = sqlite3_io_methods{1,           shimClose,  shimRead,   shimWrite,  shimTruncate,
+                                  shimSync,    shimSize,   shimLock,   shimUnlock, shimCheck,
+                                  shimControl, shimSector, shimDevice, nullptr,    nullptr,
+                                  nullptr,     nullptr,    nullptr,    nullptr};
+    sqlite3_vfs_register(&g_shimVfs, 1);
+}
+
+// ---------------------------------------------------------------------------
+// Child modes
+
+int childMain(const QStringList &args)
+{
+    const QString mode = args.value(0);
+    const QString file = args.value(1);
+    try {
+        TDbMan db(file);
+        if (mode == QLatin1String("--child-save")) {
+            // Saves 1,000-line batches until killed, one note per batch.
+            for (int k = 0;; ++k) {
+                db.AddRecords(User, batch(1000, args.value(2) + QString::number(k)));
+                std::printf("%d\n", k);
+                std::fflush(stdout);
+            }
+        }
+        if (mode == QLatin1String("--child-batches")) {
+            // Saves N small batches; a busy data file is tried again, as a user would.
+            const int n = args.value(2).toInt();
+            for (int k = 0; k < n; ++k) {
+                for (int attempt = 0;; ++attempt) {
+                    try {
+                        db.AddRecords(User, batch(10, args.value(3) + QString::number(k)));
+                        break;
+                    } catch (const EDbBusy &) {
+                        if (attempt > 20)
+                            throw;
+                    }
+                }
+            }
+            return 0;
+        }
+        if (mode == QLatin1String("--child-backup")) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            for (;;)
+                db.BackupTo(args.value(2));
+        }
+        if (mode == QLatin1String("--child-import")) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            db.ImportFrom(args.value(2));
+            return 0;
+        }
+        if (mode == QLatin1String("--child-hold")) {
+            // A large write left open, so that a kill leaves a hot journal.
+            Raw raw(file);
+            raw.exec("begin immediate");
+            raw.exec("delete from [data]");
+            raw.exec("update [users] set [pwd]='x'");
+            std::printf("ready\n");
+            std::fflush(stdout);
+            for (;;)
+                QThread::sleep(1);
+        }
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 3;
+    }
+    return 2;
+}
+
+// ---------------------------------------------------------------------------
+// The trials
+
+int g_passed = 0;
+int g_failed = 0;
+
+void report(bool ok, const QString &name, const QString &figures)
+{
+    (ok ? g_passed : g_failed)++;
+    std::printf("%-4s %-44s %s\n", ok ? "ok" : "FAIL", qPrintable(name), qPrintable(figures));
+    std::fflush(stdout);
+}
+
+QProcess *startChild(const QStringList &args)
+{
+    auto *p = new QProcess;
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->start(QCoreApplication::applicationFilePath(), args);
+    if (!p->waitForStarted())
+        qFatal("cannot start a child");
+    return p;
+}
+
+void killChild(QProcess *p)
+{
+    p->kill(); // SIGKILL: no clean-up of any kind runs
+    p->waitForFinished();
+    delete p;
+}
+
+bool waitForLine(QProcess *p, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!p->canReadLine()) {
+        if (t.elapsed() > ms || !p->waitForReadyRead(ms))
+            return p->canReadLine();
+    }
+    return true;
+}
+
+// What the next start of the program does before anything else: opening and
+// upgrading the data file (which rolls back a hot journal) and a read.
+QString nextStart(const QString &file)
+{
+    try {
+        TDbMan db(file);
+        db.Upgrade();
+        db.ListUsers();
+        return QString();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    }
+}
+
+void trialKillDuringSave(const QString &folder, int trials)
+{
+    const QString file = folder + QStringLiteral("/db.tlmdb");
+    copyTemplate(file);
+    QRandomGenerator rng(7);
+    int batches = 0, partial = 0;
+    QString firstProblem;
+    for (int t = 0; t < trials; ++t) {
+        QProcess *p =
+            startChild({QStringLiteral("--child-save"), file, QStringLiteral("kill%1-").arg(t)});
+        waitForLine(p, 10000); // one batch stored: the kill lands in a later one
+        QThread::usleep(rng.bounded(1000, 60000));
+        killChild(p);
+        const QString why = nextStart(file);
+        if (!why.isEmpty() && firstProblem.isEmpty())
+            firstProblem = why;
+    }
+    const QMap<QString, int> counts = batchCounts(file);
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        ++batches;
+        if (it.value() != 1000)
+            ++partial;
+    }
+    const QString check = integrity(file);
+    report(
+        partial == 0 && check == QLatin1String("ok") && firstProblem.isEmpty(),
+        QStringLiteral("SIGKILL during a save of 1,000 lines"),
+        QStringLiteral("%1 kills, %2 whole batches stored, %3 partial, integrity %4%5")
+            .arg(trials)
+            .arg(batches - partial)
+            .arg(partial)
+            .arg(check, firstProblem.isEmpty() ? QString() : QStringLiteral(", ") + firstProblem));
+}
+
+void trialKillDuringBackup(const QString &folder, int trials)
+{
+    const QString file = folder + QStringLiteral("/db.tlmdb");
+    copyTemplate(file);
+    fill(file, 60000, QStringLiteral("b"));
+    const QByteArray before = digest(file);
+    const QString targetDir = folder + QStringLiteral("/target");
+    QDir().mkpath(targetDir);
+    const QString target = targetDir + QStringLiteral("/copy.tlmdb");
+    QRandomGenerator rng(11);
+    int badTargets = 0, strays = 0;
+    QStringList strayNames;
+    for (int t = 0; t < trials; ++t) {
+        QProcess *p = startChild({QStringLiteral("--child-backup"), file, target});
+        waitForLine(p, 10000);
+        QThread::usleep(rng.bounded(1000, 150000));
+        killChild(p);
+        // Whatever is under the target's name is a whole copy or nothing.
+        if (QFileInfo::exists(target) &&
+            (integrity(target) != QLatin1String("ok") || digest(target) != before))
+            ++badTargets;
+        // The next backup into that folder clears what the killed one left.
+        try {
+            TDbMan(file).BackupTo(target);
+        } catch (const std::exception &e) {
+            strayNames << QString::fromUtf8(e.what());
+        }
+        const QStringList left = QDir(targetDir).entryList(QDir::Files | QDir::Hidden);
+        if (left != QStringList{QStringLiteral("copy.tlmdb")}) {
+            ++strays;
+            strayNames << left;
+        }
+    }
+    const bool intact = integrity(file) == QLatin1String("ok") && digest(file) == before;
+    report(intact && badTargets == 0 && strays == 0, QStringLiteral("SIGKILL during a backup"),
+           QStringLiteral("%1 kills, data file %2, %3 broken copies, %4 stray files %5")
+               .arg(trials)
+               .arg(intact ? QStringLiteral("intact") : QStringLiteral("CHANGED"))
+               .arg(badTargets)
+               .arg(strays)
+               .arg(strayNames.join(QLatin1Char(' '))));
+}
+
+void trialKillDuringImport(const QString &folder, int trials)
+{
+    const QString file = folder + QStringLiteral("/db.tlmdb");
+    const QString source = folder + QStringLiteral("/source.tlmdb");
+    copyTemplate(source);
+    fill(source, 60000, QStringLiteral("new"));
+    const QByteArray newData = digest(source);
+    QRandomGenerator rng(13);
+    int bad = 0, strays = 0;
+    QStringList notes;
+    for (int t = 0; t < trials; ++t) {
+        QDir(folder + QStringLiteral("/backups")).removeRecursively();
+        copyTemplate(file);
+        fill(file, 3000, QStringLiteral("old"));
+        const QByteArray oldData = digest(file);
+        QProcess *p = startChild({QStringLiteral("--child-import"), file, source});
+        waitForLine(p, 10000);
+        QThread::usleep(rng.bounded(1000, 200000));
+        killChild(p);
+        const QString why = nextStart(file);
+        const QByteArray now = digest(file);
+        if (!why.isEmpty() || integrity(file) != QLatin1String("ok") ||
+            (now != oldData && now != newData)) {
+            ++bad;
+            notes << why;
+        }
+        // An automatic copy the kill cut short is cleared by the next one.
+        try {
+            TDbMan(file).AutoBackup();
+        } catch (const std::exception &e) {
+            ++bad;
+            notes << QString::fromUtf8(e.what());
+        }
+        QStringList stray = strayFiles(folder);
+        stray.removeAll(QStringLiteral("source.tlmdb"));
+        if (!stray.isEmpty()) {
+            ++strays;
+            notes << stray;
+        }
+    }
+    report(bad == 0 && strays == 0, QStringLiteral("SIGKILL during an import"),
+           QStringLiteral("%1 kills, %2 data files neither old nor new, %3 with stray files %4")
+               .arg(trials)
+               .arg(bad)
+               .arg(strays)
+               .arg(notes.join(QLatin1Char(' '))));
+}
+
+void trialHotJournalRestore(const QString &folder)
+{
+    const QString file = folder + QStringLiteral("/db.tlmdb");
+    const QString backup = folder + QStringLiteral("/backup.tlmdb");
+    copyTemplate(file);
+    fill(file, 20000, QStringLiteral("live"));
+    TDbMan(file).AddUser(User, QStringLiteral("pw"));
+    TDbMan(file).BackupTo(backup);
+    fill(file, 5000, QStringLiteral("after"));
+    QProcess *p = startChild({QStringLiteral("--child-hold"), file});
+    waitForLine(p, 10000);
+    killChild(p);
+    const bool hot = QFileInfo::exists(file + QStringLiteral("-journal"));
+    QString error;
+    try {
+        TDbMan(file).ImportFrom(backup);
+    } catch (const std::exception &e) {
+        error = QString::fromUtf8(e.what());
+    }
+    const QString check = integrity(file);
+    const bool same = digest(file) == digest(backup);
+    // Saving afterwards must work and must not corrupt anything.
+    try {
+        fill(file, 2000, QStringLiteral("later"));
+    } catch (const std::exception &e) {
+        error += QString::fromUtf8(e.what());
+    }
+    const QString after = integrity(file);
+    report(hot && error.isEmpty() && check == QLatin1String("ok") && same &&
+               after == QLatin1String("ok"),
+           QStringLiteral("restore with a hot journal present"),
+           QStringLiteral("hot journal %1, import %2, integrity %3, data %4, after a save %5")
+               .arg(hot ? QStringLiteral("present") : QStringLiteral("MISSING"),
+                    error.isEmpty() ? QStringLiteral("ok") : error, check,
+                    same ? QStringLiteral("= backup") : QStringLiteral("DIFFERENT"), after));
+}
+
+void trialTwoWriters(const QString &folder, int batchesEach)
+{
+    const QString file = folder + QStringLiteral("/db.tlmdb");
+    copyTemplate(file);
+    QElapsedTimer timer;
+    timer.start();
+    QProcess *a = startChild({QStringLiteral("--child-batches"), file, QString::number(batchesEach),
+                              QStringLiteral("A")});
+    QProcess *b = startChild({QStringLiteral("--child-batches"), file, QString::number(batchesEach),
+                              QStringLiteral("B")});
+    a->waitForFinished(600000);
+    b->waitForFinished(600000);
+    const bool exited = a->exitCode() == 0 && b->exitCode() == 0;
+    delete a;
+    delete b;
+    const qint64 ms = timer.elapsed();
+    const QMap<QString, int> counts = batchCounts(file);
+    int whole = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        whole += it.value() == 10;
+    const bool ok = exited && whole == 2 * batchesEach && counts.size() == 2 * batchesEach &&
+                    records(file) == qint64(20) * batchesEach;
+    report(ok, QStringLiteral("two copies saving at once"),
+           QStringLiteral("2 x %1 batches of 10 lines in %2 ms: %3 stored exactly once, %4 "
+                          "records")
+               .arg(batchesEach)
+               .arg(ms)
+               .arg(whole)
+               .arg(records(file)));
+}
+
+// A full disk: a small tmpfs where this machine lets us mount one, else the
+// write budget of the VFS shim.
+class FullDisk {
+public:
+    explicit FullDisk(const QString &folder) : m_folder(folder + QStringLiteral("/small"))
+    {
+        QDir().mkpath(m_folder);
+        // TALLIMO_TRIALS_SHIM=1 takes the shim even where a mount would work.
+        m_mounted =
+            !qEnvironmentVariableIsSet("TALLIMO_TRIALS_SHIM") &&
+            ::mount("tmpfs", QFile::encodeName(m_folder).constData(), "tmpfs", 0, "size=4m") == 0;
+    }
+    ~FullDisk()
+    {
+        if (m_mounted)
+            ::umount(QFile::encodeName(m_folder).constData());
+        g_budget = -1;
+    }
+    QString folder() const { return m_folder; }
+    bool mounted() const { return m_mounted; }
+    QString kind() const
+    {
+        return m_mounted ? QStringLiteral("4 MB tmpfs") : QStringLiteral("VFS write budget");
+    }
+    // With no small file system, writes fail once `bytes` more are written.
+    void fillUp(qint64 bytes)
+    {
+        if (!m_mounted) {
+            installDiskShim();
+            g_budget = bytes;
+        }
+    }
+    void release() { g_budget = -1; }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
+QString attempt(const std::function<void()> &op)
+{
+    try {
+        op();
+        return QString();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    }
+}
+
+void trialFullDisk(const QString &folder)
+{
+    FullDisk disk(folder);
+    const QString file = disk.folder() + QStringLiteral("/db.tlmdb");
+    copyTemplate(file);
+    fill(file, 3000, QStringLiteral("keep"));
+    const QByteArray before = digest(file);
+
+    // Save: far more than fits.
+    disk.fillUp(64 * 1024);
+    QString saveError = attempt([&] {
+        TDbMan db(file);
+        for (int k = 0; k < 60; ++k)
+            db.AddRecords(User, batch(1000, QStringLiteral("big%1-").arg(k) + QString(200, 'x')));
+    });
+    disk.release();
+    const QMap<QString, int> counts = batchCounts(file);
+    int partial = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.key().startsWith(QLatin1String("big")) && it.value() != 1000)
+            ++partial;
+    const bool saveOk = !saveError.isEmpty() && partial == 0 &&
+                        integrity(file) == QLatin1String("ok") &&
+                        batchCounts(file).value(QStringLiteral("keep0")) == 1000;
+    report(saveOk, QStringLiteral("full disk during a save (") + disk.kind() + QLatin1Char(')'),
+           QStringLiteral("error \"%1\", %2 partial batches, integrity %3")
+               .arg(saveError.section(QLatin1Char('\n'), 0, 0))
+               .arg(partial)
+               .arg(integrity(file)));
+
+    // Backup into the full folder.
+    const QByteArray beforeBackup = digest(file);
+    const QString target = disk.folder() + QStringLiteral("/copy.tlmdb");
+    disk.fillUp(16 * 1024);
+    const QString backupError = attempt([&] {
+        // Pad the small disk so a whole copy cannot fit (only a disk of our own).
+        QFile pad(disk.folder() + QStringLiteral("/pad"));
+        if (disk.mounted() && pad.open(QIODevice::WriteOnly)) {
+            const QByteArray mb(1 << 20, 'p');
+            while (pad.write(mb) == mb.size() && pad.flush()) {
+            }
+        }
+        TDbMan(file).BackupTo(target);
+    });
+    disk.release();
+    QFile::remove(disk.folder() + QStringLiteral("/pad"));
+    const QStringList left = QDir(disk.folder()).entryList(QDir::Files | QDir::Hidden);
+    const bool backupOk = !backupError.isEmpty() && digest(file) == beforeBackup &&
+                          left == QStringList{QStringLiteral("db.tlmdb")};
+    report(backupOk, QStringLiteral("full disk during a backup (") + disk.kind() + QLatin1Char(')'),
+           QStringLiteral("error \"%1\", data file %2, files left: %3")
+               .arg(backupError.section(QLatin1Char('\n'), 0, 0),
+                    digest(file) == beforeBackup ? QStringLiteral("intact")
+                                                 : QStringLiteral("CHANGED"),
+                    left.join(QLatin1Char(' '))));
+
+    // Import of a file larger than what is free.
+    const QString source = folder + QStringLiteral("/large.tlmdb");
+    copyTemplate(source);
+    fill(source, 40000, QStringLiteral("large"));
+    const QByteArray beforeImport = digest(file);
+    disk.fillUp(256 * 1024);
+    const QString importError = attempt([&] { TDbMan(file).ImportFrom(source); });
+    disk.release();
+    const QString why = nextStart(file);
+    const bool importOk = !importError.isEmpty() && why.isEmpty() &&
+                          integrity(file) == QLatin1String("ok") && digest(file) == beforeImport;
+    report(importOk,
+           QStringLiteral("full disk during an import (") + disk.kind() + QLatin1Char(')'),
+           QStringLiteral("error \"%1\", data file %2")
+               .arg(importError.section(QLatin1Char('\n'), 0, 0), digest(file) == beforeImport
+                                                                      ? QStringLiteral("intact")
+                                                                      : QStringLiteral("CHANGED")));
+}
+
+// ---------------------------------------------------------------------------
+// Bad restore files
+
+void makeSqlite(const QString &path, const char *sql)
+{
+    QFile::remove(path);
+    sqlite3 *h = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &h);
+    char *err = nullptr;
+    if (sqlite3_exec(h, sql, nullptr, nullptr, &err) != SQLITE_OK)
+        qFatal("making a bad file: %s", err);
+    sqlite3_close(h);
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+}
+
+const char *OurUsers = "create table [users] ([id] integer primary key autoincrement, "
+                       "[name] text not null, [pwd] text not null);";
+const char *OurCates = "create table [cates] ([id] integer primary key autoincrement, "
+                       "[user] text not null, [out] text not null default '', "
+                       "[in] text not null default '');";
+const char *OurData = "create table [data] ([id] integer primary key autoincrement, "
+                      "[user] text not null, [date] text not null, [type] text not null, "
+                      "[cate] text not null, [amount] real not null, "
+                      "[notes] text not null default '');";
+
+QByteArray sql(std::initializer_list<const char *> parts)
+{
+    QByteArray out;
+    for (const char *p : parts)
+        out += p;
+    return out;
+}
+
+void trialBadRestoreFiles(const QString &folder)
+{
+    const QString file = folder + QStringLiteral("/db.tlmdb");
+    copyTemplate(file);
+    fill(file, 2000, QStringLiteral("mine"));
+    TDbMan(file).AddUser(User, QStringLiteral("pw"));
+    const QByteArray before = digest(file);
+    const QByteArray good = [&] {
+        const QString g = folder + QStringLiteral("/good.tlmdb");
+        TDbMan(file).BackupTo(g);
+        QFile f(g);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+
+    struct Bad {
+        const char *name;
+        std::function<void(const QString &)> make;
+    };
+    const QList<Bad> bad = {
+        {"empty file", [](const QString &p) { writeBytes(p, QByteArray()); }},
+        {"zeros", [](const QString &p) { writeBytes(p, QByteArray(65536, '\0')); }},
+        {"a text file", [](const QString &p) { writeBytes(p, "date,amount\n2026-12-01,12.50\n"); }},
+        {"random bytes",
+         [](const QString &p) {
+             QByteArray b(65536, '\0');
+             QRandomGenerator rng(3);
+             for (char &c : b)
+                 c = char(rng.bounded(256));
+             writeBytes(p, b);
+         }},
+        {"SQLite header only", [&](const QString &p) { writeBytes(p, good.left(100)); }},
+        {"truncated to half", [&](const QString &p) { writeBytes(p, good.left(good.size() / 2)); }},
+        {"a damaged page",
+         [&](const QString &p) {
+             QByteArray b = good;
+             for (int i = 0; i < 4096 && 2 * 4096 + i < b.size(); ++i)
+                 b[2 * 4096 + i] = char(0x5A);
+             writeBytes(p, b);
+         }},
+        {"another program's SQLite file",
+         [](const QString &p) {
+             makeSqlite(p, "create table notes (id integer primary key, body text);"
+                           "insert into notes (body) values ('hello');");
+         }},
+        {"no users table",
+         [](const QString &p) {
+             makeSqlite(p, sql({OurCates, OurData}));
+         }},
+        {"no cates table",
+         [](const QString &p) {
+             makeSqlite(p, sql({OurUsers, OurData}));
+         }},
+        {"no data table",
+         [](const QString &p) {
+             makeSqlite(p, sql({OurUsers, OurCates}));
+         }},
+        {"data without notes column",
+         [](const QString &p) {
+             makeSqlite(p, sql({OurUsers, OurCates,
+                                "create table [data] ([id] integer primary key, [user] text, "
+                                "[date] text, [type] text, [cate] text, [amount] real);"}));
+         }},
+        {"extra NOT NULL column in data",
+         [](const QString &p) {
+             // ALTER TABLE insists on a default; a table made whole needs none.
+             makeSqlite(p, sql({OurUsers, OurCates,
+                                "create table [data] ([id] integer primary key autoincrement, "
+                                "[user] text not null, [date] text not null, [type] text not "
+                                "null, [cate] text not null, [amount] real not null, [notes] "
+                                "text not null default '', [currency] text not null);"}));
+         }},
+        {"extra NOT NULL column in users",
+         [](const QString &p) {
+             makeSqlite(p, sql({OurCates, OurData,
+                                "create table [users] ([id] integer primary key autoincrement, "
+                                "[name] text not null, [pwd] text not null, [email] text not "
+                                "null);"}));
+         }},
+        {"tables as views",
+         [](const QString &p) {
+             makeSqlite(p, "create view [users] as select 1 as [id], 'a' as [name], 'b' as [pwd];"
+                           "create view [cates] as select 1 as [id], 'a' as [user], '' as [out], "
+                           "'' as [in];"
+                           "create view [data] as select 1 as [id], 'a' as [user], '2026-01-01' "
+                           "as [date], 'x' as [type], 'c' as [cate], 1.0 as [amount], '' as "
+                           "[notes];");
+         }},
+        {"a folder",
+         [](const QString &p) {
+             QFile::remove(p);
+             QDir().mkpath(p);
+         }},
+        {"a dangling link",
+         [&](const QString &p) {
+             QFile::remove(p);
+             QFile::link(folder + QStringLiteral("/nowhere.tlmdb"), p);
+         }},
+        {"a named pipe",
+         [](const QString &p) {
+             QFile::remove(p);
+             ::mkfifo(QFile::encodeName(p).constData(), 0600);
+         }},
+        {"a missing file", [](const QString &p) { QFile::remove(p); }},
+        {"the data file itself", [](const QString &) {}},
+    };
+
+    int untouched = 0;
+    QStringList failures;
+    int n = 0;
+    for (const Bad &b : bad) {
+        const bool self = QLatin1String(b.name) == QLatin1String("the data file itself");
+        const QString path =
+            self ? file : folder + QStringLiteral("/bad%1.tlmdb").arg(++n, 2, 10, QLatin1Char('0'));
+        b.make(path);
+        QString error;
+        bool finished = false;
+        // A pipe must not hang the import: run it on a thread and give up waiting.
+        QThread *worker = QThread::create([&] {
+            error = attempt([&] { TDbMan(file).ImportFrom(path); });
+            finished = true;
+        });
+        worker->start();
+        if (!worker->wait(20000)) {
+            failures << QStringLiteral("%1: hangs").arg(QLatin1String(b.name));
+            worker->terminate();
+            worker->wait();
+        }
+        delete worker;
+        const bool same = digest(file) == before && integrity(file) == QLatin1String("ok");
+        if (finished && same && (self || !error.isEmpty()))
+            ++untouched;
+        else
+            failures << QStringLiteral("%1: %2").arg(QLatin1String(b.name),
+                                                     error.isEmpty() ? QStringLiteral("accepted")
+                                                                     : QStringLiteral("changed"));
+        QFileInfo fi(path);
+        if (fi.isDir() && !fi.isSymLink())
+            QDir(path).removeRecursively();
+        else if (!self)
+            QFile::remove(path);
+    }
+    report(untouched == int(bad.size()),
+           QStringLiteral("%1 kinds of bad restore files").arg(bad.size()),
+           QStringLiteral("%1 refused with the data file untouched %2")
+               .arg(untouched)
+               .arg(failures.join(QStringLiteral("; "))));
+
+    // A good backup on read-only media still restores.
+    const QString readOnly = folder + QStringLiteral("/readonly.tlmdb");
+    writeBytes(readOnly, good);
+    QFile(readOnly).setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    fill(file, 1000, QStringLiteral("more"));
+    const QString error = attempt([&] { TDbMan(file).ImportFrom(readOnly); });
+    report(error.isEmpty() && digest(file) == before,
+           QStringLiteral("a read-only good backup restores"),
+           error.isEmpty() ? QStringLiteral("data = backup") : error);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (!args.isEmpty() && args.first().startsWith(QLatin1String("--child-")))
+        return childMain(args);
+
+    const bool quick = args.contains(QStringLiteral("--quick"));
+    if (!QFileInfo::exists(templateFile())) {
+        std::fprintf(stderr, "tallimo_trials: no template data file at %s\n",
+                     qPrintable(templateFile()));
+        return 2;
+    }
+    QTemporaryDir root;
+    auto dir = [&](const char *name) {
+        const QString d = root.filePath(QLatin1String(name));
+        QDir().mkpath(d);
+        return d;
+    };
+    std::printf("tallimo_trials%s, SQLite %s\n", quick ? " --quick" : "", sqlite3_libversion());
+    QElapsedTimer total;
+    total.start();
+    trialKillDuringSave(dir("save"), quick ? 5 : 100);
+    trialKillDuringBackup(dir("backup"), quick ? 3 : 20);
+    trialKillDuringImport(dir("import"), quick ? 3 : 20);
+    trialHotJournalRestore(dir("journal"));
+    trialTwoWriters(dir("writers"), quick ? 50 : 1000);
+    trialFullDisk(dir("full"));
+    trialBadRestoreFiles(dir("bad"));
+    std::printf("%.1f s\n%d passed, %d failed\n", total.elapsed() / 1000.0, g_passed, g_failed);
+    return g_failed == 0 ? 0 : 1;
+}

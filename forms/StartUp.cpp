@@ -1,0 +1,38 @@
+#include "StartUp.h"
+
+#include "DbClass.h"
+#include "Dialogs.h"
+#include "LoginForm.h"
+
+#include <QDir>
+
+namespace StartUp {
+
+void ImportBackup(const QString &dataFile, const QString &backup)
+{
+    try {
+        TDbMan(dataFile).ImportFrom(backup);
+    } catch (const std::exception &e) {
+        TDialogs::Error(nullptr,
+                        QStringLiteral("无法从备份文件“%1”恢复数据，程序继续使用原来的数据。\n\n%2")
+                            .arg(QDir::toNativeSeparators(backup), TDialogs::ExceptionText(e)));
+    }
+}
+
+void UpgradeDataFile(const QString &dataFile)
+{
+    TDialogs::Guard(nullptr, [&] { TDbMan(dataFile).Upgrade(); });
+}
+
+QString RunLogin(const QString &dataFile)
+{
+    QString userName;
+    TDialogs::Guard(nullptr, [&] {
+        TfrmLogin login(dataFile);
+        if (login.exec() == QDialog::Accepted)
+            userName = login.UserName;
+    });
+    return userName;
+}
+
+} // namespace StartUp

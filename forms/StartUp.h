@@ -1,0 +1,23 @@
+#pragma once
+
+// The steps of start-up that need a window or the store; main() runs them in
+// order: place the data file (importing a backup), log in, open the main window.
+
+#include <QString>
+
+namespace StartUp {
+
+// The importer of the data-file placement: the store imports the backup into
+// the data file. A failure is shown, and the program goes on with the data
+// it had.
+void ImportBackup(const QString &dataFile, const QString &backup);
+
+// Brings the data file up to the current form; a failure is shown.
+void UpgradeDataFile(const QString &dataFile);
+
+// Shows the login dialog on the data file and returns the accepted user
+// name; empty when the login was cancelled or the data file could not be
+// read (which is shown).
+QString RunLogin(const QString &dataFile);
+
+} // namespace StartUp
