@@ -232,6 +232,21 @@ QString THi::DateToYmd(const QDate &date)
     return date.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
+QDate THi::TypedDate(const QString &text)
+{
+    static const QRegularExpression digits(QStringLiteral("^([0-9]{4})([0-9]{2})([0-9]{2})$"));
+    static const QRegularExpression parts(
+        QStringLiteral("^([0-9]{4})([-/.])([0-9]{1,2})\\2([0-9]{1,2})$"));
+    const QString t = Trim(text);
+    QRegularExpressionMatch m = digits.match(t);
+    if (m.hasMatch())
+        return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    m = parts.match(t);
+    if (m.hasMatch())
+        return QDate(m.captured(1).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+    return QDate();
+}
+
 // ---------------------------------------------------------------------------
 // Files and folders
 
@@ -494,7 +509,12 @@ bool THi::IsNumber(const QString &text, double *value)
 bool THi::IsAmount(const QString &text, double *value)
 {
     double v = 0;
-    if (!IsNumber(Trim(text), &v) || v < 0.01 || v >= MaxAmount)
+    if (!IsNumber(Trim(text), &v) || v < 0.01)
+        return false;
+    // The bound holds for the amount as it is kept, in cents: 9999999999.995
+    // would be stored as 10000000000.00, which no save accepts.
+    double kept = 0;
+    if (!IsNumber(FormatFloat(v), &kept) || kept >= MaxAmount)
         return false;
     if (value)
         *value = v;

@@ -72,6 +72,10 @@ public:
     static QDate StrToDateFmt(const QString &text, const QString &format, const QString &separator);
     static QDate YmdToDate(const QString &text);
     static QString DateToYmd(const QDate &date);
+    // A whole date as a person types it: "20261201", or year, month and day
+    // with "-", "/" or "." between them ("2026-12-01", "2026/1/5"). Invalid
+    // (isValid() false) for anything else, impossible days included.
+    static QDate TypedDate(const QString &text);
 
     static QByteArray LoadFile(const QString &fileName);
     static void SaveFile(const QString &fileName, const QByteArray &content);
@@ -122,6 +126,7 @@ public:
     // Amounts are kept in whole cents; beyond this no household entry goes,
     // and sums of many such amounts still fit.
     static constexpr double MaxAmount = 1e10;
-    // The entry check: trimmed, a number, at least 0.01 and below MaxAmount.
+    // The entry check: trimmed, a number, at least 0.01, and below MaxAmount
+    // once rounded to cents.
     static bool IsAmount(const QString &text, double *value = nullptr);
 };

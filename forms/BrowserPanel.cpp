@@ -2,6 +2,7 @@
 
 #include "ChartData.h"
 #include "ChartForm.h"
+#include "DateEdit.h"
 #include "Dialogs.h"
 #include "EditRecForm.h"
 #include "FormKit.h"
@@ -32,9 +33,7 @@ namespace {
 // is a change of this one function.
 QDateEdit *MakeDatePicker(QWidget *parent, const char *name, const QRect &geometry)
 {
-    auto *d = Make<QDateEdit>(parent, name, geometry);
-    d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    d->setCalendarPopup(true);
+    auto *d = Make<TDateEdit>(parent, name, geometry);
     d->setFocusPolicy(Qt::ClickFocus);
     return d;
 }

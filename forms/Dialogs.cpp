@@ -35,7 +35,7 @@ int messageBox(QWidget *parent, QMessageBox::Icon icon, const TDialogCall &call,
     QMessageBox box(icon, call.caption, call.text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
     if (buttons & QMessageBox::Yes)
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(call.defaultNo ? QMessageBox::No : QMessageBox::Yes);
     return box.exec();
 }
 } // namespace
@@ -85,9 +85,10 @@ QVariant TDialogs::dispatch(const TDialogCall &call, QWidget *parent)
     return {};
 }
 
-bool TDialogs::Ask(QWidget *parent, const QString &text)
+bool TDialogs::Ask(QWidget *parent, const QString &text, bool defaultYes)
 {
-    return dispatch({TDialogCall::Question, confirmCaption(), text, {}}, parent).toBool();
+    return dispatch({TDialogCall::Question, confirmCaption(), text, {}, {}, !defaultYes}, parent)
+        .toBool();
 }
 
 void TDialogs::Error(QWidget *parent, const QString &text)

@@ -19,17 +19,19 @@ struct TDialogCall {
     enum Kind { Question, Error, Info, Input, SaveFile, OpenFile };
     Kind kind;
     QString caption;
-    QString text;        // message, prompt, or the file filter
-    QString value;       // input: the text shown; file dialogs: the suggested name
-    QString folder = {}; // file dialogs: the folder they open in
+    QString text;           // message, prompt, or the file filter
+    QString value;          // input: the text shown; file dialogs: the suggested name
+    QString folder = {};    // file dialogs: the folder they open in
+    bool defaultNo = false; // question: No is the default button
 };
 
 class TDialogs {
 public:
     TDialogs() = delete;
 
-    // Yes/No box, caption "确认", question icon; true only for Yes.
-    static bool Ask(QWidget *parent, const QString &text);
+    // Yes/No box, caption "确认", question icon; true only for Yes. Enter
+    // presses Yes, or No for a question whose safe answer is No.
+    static bool Ask(QWidget *parent, const QString &text, bool defaultYes = true);
     static void Error(QWidget *parent, const QString &text);
     static void Info(QWidget *parent, const QString &caption, const QString &text);
     // One-line input shown in clear; false when cancelled. value goes in and out.

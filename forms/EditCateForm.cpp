@@ -13,10 +13,7 @@ namespace {
 // The stored list separates names by CR LF; the editor works with "\n".
 QString ToEditorText(const QString &listText)
 {
-    QString text = listText;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
+    return THi::SplitLines(listText).join(QLatin1Char('\n'));
 }
 
 QString ToListText(const QPlainTextEdit *edit)
@@ -26,9 +23,7 @@ QString ToListText(const QPlainTextEdit *edit)
     QString text = edit->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    text = THi::Trim(text);
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return text;
+    return THi::JoinLines(THi::SplitLines(THi::Trim(text)));
 }
 
 } // namespace

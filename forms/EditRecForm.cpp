@@ -1,9 +1,9 @@
 #include "EditRecForm.h"
 
+#include "DateEdit.h"
 #include "Dialogs.h"
 #include "HiClass.h"
 
-#include <QDateEdit>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -69,11 +69,9 @@ TfrmEditRec::TfrmEditRec(QWidget *owner) : TEditDialog(owner)
     lblAmount = label("lblAmount", QStringLiteral("金额："), 86);
     lblNotes = label("lblNotes", QStringLiteral("备注："), 118);
 
-    dtpDate = new QDateEdit(this);
+    dtpDate = new TDateEdit(this);
     dtpDate->setObjectName(QStringLiteral("dtpDate"));
     dtpDate->setGeometry(60, 22, 298, 21);
-    dtpDate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    dtpDate->setCalendarPopup(true);
     // As wide as the widget allows, so a record's date is shown, not clamped.
     dtpDate->setDateRange(QDate(100, 1, 1), QDate(9999, 12, 31));
 

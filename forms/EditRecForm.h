@@ -5,12 +5,12 @@
 
 #include "EditDialog.h"
 
-class QDateEdit;
 class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class TByteLimit;
+class TDateEdit;
 
 class TfrmEditRec : public TEditDialog {
     Q_OBJECT
@@ -36,7 +36,7 @@ private:
     TByteLimit *m_cateLimit = nullptr, *m_amountLimit = nullptr, *m_notesLimit = nullptr;
     QFrame *bvlRect = nullptr;
     QLabel *lblDate = nullptr, *lblCate = nullptr, *lblAmount = nullptr, *lblNotes = nullptr;
-    QDateEdit *dtpDate = nullptr;
+    TDateEdit *dtpDate = nullptr;
     QLineEdit *edtCate = nullptr, *edtAmount = nullptr, *edtNotes = nullptr;
     QPushButton *btnSave = nullptr, *btnCancel = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "EntryPanel.h"
 
+#include "DateEdit.h"
 #include "Dialogs.h"
 #include "EditCateForm.h"
 #include "HiClass.h"
@@ -7,7 +8,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -115,10 +115,8 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
 
-    dtpDate = new QDateEdit(this);
+    dtpDate = new TDateEdit(this);
     named(dtpDate, "dtp" + p + "Date");
-    dtpDate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    dtpDate->setCalendarPopup(true);
     dtpDate->setGeometry(293, fieldY[0], 311, 21);
 
     cboCate = new QComboBox(this);
@@ -331,18 +329,16 @@ void TEntryPanel::btnAddClick()
 void TEntryPanel::RememberCate(const QString &cate)
 {
     const QString wanted = THi::LowerAscii(THi::Trim(cate));
-    QStringList items{cate};
     for (int i = 0; i < cboCate->count(); ++i) {
-        const QString item = cboCate->itemText(i);
-        if (THi::LowerAscii(THi::Trim(item)) == wanted)
+        if (THi::LowerAscii(THi::Trim(cboCate->itemText(i))) == wanted)
             return;
-        items.append(item);
     }
 
-    // Stored first: when the write fails the name stays out of the pick list
-    // as well, so the next line with it tries again.
-    Db().SetCateList(m_user, m_kind.listKey, THi::Trim(THi::JoinLines(items)));
-    cboCate->insertItem(0, cate);
+    // Merged into the stored list, not written from this pick list: another
+    // running copy may have added names since it was loaded. The pick list
+    // then shows the stored list. When the store fails the name stays out of
+    // the pick list as well, so the next line with it tries again.
+    LoadCateList(Db().MergeCate(m_user, m_kind.listKey, cate));
 }
 
 void TEntryPanel::lvwRecsSelectItem()
@@ -357,9 +353,7 @@ void TEntryPanel::btnDeleteClick()
         return;
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除它吗？")))
         return;
-    delete row;
-    UpdatePendingTotal();
-    ListChanged();
+    RemoveRow(row);
 }
 
 void TEntryPanel::btnEditClick()
@@ -369,13 +363,22 @@ void TEntryPanel::btnEditClick()
         return;
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要编辑它吗？")))
         return;
-    TDialogs::Guard(this, [&] {
+    const bool taken = TDialogs::Guard(this, [&] {
         dtpDate->setDate(THi::YmdToDate(row->text(ColDate)));
         cboCate->setEditText(row->text(ColCate));
         edtAmount->setText(row->text(ColAmount));
         edtNotes->setText(row->text(ColNotes));
-        delete row;
     });
+    if (taken) // a line that could not be taken back stays in the list
+        RemoveRow(row);
+}
+
+void TEntryPanel::RemoveRow(QTreeWidgetItem *row)
+{
+    delete row;
+    // The view would select the neighbour; a second Delete press must not
+    // offer a line the user never picked.
+    lvwRecs->selectionModel()->clear();
     UpdatePendingTotal();
     ListChanged();
 }
@@ -390,8 +393,15 @@ void TEntryPanel::btnSaveClick()
     // The busy state ends inside the guard, so the error box already shows
     // the normal cursor and the button is usable again after a failure.
     const bool saved = TDialogs::Guard(this, [&] {
-        TBusy busy(btnSave);
-        Db().AddRecords(m_user, rows);
+        try {
+            TBusy busy(btnSave);
+            Db().AddRecords(m_user, rows);
+        } catch (const TError &e) {
+            // The write is all or nothing (another program holding the file
+            // included): say that every line is still here.
+            throw TError(e.text() +
+                         QStringLiteral("\r\n\r\n没有保存任何一条记录，它们都还在列表中。"));
+        }
     });
     if (!saved)
         return; // nothing was written; every line stays for another try

@@ -10,12 +10,12 @@
 #include <QWidget>
 
 class QComboBox;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TDateEdit;
 
 struct TEntryPanelKind {
     QString panelName;    // "pnlExpense" / "pnlIncome"
@@ -71,7 +71,8 @@ protected:
 private:
     void RememberCate(const QString &cate);
     void ShowSavedMessage();
-    void ListChanged(); // own buttons, then the main window's
+    void ListChanged();                   // own buttons, then the main window's
+    void RemoveRow(QTreeWidgetItem *row); // leaves nothing selected
     QTreeWidgetItem *SelectedRow() const;
     TDbMan &Db() const;
 
@@ -79,7 +80,7 @@ private:
     TDbMan *m_db = nullptr;
     QString m_user;
 
-    QDateEdit *dtpDate = nullptr;
+    TDateEdit *dtpDate = nullptr;
     QComboBox *cboCate = nullptr;
     QLineEdit *edtAmount = nullptr;
     QLineEdit *edtNotes = nullptr;

@@ -88,9 +88,7 @@ void TfrmLogin::FormCreate()
     UserName.clear();
     DbMan = std::make_unique<TDbMan>(DataFile);
 
-    const QString names = DbMan->ListUsers();
-    if (!names.isEmpty())
-        cboUsername->addItems(names.split(QStringLiteral("\r\n")));
+    cboUsername->addItems(THi::SplitLines(DbMan->ListUsers()));
     if (cboUsername->count() > 0)
         cboUsername->setCurrentIndex(0);
     UpdateSubmit();
@@ -141,7 +139,7 @@ bool TfrmLogin::eventFilter(QObject *watched, QEvent *event)
 QString TfrmLogin::FindUserName(const QString &typed)
 {
     const QString key = THi::LowerAscii(typed);
-    const QStringList lines = DbMan->ListUsers().split(QStringLiteral("\r\n"));
+    const QStringList lines = THi::SplitLines(DbMan->ListUsers());
     for (const QString &line : lines) {
         const QString name = THi::Trim(line);
         if (THi::LowerAscii(name) == key)
@@ -163,26 +161,41 @@ void TfrmLogin::btnSubmitClick()
             UserName = stored;
         const QString password = THi::Trim(edtPassword->text());
 
-        if (DbMan->UserExists(UserName)) {
+        // A stored account: the password must match. The row is written anew,
+        // so this user is listed first next time.
+        const auto logIn = [&](TBusy &working) {
             if (DbMan->CheckLogin(UserName, password)) {
-                // The account row is written anew, so this user is listed first next time.
                 DbMan->RewriteUser(UserName, password);
                 accepted = true;
             } else {
-                busy.Done();
+                working.Done();
                 TDialogs::Error(this, QStringLiteral("错误：无效的密码。"));
             }
-        } else {
-            busy.Done();
-            const QString question =
-                QStringLiteral("您想要创建一个新的用户名称和一个新的用户密码吗？\r\n\r\n"
-                               "- 用户名称：%1\r\n- 用户密码：%2")
-                    .arg(UserName, password);
-            if (TDialogs::Ask(this, question)) {
-                TBusy again(btnSubmit);
-                DbMan->AddUser(UserName, password);
-                accepted = true;
-            }
+        };
+
+        if (DbMan->UserExists(UserName)) {
+            logIn(busy);
+            return;
+        }
+        busy.Done();
+        const QString question =
+            QStringLiteral("您想要创建一个新的用户名称和一个新的用户密码吗？\r\n\r\n"
+                           "- 用户名称：%1\r\n- 用户密码：%2")
+                .arg(UserName, password);
+        if (!TDialogs::Ask(this, question))
+            return;
+        TBusy again(btnSubmit);
+        try {
+            DbMan->AddUser(UserName, password);
+            accepted = true;
+        } catch (const EUserExists &) {
+            // Another running copy created the name since the list was read.
+            again.Done();
+            TDialogs::Error(this, QStringLiteral("用户名称“%1”刚刚已由另一个正在运行的 Tallimo "
+                                                 "创建。现在按已有的用户核对密码。")
+                                      .arg(UserName));
+            TBusy checking(btnSubmit);
+            logIn(checking);
         }
     });
     if (accepted)

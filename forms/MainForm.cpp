@@ -10,6 +10,7 @@
 #include "SkinClass.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QFileInfo>
 #include <QFrame>
@@ -244,6 +245,27 @@ void TfrmMain::btnMoreInfoClick()
 void TfrmMain::btnCatesChartClick()
 {
     pnlTransactions->btnCatesChartClick();
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+bool TfrmMain::CanClose()
+{
+    if (m_discardAgreed || !pnlExpense || !pnlIncome)
+        return true;
+    if (pnlExpense->PendingRows().isEmpty() && pnlIncome->PendingRows().isEmpty())
+        return true;
+    return TDialogs::Ask(this, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"),
+                         /*defaultYes=*/false);
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (CanClose())
+        event->accept();
+    else
+        event->ignore();
 }
 
 // ---------------------------------------------------------------------------

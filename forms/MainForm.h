@@ -64,6 +64,7 @@ private slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override; // imgMenu
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void FormCreate();
@@ -71,12 +72,17 @@ private:
     void imgMenuMouseDown(Qt::MouseButton button);
     void imgMenuMouseUp(Qt::MouseButton button);
     // Starts a fresh copy of the program and closes this one; stays open when
-    // the new copy cannot be started.
+    // the new copy cannot be started or pending lines are to be kept.
     void Restart(const QString &params);
+    // Every way out passes here: true when no entry panel holds pending
+    // lines, or the user agrees to lose them.
+    bool CanClose();
 
     void BuildFrame();
     void BuildControlStrip();
     void BuildMenu();
+
+    bool m_discardAgreed = false; // asked on this way out already
 
     // Frame.
     QWidget *pnlTop = nullptr, *pnlLeft = nullptr, *pnlRight = nullptr, *pnlBottom = nullptr;

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 
 namespace {
 QString backupFilter()
@@ -20,6 +21,10 @@ QString backupFilter()
 
 void TfrmMain::Restart(const QString &params)
 {
+    // Asked before the new copy starts, so that No leaves this one as it is.
+    if (!CanClose())
+        return;
+    const QScopedValueRollback<bool> agreed(m_discardAgreed, true);
     if (!THi::RunProgram(QCoreApplication::applicationFilePath(), params, 1, QString())) {
         // Closing anyway would leave the user with no program at all.
         TDialogs::Error(this, QStringLiteral("错误：无法启动新的程序实例。"));
@@ -61,6 +66,10 @@ void TfrmMain::mnuMenu_DeleteUserClick()
 {
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除 %1 吗？").arg(UserName)))
         return;
+    // Before the account goes, so that keeping the pending lines keeps it too.
+    if (!CanClose())
+        return;
+    const QScopedValueRollback<bool> agreed(m_discardAgreed, true);
     const bool done = TDialogs::Guard(this, [&] {
         TBusy busy(nullptr);
         DbMan->DeleteUser(UserName);

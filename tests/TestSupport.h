@@ -120,7 +120,11 @@ template <class T> T *Child(const QObject *root, const QString &name)
 }
 template <class T> T *Child(const QObject *root, const char *name)
 {
-    return Child<T>(root, QLatin1String(name));
+    return Child<T>(root, QString::fromLatin1(name));
+}
+template <class T> T *Child(const QObject *root, const QByteArray &name)
+{
+    return Child<T>(root, QString::fromLatin1(name));
 }
 
 #ifdef QT_WIDGETS_LIB

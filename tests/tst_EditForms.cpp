@@ -1,3 +1,4 @@
+#include "DateEdit.h"
 #include "DialogScript.h"
 #include "EditCateForm.h"
 #include "EditRecForm.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
@@ -53,6 +55,11 @@ private slots:
     void recCancel_data();
     void recCancel();
     void recUnreadableDate();
+    void recTypedDate();
+
+    // The date field of every window
+    void dateTyping_data();
+    void dateTyping();
 };
 
 // ---------------------------------------------------------------------------
@@ -469,6 +476,94 @@ void TestEditForms::recUnreadableDate()
     QCOMPARE(r.dlg.exec(), int(QDialog::Rejected));
     QCOMPARE(script.of(TDialogCall::Error).size(), 1);
     QCOMPARE(r.dlg.RecDate, QStringLiteral("2024-13-01"));
+}
+
+void TestEditForms::recTypedDate()
+{
+    RecDialog r;
+    r.dlg.show();
+    r.date->setFocus();
+    QTest::keyClick(r.date, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(r.date, "20261201");
+    QCOMPARE(r.date->date(), QDate(2026, 12, 1));
+    TypeText(r.notes, QStringLiteral("和晚饭"));
+    r.clickSave();
+    QCOMPARE(r.dlg.result(), int(QDialog::Accepted));
+    QCOMPARE(r.dlg.RecDate, QStringLiteral("2026-12-01"));
+}
+
+// ---------------------------------------------------------------------------
+// The date field of every window
+
+void TestEditForms::dateTyping_data()
+{
+    // keys: typed as they stand, except \t Tab, \b Backspace, \x1b Escape,
+    // \r Return and | for leaving the field (the focus goes elsewhere).
+    QTest::addColumn<bool>("selectAll"); // else only the year section is selected
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QDate>("expected");
+    const QDate before(2011, 4, 12);
+    QTest::addRow("eight digits") << true << "20261201" << QDate(2026, 12, 1);
+    QTest::addRow("dashes") << true << "2026-12-01" << QDate(2026, 12, 1);
+    QTest::addRow("slashes") << true << "2026/12/01" << QDate(2026, 12, 1);
+    QTest::addRow("short parts, Tab") << true << "2026-1-5\t" << QDate(2026, 1, 5);
+    QTest::addRow("short parts, Return") << true << "2026-1-5\r" << QDate(2026, 1, 5);
+    QTest::addRow("short parts, leaving") << true << "2026-1-5|" << QDate(2026, 1, 5);
+    QTest::addRow("corrected with Backspace") << true << "2026-12\b\b03-07" << QDate(2026, 3, 7);
+    QTest::addRow("letters are ignored") << true << "2026x1201" << QDate(2026, 12, 1);
+    QTest::addRow("no such day goes back") << true << "20260230" << before;
+    QTest::addRow("unfinished goes back") << true << "2026-12|" << before;
+    QTest::addRow("Escape goes back") << true << "2026-1-5\x1b" << before;
+    QTest::addRow("cleared goes back") << true << "\b|" << before;
+    QTest::addRow("same date") << true << "20110412" << before;
+    // Typing into one section is the field's own editing, unchanged.
+    QTest::addRow("year section") << false << "2026" << QDate(2026, 4, 12);
+    QTest::addRow("year section, all digits") << false << "20261201" << QDate(2026, 12, 1);
+}
+
+void TestEditForms::dateTyping()
+{
+    QFETCH(bool, selectAll);
+    QFETCH(QString, keys);
+    QFETCH(QDate, expected);
+    QWidget host;
+    auto *date = new TDateEdit(&host);
+    auto *other = new QLineEdit(&host);
+    other->move(0, 40);
+    date->setDate(QDate(2011, 4, 12));
+    host.show();
+    QVERIFY(QTest::qWaitForWindowActive(&host));
+    date->setFocus();
+    if (selectAll)
+        QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
+    else
+        date->setSelectedSection(QDateTimeEdit::YearSection);
+    QSignalSpy changed(date, &QDateEdit::dateChanged);
+
+    for (const QChar c : keys) {
+        if (c == QLatin1Char('\t'))
+            QTest::keyClick(date, Qt::Key_Tab);
+        else if (c == QLatin1Char('\b'))
+            QTest::keyClick(date, Qt::Key_Backspace);
+        else if (c == QLatin1Char('\x1b'))
+            QTest::keyClick(date, Qt::Key_Escape);
+        else if (c == QLatin1Char('\r'))
+            QTest::keyClick(date, Qt::Key_Return);
+        else if (c == QLatin1Char('|'))
+            other->setFocus();
+        else
+            QTest::keyClick(date, c.toLatin1());
+    }
+    QCOMPARE(date->date(), expected);
+    QCOMPARE(date->text(), THi::DateToYmd(expected));
+    if (!selectAll)
+        return;
+    // A whole typed date is announced once it is taken, never half-typed;
+    // a date typed in vain announces nothing.
+    const QDate before(2011, 4, 12);
+    QCOMPARE(changed.isEmpty(), expected == before);
+    for (const QList<QVariant> &signal : changed)
+        QCOMPARE(signal.value(0).toDate(), expected);
 }
 
 QTEST_MAIN(TestEditForms)

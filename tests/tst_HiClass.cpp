@@ -18,6 +18,8 @@ private slots:
     void base64RoundTrip();
     void dates_data();
     void dates();
+    void typedDate_data();
+    void typedDate();
     void trim_data();
     void trim();
     void lowerAscii();
@@ -147,6 +149,40 @@ void TestHiClass::dates()
     }
 }
 
+void TestHiClass::typedDate_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("expected"); // invalid: not a date
+    QTest::addRow("eight digits") << "20261201" << QDate(2026, 12, 1);
+    QTest::addRow("dashes") << "2026-12-01" << QDate(2026, 12, 1);
+    QTest::addRow("single digits") << "2026-1-5" << QDate(2026, 1, 5);
+    QTest::addRow("slashes") << "2026/12/01" << QDate(2026, 12, 1);
+    QTest::addRow("dots") << "2026.12.1" << QDate(2026, 12, 1);
+    QTest::addRow("blanks around") << " 20120229 " << QDate(2012, 2, 29);
+    QTest::addRow("no leap day") << "20110229" << QDate();
+    QTest::addRow("month 13") << "2026-13-01" << QDate();
+    QTest::addRow("day 0") << "20261200" << QDate();
+    QTest::addRow("mixed separators") << "2026-12/01" << QDate();
+    QTest::addRow("seven digits") << "2026121" << QDate();
+    QTest::addRow("nine digits") << "202612011" << QDate();
+    QTest::addRow("year only") << "2026" << QDate();
+    QTest::addRow("two-digit year") << "26-12-01" << QDate();
+    QTest::addRow("three-digit day") << "2026-12-001" << QDate();
+    QTest::addRow("full-width digits") << QStringLiteral("２０２６１２０１") << QDate();
+    QTest::addRow("letters") << "2026-de-01" << QDate();
+    QTest::addRow("empty") << "" << QDate();
+}
+
+void TestHiClass::typedDate()
+{
+    QFETCH(QString, text);
+    QFETCH(QDate, expected);
+    const QDate d = THi::TypedDate(text);
+    QCOMPARE(d.isValid(), expected.isValid());
+    if (expected.isValid())
+        QCOMPARE(d, expected);
+}
+
 void TestHiClass::trim_data()
 {
     QTest::addColumn<QString>("text");
@@ -229,6 +265,12 @@ void TestHiClass::isAmount_data()
     QTest::addRow("negative") << "-5" << false;
     QTest::addRow("largest") << "9999999999.99" << true;
     QTest::addRow("ten billion") << "1e10" << false;
+    // Checked as kept, in cents.
+    QTest::addRow("rounds up to ten billion") << "9999999999.995" << false;
+    QTest::addRow("rounds down below the bound") << "9999999999.994" << true;
+    QTest::addRow("largest with more decimals") << "9999999999.9949" << true;
+    QTest::addRow("rounds up to ten billion, exponent") << "9.9999999999995e9" << false;
+    QTest::addRow("below a cent though it rounds up") << "0.0051" << false;
     QTest::addRow("blank") << "  " << false;
 }
 

@@ -11,6 +11,26 @@
 
 using TestSupport::Child;
 
+// Account names are unique in the store, and AddUser of a taken name raises
+// EUserExists. Where the store does not refuse a taken name yet, the test that
+// needs it skips instead of failing.
+static bool StoreRefusesTakenNames()
+{
+    static const bool refuses = [] {
+        TestSupport::DataFile probe;
+        TDbMan db(probe.path());
+        db.AddUser("probe", "1");
+        try {
+            db.AddUser("probe", "1");
+        } catch (const EUserExists &) {
+            return true;
+        } catch (const EDbError &) {
+        }
+        return false;
+    }();
+    return refuses;
+}
+
 class TestLoginForm : public QObject {
     Q_OBJECT
 
@@ -19,6 +39,8 @@ private slots:
     void cleanup();
     void emptyUserTableAsksForNewAccount();
     void answerNoStoresNothing();
+    void nameTakenMeanwhile_data();
+    void nameTakenMeanwhile();
     void storedSpellingWins_data();
     void storedSpellingWins();
     void wrongPasswordKeepsDialogOpen();
@@ -93,6 +115,52 @@ void TestLoginForm::answerNoStoresNothing()
     QVERIFY(dlg.result() != QDialog::Accepted);
     QCOMPARE(TDbMan(m_dataFile).ListUsers(), QString());
     QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
+}
+
+void TestLoginForm::nameTakenMeanwhile_data()
+{
+    QTest::addColumn<QString>("otherPassword"); // the other copy's account
+    QTest::addColumn<bool>("loggedIn");
+    QTest::addRow("same password logs in") << "2468" << true;
+    QTest::addRow("other password is refused") << "1357" << false;
+}
+
+// Another running copy creates the name between this dialog's list and the
+// Yes to the new-account question.
+void TestLoginForm::nameTakenMeanwhile()
+{
+    QFETCH(QString, otherPassword);
+    QFETCH(bool, loggedIn);
+    if (!StoreRefusesTakenNames())
+        QSKIP("the store does not refuse a taken account name yet");
+    DialogScript script;
+    TDialogs::SetHandler([&](const TDialogCall &call) {
+        script.calls.append(call);
+        if (call.kind == TDialogCall::Question)
+            TDbMan(m_dataFile).AddUser("Ann", otherPassword);
+        return QVariant(true);
+    });
+    TfrmLogin dlg(m_dataFile);
+    dlg.show();
+    fill(dlg, "Ann", "2468");
+    submit(dlg);
+
+    const auto errors = script.of(TDialogCall::Error);
+    QCOMPARE(errors.size(), loggedIn ? 1 : 2);
+    QCOMPARE(errors[0].caption, QStringLiteral("错误"));
+    QCOMPARE(errors[0].text, QStringLiteral("用户名称“Ann”刚刚已由另一个正在运行的 Tallimo "
+                                            "创建。现在按已有的用户核对密码。"));
+    if (!loggedIn)
+        QCOMPARE(errors[1].text, QStringLiteral("错误：无效的密码。"));
+    QCOMPARE(dlg.result() == QDialog::Accepted, loggedIn);
+    QCOMPARE(dlg.isVisible(), !loggedIn);
+    if (loggedIn)
+        QCOMPARE(dlg.UserName, QString("Ann"));
+    TDbMan db(m_dataFile);
+    QCOMPARE(db.ListUsers(), QString("Ann")); // one account, the other copy's
+    QVERIFY(db.CheckLogin("Ann", otherPassword));
+    QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
 void TestLoginForm::storedSpellingWins_data()

@@ -1,5 +1,6 @@
 #include "DbClass.h"
 #include "DialogScript.h"
+#include "EntryPanel.h"
 #include "MainForm.h"
 #include "Placement.h"
 #include "Settings.h"
@@ -10,6 +11,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,6 +44,8 @@ private slots:
     void viewSwitchingKeepsFields();
     void menuButton();
     void searchNeedsOrderedDates();
+    void typedDates_data();
+    void typedDates();
     void skinIsApplied();
 
     void switchUser_data();
@@ -49,6 +53,8 @@ private slots:
     void restartFailureKeepsWindowOpen();
     void changePassword();
     void changePasswordCancelled();
+    void changePasswordRealDialog_data();
+    void changePasswordRealDialog();
     void deleteUser();
     void backupNames_data();
     void backupNames();
@@ -58,6 +64,10 @@ private slots:
     void startUpImport_data();
     void startUpImport();
     void exit();
+    void pendingLinesAskFirst_data();
+    void pendingLinesAskFirst();
+    void pendingQuestionDefaultsToNo();
+    void failedRestartKeepsLinesAndAsksAgain();
 
     void dialogStartFolder_data();
     void dialogStartFolder();
@@ -67,6 +77,9 @@ private slots:
 
 private:
     std::unique_ptr<TfrmMain> open(const QString &user = "Li");
+    // One pending line in the expense or income panel, with a name the pick
+    // list knows (so Add writes nothing).
+    void addPendingLine(TfrmMain *w, bool income);
     // The store's file check and import arrive with the store's rewrite; until
     // then they raise "not implemented".
     static bool notImplemented(const std::exception &e)
@@ -690,6 +703,226 @@ void TestMainForm::deleteQuestionShowsNameAsTyped()
     QCOMPARE(seen.text, QStringLiteral("您真的想要删除 <b>Li</b> 吗？"));
     QVERIFY(seen.plain);
     QVERIFY(TDbMan(m_dataFile).UserExists("<b>Li</b>"));
+    QVERIFY(w->isVisible());
+}
+
+// The same loop through the real input dialog: each step answers the next
+// dialog that comes up, "" with OK on an untouched field, "cancel" with
+// Cancel, any other text by typing it and pressing OK.
+void TestMainForm::changePasswordRealDialog_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("stored"); // empty: the old password stays
+    QTest::addRow("OK on an untouched field asks again")
+        << QStringList{"", "  new pw  "} << "new pw";
+    QTest::addRow("blanks typed ask again") << QStringList{"   ", "x"} << "x";
+    QTest::addRow("cancel") << QStringList{"cancel"} << "";
+    QTest::addRow("OK untouched, then cancel") << QStringList{"", "cancel"} << "";
+}
+
+void TestMainForm::changePasswordRealDialog()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, stored);
+    auto w = open();
+    QStringList seen; // the kind of every modal dialog, in order
+    QTimer answerer;
+    answerer.setInterval(10);
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal->property("answered").toBool())
+            return;
+        modal->setProperty("answered", true);
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            seen << "box:" + box->text();
+            box->button(QMessageBox::Ok)->click();
+            return;
+        }
+        auto *input = qobject_cast<QInputDialog *>(modal);
+        if (!input || steps.isEmpty()) {
+            seen << "unexpected";
+            modal->close();
+            return;
+        }
+        seen << "input";
+        const QString step = steps.takeFirst();
+        auto *buttons = input->findChild<QDialogButtonBox *>();
+        if (step == "cancel") {
+            buttons->button(QDialogButtonBox::Cancel)->click();
+            return;
+        }
+        if (!step.isEmpty())
+            QTest::keyClicks(input->findChild<QLineEdit *>(), step);
+        buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    answerer.start();
+    action(w.get(), "mnuMenu_SetPwd")->trigger();
+    answerer.stop();
+
+    QVERIFY2(steps.isEmpty(), qPrintable(seen.join(", ")));
+    QVERIFY(!seen.contains("unexpected"));
+    TDbMan db(m_dataFile);
+    if (stored.isEmpty()) {
+        QCOMPARE(seen.filter("box:").size(), 0);
+        QVERIFY(db.CheckLogin("Li", "1234"));
+    } else {
+        QCOMPARE(seen.last(), QStringLiteral("box:成功！"));
+        QVERIFY(db.CheckLogin("Li", stored));
+    }
+}
+
+void TestMainForm::typedDates_data()
+{
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QString>("field");
+    QTest::addRow("expense date") << "rdoExpense"
+                                  << "dtpOutDate";
+    QTest::addRow("income date") << "rdoIncome"
+                                 << "dtpInDate";
+    QTest::addRow("browser from") << "rdoTransactions"
+                                  << "dtpTransDate1";
+    QTest::addRow("browser to") << "rdoTransactions"
+                                << "dtpTransDate2";
+}
+
+void TestMainForm::typedDates()
+{
+    QFETCH(QString, view);
+    QFETCH(QString, field);
+    auto w = open();
+    QTest::mouseClick(Child<QRadioButton>(w.get(), view.toLatin1()), Qt::LeftButton);
+    QDateEdit *date = Child<QDateEdit>(w.get(), field.toLatin1());
+    QVERIFY(date->isVisible());
+    for (const QString &typed : {QString("20261201"), QString("2027-01-02")}) {
+        date->setFocus();
+        QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(date, typed);
+        QCOMPARE(date->date(), THi::TypedDate(typed));
+    }
+}
+
+void TestMainForm::addPendingLine(TfrmMain *w, bool income)
+{
+    const QByteArray p = income ? "In" : "Out";
+    QTest::mouseClick(Child<QRadioButton>(w, income ? "rdoIncome" : "rdoExpense"), Qt::LeftButton);
+    Child<QComboBox>(w, "cbo" + p + "Cate")->setEditText("Food");
+    QTest::keyClicks(Child<QLineEdit>(w, "edt" + p + "Amount"), "1");
+    QTest::mouseClick(Child<QPushButton>(w, "btn" + p + "Add"), Qt::LeftButton);
+    QVERIFY(Child<QPushButton>(w, "btn" + p + "Save")->isEnabled());
+}
+
+void TestMainForm::pendingLinesAskFirst_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("income");
+    QTest::addColumn<bool>("discard"); // the answer to the question
+    for (const char *way : {"close box", "exit", "switch user", "delete user", "restore"}) {
+        QTest::addRow("%s, expense line, keep", way) << way << false << false;
+        QTest::addRow("%s, income line, discard", way) << way << true << true;
+    }
+    QTest::addRow("exit, income line, keep") << "exit" << true << false;
+}
+
+// Every way the main window closes asks before pending lines are lost; No
+// keeps the window, the lines and (for delete) the account.
+void TestMainForm::pendingLinesAskFirst()
+{
+    QFETCH(QString, way);
+    QFETCH(bool, income);
+    QFETCH(bool, discard);
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    TDbMan(m_dataFile).SetCateList("Li", "in", "Food");
+    auto w = open();
+    addPendingLine(w.get(), income);
+    QTemporaryDir dir;
+    const QString backup = dir.filePath("b.tlmdb");
+    QVERIFY(QFile::copy(m_dataFile, backup));
+
+    DialogScript script;
+    if (way == "close box") {
+        script.answers.enqueue(discard);
+        QTest::mouseClick(w->SkinMan->CloseButton, Qt::LeftButton);
+    } else if (way == "exit") {
+        script.answers.enqueue(discard);
+        action(w.get(), "mnuMenu_Exit")->trigger();
+    } else if (way == "switch user") {
+        script.yes().answers.enqueue(discard);
+        action(w.get(), "mnuMenu_SwitchUser")->trigger();
+    } else if (way == "delete user") {
+        script.yes().answers.enqueue(discard);
+        action(w.get(), "mnuMenu_DeleteUser")->trigger();
+    } else {
+        script.answer(backup).answers.enqueue(discard);
+        action(w.get(), "mnuMenu_Restore")->trigger();
+    }
+
+    const auto questions = script.of(TDialogCall::Question);
+    QVERIFY(!questions.isEmpty());
+    QCOMPARE(questions.last().text, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"));
+    QCOMPARE(questions.last().caption, QStringLiteral("确认"));
+    QVERIFY(questions.last().defaultNo);
+    QVERIFY(script.answers.isEmpty());
+    QCOMPARE(w->isVisible(), !discard);
+    const bool restarts = way != "close box" && way != "exit";
+    QCOMPARE(m_started.size(), discard && restarts ? 1 : 0);
+    QCOMPARE(TDbMan(m_dataFile).UserExists("Li"), !(discard && way == "delete user"));
+    if (!discard) {
+        auto *panel = Child<TEntryPanel>(w.get(), income ? "pnlIncome" : "pnlExpense");
+        QCOMPARE(panel->PendingRows().size(), 1);
+        // Once the lines are saved, the same way out asks nothing more.
+        script.calls.clear();
+        script.yes();
+        QTest::mouseClick(Child<QPushButton>(w.get(), income ? "btnInSave" : "btnOutSave"),
+                          Qt::LeftButton);
+        QCOMPARE(panel->PendingRows().size(), 0);
+        script.calls.clear();
+        w->close();
+        QVERIFY(script.calls.isEmpty());
+        QVERIFY(!w->isVisible());
+    }
+}
+
+// The real box: No is the default button, so Enter keeps the lines.
+void TestMainForm::pendingQuestionDefaultsToNo()
+{
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    auto w = open();
+    addPendingLine(w.get(), false);
+    bool defaultNo = false;
+    QString text;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        text = box->text();
+        defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    w->close();
+    QCOMPARE(text, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"));
+    QVERIFY(defaultNo);
+    QVERIFY(w->isVisible());
+}
+
+// Yes to losing the lines, but the new copy does not start: this one stays
+// with its lines, and the next way out asks again.
+void TestMainForm::failedRestartKeepsLinesAndAsksAgain()
+{
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    auto w = open();
+    addPendingLine(w.get(), false);
+    m_startWorks = false;
+    DialogScript script;
+    script.yes().yes();
+    action(w.get(), "mnuMenu_SwitchUser")->trigger();
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY(w->isVisible());
+    QCOMPARE(Child<TEntryPanel>(w.get(), "pnlExpense")->PendingRows().size(), 1);
+
+    script.calls.clear();
+    script.no();
+    action(w.get(), "mnuMenu_Exit")->trigger();
+    QCOMPARE(script.of(TDialogCall::Question).size(), 1);
     QVERIFY(w->isVisible());
 }
 
