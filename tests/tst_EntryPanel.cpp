@@ -20,29 +20,6 @@
 
 #include <memory>
 
-// A new category name is merged into the stored list by the store. Where
-// that store operation is still a stub raising "not implemented", the tests
-// that add a new name skip instead of failing.
-static bool MergeCateWorks()
-{
-    static const bool works = [] {
-        TestSupport::DataFile probe;
-        try {
-            TDbMan(probe.path()).MergeCate("probe", KindOut(), "x");
-            return true;
-        } catch (const EDbError &e) {
-            return !e.text().contains("not implemented");
-        }
-    }();
-    return works;
-}
-
-#define REQUIRE_MERGE_CATE()                                                                       \
-    do {                                                                                           \
-        if (!MergeCateWorks())                                                                     \
-            QSKIP("TDbMan::MergeCate is not implemented in this build's store yet");               \
-    } while (false)
-
 // Each test gets a fresh data file and an expense panel, set up the way the
 // main window sets it up, inside a shown and active parent window.
 class TestEntryPanel : public QObject {
@@ -316,7 +293,6 @@ void TestEntryPanel::rememberCate()
     QFETCH(QString, typed);
     QFETCH(QStringList, itemsAfter);
     QFETCH(QString, storedAfter);
-    REQUIRE_MERGE_CATE();
     m_db->SetCateList("Li", "out", storedList);
     m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
     QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString()); // no name picked
@@ -355,7 +331,6 @@ void TestEntryPanel::rememberCateKeepsOtherCopysNames()
     QFETCH(QString, otherCopyStores);
     QFETCH(QString, typed);
     QFETCH(QString, storedAfter);
-    REQUIRE_MERGE_CATE();
     m_db->SetCateList("Li", "out", "Rent");
     m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
     TDbMan(m_data->path()).SetCateList("Li", "out", otherCopyStores);
@@ -634,7 +609,6 @@ void TestEntryPanel::failingCategoryWrite()
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 
     // With the store back, the next line with the name remembers it.
-    REQUIRE_MERGE_CATE();
     m_panel->SetStore(m_db.get(), "Li");
     addLine("bus", "3");
     QCOMPARE(items(), QStringList({"bus", "Food"}));
@@ -657,8 +631,6 @@ void TestEntryPanel::enterChain()
     QFETCH(QString, cate);
     QFETCH(QString, amount);
     QFETCH(int, rows);
-    if (rows > 0)
-        REQUIRE_MERGE_CATE();
     auto *date = child<QDateEdit>("dtpOutDate");
     auto *cbo = child<QComboBox>("cboOutCate");
     auto *amountEdit = child<QLineEdit>("edtOutAmount");
@@ -693,7 +665,6 @@ void TestEntryPanel::enterChain()
 
 void TestEntryPanel::panelsAreIndependent()
 {
-    REQUIRE_MERGE_CATE();
     DialogScript dialogs;
     TEntryPanel *income = makePanel(TEntryPanelKind::Income(), 445);
     QCOMPARE(income->objectName(), QString("pnlIncome"));
