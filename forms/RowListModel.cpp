@@ -5,6 +5,20 @@
 #include <QHeaderView>
 #include <QTreeView>
 
+namespace {
+QVariant columnHeader(const QList<TColumn> &columns, int section, Qt::Orientation orientation,
+                      int role)
+{
+    if (orientation != Qt::Horizontal || section >= columns.size())
+        return {};
+    if (role == Qt::DisplayRole)
+        return columns.at(section).caption;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(columns.at(section).align | Qt::AlignVCenter);
+    return {};
+}
+} // namespace
+
 TRowListModel::TRowListModel(const QList<TColumn> &columns, QObject *parent)
     : QAbstractTableModel(parent), m_columns(columns)
 {
@@ -35,13 +49,7 @@ QVariant TRowListModel::data(const QModelIndex &index, int role) const
 
 QVariant TRowListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section >= m_columns.size())
-        return {};
-    if (role == Qt::DisplayRole)
-        return m_columns.at(section).caption;
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(m_columns.at(section).align | Qt::AlignVCenter);
-    return {};
+    return columnHeader(m_columns, section, orientation, role);
 }
 
 void TRowListModel::SetRows(TRowList rows)
@@ -103,13 +111,7 @@ QVariant TRecordListModel::data(const QModelIndex &index, int role) const
 
 QVariant TRecordListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section >= m_columns.size())
-        return {};
-    if (role == Qt::DisplayRole)
-        return m_columns.at(section).caption;
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(m_columns.at(section).align | Qt::AlignVCenter);
-    return {};
+    return columnHeader(m_columns, section, orientation, role);
 }
 
 void TRecordListModel::SetRecords(TRecordList recs)

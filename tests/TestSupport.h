@@ -15,9 +15,13 @@
 
 #include <sqlite3.h>
 
+#include <functional>
+
 #ifdef QT_WIDGETS_LIB // the store's tests build without widgets
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTimer>
 #endif
 
 namespace TestSupport {
@@ -128,6 +132,24 @@ template <class T> T *Child(const QObject *root, const QByteArray &name)
 }
 
 #ifdef QT_WIDGETS_LIB
+// Runs trigger; body gets the modal window that trigger opens, once its event
+// loop runs. False when no event loop ran: the body never will.
+inline bool WithModal(const std::function<void()> &trigger,
+                      const std::function<void(QWidget *)> &body)
+{
+    QTimer timer;
+    timer.setSingleShot(true);
+    bool ran = false;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ran = true;
+        body(QApplication::activeModalWidget());
+    });
+    timer.start(0);
+    trigger();
+    timer.stop();
+    return ran;
+}
+
 // Sends each character as a key event carrying its text. A line edit takes no
 // control characters from the keyboard, so those are inserted directly; other
 // fields get "\n" as the Return key.

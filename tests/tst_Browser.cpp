@@ -29,6 +29,8 @@
 // The browser page driven through the real main window: a data file in a
 // temporary XDG_DATA_HOME, a login that answers at once, dialogs answered by
 // DialogScript and modal windows looked at from a timer.
+using TestSupport::WithModal;
+
 class TestBrowser : public QObject {
     Q_OBJECT
 
@@ -64,23 +66,6 @@ private:
     std::unique_ptr<TfrmMain> open();
     void addLi(const TRowList &rows) { TDbMan(m_dataFile).AddRecords("Li", rows); }
     void search(TfrmMain *w, const QDate &start, const QDate &end);
-    // Runs trigger; body gets the modal window that trigger opens, once its
-    // event loop runs. False when no event loop ran: the body never will.
-    static bool withModal(const std::function<void()> &trigger,
-                          const std::function<void(QWidget *)> &body)
-    {
-        QTimer timer;
-        timer.setSingleShot(true);
-        bool ran = false;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            ran = true;
-            body(QApplication::activeModalWidget());
-        });
-        timer.start(0);
-        trigger();
-        timer.stop();
-        return ran;
-    }
     template <class T> T *child(QWidget *w, const char *name)
     {
         return TestSupport::Child<T>(w, QLatin1String(name));
@@ -388,7 +373,7 @@ void TestBrowser::editReplacesOneRecord()
     DialogScript dialogs;
     dialogs.yes();
     QStringList shown;
-    const bool modal = withModal(
+    const bool modal = WithModal(
         [&] { QTest::mouseClick(button(w.get(), "btnTransEdit"), Qt::LeftButton); },
         [&](QWidget *editor) {
             if (!editor)
@@ -480,7 +465,7 @@ void TestBrowser::failureKeepsData()
                "begin select raise(abort,'disk says no'); end");
         dialogs.yes();
         sender = button(w.get(), "btnTransEdit");
-        QVERIFY(withModal([&] { QTest::mouseClick(sender, Qt::LeftButton); },
+        QVERIFY(WithModal([&] { QTest::mouseClick(sender, Qt::LeftButton); },
                           [](QWidget *editor) {
                               if (!editor)
                                   return;
@@ -493,7 +478,7 @@ void TestBrowser::failureKeepsData()
         breakFile();
         sender = button(w.get(), "btnMoreInfo");
         // Only the error comes up, never the window.
-        QVERIFY(!withModal([&] { QTest::mouseClick(sender, Qt::LeftButton); },
+        QVERIFY(!WithModal([&] { QTest::mouseClick(sender, Qt::LeftButton); },
                            [](QWidget *m) {
                                if (m)
                                    m->close();
@@ -601,7 +586,7 @@ void TestBrowser::detailsWindow()
     QStringList shown;
     QSize size;
     const bool modal =
-        withModal([&] { QTest::mouseClick(button(w.get(), "btnMoreInfo"), Qt::LeftButton); },
+        WithModal([&] { QTest::mouseClick(button(w.get(), "btnMoreInfo"), Qt::LeftButton); },
                   [&](QWidget *m) {
                       if (!m)
                           return;
@@ -746,7 +731,7 @@ void TestBrowser::chartWindow()
     QString detailsCaption;
     int detailsRows = -1;
     bool restOpened = false, closedByEsc = false;
-    const bool modal = withModal(
+    const bool modal = WithModal(
         [&] { QTest::mouseClick(button(w.get(), "btnCatesChart"), Qt::LeftButton); },
         [&](QWidget *chart) {
             if (!chart)
@@ -771,7 +756,7 @@ void TestBrowser::chartWindow()
             months = monthView->chart()->axes(Qt::Horizontal).value(0)->property("count").toInt();
 
             // A category's slice opens its details; the rest slice opens nothing.
-            withModal([&] { emit outSeries->slices().at(1)->clicked(); }, // 餐饮, second by sum
+            WithModal([&] { emit outSeries->slices().at(1)->clicked(); }, // 餐饮, second by sum
                       [&](QWidget *details) {
                           if (details && details != chart) {
                               detailsCaption = details->windowTitle();
@@ -780,7 +765,7 @@ void TestBrowser::chartWindow()
                               details->close();
                           }
                       });
-            restOpened = withModal([&] { emit outSeries->slices().last()->clicked(); },
+            restOpened = WithModal([&] { emit outSeries->slices().last()->clicked(); },
                                    [](QWidget *m) {
                                        if (m)
                                            m->close();

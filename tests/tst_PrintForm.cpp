@@ -29,6 +29,8 @@
 
 // The preview window on its own (paging, status, PDF, printing through the
 // dialog seam) and the browser's two print commands through the main window.
+using TestSupport::WithModal;
+
 class TestPrintForm : public QObject {
     Q_OBJECT
 
@@ -48,21 +50,6 @@ private slots:
     void transReport();
 
 private:
-    static bool withModal(const std::function<void()> &trigger,
-                          const std::function<void(QWidget *)> &body)
-    {
-        QTimer timer;
-        timer.setSingleShot(true);
-        bool ran = false;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            ran = true;
-            body(QApplication::activeModalWidget());
-        });
-        timer.start(0);
-        trigger();
-        timer.stop();
-        return ran;
-    }
     static QToolButton *tool(QWidget *w, const char *name)
     {
         return TestSupport::Child<QToolButton>(w, QLatin1String(name));
@@ -378,7 +365,7 @@ void TestPrintForm::catesReport()
 
     QStringList types, texts;
     bool disabled = false;
-    QVERIFY(withModal([&] { QTest::mouseClick(print, Qt::LeftButton); },
+    QVERIFY(WithModal([&] { QTest::mouseClick(print, Qt::LeftButton); },
                       [&](QWidget *modal) {
                           auto *preview = qobject_cast<TfrmPrint *>(modal);
                           if (!preview)
@@ -425,7 +412,7 @@ void TestPrintForm::transReport()
 
     int pageCount = 0;
     QStringList second;
-    QVERIFY(withModal([&] { action->trigger(); },
+    QVERIFY(WithModal([&] { action->trigger(); },
                       [&](QWidget *modal) {
                           auto *preview = qobject_cast<TfrmPrint *>(modal);
                           if (!preview)
