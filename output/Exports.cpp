@@ -336,10 +336,10 @@ void THtmlExport::SetTemplateFolder(const QString &folder)
 
 QString THtmlExport::TemplateFile(TExportKind kind)
 {
-    const QString folder =
-        templateFolder().isEmpty() ? THi::AppPath() : templateFolder() + QLatin1Char('/');
-    return folder + (kind == TExportKind::Cates ? QStringLiteral("cates.html")
-                                                : QStringLiteral("trans.html"));
+    const QString name =
+        kind == TExportKind::Cates ? QStringLiteral("cates.html") : QStringLiteral("trans.html");
+    return templateFolder().isEmpty() ? THi::ShippedFile(name)
+                                      : templateFolder() + QLatin1Char('/') + name;
 }
 
 THtmlExport::TPiece THtmlExport::Compile(const QString &piece, const QStringList &placeholders)
