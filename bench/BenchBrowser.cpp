@@ -8,6 +8,7 @@
 //   - the details window of one year's largest category, click until shown.
 // Usage: tallimo_bench_browser <data file> [runs]   (run.sh makes the file)
 
+#include "BenchKit.h"
 #include "BrowserPanel.h"
 #include "DbClass.h"
 #include "HiClass.h"
@@ -87,17 +88,6 @@ double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
-}
-
-long vmHwmKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 template <class T> T *child(QWidget *w, const char *name)
@@ -195,7 +185,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < runs; ++i)
         ten.push_back(searchMs(w, y10s, y10e));
     const int tenYearRecs = w.Browser()->RecRows().size();
-    const long hwm = vmHwmKb();
+    const long hwm = PeakMemoryKb();
 
     // Page steps through the whole ten-year list, each painted at once.
     QTreeView *recs = child<QTreeView>(&w, "lvwTrans");

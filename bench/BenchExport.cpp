@@ -8,6 +8,7 @@
 // included, and prints the time and the peak memory before and after.
 // Without a kind it runs itself once per kind and prints a table.
 
+#include "BenchKit.h"
 #include "Exports.h"
 #include "HiClass.h"
 
@@ -23,17 +24,6 @@
 #include <ctime>
 
 namespace {
-
-long vmHwmKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 TRecordList makeRecords(int n)
 {
@@ -86,7 +76,7 @@ int runOne(const QString &kind, int n, const QString &folder)
     data.InTotal = 123456.78;
     data.OutTotal = 98765.43;
     data.Records = &recs;
-    const long before = vmHwmKb();
+    const long before = PeakMemoryKb();
 
     const QString file = folder + QStringLiteral("/export.") + kind;
     QElapsedTimer t;
@@ -101,7 +91,7 @@ int runOne(const QString &kind, int n, const QString &folder)
         TCsvExport::Save(file, data);
     const double ms = double(t.nsecsElapsed()) / 1e6;
     const double cpuMs = double(std::clock() - cpu0) * 1000.0 / CLOCKS_PER_SEC;
-    std::printf("%s %d %.1f %ld %ld %lld %.1f\n", qPrintable(kind), n, ms, before, vmHwmKb(),
+    std::printf("%s %d %.1f %ld %ld %lld %.1f\n", qPrintable(kind), n, ms, before, PeakMemoryKb(),
                 QFileInfo(file).size(), cpuMs);
     QFile::remove(file);
     return 0;

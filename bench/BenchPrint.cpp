@@ -9,6 +9,7 @@
 // ledger and leaves there: trans.png and cates.png (the two previews as
 // shown), report.pdf (the record list, two pages, saved with btnPdf).
 
+#include "BenchKit.h"
 #include "BrowserPanel.h"
 #include "DbClass.h"
 #include "Dialogs.h"
@@ -36,17 +37,6 @@
 #include <functional>
 
 namespace {
-
-long peakKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 // A household's mix: three a day, a few categories, short notes, some empty.
 TRecordList makeRecords(int n)
@@ -172,7 +162,7 @@ int main(int argc, char *argv[])
     const int n = args.size() > 1 ? args.at(1).toInt() : 100000;
     const QString pdfFile =
         args.size() > 2 ? args.at(2) : QDir::temp().filePath(QStringLiteral("bench-print.pdf"));
-    const long baseKb = peakKb();
+    const long baseKb = PeakMemoryKb();
     TRecordList recs = makeRecords(n);
     const TReportHeader header{QStringLiteral("李明"), QDate(1990, 1, 1), QDate(2020, 12, 31),
                                123456.78, 98765.43};
@@ -189,7 +179,7 @@ int main(int argc, char *argv[])
     const double layoutMs = t.nsecsElapsed() / 1e6;
     std::printf("layout: report made %.1f ms, all %d pages laid out %.0f ms (%zu texts), "
                 "peak %ld MB\n",
-                makeMs, report->PageCount(), layoutMs, items, peakKb() / 1024);
+                makeMs, report->PageCount(), layoutMs, items, PeakMemoryKb() / 1024);
 
     t.restart();
     {
@@ -209,6 +199,6 @@ int main(int argc, char *argv[])
     out.close();
     std::printf("pdf: %d pages %.1f s, %.1f MB (%s), peak %ld MB\n", report->PageCount(),
                 t.nsecsElapsed() / 1e9, QFileInfo(pdfFile).size() / 1048576.0, qPrintable(pdfFile),
-                peakKb() / 1024);
+                PeakMemoryKb() / 1024);
     return 0;
 }

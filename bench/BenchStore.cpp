@@ -9,6 +9,7 @@
 // A digest of the query results is printed as well, so a change to the store
 // can be checked to return exactly the same rows.
 
+#include "BenchKit.h"
 #include "DbClass.h"
 #include "HiClass.h"
 
@@ -142,18 +143,6 @@ QByteArray periodDigest(const TPeriod &p)
     return h.result().toHex().left(16);
 }
 
-QString peakMemory()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("unknown");
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    }
-    return QStringLiteral("unknown");
-}
-
 // A pending list of 1,000 lines as the entry form would hand it over: one
 // year of dates, mostly expenses, the user's own categories.
 TRowList pendingLines(const QStringList &outCates, const QStringList &inCates)
@@ -228,7 +217,7 @@ int main(int argc, char **argv)
             const TPeriod p = queryPeriod(db, user, tenStart, tenEnd, &ms);
             std::printf(
                 "QueryPeriod ten years only: %.2f ms, %d records; peak memory (VmHWM): %s\n", ms,
-                p.RecRows.size(), qPrintable(peakMemory()));
+                p.RecRows.size(), qPrintable(QStringLiteral("%1 kB").arg(PeakMemoryKb())));
         } catch (const TError &e) {
             die(e.text());
         }
@@ -323,6 +312,7 @@ int main(int argc, char **argv)
         die(e.text());
     }
 
-    std::printf("peak memory (VmHWM): %s\n", qPrintable(peakMemory()));
+    std::printf("peak memory (VmHWM): %s\n",
+                qPrintable(QStringLiteral("%1 kB").arg(PeakMemoryKb())));
     return 0;
 }

@@ -269,6 +269,18 @@ void Exports::SaveAtomic(const QString &fileName,
     file.Commit();
 }
 
+void Exports::SaveAtomic(const QString &fileName, const std::function<void(QIODevice &out)> &write)
+{
+    SaveAtomic(fileName, [&](const QString &temp) {
+        QFile f(temp);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw EInOutError(EInOutError::Write, fileName, EIO);
+        write(f);
+        if (!f.flush())
+            throw EInOutError(EInOutError::Write, fileName, EIO);
+    });
+}
+
 // ---------------------------------------------------------------------------
 // Web page
 
@@ -295,30 +307,8 @@ QStringList THtmlExport::SplitText(const QString &text, const QString &separator
 
 QString THtmlExport::Escape(const QString &text)
 {
-    QString r;
-    r.reserve(text.size() + 8);
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case '&':
-            r += QLatin1String("&amp;");
-            break;
-        case '<':
-            r += QLatin1String("&lt;");
-            break;
-        case '>':
-            r += QLatin1String("&gt;");
-            break;
-        case '"':
-            r += QLatin1String("&quot;");
-            break;
-        case '\'':
-            r += QLatin1String("&#39;");
-            break;
-        default:
-            r += c;
-        }
-    }
-    return r;
+    // Qt leaves the apostrophe alone; an attribute in single quotes needs it too.
+    return text.toHtmlEscaped().replace(QLatin1Char('\''), QLatin1String("&#39;"));
 }
 
 namespace {
@@ -449,14 +439,7 @@ void THtmlExport::Write(QIODevice &out, const TExportData &data) const
 
 void THtmlExport::Save(const QString &fileName, const TExportData &data) const
 {
-    Exports::SaveAtomic(fileName, [&](const QString &temp) {
-        QFile f(temp);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw EInOutError(EIO, QStringLiteral("无法写入：%1").arg(temp));
-        Write(f, data);
-        if (!f.flush())
-            throw EInOutError(EIO, QStringLiteral("写入失败：%1").arg(f.errorString()));
-    });
+    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, data); });
 }
 
 // ---------------------------------------------------------------------------
@@ -621,12 +604,5 @@ void TCsvExport::Write(QIODevice &out, const TExportData &data)
 
 void TCsvExport::Save(const QString &fileName, const TExportData &data)
 {
-    Exports::SaveAtomic(fileName, [&](const QString &temp) {
-        QFile f(temp);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw EInOutError(EIO, QStringLiteral("无法写入：%1").arg(temp));
-        Write(f, data);
-        if (!f.flush())
-            throw EInOutError(EIO, QStringLiteral("写入失败：%1").arg(f.errorString()));
-    });
+    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, data); });
 }

@@ -64,6 +64,8 @@ void ForEachRow(const TExportData &data, const std::function<void(const TCells &
 // Writes through a sibling temporary that is renamed over fileName once write
 // succeeded; raises TError / EInOutError and leaves fileName untouched on failure.
 void SaveAtomic(const QString &fileName, const std::function<void(const QString &tempPath)> &write);
+// The same for writers of a device: an open file on the temporary, flushed.
+void SaveAtomic(const QString &fileName, const std::function<void(QIODevice &out)> &write);
 
 } // namespace Exports
 
