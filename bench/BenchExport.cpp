@@ -93,7 +93,6 @@ int runOne(const QString &kind, int n, const QString &folder)
     const double cpuMs = double(std::clock() - cpu0) * 1000.0 / CLOCKS_PER_SEC;
     std::printf("%s %d %.1f %ld %ld %lld %.1f\n", qPrintable(kind), n, ms, before, PeakMemoryKb(),
                 QFileInfo(file).size(), cpuMs);
-    QFile::remove(file);
     return 0;
 }
 
