@@ -1,6 +1,9 @@
 // tallimo_bench <file> [runs]: times the store's hot operations on a data file
 // made by tallimo_gen and prints the median of several runs of each.
-// tallimo_bench --ten-years-only <file>: runs just the ten-year period query
+// With --server URL the same operations run on a PostgreSQL database as well
+// (the file's records are copied there first when it holds other ones), and a
+// table puts both stores side by side, digests compared.
+// tallimo_bench --ten-years-only <file> [--server URL]: runs just the ten-year period query
 // once and prints the process's peak memory, the figure a browser showing ten
 // years costs.
 //
@@ -20,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -71,6 +75,45 @@ public:
 
 private:
     sqlite3 *m_h = nullptr;
+};
+
+// The server's twin of RawDb, for the same setup and clean-up.
+class RawPg {
+public:
+    explicit RawPg(const QString &url)
+    {
+        m_c = PQconnectdb(url.toUtf8().constData());
+        if (PQstatus(m_c) != CONNECTION_OK)
+            die(QString::fromUtf8(PQerrorMessage(m_c)));
+    }
+    ~RawPg() { PQfinish(m_c); }
+    RawPg(const RawPg &) = delete;
+    RawPg &operator=(const RawPg &) = delete;
+
+    void exec(const char *sql)
+    {
+        PGresult *r = PQexec(m_c, sql);
+        if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
+            die(QString::fromUtf8(PQerrorMessage(m_c)));
+        PQclear(r);
+    }
+    QByteArray value(const char *sql, const QList<QByteArray> &params = {})
+    {
+        std::vector<const char *> v;
+        for (const QByteArray &p : params)
+            v.push_back(p.constData());
+        PGresult *r = PQexecParams(m_c, sql, int(v.size()), nullptr, v.data(), nullptr, nullptr, 0);
+        if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
+            die(QString::fromUtf8(PQerrorMessage(m_c)));
+        QByteArray out;
+        if (PQntuples(r) > 0)
+            out = QByteArray(PQgetvalue(r, 0, 0));
+        PQclear(r);
+        return out;
+    }
+
+private:
+    PGconn *m_c = nullptr;
 };
 
 struct Stats {
@@ -168,17 +211,117 @@ TRowList pendingLines(const QStringList &outCates, const QStringList &inCates)
     return rows;
 }
 
+struct TCase {
+    QString user, cate, yearStart, yearEnd, tenStart, tenEnd;
+    int runs;
+};
+
+struct TResult {
+    const char *name;
+    double ms;
+    QByteArray digest;
+};
+
+// The timed operations on one store; addedRows and removeAdded check and undo
+// the save outside the timing.
+std::vector<TResult> runCases(TDbMan &db, TDbMan &target, const TCase &c,
+                              const std::function<int()> &addedRows,
+                              const std::function<void()> &removeAdded, double saveTargetMs)
+{
+    std::vector<TResult> out;
+    struct PeriodCase {
+        const char *name;
+        QString from, to;
+        double targetMs;
+    };
+    const PeriodCase periods[] = {{"QueryPeriod one year", c.yearStart, c.yearEnd, 120.0},
+                                  {"QueryPeriod ten years", c.tenStart, c.tenEnd, 1200.0}};
+    for (const PeriodCase &pc : periods) {
+        const TPeriod p = queryPeriod(db, c.user, pc.from, pc.to, nullptr); // warms the cache
+        const Stats s = measure(c.runs, [&]() {
+            double ms = 0;
+            queryPeriod(db, c.user, pc.from, pc.to, &ms);
+            return ms;
+        });
+        const QByteArray digest = periodDigest(p);
+        report(pc.name, s, pc.targetMs,
+               QStringLiteral("[%1 records, %2 days, digest %3]")
+                   .arg(p.RecRows.size())
+                   .arg(p.DayRows.size())
+                   .arg(QString::fromLatin1(digest)));
+        out.push_back({pc.name, s.median, digest});
+    }
+    {
+        TRowList rows;
+        db.QueryCateDetail(c.user, c.yearStart, c.yearEnd, TypeExpense(), c.cate, rows);
+        QCryptographicHash h(QCryptographicHash::Sha1);
+        hashRows(h, rows);
+        const QByteArray digest = h.result().toHex().left(16);
+        const Stats s = measure(c.runs, [&]() {
+            TRowList r;
+            QElapsedTimer t;
+            t.start();
+            db.QueryCateDetail(c.user, c.yearStart, c.yearEnd, TypeExpense(), c.cate, r);
+            return elapsedMs(t);
+        });
+        report("QueryCateDetail one year", s, 20.0,
+               QStringLiteral("[%1 records, digest %2]")
+                   .arg(rows.size())
+                   .arg(QString::fromLatin1(digest)));
+        out.push_back({"QueryCateDetail one year", s.median, digest});
+    }
+    {
+        const QString names = db.ListUsers();
+        const Stats s = measure(c.runs, [&]() {
+            QElapsedTimer t;
+            t.start();
+            const QString again = db.ListUsers();
+            return elapsedMs(t);
+        });
+        report("ListUsers", s, 0, QString());
+        out.push_back({"ListUsers", s.median, names.toUtf8().toHex().left(16)});
+    }
+    {
+        const TRowList lines = pendingLines(THi::SplitLines(target.GetCateList(c.user, KindOut())),
+                                            THi::SplitLines(target.GetCateList(c.user, KindIn())));
+        const Stats s = measure(c.runs, [&]() {
+            QElapsedTimer t;
+            t.start();
+            target.AddRecords(c.user, lines);
+            const double ms = elapsedMs(t);
+            const int added = addedRows();
+            if (added != lines.size())
+                die(QStringLiteral("AddRecords stored %1 of %2 lines")
+                        .arg(added)
+                        .arg(lines.size()));
+            removeAdded();
+            return ms;
+        });
+        report("AddRecords 1,000 lines", s, saveTargetMs, QString());
+        out.push_back({"AddRecords 1,000 lines", s.median, QByteArray()});
+    }
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments();
+    QString serverUrl;
+    if (const int at = int(args.indexOf(QStringLiteral("--server"))); at > 0) {
+        if (at + 1 >= args.size())
+            die(QStringLiteral("--server needs a URL"));
+        serverUrl = args.at(at + 1);
+        args.remove(at, 2);
+    }
     const bool tenYearsOnly = args.size() == 3 && args.at(1) == QLatin1String("--ten-years-only");
     if (tenYearsOnly)
         args.removeAt(1);
     if (args.size() < 2 || args.size() > 3)
-        die(QStringLiteral("usage: tallimo_bench <file> [runs] | --ten-years-only <file>"));
+        die(QStringLiteral("usage: tallimo_bench <file> [runs] [--server URL] | "
+                           "--ten-years-only <file> [--server URL]"));
     const QString file = args.at(1);
     int runs = 5;
     if (args.size() == 3) {
@@ -211,7 +354,7 @@ int main(int argc, char **argv)
     const QString cate = THi::Base64DecodeBytes(encCate);
     const QString tenStart = QStringLiteral("2015-01-01"), tenEnd = QStringLiteral("2024-12-31");
     if (tenYearsOnly) {
-        TDbMan db(file);
+        TDbMan db(serverUrl.isEmpty() ? file : serverUrl);
         double ms = 0;
         try {
             const TPeriod p = queryPeriod(db, user, tenStart, tenEnd, &ms);
@@ -228,90 +371,66 @@ int main(int argc, char **argv)
                 double(QFileInfo(file).size()) / (1024.0 * 1024.0), qPrintable(user),
                 qPrintable(cate), runs);
 
-    TDbMan db(file);
+    const TCase cases{user, cate, yearStart, yearEnd, tenStart, tenEnd, runs};
+    std::vector<TResult> local, server;
     try {
-        struct PeriodCase {
-            const char *name;
-            QString from, to;
-            double targetMs;
-        };
-        const PeriodCase periods[] = {{"QueryPeriod one year", yearStart, yearEnd, 120.0},
-                                      {"QueryPeriod ten years", tenStart, tenEnd, 1200.0}};
-        for (const PeriodCase &c : periods) {
-            const TPeriod p = queryPeriod(db, user, c.from, c.to, nullptr); // warms the cache
-            const Stats s = measure(runs, [&]() {
-                double ms = 0;
-                queryPeriod(db, user, c.from, c.to, &ms);
-                return ms;
-            });
-            report(c.name, s, c.targetMs,
-                   QStringLiteral("[%1 records, %2 days, digest %3]")
-                       .arg(p.RecRows.size())
-                       .arg(p.DayRows.size())
-                       .arg(QString::fromLatin1(periodDigest(p))));
-        }
+        std::printf("== data file (SQLite)\n");
+        TDbMan db(file);
+        const QString copy = file + QStringLiteral(".bench-copy");
+        QFile::remove(copy);
+        if (!QFile::copy(file, copy))
+            die(QStringLiteral("cannot copy %1 to %2").arg(file, copy));
+        QFile::setPermissions(copy, QFile::permissions(copy) | QFile::WriteOwner);
+        TDbMan target(copy);
+        RawDb raw(copy);
+        const QByteArray lastId = raw.value("select max([id]) from [data]");
+        local = runCases(
+            db, target, cases,
+            [&]() {
+                return raw.value("select count(*) from [data] where [id]>?", {lastId}).toInt();
+            },
+            [&]() { raw.value("delete from [data] where [id]>?", {lastId}); }, 50.0);
+        QFile::remove(copy);
 
-        {
-            TRowList rows;
-            db.QueryCateDetail(user, yearStart, yearEnd, TypeExpense(), cate, rows);
-            QCryptographicHash h(QCryptographicHash::Sha1);
-            hashRows(h, rows);
-            const Stats s = measure(runs, [&]() {
-                TRowList r;
+        if (!serverUrl.isEmpty()) {
+            std::printf("== server (PostgreSQL)\n");
+            TDbMan srv(serverUrl);
+            if (srv.Counts().Records != total) {
+                // The same records, ids included, as the one-shot copy puts them there.
                 QElapsedTimer t;
                 t.start();
-                db.QueryCateDetail(user, yearStart, yearEnd, TypeExpense(), cate, r);
-                return elapsedMs(t);
-            });
-            report("QueryCateDetail one year", s, 20.0,
-                   QStringLiteral("[%1 records, digest %2]")
-                       .arg(rows.size())
-                       .arg(QString::fromLatin1(h.result().toHex().left(16))));
-        }
-
-        {
-            const Stats s = measure(runs, [&]() {
-                QElapsedTimer t;
-                t.start();
-                const QString names = db.ListUsers();
-                return elapsedMs(t);
-            });
-            report("ListUsers", s, 0, QString());
-        }
-
-        {
-            const QString copy = file + QStringLiteral(".bench-copy");
-            QFile::remove(copy);
-            if (!QFile::copy(file, copy))
-                die(QStringLiteral("cannot copy %1 to %2").arg(file, copy));
-            QFile::setPermissions(copy, QFile::permissions(copy) | QFile::WriteOwner);
-            TDbMan target(copy);
-            const TRowList lines =
-                pendingLines(THi::SplitLines(target.GetCateList(user, KindOut())),
-                             THi::SplitLines(target.GetCateList(user, KindIn())));
-            RawDb raw(copy);
-            const QByteArray lastId = raw.value("select max([id]) from [data]");
-            const Stats s = measure(runs, [&]() {
-                QElapsedTimer t;
-                t.start();
-                target.AddRecords(user, lines);
-                const double ms = elapsedMs(t);
-                const QByteArray added =
-                    raw.value("select count(*) from [data] where [id]>?", {lastId});
-                if (added.toInt() != lines.size())
-                    die(QStringLiteral("AddRecords stored %1 of %2 lines")
-                            .arg(QString::fromLatin1(added))
-                            .arg(lines.size()));
-                raw.value("delete from [data] where [id]>?", {lastId});
-                return ms;
-            });
-            report("AddRecords 1,000 lines", s, 50.0, QString());
-            QFile::remove(copy);
+                srv.ImportFrom(file);
+                std::printf("copied the data file to the server in %.1f s\n",
+                            double(t.elapsed()) / 1000.0);
+            }
+            RawPg pg(serverUrl);
+            pg.exec("vacuum analyze");
+            const QByteArray lastId = pg.value("select max(\"id\") from \"data\"");
+            server = runCases(
+                srv, srv, cases,
+                [&]() {
+                    return pg
+                        .value("select count(*) from \"data\" where \"id\">$1::bigint", {lastId})
+                        .toInt();
+                },
+                [&]() { pg.value("delete from \"data\" where \"id\">$1::bigint", {lastId}); },
+                100.0);
         }
     } catch (const TError &e) {
         die(e.text());
     }
 
+    if (!server.empty()) {
+        std::printf("\n| operation | data file (SQLite) | server (PostgreSQL) | server / file | "
+                    "same rows |\n|---|---|---|---|---|\n");
+        for (size_t i = 0; i < local.size() && i < server.size(); ++i) {
+            const TResult &a = local[i], &b = server[i];
+            std::printf("| %s | %.1f ms | %.1f ms | %.2f | %s |\n", a.name, a.ms, b.ms, b.ms / a.ms,
+                        a.digest.isEmpty()     ? ""
+                        : a.digest == b.digest ? "yes"
+                                               : "NO");
+        }
+    }
     std::printf("peak memory (VmHWM): %s\n",
                 qPrintable(QStringLiteral("%1 kB").arg(PeakMemoryKb())));
     return 0;

@@ -5,12 +5,16 @@
 #include <QSet>
 #include <QUrl>
 #include <QUrlQuery>
+#include <QtEndian>
 
 #include <libpq-fe.h>
 
 #include <cstdlib>
 
 namespace {
+
+// The built-in types' ids (pg_type.h), for reading binary values.
+constexpr Oid Int2Oid = 21, Int4Oid = 23, Int8Oid = 20, Float8Oid = 701;
 
 // A connection idle this long is asked whether it is still there before use.
 constexpr qint64 IdleCheckMs = 5000;
@@ -70,8 +74,31 @@ public:
     const char *data(int col) const override { return PQgetvalue(m_res, m_row, col); }
     int size(int col) const override { return PQgetlength(m_res, m_row, col); }
     bool isNull(int col) const override { return PQgetisnull(m_res, m_row, col) != 0; }
-    double number(int col) const override { return std::strtod(data(col), nullptr); }
-    qint64 int64(int col) const override { return std::strtoll(data(col), nullptr, 10); }
+    double number(int col) const override
+    {
+        if (!PQfformat(m_res, col))
+            return std::strtod(data(col), nullptr);
+        if (PQftype(m_res, col) == Float8Oid)
+            return qFromBigEndian<double>(data(col));
+        return double(int64(col));
+    }
+    qint64 int64(int col) const override
+    {
+        if (!PQfformat(m_res, col))
+            return std::strtoll(data(col), nullptr, 10);
+        switch (PQftype(m_res, col)) {
+        case Int8Oid:
+            return qFromBigEndian<qint64>(data(col));
+        case Int4Oid:
+            return qFromBigEndian<qint32>(data(col));
+        case Int2Oid:
+            return qFromBigEndian<qint16>(data(col));
+        case Float8Oid:
+            return qint64(number(col));
+        default:
+            return std::strtoll(data(col), nullptr, 10);
+        }
+    }
 
 private:
     void set(int i, const QByteArray &bytes)
@@ -91,10 +118,13 @@ private:
             }
         }
         PGresult *res = nullptr;
+        // Rows come in the binary form: texts are the same bytes, and numbers
+        // skip being printed by the server and parsed here (a ten-year period
+        // is 400,000 ids and amounts).
         if (m_runs == 0) {
             // A statement run once is sent with its values in one round trip.
             res = PQexecParams(m_c.handle(), m_sql.constData(), n, nullptr, values.data(),
-                               lengths.data(), nullptr, 0);
+                               lengths.data(), nullptr, 1);
             m_c.unnamedOwner = 0;
         } else {
             // Run again (a batch of records): parsed once on the server.
@@ -102,7 +132,7 @@ private:
                 PQclear(m_c.checked(PQprepare(m_c.handle(), "", m_sql.constData(), n, nullptr)));
                 m_c.unnamedOwner = m_serial;
             }
-            res = PQexecPrepared(m_c.handle(), "", n, values.data(), lengths.data(), nullptr, 0);
+            res = PQexecPrepared(m_c.handle(), "", n, values.data(), lengths.data(), nullptr, 1);
         }
         ++m_runs;
         m_res = m_c.checked(res);
@@ -192,6 +222,10 @@ PgConn::PgConn(const QString &url) : m_url(url)
     // Waiting for another computer's lock ends like a busy data file.
     PQclear(query("select set_config('lock_timeout', ?, false)",
                   {QByteArray::number(BusyTimeoutMs()) + "ms"}));
+    // The store's reads are range scans of its indexes, which the planner's
+    // default (spinning-disk) page costs would trade for whole-table scans
+    // and sorts; this session's costs say what a server's disk does today.
+    exec("set random_page_cost = 1.1");
     ensureSchema();
     markUsed();
 }
