@@ -1,5 +1,5 @@
 #!/bin/bash
-# Usage: bench/run.sh <build-dir> [N]
+# Usage: bench/run.sh <build-dir> [N] [--server]
 #
 # Runs the store benchmark on a data file of N records (default 1,000,000),
 # then times the sqlite3 shell running the six period statements on the same
@@ -7,14 +7,21 @@
 # tallimo_gen and tallimo_bench in <build-dir> first. The data file is made
 # in <build-dir> and made again when the template or the generator is newer.
 # SQLITE3 names another sqlite3 shell; SHELL_RUNS how often each set runs (3).
+# With --server the store benchmark runs on a throwaway PostgreSQL cluster as
+# well (scripts/pgcluster.sh, stopped at the end) and prints both side by side.
 set -euo pipefail
 
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-    echo "usage: $0 <build-dir> [N]" >&2
+server=0
+args=()
+for a in "$@"; do
+    if [ "$a" = --server ]; then server=1; else args+=("$a"); fi
+done
+if [ ${#args[@]} -lt 1 ] || [ ${#args[@]} -gt 2 ]; then
+    echo "usage: $0 <build-dir> [N] [--server]" >&2
     exit 2
 fi
-build=$(cd "$1" && pwd)
-n=${2:-1000000}
+build=$(cd "${args[0]}" && pwd)
+n=${args[1]:-1000000}
 bin=$build/bin
 sqlite=${SQLITE3:-sqlite3}
 shell_runs=${SHELL_RUNS:-3}
@@ -31,10 +38,24 @@ if [ ! -f "$file" ] || [ "$bin/db.tlmdb" -nt "$file" ] || [ "$bin/tallimo_gen" -
     "$bin/tallimo_gen" "$file" "$n"
 fi
 
+server_args=()
+if [ "$server" = 1 ]; then
+    pgdir=$(mktemp -d /tmp/tallimo-pgbench.XXXXXX)
+    trap '"$(dirname "$0")/../scripts/pgcluster.sh" stop "$pgdir" >/dev/null 2>&1 || true' EXIT
+    "$(dirname "$0")/../scripts/pgcluster.sh" start "$pgdir" >/dev/null
+    server_args=(--server "$(cat "$pgdir/url")")
+    # The automatic copy an import makes goes to a data folder of its own.
+    export XDG_DATA_HOME="$pgdir/xdg"
+fi
+
 echo "== store (tallimo_bench)"
-"$bin/tallimo_bench" "$file" | tee "$build/bench-store.txt"
+"$bin/tallimo_bench" "$file" 5 "${server_args[@]}" | tee "$build/bench-store.txt"
 echo "== store, a process running only the ten-year query"
 "$bin/tallimo_bench" --ten-years-only "$file"
+if [ "$server" = 1 ]; then
+    echo "== server, a process running only the ten-year query"
+    "$bin/tallimo_bench" --ten-years-only "$file" "${server_args[@]}"
+fi
 
 # The user with the most records, in its stored (encoded) form.
 user=$("$sqlite" "$file" "select [user] from [data] group by [user] order by count(*) desc limit 1")
