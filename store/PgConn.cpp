@@ -219,14 +219,21 @@ PgConn::PgConn(const QString &url) : m_url(url)
                                       "PGPASSWORD 中的密码。\n%2")
                            .arg(ShownUrl(url), detail));
     }
-    // Waiting for another computer's lock ends like a busy data file.
-    PQclear(query("select set_config('lock_timeout', ?, false)",
-                  {QByteArray::number(BusyTimeoutMs()) + "ms"}));
-    // The store's reads are range scans of its indexes, which the planner's
-    // default (spinning-disk) page costs would trade for whole-table scans
-    // and sorts; this session's costs say what a server's disk does today.
-    exec("set random_page_cost = 1.1");
-    ensureSchema();
+    // A constructor that fails runs no destructor: the connection is closed here.
+    try {
+        // Waiting for another computer's lock ends like a busy data file.
+        PQclear(query("select set_config('lock_timeout', ?, false)",
+                      {QByteArray::number(BusyTimeoutMs()) + "ms"}));
+        // The store's reads are range scans of its indexes, which the planner's
+        // default (spinning-disk) page costs would trade for whole-table scans
+        // and sorts; this session's costs say what a server's disk does today.
+        exec("set random_page_cost = 1.1");
+        ensureSchema();
+    } catch (...) {
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw;
+    }
     markUsed();
 }
 
@@ -458,12 +465,9 @@ void PgConn::ensureSchema()
         same = seen == ourColumns();
     }
     if (!same) {
-        const QString shown = ShownUrl(m_url);
-        PQfinish(m_conn);
-        m_conn = nullptr;
         throw EDbError(QStringLiteral("数据库“%1”里已经有别的表（%2），它不是 Tallimo 的数据库。"
                                       "Tallimo 没有改动它。\n请为 Tallimo 新建一个空的数据库，"
                                       "或者换一个网址。")
-                           .arg(shown, names.mid(0, 5).join(QStringLiteral("、"))));
+                           .arg(ShownUrl(m_url), names.mid(0, 5).join(QStringLiteral("、"))));
     }
 }
