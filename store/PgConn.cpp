@@ -117,6 +117,26 @@ private:
                 lengths[size_t(i)] = int(m_values.at(i).size());
             }
         }
+        // A read outside a transaction that finds the connection gone (the
+        // server restarted since the last operation) changed nothing, so it
+        // runs again on a new connection.
+        const bool canRepeat = PQtransactionStatus(m_c.handle()) == PQTRANS_IDLE &&
+                               qstrnicmp(m_sql.constData(), "select", 6) == 0;
+        PGresult *res = send(values, lengths);
+        if (canRepeat && PQstatus(m_c.handle()) != CONNECTION_OK && m_c.reopen()) {
+            PQclear(res);
+            res = send(values, lengths);
+        }
+        ++m_runs;
+        m_res = m_c.checked(res);
+        m_rows = PQntuples(m_res);
+        m_row = -1;
+        m_c.noteChanges(m_res);
+    }
+
+    PGresult *send(const std::vector<const char *> &values, const std::vector<int> &lengths)
+    {
+        const int n = int(values.size());
         PGresult *res = nullptr;
         // Rows come in the binary form: texts are the same bytes, and numbers
         // skip being printed by the server and parsed here (a ten-year period
@@ -134,11 +154,7 @@ private:
             }
             res = PQexecPrepared(m_c.handle(), "", n, values.data(), lengths.data(), nullptr, 1);
         }
-        ++m_runs;
-        m_res = m_c.checked(res);
-        m_rows = PQntuples(m_res);
-        m_row = -1;
-        m_c.noteChanges(m_res);
+        return res;
     }
 
     PgConn &m_c;
@@ -221,13 +237,7 @@ PgConn::PgConn(const QString &url) : m_url(url)
     }
     // A constructor that fails runs no destructor: the connection is closed here.
     try {
-        // Waiting for another computer's lock ends like a busy data file.
-        PQclear(query("select set_config('lock_timeout', ?, false)",
-                      {QByteArray::number(BusyTimeoutMs()) + "ms"}));
-        // The store's reads are range scans of its indexes, which the planner's
-        // default (spinning-disk) page costs would trade for whole-table scans
-        // and sorts; this session's costs say what a server's disk does today.
-        exec("set random_page_cost = 1.1");
+        setUpSession();
         ensureSchema();
     } catch (...) {
         PQfinish(m_conn);
@@ -240,6 +250,32 @@ PgConn::PgConn(const QString &url) : m_url(url)
 PgConn::~PgConn()
 {
     PQfinish(m_conn);
+}
+
+void PgConn::setUpSession()
+{
+    // Waiting for another computer's lock ends like a busy data file.
+    PQclear(query("select set_config('lock_timeout', ?, false)",
+                  {QByteArray::number(BusyTimeoutMs()) + "ms"}));
+    // The store's reads are range scans of its indexes, which the planner's
+    // default (spinning-disk) page costs would trade for whole-table scans
+    // and sorts; this session's costs say what a server's disk does today.
+    exec("set random_page_cost = 1.1");
+}
+
+bool PgConn::reopen()
+{
+    PQreset(m_conn);
+    unnamedOwner = 0;
+    m_xid.clear();
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        return false;
+    try {
+        setUpSession();
+    } catch (const EDbError &) {
+        return false;
+    }
+    return true;
 }
 
 bool PgConn::usable()
@@ -370,8 +406,15 @@ void PgConn::begin()
     // cannot lose another computer's write; the loser retries. The
     // transaction's id answers, after a lost connection, whether it committed.
     // Both in one round trip (the simple protocol takes several statements).
-    PGresult *res = checked(PQexec(m_conn, "begin isolation level serializable; "
-                                           "select txid_current()"));
+    const char *const sql = "begin isolation level serializable; select txid_current()";
+    PGresult *res = PQexec(m_conn, sql);
+    // Nothing was written yet: a connection lost since the last operation (a
+    // restarted server) is opened again and the transaction begins there.
+    if (PQstatus(m_conn) != CONNECTION_OK && reopen()) {
+        PQclear(res);
+        res = PQexec(m_conn, sql);
+    }
+    res = checked(res);
     m_xid = PQntuples(res) > 0 ? QByteArray(PQgetvalue(res, 0, 0)) : QByteArray();
     PQclear(res);
 }

@@ -42,6 +42,10 @@ public:
     // The first value of a one-row result, as text.
     QByteArray value(const char *sql, const QList<QByteArray> &values = {});
 
+    // Connects again with the same URL after the connection was lost; false
+    // when the server cannot be reached.
+    bool reopen();
+
     // Which cursor last prepared the unnamed statement (0: none).
     quint64 unnamedOwner = 0;
     quint64 nextSerial() { return ++m_serials; }
@@ -52,6 +56,7 @@ public:
 
 private:
     [[noreturn]] void raise(pg_result *res);
+    void setUpSession();
     void ensureSchema();
     void markUsed() { m_idle.start(); }
 
