@@ -7,6 +7,7 @@ PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libgl-dev
   sqlite3 libsqlite3-dev libsodium-dev
+  libpq-dev postgresql
   zlib1g-dev libxlsxwriter-dev
   fonts-wqy-microhei
   poppler-utils xvfb xauth unzip
