@@ -26,12 +26,26 @@ bool IsImportArgument(const QString &arg, const QString &dataFile);
 // Imports the backup into the data file, or reports why it could not.
 using Importer = std::function<void(const QString &dataFile, const QString &backup)>;
 
-// Places the data file and returns its path: creates the data folder, makes an
-// existing file writable, copies the template (owner-only) when no data file
-// exists, then hands a first argument that IsImportArgument accepts to importer.
-// The data file itself is never replaced here; without an importer a backup
+// Places the data file and returns where the ledger lives: creates the data
+// folder, makes an existing file writable, copies the template (owner-only)
+// when no data file exists, then hands a first argument that IsImportArgument
+// accepts to importer. With a server URL the backup goes to the server and the
+// URL is returned; the data file still exists for the one-shot copies. The
+// data file itself is never replaced here; without an importer a backup
 // argument is ignored.
-QString PlaceDataFile(const QStringList &args, const Importer &importer = {});
+QString PlaceDataFile(const QStringList &args, const Importer &importer = {},
+                      const QString &serverUrl = QString());
+
+// The command line: "--database URL" chooses a server, "--copy-to URL" and
+// "--copy-from URL" (with "--replace") copy the whole ledger once and end;
+// anything else stays in Rest (a backup to restore).
+struct TStartOptions {
+    QString Database, CopyTo, CopyFrom;
+    bool Replace = false;
+    QStringList Rest;
+    QString Error; // a malformed command line, as a sentence for the user
+};
+TStartOptions ParseStartOptions(const QStringList &args);
 
 // Copies a file through a temporary sibling and a rename, so the target is
 // either absent or the whole copy, never a half one. The copy is owner-only.

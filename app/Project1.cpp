@@ -6,7 +6,9 @@
 #include "HiClass.h"
 #include "MainForm.h"
 #include "Placement.h"
+#include "Settings.h"
 #include "StartUp.h"
+#include "StoreCopy.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <QIcon>
 #include <QSharedMemory>
 #include <QStyleFactory>
+#include <QTextStream>
 
 namespace {
 // Last line of defence: handlers run under TDialogs::Guard, but an error that
@@ -30,8 +33,51 @@ public:
 };
 } // namespace
 
+namespace {
+// tallimo --copy-to URL / --copy-from URL [--replace]: copies the whole
+// ledger once, says what it did, and ends; no window is opened.
+int runCopy(const Placement::TStartOptions &options)
+{
+    QTextStream out(stdout), err(stderr);
+    try {
+        const QString dataFile = Placement::PlaceDataFile({});
+        const QString line = options.CopyTo.isEmpty()
+                                 ? StoreCopy::Copy(options.CopyFrom, dataFile, options.Replace)
+                                 : StoreCopy::Copy(dataFile, options.CopyTo, options.Replace);
+        out << line << Qt::endl;
+        return 0;
+    } catch (const TError &e) {
+        err << e.text() << Qt::endl;
+    } catch (const std::exception &e) {
+        err << QString::fromLocal8Bit(e.what()) << Qt::endl;
+    }
+    return 1;
+}
+
+bool isCopyRun(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--copy-to") == 0 || qstrcmp(argv[i], "--copy-from") == 0)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    if (isCopyRun(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QLatin1String(Placement::ProductName));
+        const Placement::TStartOptions options =
+            Placement::ParseStartOptions(QCoreApplication::arguments().mid(1));
+        if (!options.Error.isEmpty()) {
+            QTextStream(stderr) << options.Error << Qt::endl;
+            return 2;
+        }
+        return runCopy(options);
+    }
+
     TApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(Placement::ProductName));
     QApplication::setDesktopFileName(QStringLiteral("tallimo"));
@@ -55,13 +101,21 @@ int main(int argc, char *argv[])
 
     // 1. The data file: the folder, the template on first start, then a backup
     //    named as the first argument imported by the store (a restore).
+    //    "--database URL", else the settings file's URL, puts the ledger on a server.
+    const Placement::TStartOptions options =
+        Placement::ParseStartOptions(QApplication::arguments().mid(1));
+    if (!options.Error.isEmpty()) {
+        TDialogs::Error(nullptr, options.Error);
+        return 2;
+    }
+    const QString server = options.Database.isEmpty() ? Settings::DatabaseUrl() : options.Database;
     QString dataFile;
     if (!TDialogs::Guard(nullptr, [&] {
-            dataFile =
-                Placement::PlaceDataFile(QApplication::arguments().mid(1), StartUp::ImportBackup);
+            dataFile = Placement::PlaceDataFile(options.Rest, StartUp::ImportBackup, server);
         }))
         return 1; // no data folder: the error has been shown
-    StartUp::UpgradeDataFile(dataFile);
+    if (!StartUp::UpgradeDataFile(dataFile))
+        return 1;
 
     // 2. The login.
     const QString userName = StartUp::RunLogin(dataFile);

@@ -29,6 +29,14 @@ QString FilePath()
            QStringLiteral("/Tallimo/tallimo.conf");
 }
 
+QString DatabaseUrl()
+{
+    return QSettings(FilePath(), QSettings::NativeFormat)
+        .value(QStringLiteral("database/url"))
+        .toString()
+        .trimmed();
+}
+
 namespace {
 QString dialogFolder(const QString &key)
 {

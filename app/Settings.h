@@ -23,4 +23,9 @@ void RememberBackupFile(const QString &fileName);
 QString ExportDialogFolder();
 void RememberExportFile(const QString &fileName);
 
+// The PostgreSQL URL of a shared ledger ("database/url"), empty for the data
+// file on this computer. A password never belongs here: libpq reads it from
+// ~/.pgpass or PGPASSWORD.
+QString DatabaseUrl();
+
 } // namespace Settings

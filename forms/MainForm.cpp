@@ -141,7 +141,7 @@ void TfrmMain::FormCreate()
 {
     setWindowTitle(QLatin1String(Placement::ProductName));
 
-    if (!QFileInfo(DataFile).isFile() || UserName.isEmpty())
+    if ((!TDbMan::IsServer(DataFile) && !QFileInfo(DataFile).isFile()) || UserName.isEmpty())
         return; // not shown; the caller ends the program
 
     DbMan = std::make_unique<TDbMan>(DataFile);

@@ -25,7 +25,14 @@ void TfrmMain::Restart(const QString &params)
     if (!CanClose())
         return;
     const QScopedValueRollback<bool> agreed(m_discardAgreed, true);
-    if (!THi::RunProgram(QCoreApplication::applicationFilePath(), params, 1, QString())) {
+    // The new copy opens the same ledger, wherever it came from.
+    QString all = params;
+    if (TDbMan::IsServer(DataFile)) {
+        QString url = DataFile;
+        url.replace(QLatin1Char('"'), QStringLiteral("\"\"\""));
+        all = QStringLiteral("--database \"%1\" %2").arg(url, params).trimmed();
+    }
+    if (!THi::RunProgram(QCoreApplication::applicationFilePath(), all, 1, QString())) {
         // Closing anyway would leave the user with no program at all.
         TDialogs::Error(this, QStringLiteral("错误：无法启动新的程序实例。"));
         return;

@@ -19,9 +19,12 @@ void ImportBackup(const QString &dataFile, const QString &backup)
     }
 }
 
-void UpgradeDataFile(const QString &dataFile)
+bool UpgradeDataFile(const QString &dataFile)
 {
-    TDialogs::Guard(nullptr, [&] { TDbMan(dataFile).Upgrade(); });
+    const bool done = TDialogs::Guard(nullptr, [&] { TDbMan(dataFile).Upgrade(); });
+    // A data file that cannot be upgraded may still be read; a server that
+    // cannot be used would only fail again at the login.
+    return done || !TDbMan::IsServer(dataFile);
 }
 
 QString RunLogin(const QString &dataFile)

@@ -12,8 +12,10 @@ namespace StartUp {
 // it had.
 void ImportBackup(const QString &dataFile, const QString &backup);
 
-// Brings the data file up to the current form; a failure is shown.
-void UpgradeDataFile(const QString &dataFile);
+// Brings the data file up to the current form (on a server: connects, and
+// makes the tables in an empty database); a failure is shown. False when the
+// store cannot be used at all (a server that cannot be reached or is not ours).
+bool UpgradeDataFile(const QString &dataFile);
 
 // Shows the login dialog on the data file and returns the accepted user
 // name; empty when the login was cancelled or the data file could not be

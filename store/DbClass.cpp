@@ -1,12 +1,16 @@
 #include "DbClass.h"
 
+#include "PgConn.h"
+#include "Placement.h"
 #include "SafeFile.h"
+#include "SqliteConn.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <sodium.h>
@@ -28,81 +32,19 @@ namespace {
 // A second running copy may hold a write lock for a moment; wait instead of failing.
 std::atomic<int> busyTimeoutMs{10000};
 
-const char *const BusyText = "数据文件正被另一个程序写入，请稍后再试。";
+} // namespace
 
-QString nativePath(const QString &file)
+int BusyTimeoutMs()
 {
-    return QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+    return busyTimeoutMs;
 }
 
-// What to tell the user when a data file cannot be read as one.
-QString damagedText(const QString &file)
+QString BusyText()
 {
-    return QStringLiteral("数据文件“%1”已损坏，无法读取。\n"
-                          "可以从它旁边的 backups 文件夹中的自动备份，或者从您自己的备份文件"
-                          "恢复数据（菜单“从备份中恢复数据”）。")
-        .arg(nativePath(file));
+    return QStringLiteral("数据文件正被另一个程序写入，请稍后再试。");
 }
 
-// Turns an engine failure into a sentence for the user: what happened, to
-// which file and what to do, with the engine's own text on the last line.
-[[noreturn]] void raise(sqlite3 *db, int rc, const QString &file)
-{
-    const QString detail =
-        QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)).trimmed();
-    const QString path = nativePath(file);
-    QString what;
-    switch (rc & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        throw EDbBusy(QString::fromUtf8(BusyText));
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        what = damagedText(file);
-        break;
-    case SQLITE_FULL:
-        what = QStringLiteral("磁盘已满，无法写入“%1”，这次操作没有保存任何内容。\n"
-                              "请腾出磁盘空间后再试。")
-                   .arg(path);
-        break;
-    case SQLITE_READONLY:
-    case SQLITE_PERM:
-        what = QStringLiteral("“%1”是只读的，无法写入，这次操作没有保存任何内容。\n"
-                              "请检查这个文件和它所在文件夹的权限。")
-                   .arg(path);
-        break;
-    case SQLITE_CANTOPEN:
-        what = QStringLiteral("无法打开“%1”。\n请检查这个文件是否存在，以及您对它和它所在的"
-                              "文件夹是否有读写权限。")
-                   .arg(path);
-        break;
-    case SQLITE_IOERR:
-        what = QStringLiteral("读写“%1”时出错，这次操作没有完成。\n请检查磁盘后再试；如果之后"
-                              "提示文件已损坏，可以从它旁边的 backups 文件夹或备份文件恢复数据。")
-                   .arg(path);
-        break;
-    case SQLITE_NOMEM:
-        what = QStringLiteral("内存不足，对“%1”的操作没有完成。\n请关闭其他程序后再试。").arg(path);
-        break;
-    case SQLITE_CONSTRAINT:
-        what = QStringLiteral("“%1”拒绝了这次写入，数据没有改变。").arg(path);
-        break;
-    default:
-        if (detail.startsWith(QLatin1String("no such table")) ||
-            detail.startsWith(QLatin1String("no such column"))) {
-            what = QStringLiteral("“%1”缺少本程序需要的表或列：它不是本程序的数据文件，"
-                                  "或者已经损坏。\n可以从它旁边的 backups 文件夹或备份文件"
-                                  "恢复数据。")
-                       .arg(path);
-        } else {
-            what = QStringLiteral("对“%1”的操作失败，数据没有改变。\n请稍后再试；如果问题一直"
-                                  "存在，可以从它旁边的 backups 文件夹或备份文件恢复数据。")
-                       .arg(path);
-        }
-        break;
-    }
-    throw EDbError(what + QLatin1Char('\n') + detail);
-}
+namespace {
 
 QByteArray enc(const QString &text)
 {
@@ -160,179 +102,15 @@ qint64 checkedId(const QString &id)
 const char *cateColumn(const QString &kind)
 {
     if (kind == KindOut())
-        return "[out]";
+        return "\"out\"";
     if (kind == KindIn())
-        return "[in]";
+        return "\"in\"";
     throw EDbError(QStringLiteral("“%1”不是类别列表。").arg(kind));
 }
 
-// One engine connection, opened for one operation and closed with it.
-class Connection {
-public:
-    // shownAs names the file in messages (a temporary copy shows its target).
-    explicit Connection(const QString &file, bool readOnly = false,
-                        const QString &shownAs = QString())
-        : m_file(shownAs.isEmpty() ? file : shownAs)
-    {
-        // SQLite would quietly create a missing file; a missing data file is an error.
-        if (!QFileInfo(file).isFile()) {
-            // The engine's own words for it on the last line, as for every failure.
-            throw EDbError(
-                QStringLiteral("找不到数据文件“%1”。\n重新启动程序会重新建立它；"
-                               "原有的数据可以从 backups 文件夹或备份文件恢复。\n%2")
-                    .arg(nativePath(m_file), QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN))));
-        }
-        const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
-        const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, flags, nullptr);
-        if (rc != SQLITE_OK) {
-            // The message is read before the handle is closed.
-            sqlite3 *db = m_db;
-            m_db = nullptr;
-            try {
-                raise(db, rc, m_file);
-            } catch (...) {
-                sqlite3_close_v2(db);
-                throw;
-            }
-        }
-        sqlite3_extended_result_codes(m_db, 1);
-        sqlite3_busy_timeout(m_db, busyTimeoutMs);
-    }
-    ~Connection() { sqlite3_close_v2(m_db); }
-    Connection(const Connection &) = delete;
-    Connection &operator=(const Connection &) = delete;
-
-    sqlite3 *handle() const { return m_db; }
-    const QString &file() const { return m_file; }
-    [[noreturn]] void fail(int rc) const { raise(m_db, rc, m_file); }
-
-    // A statement without parameters or rows.
-    void exec(const char *sql)
-    {
-        const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK)
-            fail(rc);
-    }
-
-private:
-    QString m_file;
-    sqlite3 *m_db = nullptr;
-};
-
-// One prepared statement; values are always bound, never spliced.
-class Stmt {
-public:
-    Stmt(Connection &c, const char *sql) : m_c(c)
-    {
-        const int rc = sqlite3_prepare_v2(c.handle(), sql, -1, &m_stmt, nullptr);
-        if (rc != SQLITE_OK)
-            c.fail(rc);
-    }
-    ~Stmt() { sqlite3_finalize(m_stmt); }
-    Stmt(const Stmt &) = delete;
-    Stmt &operator=(const Stmt &) = delete;
-
-    Stmt &bind(int i, const QByteArray &bytes)
-    {
-        check(sqlite3_bind_text(m_stmt, i, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT));
-        return *this;
-    }
-    Stmt &bind(int i, const QString &text) { return bind(i, text.toUtf8()); }
-    Stmt &bind(int i, double v)
-    {
-        check(sqlite3_bind_double(m_stmt, i, v));
-        return *this;
-    }
-    Stmt &bind(int i, qint64 v)
-    {
-        check(sqlite3_bind_int64(m_stmt, i, v));
-        return *this;
-    }
-    bool step()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            m_c.fail(rc);
-        return false;
-    }
-    void reset()
-    {
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
-    }
-
-    const char *data(int col) const
-    {
-        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, col));
-        return p ? p : "";
-    }
-    int size(int col) const { return sqlite3_column_bytes(m_stmt, col); }
-    QByteArray bytes(int col) const
-    {
-        const char *p = data(col);
-        return QByteArray(p, size(col));
-    }
-    QString text(int col) const
-    {
-        const char *p = data(col);
-        return QString::fromUtf8(p, size(col));
-    }
-    // Only for columns that hold plain ASCII (dates, base64).
-    QString latin1(int col) const
-    {
-        const char *p = data(col);
-        return QString::fromLatin1(p, size(col));
-    }
-    QString decoded(int col) const
-    {
-        const char *p = data(col);
-        return THi::Base64DecodeBytes(QByteArray::fromRawData(p, size(col)));
-    }
-    bool isNull(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
-    double number(int col) const { return sqlite3_column_double(m_stmt, col); }
-    qint64 int64(int col) const { return sqlite3_column_int64(m_stmt, col); }
-
-private:
-    void check(int rc)
-    {
-        if (rc != SQLITE_OK)
-            m_c.fail(rc);
-    }
-    Connection &m_c;
-    sqlite3_stmt *m_stmt = nullptr;
-};
-
-// Rolls back unless committed; every multi-statement write goes through one.
-class Transaction {
-public:
-    explicit Transaction(Connection &c) : m_c(c)
-    {
-        // IMMEDIATE takes the write lock up front, so the busy timeout applies to
-        // it and two copies never deadlock between a read and a write.
-        m_c.exec("begin immediate");
-    }
-    ~Transaction()
-    {
-        if (!m_done)
-            sqlite3_exec(m_c.handle(), "rollback", nullptr, nullptr, nullptr);
-    }
-    void commit()
-    {
-        m_c.exec("commit");
-        m_done = true;
-    }
-    Transaction(const Transaction &) = delete;
-    Transaction &operator=(const Transaction &) = delete;
-
-private:
-    Connection &m_c;
-    bool m_done = false;
-};
-
 const char *const InsertRecordSql =
-    "insert into [data] ([user],[date],[type],[cate],[amount],[notes]) values (?,?,?,?,?,?)";
+    "insert into \"data\" (\"user\",\"date\",\"type\",\"cate\",\"amount\",\"notes\") values "
+    "(?,?,?,?,?,?)";
 
 // Checks and binds one record's values on an insert statement and runs it.
 void insertRecord(Stmt &ins, const QByteArray &encUser, const QString &date, const QString &type,
@@ -355,7 +133,7 @@ void setOwnerOnly(const QString &file)
 // Copies the whole database of one connection into another's through the
 // engine's backup, which locks the target, first rolls back a journal left
 // there by a crash, and replaces its pages in one transaction.
-void copyDatabase(Connection &from, Connection &to)
+void copyDatabase(SqliteConn &from, SqliteConn &to)
 {
     sqlite3_backup *b = sqlite3_backup_init(to.handle(), "main", from.handle(), "main");
     if (!b)
@@ -380,12 +158,12 @@ void copyDatabase(Connection &from, Connection &to)
     // finish rolls the target back when the copy did not complete.
     const int frc = sqlite3_backup_finish(b);
     if (rc != SQLITE_DONE)
-        raise(nullptr, rc, to.file());
+        RaiseSqlite(nullptr, rc, to.file());
     if (frc != SQLITE_OK)
-        raise(nullptr, frc, to.file());
+        RaiseSqlite(nullptr, frc, to.file());
 }
 
-QString integrity(Connection &c)
+QString integrity(SqliteConn &c)
 {
     Stmt q(c, "pragma integrity_check");
     QStringList lines;
@@ -408,6 +186,75 @@ constexpr int AutoCopiesKept = 10;
 TDbMan::TDbMan(const QString &dataFile) : m_dataFile(dataFile) {}
 
 TDbMan::~TDbMan() = default;
+
+bool TDbMan::IsServer(const QString &location)
+{
+    return location.startsWith(QLatin1String("postgresql://")) ||
+           location.startsWith(QLatin1String("postgres://"));
+}
+
+QString TDbMan::ShownName(const QString &location)
+{
+    return IsServer(location) ? PgConn::ShownUrl(location) : NativePath(location);
+}
+
+TConnRef TDbMan::Connect()
+{
+    if (!IsServer(m_dataFile))
+        return TConnRef(std::make_unique<SqliteConn>(m_dataFile));
+    // A server connection is kept between operations; one that was lost is
+    // opened again.
+    if (m_server && !m_server->usable())
+        m_server.reset();
+    if (!m_server)
+        m_server = std::make_unique<PgConn>(m_dataFile);
+    return TConnRef(*m_server);
+}
+
+bool TDbMan::IsEmpty()
+{
+    TConnRef c = Connect();
+    Stmt q(c, "select 1 from \"users\" union all select 1 from \"cates\" "
+              "union all select 1 from \"data\" limit 1");
+    return !q.step();
+}
+
+TStoreCounts TDbMan::Counts()
+{
+    TConnRef c = Connect();
+    Stmt q(c, "select (select count(*) from \"users\"), (select count(*) from \"cates\"), "
+              "(select count(*) from \"data\")");
+    TStoreCounts n;
+    if (q.step()) {
+        n.Users = q.int64(0);
+        n.CateLists = q.int64(1);
+        n.Records = q.int64(2);
+    }
+    return n;
+}
+
+void WriteTransaction(TConn &c, const std::function<void()> &body)
+{
+    constexpr int attempts = 10;
+    for (int attempt = 1;; ++attempt) {
+        c.begin();
+        try {
+            body();
+            c.commit();
+            return;
+        } catch (const EDbRetry &) {
+            c.rollback();
+            if (attempt >= attempts)
+                throw EDbBusy(BusyText());
+        } catch (...) {
+            c.rollback();
+            throw;
+        }
+        // Two computers that collided should not collide again at once.
+        std::this_thread::sleep_for(std::chrono::milliseconds(
+            5 * attempt + int(QRandomGenerator::global()->bounded(10 * attempt))));
+    }
+}
 
 void TDbMan::SetBusyTimeout(int ms)
 {
@@ -444,8 +291,8 @@ bool TDbMan::VerifyPassword(const QString &hash, const QString &password)
 
 QString TDbMan::ListUsers()
 {
-    Connection c(m_dataFile);
-    Stmt q(c, "select [name] from [users] order by [id] desc");
+    TConnRef c = Connect();
+    Stmt q(c, "select \"name\" from \"users\" order by \"id\" desc");
     QStringList names;
     while (q.step())
         names << q.decoded(0);
@@ -456,8 +303,8 @@ bool TDbMan::CheckLogin(const QString &name, const QString &password)
 {
     QStringList hashes;
     {
-        Connection c(m_dataFile);
-        Stmt q(c, "select [pwd] from [users] where [name]=?");
+        TConnRef c = Connect();
+        Stmt q(c, "select \"pwd\" from \"users\" where \"name\"=?");
         q.bind(1, enc(name));
         while (q.step())
             hashes << q.latin1(0);
@@ -472,8 +319,8 @@ bool TDbMan::CheckLogin(const QString &name, const QString &password)
 
 bool TDbMan::UserExists(const QString &name)
 {
-    Connection c(m_dataFile);
-    Stmt q(c, "select 1 from [users] where [name]=? limit 1");
+    TConnRef c = Connect();
+    Stmt q(c, "select 1 from \"users\" where \"name\"=? limit 1");
     q.bind(1, enc(name));
     return q.step();
 }
@@ -486,25 +333,23 @@ bool TDbMan::AddUser(const QString &name, const QString &password)
             "用户名“%1”已经有了，不能再建一个同名的账户。\n请用这个名字登录，或者换一个名字。")
             .arg(name);
     {
-        Connection c(m_dataFile);
-        Transaction t(c);
-        {
-            // Checked inside the write lock; the unique index catches the rest.
-            Stmt q(c, "select 1 from [users] where [name]=? limit 1");
-            q.bind(1, enc(name));
-            if (q.step())
+        TConnRef c = Connect();
+        WriteTransaction(c, [&] {
+            {
+                // Checked inside the write lock; the unique index catches the rest.
+                Stmt q(c, "select 1 from \"users\" where \"name\"=? limit 1");
+                q.bind(1, enc(name));
+                if (q.step())
+                    throw EUserExists(exists);
+            }
+            Stmt ins(c, "insert into \"users\" (\"name\",\"pwd\") values (?,?)");
+            ins.bind(1, enc(name)).bind(2, hash);
+            try {
+                ins.step();
+            } catch (const EDbUnique &) {
                 throw EUserExists(exists);
-        }
-        Stmt ins(c, "insert into [users] ([name],[pwd]) values (?,?)");
-        ins.bind(1, enc(name)).bind(2, hash);
-        try {
-            ins.step();
-        } catch (const EDbError &) {
-            if (sqlite3_extended_errcode(c.handle()) == SQLITE_CONSTRAINT_UNIQUE)
-                throw EUserExists(exists);
-            throw;
-        }
-        t.commit();
+            }
+        });
     }
     return UserExists(name);
 }
@@ -512,8 +357,8 @@ bool TDbMan::AddUser(const QString &name, const QString &password)
 bool TDbMan::DeleteUser(const QString &name)
 {
     {
-        Connection c(m_dataFile);
-        Stmt del(c, "delete from [users] where [name]=?");
+        TConnRef c = Connect();
+        Stmt del(c, "delete from \"users\" where \"name\"=?");
         del.bind(1, enc(name));
         del.step();
     }
@@ -523,22 +368,22 @@ bool TDbMan::DeleteUser(const QString &name)
 void TDbMan::RewriteUser(const QString &name, const QString &password)
 {
     const QString hash = HashPassword(password);
-    Connection c(m_dataFile);
-    Transaction t(c);
-    Stmt del(c, "delete from [users] where [name]=?");
-    del.bind(1, enc(name));
-    del.step();
-    Stmt ins(c, "insert into [users] ([name],[pwd]) values (?,?)");
-    ins.bind(1, enc(name)).bind(2, hash);
-    ins.step();
-    t.commit();
+    TConnRef c = Connect();
+    WriteTransaction(c, [&] {
+        Stmt del(c, "delete from \"users\" where \"name\"=?");
+        del.bind(1, enc(name));
+        del.step();
+        Stmt ins(c, "insert into \"users\" (\"name\",\"pwd\") values (?,?)");
+        ins.bind(1, enc(name)).bind(2, hash);
+        ins.step();
+    });
 }
 
 QString TDbMan::GetCateList(const QString &user, const QString &kind)
 {
     const QByteArray sql = QByteArray("select ") + cateColumn(kind) +
-                           " from [cates] where [user]=? order by [id] limit 1";
-    Connection c(m_dataFile);
+                           " from \"cates\" where \"user\"=? order by \"id\" limit 1";
+    TConnRef c = Connect();
     Stmt q(c, sql.constData());
     q.bind(1, enc(user));
     return q.step() ? q.decoded(0) : QString();
@@ -547,9 +392,9 @@ QString TDbMan::GetCateList(const QString &user, const QString &kind)
 namespace {
 
 // Both lists of a user, read inside the caller's transaction.
-void readCates(Connection &c, const QByteArray &encUser, QString &out, QString &in)
+void readCates(TConn &c, const QByteArray &encUser, QString &out, QString &in)
 {
-    Stmt q(c, "select [out],[in] from [cates] where [user]=? order by [id] limit 1");
+    Stmt q(c, "select \"out\",\"in\" from \"cates\" where \"user\"=? order by \"id\" limit 1");
     q.bind(1, encUser);
     if (q.step()) {
         out = q.decoded(0);
@@ -557,12 +402,12 @@ void readCates(Connection &c, const QByteArray &encUser, QString &out, QString &
     }
 }
 
-void writeCates(Connection &c, const QByteArray &encUser, const QString &out, const QString &in)
+void writeCates(TConn &c, const QByteArray &encUser, const QString &out, const QString &in)
 {
-    Stmt del(c, "delete from [cates] where [user]=?");
+    Stmt del(c, "delete from \"cates\" where \"user\"=?");
     del.bind(1, encUser);
     del.step();
-    Stmt ins(c, "insert into [cates] ([user],[out],[in]) values (?,?,?)");
+    Stmt ins(c, "insert into \"cates\" (\"user\",\"out\",\"in\") values (?,?,?)");
     ins.bind(1, encUser).bind(2, enc(out)).bind(3, enc(in));
     ins.step();
 }
@@ -573,37 +418,40 @@ void TDbMan::SetCateList(const QString &user, const QString &kind, const QString
 {
     cateColumn(kind); // refuses an unknown kind before anything is written
     const QByteArray encUser = enc(user);
-    Connection c(m_dataFile);
-    Transaction t(c);
-    QString out, in;
-    readCates(c, encUser, out, in);
-    (kind == KindOut() ? out : in) = text;
-    writeCates(c, encUser, out, in);
-    t.commit();
+    TConnRef c = Connect();
+    WriteTransaction(c, [&] {
+        QString out, in;
+        readCates(c, encUser, out, in);
+        (kind == KindOut() ? out : in) = text;
+        writeCates(c, encUser, out, in);
+    });
 }
 
 QString TDbMan::MergeCate(const QString &user, const QString &kind, const QString &name)
 {
     cateColumn(kind);
     const QByteArray encUser = enc(user);
-    Connection c(m_dataFile);
-    Transaction t(c);
-    QString out, in;
-    readCates(c, encUser, out, in);
-    QString &list = kind == KindOut() ? out : in;
     const QString wanted = THi::LowerAscii(THi::Trim(name));
-    if (wanted.isEmpty())
-        return list;
-    QStringList items = THi::SplitLines(list);
-    for (const QString &item : items) {
-        if (THi::LowerAscii(THi::Trim(item)) == wanted)
-            return list; // there already: nothing to write
-    }
-    items.prepend(name);
-    list = THi::Trim(THi::JoinLines(items));
-    writeCates(c, encUser, out, in);
-    t.commit();
-    return list;
+    TConnRef c = Connect();
+    QString result;
+    WriteTransaction(c, [&] {
+        QString out, in;
+        readCates(c, encUser, out, in);
+        QString &list = kind == KindOut() ? out : in;
+        result = list;
+        if (wanted.isEmpty())
+            return;
+        QStringList items = THi::SplitLines(list);
+        for (const QString &item : items) {
+            if (THi::LowerAscii(THi::Trim(item)) == wanted)
+                return; // there already: nothing to write
+        }
+        items.prepend(name);
+        list = THi::Trim(THi::JoinLines(items));
+        result = list;
+        writeCates(c, encUser, out, in);
+    });
+    return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -612,35 +460,35 @@ QString TDbMan::MergeCate(const QString &user, const QString &kind, const QStrin
 void TDbMan::AddRecord(const QString &user, const QString &date, const QString &type,
                        const QString &cate, const QString &amount, const QString &notes)
 {
-    Connection c(m_dataFile);
+    TConnRef c = Connect();
     Stmt ins(c, InsertRecordSql);
     insertRecord(ins, enc(user), date, type, cate, amount, notes);
 }
 
 void TDbMan::AddRecords(const QString &user, const TRowList &rows)
 {
-    Connection c(m_dataFile);
+    TConnRef c = Connect();
     if (rows.isEmpty())
         return;
     // One transaction: a failure half-way must not leave the first rows stored,
     // or saving the pending list again would store them twice.
-    Transaction t(c);
     const QByteArray encUser = enc(user);
-    Stmt ins(c, InsertRecordSql);
-    for (const TRow &row : rows) {
-        if (row.size() < BatchCols)
-            throw EDbError(QStringLiteral("一行记录缺少内容，记录没有保存。"));
-        insertRecord(ins, encUser, row.at(BatchDate), row.at(BatchType), row.at(BatchCate),
-                     row.at(BatchAmount), row.at(BatchNotes));
-    }
-    t.commit();
+    WriteTransaction(c, [&] {
+        Stmt ins(c, InsertRecordSql);
+        for (const TRow &row : rows) {
+            if (row.size() < BatchCols)
+                throw EDbError(QStringLiteral("一行记录缺少内容，记录没有保存。"));
+            insertRecord(ins, encUser, row.at(BatchDate), row.at(BatchType), row.at(BatchCate),
+                         row.at(BatchAmount), row.at(BatchNotes));
+        }
+    });
 }
 
 void TDbMan::DeleteRecord(const QString &user, const QString &id)
 {
     const qint64 key = checkedId(id);
-    Connection c(m_dataFile);
-    Stmt del(c, "delete from [data] where [id]=? and [user]=?");
+    TConnRef c = Connect();
+    Stmt del(c, "delete from \"data\" where \"id\"=? and \"user\"=?");
     del.bind(1, key).bind(2, enc(user));
     del.step();
 }
@@ -651,18 +499,19 @@ void TDbMan::ReplaceRecord(const QString &id, const QString &user, const QString
 {
     const qint64 key = checkedId(id);
     const QByteArray encUser = enc(user);
-    Connection c(m_dataFile);
-    Transaction t(c);
-    Stmt del(c, "delete from [data] where [id]=? and [user]=?");
-    del.bind(1, key).bind(2, encUser);
-    del.step();
-    if (sqlite3_changes(c.handle()) == 0) {
-        throw EDbError(QStringLiteral("要修改的记录已经不在了（可能已在另一个窗口中删除或修改），"
-                                      "没有保存任何改动。\n请重新查看后再修改。"));
-    }
-    Stmt ins(c, InsertRecordSql);
-    insertRecord(ins, encUser, date, type, cate, amount, notes);
-    t.commit();
+    TConnRef c = Connect();
+    WriteTransaction(c, [&] {
+        Stmt del(c, "delete from \"data\" where \"id\"=? and \"user\"=?");
+        del.bind(1, key).bind(2, encUser);
+        del.step();
+        if (c->changes() == 0) {
+            throw EDbError(
+                QStringLiteral("要修改的记录已经不在了（可能已在另一个窗口中删除或修改），"
+                               "没有保存任何改动。\n请重新查看后再修改。"));
+        }
+        Stmt ins(c, InsertRecordSql);
+        insertRecord(ins, encUser, date, type, cate, amount, notes);
+    });
 }
 
 namespace {
@@ -720,14 +569,14 @@ bool sameBytes(const char *p, int n, const QByteArray &b)
 TPeriod TDbMan::QueryPeriod(const QString &user, const QString &start, const QString &end)
 {
     TPeriod p;
-    Connection c(m_dataFile);
+    TConnRef c = Connect();
     // One range scan of the covering index yields every figure: records come
     // in date order, so the day and month rows close as the date moves on,
     // and the totals and the rankings add up along the way. Sums are kept in
     // whole cents, exactly. Texts are made once per distinct value.
-    Stmt q(c, "select [id],[date],[type],[cate],[amount],[notes] from [data] "
-              "where [user]=? and [date]>=? and [date]<=? "
-              "order by [date] asc,[type] asc,[id] asc");
+    Stmt q(c, "select \"id\",\"date\",\"type\",\"cate\",\"amount\",\"notes\" from \"data\" "
+              "where \"user\"=? and \"date\">=? and \"date\"<=? "
+              "order by \"date\" asc,\"type\" asc,\"id\" asc");
     q.bind(1, enc(user)).bind(2, start).bind(3, end);
 
     const QString wordOut = TypeExpense();
@@ -841,12 +690,12 @@ void TDbMan::QueryPeriod(const QString &user, const QString &start, const QStrin
 void TDbMan::QueryCateDetail(const QString &user, const QString &start, const QString &end,
                              const QString &type, const QString &cate, TRowList &rows)
 {
-    Connection c(m_dataFile);
+    TConnRef c = Connect();
     // The covering index yields these rows by date and, the type being fixed,
     // by id within a date; the engine cannot see that and would sort them
     // again, so the order is checked (and made, should an index be missing) here.
-    Stmt q(c, "select [date],[id],[amount],[notes] from [data] "
-              "where [user]=? and [date]>=? and [date]<=? and [type]=? and [cate]=?");
+    Stmt q(c, "select \"date\",\"id\",\"amount\",\"notes\" from \"data\" "
+              "where \"user\"=? and \"date\">=? and \"date\"<=? and \"type\"=? and \"cate\"=?");
     q.bind(1, enc(user)).bind(2, start).bind(3, end).bind(4, type).bind(5, enc(cate));
     struct Hit {
         QByteArray date;
@@ -954,9 +803,11 @@ void TDbMan::BackupTo(const QString &fileName)
         // folder clears it.
         TSafeFile::RemoveStale(QFileInfo(target).absolutePath());
         TSafeFile out(target);
-        {
-            Connection from(m_dataFile);
-            Connection to(out.TempPath(), false, target);
+        if (IsServer(m_dataFile)) {
+            ServerBackupInto(out.TempPath(), target);
+        } else {
+            SqliteConn from(m_dataFile);
+            SqliteConn to(out.TempPath(), false, target);
             // The copy is new and private until renamed: a journal would only
             // be one more file to leave behind.
             to.exec("pragma journal_mode=off");
@@ -966,12 +817,15 @@ void TDbMan::BackupTo(const QString &fileName)
         out.Commit();
     } catch (const EInOutError &e) {
         throw EDbError(
-            QStringLiteral("备份没有完成，“%1”没有改变。\n%2").arg(nativePath(target), e.text()));
+            QStringLiteral("备份没有完成，“%1”没有改变。\n%2").arg(NativePath(target), e.text()));
     }
 }
 
 QString TDbMan::BackupFolder(const QString &dataFile)
 {
+    // A server's automatic copies stay on this computer, in the data folder.
+    if (IsServer(dataFile))
+        return THi::AppDataDir(QLatin1String(Placement::ProductName)) + QStringLiteral("/backups");
     return QFileInfo(dataFile).absolutePath() + QStringLiteral("/backups");
 }
 
@@ -981,7 +835,7 @@ QString TDbMan::AutoBackup()
     if (!QDir().mkpath(folder)) {
         throw EDbError(QStringLiteral("无法建立自动备份的文件夹“%1”，数据没有改变。\n"
                                       "请检查数据文件夹的权限和磁盘空间。")
-                           .arg(nativePath(folder)));
+                           .arg(NativePath(folder)));
     }
     QFile::setPermissions(folder,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -1019,7 +873,7 @@ namespace {
 bool isDamaged(const QString &file)
 {
     try {
-        Connection c(file);
+        SqliteConn c(file);
         return integrity(c) != QLatin1String("ok");
     } catch (const EDbBusy &) {
         return false;
@@ -1067,7 +921,11 @@ void TDbMan::ImportFrom(const QString &fileName)
     if (!IsDataFile(fileName)) {
         throw EDbError(QStringLiteral("“%1”不是本程序的数据文件，或者已经损坏，没有导入。\n"
                                       "当前的数据没有改变。")
-                           .arg(nativePath(fileName)));
+                           .arg(NativePath(fileName)));
+    }
+    if (IsServer(m_dataFile)) {
+        ServerImportFrom(fileName);
+        return;
     }
     const QFileInfo live(m_dataFile);
     if (live.exists() && src.canonicalFilePath() == live.canonicalFilePath())
@@ -1094,13 +952,13 @@ void TDbMan::ImportFrom(const QString &fileName)
         const int fd = ::open(QFile::encodeName(m_dataFile).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0)
-            raise(nullptr, SQLITE_CANTOPEN, m_dataFile);
+            RaiseSqlite(nullptr, SQLITE_CANTOPEN, m_dataFile);
         ::close(fd);
     }
 
     auto copyInto = [this](const QString &from) {
-        Connection in(from, true);
-        Connection out(m_dataFile);
+        SqliteConn in(from, true);
+        SqliteConn out(m_dataFile);
         copyDatabase(in, out);
     };
     try {
@@ -1119,7 +977,7 @@ void TDbMan::ImportFrom(const QString &fileName)
     QString check;
     try {
         Upgrade();
-        Connection c(m_dataFile);
+        SqliteConn c(m_dataFile);
         check = integrity(c);
     } catch (const EDbError &e) {
         check = e.text();
@@ -1133,24 +991,25 @@ void TDbMan::ImportFrom(const QString &fileName)
             copyInto(keep);
             undone = QStringLiteral("原来的数据已经恢复。");
         } catch (const EDbError &) {
-            undone = QStringLiteral("原来的数据无法自动恢复，请从“%1”恢复。").arg(nativePath(keep));
+            undone = QStringLiteral("原来的数据无法自动恢复，请从“%1”恢复。").arg(NativePath(keep));
         }
     }
     throw EDbError(QStringLiteral("导入的文件“%1”有错误，导入没有完成。%2\n%3")
-                       .arg(nativePath(fileName), undone, check));
+                       .arg(NativePath(fileName), undone, check));
 }
 
 namespace {
 
 const char *const PeriodIndexSql =
-    "create index [data_period] on [data] ([user],[date],[type],[id],[cate],[amount],[notes])";
+    "create index \"data_period\" on \"data\" "
+    "(\"user\",\"date\",\"type\",\"id\",\"cate\",\"amount\",\"notes\")";
 const char *const PeriodIndexColumns[] = {"user", "date", "type", "id", "cate", "amount", "notes"};
 
-bool hasUniqueNames(Connection &c)
+bool hasUniqueNames(SqliteConn &c)
 {
-    Stmt list(c, "select [name] from pragma_index_list('users') where [unique]=1");
+    Stmt list(c, "select \"name\" from pragma_index_list('users') where \"unique\"=1");
     while (list.step()) {
-        Stmt cols(c, "select [name] from pragma_index_info(?)");
+        Stmt cols(c, "select \"name\" from pragma_index_info(?)");
         cols.bind(1, list.bytes(0));
         QStringList names;
         while (cols.step())
@@ -1161,10 +1020,10 @@ bool hasUniqueNames(Connection &c)
     return false;
 }
 
-bool periodIndexIsCurrent(Connection &c)
+bool periodIndexIsCurrent(SqliteConn &c)
 {
-    Stmt q(c, "select [name],[desc] from pragma_index_xinfo('data_period') where [key]=1 "
-              "order by [seqno]");
+    Stmt q(c, "select \"name\",\"desc\" from pragma_index_xinfo('data_period') where \"key\"=1 "
+              "order by \"seqno\"");
     size_t i = 0;
     while (q.step()) {
         if (i >= std::size(PeriodIndexColumns) || q.int64(1) != 0 ||
@@ -1179,7 +1038,11 @@ bool periodIndexIsCurrent(Connection &c)
 
 void TDbMan::Upgrade()
 {
-    Connection c(m_dataFile);
+    if (IsServer(m_dataFile)) {
+        Connect(); // a server's tables are made, or refused, by connecting
+        return;
+    }
+    SqliteConn c(m_dataFile);
     const bool current = hasUniqueNames(c) && periodIndexIsCurrent(c);
     // Those reads played back a hot journal. A copy killed just as it began a
     // write can leave an empty one that the engine neither plays back nor
@@ -1192,20 +1055,20 @@ void TDbMan::Upgrade()
     }
     if (current)
         return;
-    Transaction t(c);
-    if (!hasUniqueNames(c)) {
-        // Two copies could once create one name twice; the newest row is the
-        // account that logged in last.
-        c.exec("delete from [users] where [id] not in "
-               "(select max([id]) from [users] group by [name])");
-        c.exec("drop index if exists [users_name]");
-        c.exec("create unique index [users_name] on [users] ([name])");
-    }
-    if (!periodIndexIsCurrent(c)) {
-        c.exec("drop index if exists [data_period]");
-        c.exec(PeriodIndexSql);
-    }
-    t.commit();
+    WriteTransaction(c, [&] {
+        if (!hasUniqueNames(c)) {
+            // Two copies could once create one name twice; the newest row is the
+            // account that logged in last.
+            c.exec("delete from \"users\" where \"id\" not in "
+                   "(select max(\"id\") from \"users\" group by \"name\")");
+            c.exec("drop index if exists \"users_name\"");
+            c.exec("create unique index \"users_name\" on \"users\" (\"name\")");
+        }
+        if (!periodIndexIsCurrent(c)) {
+            c.exec("drop index if exists \"data_period\"");
+            c.exec(PeriodIndexSql);
+        }
+    });
 }
 
 bool TDbMan::IsDataFile(const QString &path)
@@ -1226,16 +1089,17 @@ bool TDbMan::IsDataFile(const QString &path)
           QStringLiteral("type"), QStringLiteral("cate"), QStringLiteral("amount"),
           QStringLiteral("notes")}}};
     try {
-        Connection c(path, true);
+        SqliteConn c(path, true);
         for (const Table &t : tables) {
             {
-                Stmt kind(c, "select 1 from [sqlite_master] where [type]='table' and "
-                             "lower([name])=?");
+                Stmt kind(c, "select 1 from \"sqlite_master\" where \"type\"='table' and "
+                             "lower(\"name\")=?");
                 kind.bind(1, QByteArray(t.name));
                 if (!kind.step())
                     return false;
             }
-            Stmt q(c, "select [name],[type],[notnull],[dflt_value],[pk] from pragma_table_info(?)");
+            Stmt q(c, "select \"name\",\"type\",\"notnull\",\"dflt_value\",\"pk\" from "
+                      "pragma_table_info(?)");
             q.bind(1, QByteArray(t.name));
             QStringList seen;
             while (q.step()) {

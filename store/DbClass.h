@@ -1,8 +1,10 @@
 #pragma once
 
-// TDbMan owns every statement the program sends to the data file. It opens a
-// connection at the start of each operation and closes it at the end, so no
-// running copy holds the file between operations. Free texts (names,
+// TDbMan owns every statement the program sends to the store: the data file
+// (SQLite) or, for a household on several computers, a PostgreSQL database
+// named by a URL. On a data file it opens a connection at the start of each
+// operation and closes it at the end, so no running copy holds the file
+// between operations; a server connection is kept and opened again when lost. Free texts (names,
 // passwords' owners, categories, notes, category lists) are stored as base64
 // of their GB18030 bytes; passwords as a salted one-way hash. Every failure
 // raises EDbError with a sentence for the user (what happened, to which file,
@@ -16,7 +18,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
+
+class PgConn;
+class TConnRef;
 
 using TRow = QStringList;
 using TRowList = QList<TRow>;
@@ -124,14 +130,27 @@ struct TPeriod {
     TRowList OutCateRows, InCateRows; // TRankCol, largest sum first
 };
 
+struct TStoreCounts {
+    qint64 Users = 0, CateLists = 0, Records = 0;
+};
+
 class TDbMan {
 public:
+    // dataFile is the data file's path or a server URL (see IsServer).
     explicit TDbMan(const QString &dataFile);
     ~TDbMan();
     TDbMan(const TDbMan &) = delete;
     TDbMan &operator=(const TDbMan &) = delete;
 
     QString DataFile() const { return m_dataFile; }
+
+    // True for a PostgreSQL URL ("postgresql://..." or "postgres://...").
+    static bool IsServer(const QString &location);
+    // The store as messages name it: the file's path, or the URL without a password.
+    static QString ShownName(const QString &location);
+    // True when no account, category list or record is stored.
+    bool IsEmpty();
+    TStoreCounts Counts();
 
     // Accounts and category lists.
     QString ListUsers(); // newest account row first, CR LF between names
@@ -174,7 +193,8 @@ public:
     void QueryCateDetail(const QString &user, const QString &start, const QString &end,
                          const QString &type, const QString &cate, TRowList &rows);
 
-    // A consistent copy of the whole data file, safe while another copy writes.
+    // A consistent copy of the whole store, safe while another copy writes; on
+    // a server too it is a data file, so it restores on either store.
     // Written beside the target under a temporary name and renamed over it;
     // mode 0600.
     void BackupTo(const QString &fileName);
@@ -201,5 +221,10 @@ public:
     static void SetBusyTimeout(int ms);
 
 private:
+    TConnRef Connect();
+    void ServerBackupInto(const QString &file, const QString &shownAs);
+    void ServerImportFrom(const QString &fileName);
+
     QString m_dataFile;
+    std::unique_ptr<PgConn> m_server;
 };

@@ -1,0 +1,435 @@
+#include "PgConn.h"
+
+#include "PgSchema.h"
+
+#include <QSet>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <libpq-fe.h>
+
+#include <cstdlib>
+
+namespace {
+
+// A connection idle this long is asked whether it is still there before use.
+constexpr qint64 IdleCheckMs = 5000;
+
+QString serverText(const char *text)
+{
+    return QString::fromUtf8(text ? text : "").trimmed();
+}
+
+QString lostText(const QString &shown)
+{
+    return QStringLiteral("与数据库服务器“%1”的连接中断了，这次操作没有保存任何内容。\n"
+                          "请检查网络和服务器后再试。")
+        .arg(shown);
+}
+
+class PgCursor : public TCursor {
+public:
+    PgCursor(PgConn &c, const char *sql) : m_c(c), m_serial(c.nextSerial())
+    {
+        // "?" placeholders become the server's numbered ones; the store's
+        // statements hold no "?" in a literal.
+        int n = 0;
+        for (const char *p = sql; *p; ++p) {
+            if (*p == '?') {
+                m_sql += '$';
+                m_sql += QByteArray::number(++n);
+            } else {
+                m_sql += *p;
+            }
+        }
+        m_values.resize(n);
+        m_bound.assign(size_t(n), false);
+    }
+    ~PgCursor() override { PQclear(m_res); }
+    PgCursor(const PgCursor &) = delete;
+    PgCursor &operator=(const PgCursor &) = delete;
+
+    void bindText(int i, const QByteArray &bytes) override { set(i, bytes); }
+    // 17 digits give back exactly the same double on the server.
+    void bindDouble(int i, double v) override { set(i, QByteArray::number(v, 'g', 17)); }
+    void bindInt64(int i, qint64 v) override { set(i, QByteArray::number(v)); }
+    bool step() override
+    {
+        if (!m_res)
+            run();
+        return ++m_row < m_rows;
+    }
+    void reset() override
+    {
+        PQclear(m_res);
+        m_res = nullptr;
+        m_row = -1;
+        m_rows = 0;
+        std::fill(m_bound.begin(), m_bound.end(), false);
+    }
+    const char *data(int col) const override { return PQgetvalue(m_res, m_row, col); }
+    int size(int col) const override { return PQgetlength(m_res, m_row, col); }
+    bool isNull(int col) const override { return PQgetisnull(m_res, m_row, col) != 0; }
+    double number(int col) const override { return std::strtod(data(col), nullptr); }
+    qint64 int64(int col) const override { return std::strtoll(data(col), nullptr, 10); }
+
+private:
+    void set(int i, const QByteArray &bytes)
+    {
+        m_values[i - 1] = bytes;
+        m_bound[size_t(i - 1)] = true;
+    }
+    void run()
+    {
+        const int n = int(m_values.size());
+        std::vector<const char *> values(size_t(n), nullptr);
+        std::vector<int> lengths(size_t(n), 0);
+        for (int i = 0; i < n; ++i) {
+            if (m_bound[size_t(i)]) {
+                values[size_t(i)] = m_values.at(i).constData();
+                lengths[size_t(i)] = int(m_values.at(i).size());
+            }
+        }
+        PGresult *res = nullptr;
+        if (m_runs == 0) {
+            // A statement run once is sent with its values in one round trip.
+            res = PQexecParams(m_c.handle(), m_sql.constData(), n, nullptr, values.data(),
+                               lengths.data(), nullptr, 0);
+            m_c.unnamedOwner = 0;
+        } else {
+            // Run again (a batch of records): parsed once on the server.
+            if (m_c.unnamedOwner != m_serial) {
+                PQclear(m_c.checked(PQprepare(m_c.handle(), "", m_sql.constData(), n, nullptr)));
+                m_c.unnamedOwner = m_serial;
+            }
+            res = PQexecPrepared(m_c.handle(), "", n, values.data(), lengths.data(), nullptr, 0);
+        }
+        ++m_runs;
+        m_res = m_c.checked(res);
+        m_rows = PQntuples(m_res);
+        m_row = -1;
+        m_c.noteChanges(m_res);
+    }
+
+    PgConn &m_c;
+    const quint64 m_serial;
+    QByteArray m_sql;
+    QList<QByteArray> m_values;
+    std::vector<bool> m_bound;
+    PGresult *m_res = nullptr;
+    int m_row = -1, m_rows = 0, m_runs = 0;
+};
+
+// The tables and columns a database must hold exactly to be ours.
+const QHash<QString, QSet<QString>> &ourColumns()
+{
+    static const QHash<QString, QSet<QString>> columns = {
+        {QStringLiteral("users"),
+         {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("pwd")}},
+        {QStringLiteral("cates"),
+         {QStringLiteral("id"), QStringLiteral("user"), QStringLiteral("out"),
+          QStringLiteral("in")}},
+        {QStringLiteral("data"),
+         {QStringLiteral("id"), QStringLiteral("user"), QStringLiteral("date"),
+          QStringLiteral("type"), QStringLiteral("cate"), QStringLiteral("amount"),
+          QStringLiteral("notes")}}};
+    return columns;
+}
+
+} // namespace
+
+QString PgConn::ShownUrl(const QString &url)
+{
+    QUrl u(url);
+    if (!u.isValid())
+        return QStringLiteral("postgresql://…");
+    QUrlQuery q(u);
+    q.removeAllQueryItems(QStringLiteral("password"));
+    u.setQuery(q);
+    return u.toDisplayString(QUrl::RemovePassword);
+}
+
+PgConn::PgConn(const QString &url) : m_url(url)
+{
+    const QByteArray conninfo = url.toUtf8();
+    char *parseError = nullptr;
+    PQconninfoOption *options = PQconninfoParse(conninfo.constData(), &parseError);
+    if (!options) {
+        const QString detail = serverText(parseError);
+        PQfreemem(parseError);
+        throw EDbError(QStringLiteral("数据库网址“%1”无效。\n请按“postgresql://用户@主机:端口/"
+                                      "数据库”的格式填写。\n%2")
+                           .arg(ShownUrl(url), detail));
+    }
+    bool hasPassword = false;
+    for (const PQconninfoOption *o = options; o->keyword; ++o) {
+        if (qstrcmp(o->keyword, "password") == 0 && o->val && *o->val)
+            hasPassword = true;
+    }
+    PQconninfoFree(options);
+    if (hasPassword) {
+        throw EDbError(
+            QStringLiteral("数据库网址“%1”里写着密码。密码不能放在网址里：网址会出现在命令行和设置"
+                           "文件中，别人可以看到。\n请把密码写进 ~/.pgpass（或者环境变量 "
+                           "PGPASSWORD），再用不带密码的网址连接。")
+                .arg(ShownUrl(url)));
+    }
+
+    // Earlier keywords are defaults that the URL may override; the encoding is ours.
+    const char *const keys[] = {"connect_timeout", "application_name", "dbname", "client_encoding",
+                                nullptr};
+    const char *const values[] = {"10", "tallimo", conninfo.constData(), "UTF8", nullptr};
+    m_conn = PQconnectdbParams(keys, values, 1);
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        const QString detail = serverText(PQerrorMessage(m_conn));
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw EDbError(QStringLiteral("无法连接数据库服务器“%1”，这次操作没有完成。\n"
+                                      "请检查服务器是否在运行、网址是否正确，以及 ~/.pgpass 或 "
+                                      "PGPASSWORD 中的密码。\n%2")
+                           .arg(ShownUrl(url), detail));
+    }
+    // Waiting for another computer's lock ends like a busy data file.
+    PQclear(query("select set_config('lock_timeout', ?, false)",
+                  {QByteArray::number(BusyTimeoutMs()) + "ms"}));
+    ensureSchema();
+    markUsed();
+}
+
+PgConn::~PgConn()
+{
+    PQfinish(m_conn);
+}
+
+bool PgConn::usable()
+{
+    if (!m_conn || PQstatus(m_conn) != CONNECTION_OK || PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        return false;
+    if (m_idle.isValid() && m_idle.elapsed() < IdleCheckMs)
+        return true;
+    // A server restarted meanwhile is only noticed by asking.
+    PGresult *res = PQexec(m_conn, "");
+    const bool ok = PQresultStatus(res) == PGRES_EMPTY_QUERY;
+    PQclear(res);
+    markUsed();
+    return ok;
+}
+
+QString PgConn::shownName() const
+{
+    return ShownUrl(m_url);
+}
+
+void PgConn::raise(PGresult *res)
+{
+    const QString shown = ShownUrl(m_url);
+    const QByteArray state = res ? QByteArray(PQresultErrorField(res, PG_DIAG_SQLSTATE)) : "";
+    QString detail = serverText(res ? PQresultErrorMessage(res) : PQerrorMessage(m_conn));
+    if (detail.isEmpty())
+        detail = serverText(PQerrorMessage(m_conn));
+    PQclear(res);
+
+    const bool lost = PQstatus(m_conn) != CONNECTION_OK || state.startsWith("08") ||
+                      state == "57P01" || state == "57P02" || state == "57P03";
+    if (lost)
+        throw EDbError(lostText(shown) + QLatin1Char('\n') + detail);
+    if (state == "40001" || state == "40P01")
+        throw EDbRetry(BusyText());
+    if (state == "55P03")
+        throw EDbBusy(QStringLiteral("数据库正被另一台电脑或另一个程序写入，请稍后再试。"));
+    QString what;
+    if (state == "23505") {
+        throw EDbUnique(QStringLiteral("数据库“%1”拒绝了这次写入，数据没有改变。").arg(shown) +
+                        QLatin1Char('\n') + detail);
+    } else if (state.startsWith("23")) {
+        what = QStringLiteral("数据库“%1”拒绝了这次写入，数据没有改变。").arg(shown);
+    } else if (state == "53100") {
+        what = QStringLiteral("数据库服务器“%1”的磁盘已满，这次操作没有保存任何内容。\n"
+                              "请让服务器的管理员腾出空间后再试。")
+                   .arg(shown);
+    } else if (state == "42P01" || state == "42703") {
+        what = QStringLiteral("数据库“%1”缺少本程序需要的表或列，这次操作没有完成。\n"
+                              "请检查是否连到了 Tallimo 的数据库。")
+                   .arg(shown);
+    } else if (state.startsWith("42501") || state.startsWith("28")) {
+        what = QStringLiteral("数据库“%1”不允许这个账户这样做，数据没有改变。\n"
+                              "请让服务器的管理员给这个账户读写这三张表的权限。")
+                   .arg(shown);
+    } else {
+        what = QStringLiteral("对数据库“%1”的操作失败，数据没有改变。\n请稍后再试。").arg(shown);
+    }
+    throw EDbError(what + QLatin1Char('\n') + detail);
+}
+
+PGresult *PgConn::checked(PGresult *res)
+{
+    const ExecStatusType status = res ? PQresultStatus(res) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY ||
+        status == PGRES_COPY_IN) {
+        markUsed();
+        return res;
+    }
+    raise(res);
+}
+
+void PgConn::noteChanges(PGresult *res)
+{
+    m_changes = std::strtoll(PQcmdTuples(res), nullptr, 10);
+}
+
+PGresult *PgConn::query(const char *sql, const QList<QByteArray> &values)
+{
+    QByteArray text;
+    int n = 0;
+    for (const char *p = sql; *p; ++p) {
+        if (*p == '?') {
+            text += '$';
+            text += QByteArray::number(++n);
+        } else {
+            text += *p;
+        }
+    }
+    std::vector<const char *> v;
+    std::vector<int> lengths;
+    for (const QByteArray &b : values) {
+        v.push_back(b.constData());
+        lengths.push_back(int(b.size()));
+    }
+    PGresult *res = checked(PQexecParams(m_conn, text.constData(), int(values.size()), nullptr,
+                                         v.data(), lengths.data(), nullptr, 0));
+    noteChanges(res);
+    return res;
+}
+
+QByteArray PgConn::value(const char *sql, const QList<QByteArray> &values)
+{
+    PGresult *res = query(sql, values);
+    QByteArray v;
+    if (PQntuples(res) > 0 && !PQgetisnull(res, 0, 0))
+        v = QByteArray(PQgetvalue(res, 0, 0), PQgetlength(res, 0, 0));
+    PQclear(res);
+    return v;
+}
+
+std::unique_ptr<TCursor> PgConn::prepare(const char *sql)
+{
+    return std::make_unique<PgCursor>(*this, sql);
+}
+
+void PgConn::exec(const char *sql)
+{
+    PGresult *res = checked(PQexec(m_conn, sql));
+    noteChanges(res);
+    PQclear(res);
+}
+
+void PgConn::begin()
+{
+    // Serializable: a read followed by a write (a category list, an account)
+    // cannot lose another computer's write; the loser retries. The
+    // transaction's id answers, after a lost connection, whether it committed.
+    // Both in one round trip (the simple protocol takes several statements).
+    PGresult *res = checked(PQexec(m_conn, "begin isolation level serializable; "
+                                           "select txid_current()"));
+    m_xid = PQntuples(res) > 0 ? QByteArray(PQgetvalue(res, 0, 0)) : QByteArray();
+    PQclear(res);
+}
+
+void PgConn::commit()
+{
+    PGresult *res = PQexec(m_conn, "commit");
+    if (PQresultStatus(res) == PGRES_COMMAND_OK && qstrcmp(PQcmdStatus(res), "COMMIT") == 0) {
+        PQclear(res);
+        m_xid.clear();
+        markUsed();
+        return;
+    }
+    if (PQstatus(m_conn) == CONNECTION_OK || m_xid.isEmpty()) {
+        m_xid.clear();
+        if (PQresultStatus(res) == PGRES_COMMAND_OK) {
+            // The server rolled back instead (an error was ignored on the way).
+            PQclear(res);
+            throw EDbError(
+                QStringLiteral("数据库“%1”没有接受这次改动，数据没有改变。\n请再试一次。")
+                    .arg(shownName()));
+        }
+        raise(res);
+    }
+    // The answer to the commit was lost: ask a fresh connection what became of it.
+    PQclear(res);
+    const QByteArray xid = m_xid;
+    m_xid.clear();
+    QByteArray status;
+    try {
+        PgConn probe(m_url);
+        status = probe.value("select txid_status(?::bigint)", {xid});
+    } catch (const EDbError &) {
+        status.clear();
+    }
+    if (status == "committed")
+        return;
+    if (status == "aborted")
+        throw EDbError(lostText(shownName()));
+    throw EDbError(
+        QStringLiteral("与数据库服务器“%1”的连接在保存的最后一步中断了，无法确定这次的改动是否"
+                       "已经保存。\n请在服务器恢复后先查看记录，再决定是否重新保存。")
+            .arg(shownName()));
+}
+
+void PgConn::rollback() noexcept
+{
+    m_xid.clear();
+    if (PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        PQclear(PQexec(m_conn, "rollback"));
+}
+
+void PgConn::ensureSchema()
+{
+    auto tables = [this]() {
+        PGresult *res = query("select c.relname from pg_class c "
+                              "where c.relnamespace = current_schema()::regnamespace "
+                              "and c.relkind in ('r','p','v','m','f') order by 1");
+        QStringList names;
+        for (int i = 0; i < PQntuples(res); ++i)
+            names << QString::fromUtf8(PQgetvalue(res, i, 0));
+        PQclear(res);
+        return names;
+    };
+    QStringList names = tables();
+    if (names.isEmpty()) {
+        // Two computers connecting to a new database at once create it once.
+        exec("begin");
+        try {
+            PQclear(query("select pg_advisory_xact_lock(7340512)"));
+            if (tables().isEmpty())
+                exec(PgSchemaSql);
+            exec("commit");
+        } catch (...) {
+            rollback();
+            throw;
+        }
+        names = tables();
+    }
+    QStringList ours = ourColumns().keys();
+    ours.sort();
+    bool same = names == ours;
+    if (same) {
+        PGresult *res = query("select table_name, column_name from information_schema.columns "
+                              "where table_schema = current_schema()");
+        QHash<QString, QSet<QString>> seen;
+        for (int i = 0; i < PQntuples(res); ++i)
+            seen[QString::fromUtf8(PQgetvalue(res, i, 0))].insert(
+                QString::fromUtf8(PQgetvalue(res, i, 1)));
+        PQclear(res);
+        same = seen == ourColumns();
+    }
+    if (!same) {
+        const QString shown = ShownUrl(m_url);
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw EDbError(QStringLiteral("数据库“%1”里已经有别的表（%2），它不是 Tallimo 的数据库。"
+                                      "Tallimo 没有改动它。\n请为 Tallimo 新建一个空的数据库，"
+                                      "或者换一个网址。")
+                           .arg(shown, names.mid(0, 5).join(QStringLiteral("、"))));
+    }
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+// The server's engine: one libpq connection that TDbMan keeps between
+// operations. Opening it makes sure the database holds our three tables,
+// creating them in an empty database and refusing one that holds anything
+// else. Passwords come only from libpq's own places (~/.pgpass, PGPASSWORD),
+// never from the URL.
+
+#include "DbConn.h"
+
+#include <QElapsedTimer>
+
+struct pg_conn;
+struct pg_result;
+
+class PgConn : public TConn {
+public:
+    explicit PgConn(const QString &url);
+    ~PgConn() override;
+    PgConn(const PgConn &) = delete;
+    PgConn &operator=(const PgConn &) = delete;
+
+    // False once the connection was lost, or when a connection idle for a
+    // while no longer answers; the caller then opens a new one.
+    bool usable();
+
+    std::unique_ptr<TCursor> prepare(const char *sql) override;
+    void exec(const char *sql) override;
+    void begin() override;
+    void commit() override;
+    void rollback() noexcept override;
+    qint64 changes() const override { return m_changes; }
+    QString shownName() const override;
+
+    // For the server's own copy paths.
+    pg_conn *handle() const { return m_conn; }
+    // Takes a result; returns it when the statement succeeded, else raises
+    // the matching error (and frees it).
+    pg_result *checked(pg_result *res);
+    // Runs one statement with text values and returns its result (to PQclear).
+    pg_result *query(const char *sql, const QList<QByteArray> &values = {});
+    // The first value of a one-row result, as text.
+    QByteArray value(const char *sql, const QList<QByteArray> &values = {});
+
+    // Which cursor last prepared the unnamed statement (0: none).
+    quint64 unnamedOwner = 0;
+    quint64 nextSerial() { return ++m_serials; }
+    void noteChanges(pg_result *res);
+
+    // The URL as messages show it: never a password.
+    static QString ShownUrl(const QString &url);
+
+private:
+    [[noreturn]] void raise(pg_result *res);
+    void ensureSchema();
+    void markUsed() { m_idle.start(); }
+
+    QString m_url;
+    pg_conn *m_conn = nullptr;
+    qint64 m_changes = 0;
+    quint64 m_serials = 0;
+    QByteArray m_xid; // the open write transaction's id, for a commit whose answer was lost
+    QElapsedTimer m_idle;
+};
