@@ -1,19 +1,19 @@
 #pragma once
 
-// Shared by the tests: a fresh data file made from the template, a temporary
-// data home, statements run beside the store (a trigger that makes writes
-// fail, a row count), controls found by objectName, and typing text that
-// QTest::keyClicks cannot (it only knows Latin-1).
+// Shared by the tests: a fresh data file made from the template (or an emptied
+// PostgreSQL database), a temporary data home, statements run beside the
+// store (a trigger that makes writes fail, a row count), controls found by
+// objectName, and typing text that QTest::keyClicks cannot (it only knows
+// Latin-1).
 
 #include "DbClass.h"
 #include "HiClass.h"
 #include "Placement.h"
+#include "RawDb.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <sqlite3.h>
 
 #include <functional>
 
@@ -26,7 +26,29 @@
 
 namespace TestSupport {
 
-// A writable copy of the template data file in a folder of its own.
+// The test cluster's URL when the test runs against PostgreSQL: ctest's pg
+// fixture writes it into the file that TALLIMO_TEST_PG_URL_FILE names. Empty
+// for a run on data files; error says why a named file gives no URL.
+inline QString PgTestUrl(QString *error)
+{
+    error->clear();
+    const QString name = qEnvironmentVariable("TALLIMO_TEST_PG_URL_FILE");
+    if (name.isEmpty())
+        return QString();
+    QFile file(name);
+    QString url;
+    if (file.open(QIODevice::ReadOnly))
+        url = QString::fromUtf8(file.readAll()).trimmed();
+    if (!IsPgLocation(url))
+        *error = QStringLiteral("TALLIMO_TEST_PG_URL_FILE names %1, which holds no postgresql:// "
+                                "URL; the pg_cluster_start test (scripts/pgcluster.sh) must run "
+                                "first")
+                     .arg(name);
+    return error->isEmpty() ? url : QString();
+}
+
+// What a test's store works on, with a folder of its own beside it: a
+// writable copy of the template data file, or an emptied PostgreSQL database.
 class DataFile {
 public:
     DataFile() : m_path(m_dir.filePath(QStringLiteral("db.tlmdb")))
@@ -35,44 +57,39 @@ public:
             qFatal("cannot copy the template data file %s", qPrintable(Placement::TemplateFile()));
         QFile(m_path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
+    // The database at pgUrl, emptied: the store makes its tables on its first
+    // connection, as it does on a new server.
+    explicit DataFile(const QString &pgUrl) : m_path(pgUrl) { clear(); }
+
+    // The data file's path or the database's URL: what TDbMan takes.
     QString path() const { return m_path; }
     QString folder() const { return m_dir.path(); }
+    bool isPg() const { return IsPgLocation(m_path); }
+
+    // Drops everything in the database (tables, triggers, functions).
+    void clear() const
+    {
+        const QString error =
+            exec(QStringLiteral("drop schema public cascade; create schema public"));
+        if (!error.isEmpty())
+            qFatal("cannot empty the test database %s: %s", qPrintable(m_path), qPrintable(error));
+    }
 
     // Runs statements on a connection of their own, beside the store; the
     // engine's error text when they fail.
     QString exec(const QString &statement) const
     {
-        sqlite3 *h = nullptr;
-        QString error;
-        if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &h, SQLITE_OPEN_READWRITE,
-                            nullptr) != SQLITE_OK) {
-            error = QString::fromUtf8(sqlite3_errmsg(h));
-        } else {
-            char *msg = nullptr;
-            if (sqlite3_exec(h, statement.toUtf8().constData(), nullptr, nullptr, &msg) !=
-                SQLITE_OK)
-                error = QString::fromUtf8(msg ? msg : sqlite3_errmsg(h));
-            sqlite3_free(msg);
-        }
-        sqlite3_close(h);
-        return error;
+        return Raw(m_path, SQLITE_OPEN_READWRITE).exec(statement);
     }
 
+    // The rows of a table; -1 when it cannot be read.
     int count(const QString &table) const
     {
-        sqlite3 *h = nullptr;
-        int n = -1;
-        if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &h, SQLITE_OPEN_READONLY,
-                            nullptr) == SQLITE_OK) {
-            sqlite3_stmt *st = nullptr;
-            const QByteArray sql = QStringLiteral("select count(*) from [%1]").arg(table).toUtf8();
-            if (sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr) == SQLITE_OK &&
-                sqlite3_step(st) == SQLITE_ROW)
-                n = sqlite3_column_int(st, 0);
-            sqlite3_finalize(st);
-        }
-        sqlite3_close(h);
-        return n;
+        const QString n = Raw(m_path, SQLITE_OPEN_READONLY)
+                              .value(QStringLiteral("select count(*) from \"%1\"").arg(table));
+        bool ok = false;
+        const int rows = n.toInt(&ok);
+        return ok ? rows : -1;
     }
 
 private:
@@ -86,8 +103,16 @@ inline QString RefuseInserts(const DataFile &file, const QString &table,
                              const QString &message = QStringLiteral("refused"),
                              const QString &when = QString())
 {
-    const QString condition = when.isEmpty() ? QString() : QStringLiteral(" when ") + when;
-    return file.exec(QStringLiteral("create trigger refuse_%1 before insert on [%1]%3 "
+    if (file.isPg()) {
+        const QString condition = when.isEmpty() ? QString() : " when (" + when + ")";
+        return file.exec(QStringLiteral("create function \"refuse_%1\"() returns trigger "
+                                        "language plpgsql as $$begin raise exception '%2'; "
+                                        "end$$; create trigger \"refuse_%1\" before insert on "
+                                        "\"%1\" for each row%3 execute function \"refuse_%1\"()")
+                             .arg(table, message, condition));
+    }
+    const QString condition = when.isEmpty() ? QString() : " when " + when;
+    return file.exec(QStringLiteral("create trigger \"refuse_%1\" before insert on \"%1\"%3 "
                                     "begin select raise(abort,'%2'); end")
                          .arg(table, message, condition));
 }
@@ -95,13 +120,17 @@ inline QString RefuseInserts(const DataFile &file, const QString &table,
 // Lets inserts into the table through again.
 inline QString AllowInserts(const DataFile &file, const QString &table)
 {
-    return file.exec(QStringLiteral("drop trigger refuse_%1").arg(table));
+    if (file.isPg())
+        return file.exec(QStringLiteral("drop trigger \"refuse_%1\" on \"%1\"; "
+                                        "drop function \"refuse_%1\"()")
+                             .arg(table));
+    return file.exec(QStringLiteral("drop trigger \"refuse_%1\"").arg(table));
 }
 
-// The condition for RefuseInserts on [data] that picks the records of one category.
+// The condition for RefuseInserts on "data" that picks the records of one category.
 inline QString RecordOfCategory(const QString &cate)
 {
-    return QStringLiteral("new.[cate]='%1'").arg(THi::Base64Encode(cate));
+    return QStringLiteral("new.\"cate\"='%1'").arg(THi::Base64Encode(cate));
 }
 
 // The record rows of a user, as the browser gets them.

@@ -3,68 +3,15 @@
 #include "SafeFile.h"
 #include "TestSupport.h"
 
+#include <QScopeGuard>
+#include <QUrl>
 #include <QtTest>
-
-#include <sqlite3.h>
 
 #include <thread>
 
 namespace {
 
-// A connection beside the store's, for what a test sets up or checks behind
-// its back (a lock held by another copy, a crashed write, a foreign file).
-class Raw {
-public:
-    explicit Raw(const QString &file, int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
-    {
-        if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_h, flags, nullptr) != SQLITE_OK)
-            m_error = QString::fromUtf8(sqlite3_errmsg(m_h));
-    }
-    ~Raw() { sqlite3_close_v2(m_h); }
-    Raw(const Raw &) = delete;
-    Raw &operator=(const Raw &) = delete;
-
-    // The error text, empty when the statements ran.
-    QString exec(const QString &sql)
-    {
-        if (!m_error.isEmpty())
-            return m_error;
-        char *err = nullptr;
-        if (sqlite3_exec(m_h, sql.toUtf8().constData(), nullptr, nullptr, &err) == SQLITE_OK)
-            return QString();
-        const QString text = QString::fromUtf8(err ? err : "error");
-        sqlite3_free(err);
-        return text;
-    }
-    // One column of every row, joined with " | ".
-    QString column(const QString &sql, int col)
-    {
-        sqlite3_stmt *st = nullptr;
-        QStringList out;
-        if (sqlite3_prepare_v2(m_h, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(st) == SQLITE_ROW)
-                out << QString::fromUtf8(
-                    reinterpret_cast<const char *>(sqlite3_column_text(st, col)));
-        }
-        sqlite3_finalize(st);
-        return out.join(" | ");
-    }
-    // First column of the first row.
-    QString value(const QString &sql)
-    {
-        sqlite3_stmt *st = nullptr;
-        QString out;
-        if (sqlite3_prepare_v2(m_h, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        sqlite3_finalize(st);
-        return out;
-    }
-
-private:
-    sqlite3 *m_h = nullptr;
-    QString m_error;
-};
+using TestSupport::Raw;
 
 QFileDevice::Permissions modeOf(const QString &file)
 {
@@ -96,11 +43,15 @@ QString ourSchema()
 
 } // namespace
 
-// Every test works on a fresh copy of the template data file.
+// Every test works on a fresh copy of the template data file, or, when ctest
+// runs the program as tst_DbClass_pg, on an emptied PostgreSQL database. Tests
+// about the SQLite file itself are skipped there; some have a twin for the
+// server.
 class TestDbClass : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -148,6 +99,7 @@ private slots:
     void backupRemovesStaleTemporaries();
     void failedBackupLeavesNothing();
     void damagedFileSaysWhatToDo();
+    void busyFileRaisesBusy_data();
     void busyFileRaisesBusy();
 
     // two running copies
@@ -160,6 +112,16 @@ private slots:
     void mergeCate();
     void mergeCateFromTwoCopies();
     void recordsAreBoundToTheirOwner();
+    void idsAreNeverReused_data();
+    void idsAreNeverReused();
+    void importedIdsStayTaken();
+    void upgradeKeepsTheData();
+
+    // PostgreSQL
+    void foreignDatabaseIsRefused_data();
+    void foreignDatabaseIsRefused();
+    void sameRowsAsSqlite_data();
+    void sameRowsAsSqlite();
 
 private:
     void sql(const QString &statement) { QCOMPARE(Raw(m_file).exec(statement), QString()); }
@@ -171,16 +133,54 @@ private:
     void add(const QString &date, const QString &type, const QString &cate, const QString &amount,
              const QString &notes = QString(), const QString &user = "Li");
 
+    bool onPg() const { return !m_pgUrl.isEmpty(); }
+    // Another database of the test cluster.
+    QString pgDatabase(const QString &name) const;
+
+    QString m_pgUrl; // empty: the store runs on data files
     std::unique_ptr<TestSupport::DataFile> m_data;
-    QString m_file;
+    QString m_file; // the data file or the database URL
     std::unique_ptr<TDbMan> m_db;
 };
 
+// For the tests about the SQLite file itself.
+#define DATA_FILE_ONLY()                                                                           \
+    do {                                                                                           \
+        if (onPg())                                                                                \
+            QSKIP("a data-file matter");                                                           \
+    } while (false)
+
+void TestDbClass::initTestCase()
+{
+    QString error;
+    m_pgUrl = TestSupport::PgTestUrl(&error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    if (onPg())
+        qInfo("store on %s", qPrintable(m_pgUrl));
+}
+
 void TestDbClass::init()
 {
-    m_data = std::make_unique<TestSupport::DataFile>();
+    m_data = onPg() ? std::make_unique<TestSupport::DataFile>(m_pgUrl)
+                    : std::make_unique<TestSupport::DataFile>();
     m_file = m_data->path();
     m_db = std::make_unique<TDbMan>(m_file);
+    if (onPg()) {
+        // The first connection makes the tables; from here on the database is
+        // what a copy of the template file is.
+        try {
+            m_db->ListUsers();
+        } catch (const TError &e) {
+            QFAIL(qPrintable(e.text()));
+        }
+    }
+}
+
+QString TestDbClass::pgDatabase(const QString &name) const
+{
+    QUrl url(m_pgUrl);
+    url.setPath("/" + name);
+    return url.toString();
 }
 
 void TestDbClass::cleanup()
@@ -274,7 +274,7 @@ void TestDbClass::checkLogin()
 void TestDbClass::passwordIsNotRecoverable()
 {
     m_db->AddUser("Li", "s3cret");
-    const QString stored = Raw(m_file).value("select [pwd] from [users]");
+    const QString stored = Raw(m_file).value("select \"pwd\" from \"users\"");
     QVERIFY(stored.startsWith("$argon2id$"));
     QVERIFY(!stored.contains("s3cret"));
     QVERIFY(!stored.contains(THi::Base64Encode("s3cret")));
@@ -562,6 +562,15 @@ void TestDbClass::cateDetail()
 
 void TestDbClass::missingFileIsAnError()
 {
+    if (onPg()) {
+        // Nor does the store create a database that is not there.
+        TDbMan db(pgDatabase("tallimo_missing"));
+        QVERIFY_THROWS_EXCEPTION(EDbError, db.ListUsers());
+        QCOMPARE(Raw(m_file).value("select count(*) from pg_database where datname like "
+                                   "'tallimo_missing%'"),
+                 QString("0"));
+        return;
+    }
     const QString missing = QDir(m_data->folder()).filePath("nothing.tlmdb");
     TDbMan db(missing);
     QVERIFY_THROWS_EXCEPTION(EDbError, db.ListUsers());
@@ -583,7 +592,8 @@ void TestDbClass::backupIsAConsistentCopy()
     QCOMPARE(copy.ListUsers(), QString("Li"));
     QVERIFY(copy.CheckLogin("Li", "1"));
     QCOMPARE(QDir(m_data->folder()).filePath("backup.tlmdb"), target);
-    QCOMPARE(QDir(m_data->folder()).entryList(QDir::Files).size(), 2);
+    // Beside the data file, or alone when the data are on a server.
+    QCOMPARE(QDir(m_data->folder()).entryList(QDir::Files).size(), onPg() ? 1 : 2);
     QVERIFY_THROWS_EXCEPTION(EDbError,
                              m_db->BackupTo(QDir(m_data->folder()).filePath("no/dir/x.tlmdb")));
 }
@@ -638,6 +648,7 @@ void TestDbClass::outParameterFormMatches()
 
 void TestDbClass::isDataFile_data()
 {
+    DATA_FILE_ONLY();
     // How the file is made: "sql:<statements>" on a new file, "bytes:<content>",
     // "template", "template-truncated", "folder", "missing".
     QTest::addColumn<QString>("make");
@@ -711,6 +722,7 @@ void TestDbClass::isDataFile()
 
 void TestDbClass::importOverHotJournal()
 {
+    DATA_FILE_ONLY();
     // The live file: one user whose big save was cut off by a crash.
     m_db->AddUser("Old", "1");
     add("2011-04-12", TypeExpense(), "Food", "3", "", "Old");
@@ -773,6 +785,7 @@ void TestDbClass::importRefusesForeignFile()
 
 void TestDbClass::importUndoesADamagedFile()
 {
+    DATA_FILE_ONLY();
     m_db->AddUser("Li", "1");
     add("2011-04-12", TypeExpense(), "Food", "3");
     // Passes the column check, but its index no longer matches its rows.
@@ -805,6 +818,7 @@ void TestDbClass::importUndoesADamagedFile()
 
 void TestDbClass::autoBackupKeepsTenNewest()
 {
+    DATA_FILE_ONLY();
     m_db->AddUser("Li", "1");
     const QDir dir(TDbMan::BackupFolder(m_file));
     QVERIFY(QDir().mkpath(dir.path()));
@@ -841,6 +855,7 @@ void TestDbClass::autoBackupKeepsTenNewest()
 
 void TestDbClass::copiesAreOwnerOnly()
 {
+    DATA_FILE_ONLY();
     m_db->AddUser("Li", "1");
     const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     const QString target = QDir(folder()).filePath("b.tlmdb");
@@ -857,6 +872,7 @@ void TestDbClass::copiesAreOwnerOnly()
 
 void TestDbClass::backupRemovesStaleTemporaries()
 {
+    DATA_FILE_ONLY();
     const QDir dir(folder());
     // One left by a killed process (no such pid), one of a backup running now.
     const QString dead = dir.filePath("x.tlmdb.partial-999999999-AbC123");
@@ -876,6 +892,7 @@ void TestDbClass::backupRemovesStaleTemporaries()
 
 void TestDbClass::failedBackupLeavesNothing()
 {
+    DATA_FILE_ONLY();
     const QString target = QDir(folder()).filePath("out/b.tlmdb");
     QVERIFY(QDir(folder()).mkdir("out"));
     // The source cannot be copied: the temporary must go again.
@@ -887,6 +904,7 @@ void TestDbClass::failedBackupLeavesNothing()
 
 void TestDbClass::damagedFileSaysWhatToDo()
 {
+    DATA_FILE_ONLY();
     writeBytes(m_file, QByteArray("This is not a database at all. ").repeated(200));
     try {
         m_db->ListUsers();
@@ -902,25 +920,50 @@ void TestDbClass::damagedFileSaysWhatToDo()
     }
 }
 
+void TestDbClass::busyFileRaisesBusy_data()
+{
+    // How another copy holds its lock, in SQLite and in PostgreSQL terms.
+    QTest::addColumn<QString>("sqliteLock");
+    QTest::addColumn<QString>("pgLockMode");
+    QTest::addColumn<bool>("readsGoOn");
+    QTest::addRow("write lock") << "begin immediate"
+                                << "exclusive" << true;
+    QTest::addRow("lock against readers too") << "begin exclusive"
+                                              << "access exclusive" << false;
+}
+
 void TestDbClass::busyFileRaisesBusy()
 {
+    QFETCH(QString, sqliteLock);
+    QFETCH(QString, pgLockMode);
+    QFETCH(bool, readsGoOn);
     TDbMan::SetBusyTimeout(200);
     add("2011-04-12", TypeExpense(), "Food", "3");
     {
         Raw other(m_file);
-        QCOMPARE(other.exec("begin immediate"), QString());
+        QCOMPARE(other.exec(onPg() ? QString("begin; lock table \"users\", \"cates\", \"data\" "
+                                             "in %1 mode")
+                                         .arg(pgLockMode)
+                                   : sqliteLock),
+                 QString());
         try {
             add("2011-04-13", TypeExpense(), "Food", "4");
             QFAIL("no error raised");
         } catch (const EDbBusy &e) {
-            QCOMPARE(e.text(), QStringLiteral("数据文件正被另一个程序写入，请稍后再试。"));
+            if (!onPg())
+                QCOMPARE(e.text(), QStringLiteral("数据文件正被另一个程序写入，请稍后再试。"));
         }
         QVERIFY_THROWS_EXCEPTION(EDbBusy, m_db->SetCateList("Li", "out", "Food"));
-        // Reading goes on while the other copy holds its write lock.
-        QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.size(), 1);
+        QVERIFY_THROWS_EXCEPTION(EDbBusy, m_db->AddUser("Wang", "1"));
+        // Reading goes on while the other copy holds a write lock.
+        if (readsGoOn)
+            QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.size(), 1);
+        else
+            QVERIFY_THROWS_EXCEPTION(EDbBusy, query("Li", "2011-01-01", "2011-12-31"));
     }
     add("2011-04-13", TypeExpense(), "Food", "4");
     QCOMPARE(count("data"), 2);
+    QVERIFY(!m_db->UserExists("Wang"));
 }
 
 // ---------------------------------------------------------------------------
@@ -940,13 +983,14 @@ void TestDbClass::namesAreUnique()
     QVERIFY(m_db->CheckLogin("Li", "1"));
     // The engine holds the rule as well, for any writer.
     QVERIFY(!Raw(m_file)
-                 .exec(QString("insert into [users] ([name],[pwd]) values ('%1','x')")
+                 .exec(QString("insert into \"users\" (\"name\",\"pwd\") values ('%1','x')")
                            .arg(THi::Base64Encode("Li")))
                  .isEmpty());
 }
 
 void TestDbClass::upgradeCollapsesDuplicateNames()
 {
+    DATA_FILE_ONLY();
     // A file from before the rule, where two copies created "Li" twice.
     sql("drop index [users_name]; create index [users_name] on [users] ([name])");
     const QString li = THi::Base64Encode("Li"), wang = THi::Base64Encode("Wang");
@@ -966,6 +1010,7 @@ void TestDbClass::upgradeCollapsesDuplicateNames()
 
 void TestDbClass::upgradeRebuildsThePeriodIndex()
 {
+    DATA_FILE_ONLY();
     sql("drop index [data_period]; create index [data_period] on [data] "
         "([user],[date],[type] desc,[cate],[amount],[notes])");
     m_db->Upgrade();
@@ -984,6 +1029,7 @@ void TestDbClass::upgradeRebuildsThePeriodIndex()
 
 void TestDbClass::upgradeRemovesAnEmptyJournal_data()
 {
+    DATA_FILE_ONLY();
     QTest::addColumn<QByteArray>("journal");
     QTest::addRow("empty") << QByteArray();
     QTest::addRow("zeroed header") << QByteArray(512, '\0');
@@ -1084,6 +1130,207 @@ void TestDbClass::recordsAreBoundToTheirOwner()
     QVERIFY_THROWS_EXCEPTION(
         EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Food", "4", ""));
     QCOMPARE(count("data"), 0);
+}
+
+void TestDbClass::idsAreNeverReused_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addRow("newest record deleted") << "delete record";
+    QTest::addRow("newest record edited") << "replace record";
+    QTest::addRow("newest account deleted") << "delete account";
+    QTest::addRow("newest account rewritten") << "rewrite account";
+}
+
+void TestDbClass::idsAreNeverReused()
+{
+    // An id seen in a list must never name a newer row, not even after the
+    // newest one is gone.
+    QFETCH(QString, change);
+    const bool records = change.endsWith("record");
+    const QString table = records ? "data" : "users";
+    auto rowsUpTo = [&](const QString &id) {
+        return Raw(m_file).value(
+            QString("select count(*) from \"%1\" where \"id\"<=%2").arg(table, id));
+    };
+    if (records) {
+        for (const char *cate : {"Food", "Rent", "Bus"})
+            add("2011-04-12", TypeExpense(), cate, "3");
+    } else {
+        for (const char *name : {"Ann", "Bob", "Cid"})
+            m_db->AddUser(name, "1");
+    }
+    const QString newest = Raw(m_file).value(QString("select max(\"id\") from \"%1\"").arg(table));
+    if (change == "delete record")
+        m_db->DeleteRecord("Li", newest);
+    else if (change == "replace record")
+        m_db->ReplaceRecord(newest, "Li", "2011-04-13", TypeExpense(), "Bus", "4", "");
+    else if (change == "delete account")
+        QVERIFY(m_db->DeleteUser("Cid"));
+    else
+        m_db->RewriteUser("Cid", "2");
+    if (records)
+        add("2011-04-14", TypeExpense(), "Food", "5");
+    else
+        QVERIFY(m_db->AddUser("Dan", "1"));
+
+    QCOMPARE(rowsUpTo(newest), QString("2")); // the two older rows, and no newcomer
+    QCOMPARE(count(table), change.startsWith("delete") ? 3 : 4);
+}
+
+void TestDbClass::importedIdsStayTaken()
+{
+    // A restored file brings its rows with their ids; what is added after
+    // the import must get new ones (a server's own id counter knows nothing
+    // of rows copied in).
+    add("2011-04-12", TypeExpense(), "Food", "3");
+    TestSupport::DataFile backupData;
+    {
+        TDbMan backup(backupData.path());
+        backup.AddUser("Li", "1");
+        backup.AddUser("Wang", "2");
+        backup.SetCateList("Li", "out", "Food");
+        backup.AddRecords("Li", TRowList(20, TRow{"2012-01-02", TypeIncome(), "Pay", "1", ""}));
+    }
+    const QString lastRecord = Raw(backupData.path()).value("select max(\"id\") from \"data\"");
+    m_db->ImportFrom(backupData.path());
+    QCOMPARE(count("data"), 20);
+
+    add("2012-01-03", TypeExpense(), "Food", "1");
+    QVERIFY(m_db->AddUser("Zhao", "3"));
+    m_db->SetCateList("Wang", "out", "Bus");
+    m_db->RewriteUser("Li", "4");
+    QCOMPARE(count("data"), 21);
+    QCOMPARE(count("users"), 3);
+    QCOMPARE(count("cates"), 2);
+    const TRowList r = recs(query("Li", "2012-01-01", "2012-01-31"));
+    QCOMPARE(r.last()[RecDate], QString("2012-01-03"));
+    QVERIFY2(r.last()[RecId].toLongLong() > lastRecord.toLongLong(), qPrintable(r.last()[RecId]));
+    QCOMPARE(m_db->ListUsers(), QString("Li\r\nZhao\r\nWang"));
+}
+
+void TestDbClass::upgradeKeepsTheData()
+{
+    // Run at every start-up, on a store that is current already.
+    m_db->AddUser("Li", "1");
+    m_db->SetCateList("Li", "out", "Food");
+    add("2011-04-12", TypeExpense(), "Food", "3", "x");
+    const TRowList before = recs(query("Li", "2011-01-01", "2011-12-31"));
+    m_db->Upgrade();
+    m_db->Upgrade();
+    QCOMPARE(recs(query("Li", "2011-01-01", "2011-12-31")), before);
+    QVERIFY(m_db->CheckLogin("Li", "1"));
+    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
+    QVERIFY_THROWS_EXCEPTION(EUserExists, m_db->AddUser("Li", "2"));
+    add("2011-04-13", TypeExpense(), "Food", "4");
+    QCOMPARE(count("data"), 2);
+}
+
+// ---------------------------------------------------------------------------
+// PostgreSQL
+
+void TestDbClass::foreignDatabaseIsRefused_data()
+{
+    if (!onPg())
+        QSKIP("a server matter");
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("table");
+    QTest::addRow("another program's table")
+        << "create table \"ledger\" (\"a\" int); insert into \"ledger\" values (1)"
+        << "ledger";
+    QTest::addRow("a table named like ours")
+        << "create table \"users\" (\"login\" text); insert into \"users\" values ('x')"
+        << "users";
+}
+
+void TestDbClass::foreignDatabaseIsRefused()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, table);
+    m_data->clear();
+    QCOMPARE(m_data->exec(setup), QString());
+    TDbMan db(m_file);
+    for (int i = 0; i < 2; ++i) { // not only on the first connection
+        try {
+            db.ListUsers();
+            QFAIL("no error raised");
+        } catch (const EDbBusy &) {
+            QFAIL("a foreign database is not busy");
+        } catch (const EDbError &e) {
+            QVERIFY2(e.text().contains("tallimo_test"), qPrintable(e.text()));
+        }
+    }
+    QVERIFY_THROWS_EXCEPTION(EDbError, db.AddUser("Li", "1"));
+    QVERIFY_THROWS_EXCEPTION(EDbError,
+                             db.AddRecord("Li", "2011-04-12", TypeExpense(), "Food", "3", ""));
+    // Left as it was: nothing created, nothing written.
+    Raw r(m_file);
+    QCOMPARE(r.column("select tablename from pg_tables where schemaname='public'", 0), table);
+    QCOMPARE(r.value("select count(*) from pg_class c join pg_namespace n on n.oid=c.relnamespace "
+                     "where n.nspname='public'"),
+             QString("1"));
+    QCOMPARE(r.value(QString("select count(*) from \"%1\"").arg(table)), QString("1"));
+}
+
+void TestDbClass::sameRowsAsSqlite_data()
+{
+    if (!onPg())
+        QSKIP("needs the PostgreSQL test cluster");
+    QTest::addColumn<QStringList>("names");
+    QTest::addRow("letter case") << QStringList{"a", "Z", "b", "B", "A"};
+    QTest::addRow("chinese and latin") << QStringList{
+        QStringLiteral("餐饮"), "Zoo", QStringLiteral("工资"), "apple", QStringLiteral("中")};
+    QTest::addRow("signs and accents")
+        << QStringList{QStringLiteral("é"), "e", "_x", "-x", " x", "E"};
+}
+
+void TestDbClass::sameRowsAsSqlite()
+{
+    // The same writes give the same rows in the same order on both stores,
+    // even on a database whose own collation is not byte order: under
+    // Chinese pinyin 收入 sorts before 支出, and 'a' before 'Z'.
+    QFETCH(QStringList, names);
+    const QString ordered = "tallimo_order";
+    Raw admin(m_file);
+    QCOMPARE(admin.exec("drop database if exists " + ordered + " with (force)"), QString());
+    QCOMPARE(admin.exec("create database " + ordered +
+                        " template template0 encoding 'UTF8' locale_provider icu "
+                        "icu_locale 'zh' locale 'C'"),
+             QString());
+    const auto dropIt = qScopeGuard(
+        [&] { Raw(m_file).exec("drop database if exists " + ordered + " with (force)"); });
+
+    TestSupport::DataFile liteFile;
+    TDbMan lite(liteFile.path()), pg(pgDatabase(ordered));
+    for (TDbMan *db : {&lite, &pg}) {
+        int day = 1;
+        for (const QString &name : names) {
+            db->AddUser(name, "1");
+            db->MergeCate("Li", "out", name);
+            const QString date = QString("2011-04-%1").arg(day++ % 3 + 10);
+            // Income first: the list still shows the day's expense first.
+            db->AddRecord("Li", date, TypeIncome(), name, "5", name);
+            db->AddRecord("Li", date, TypeExpense(), name, "5", name);
+            db->AddRecords(name, TRowList{TRow{date, TypeExpense(), "x", "1", ""},
+                                          TRow{"2011-03-01", TypeIncome(), name, "2", ""}});
+        }
+    }
+    auto shape = [](TDbMan &db, const QString &user, const QString &cate) {
+        TRowList all;
+        const TPeriod p = db.QueryPeriod(user, "2011-01-01", "2011-12-31");
+        all << TRow{THi::FormatFloat(p.OutTotal), THi::FormatFloat(p.InTotal)};
+        all << p.DayRows << p.MonthRows << p.OutCateRows << p.InCateRows;
+        for (int i = 0; i < p.RecRows.size(); ++i)
+            all << p.RecRows.Row(i).mid(RecDate); // ids may differ, order may not
+        db.QueryCateDetail(user, "2011-01-01", "2011-12-31", TypeExpense(), cate, all);
+        return all;
+    };
+    QCOMPARE(pg.ListUsers(), lite.ListUsers());
+    QCOMPARE(pg.GetCateList("Li", "out"), lite.GetCateList("Li", "out"));
+    const TRowList li = shape(lite, "Li", names.first());
+    QVERIFY(li.size() > 2 * names.size());
+    QCOMPARE(shape(pg, "Li", names.first()), li);
+    for (const QString &name : names)
+        QCOMPARE(shape(pg, name, "x"), shape(lite, name, "x"));
 }
 
 QTEST_GUILESS_MAIN(TestDbClass)
