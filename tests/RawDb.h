@@ -58,7 +58,7 @@ public:
             return m_error;
         if (m_pg) {
             QString error;
-            query(sql, &error);
+            PQclear(query(sql, &error));
             return error;
         }
         char *err = nullptr;
