@@ -904,10 +904,14 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
+    if (!args.isEmpty() && args.first().startsWith(QLatin1String("--child-pg-")))
+        return ServerChildMain(args);
     if (!args.isEmpty() && args.first().startsWith(QLatin1String("--child-")))
         return childMain(args);
 
     const bool quick = args.contains(QStringLiteral("--quick"));
+    if (args.contains(QStringLiteral("--server")))
+        return ServerTrials(quick);
     if (!QFileInfo::exists(templateFile())) {
         std::fprintf(stderr, "tallimo_trials: no template data file at %s\n",
                      qPrintable(templateFile()));

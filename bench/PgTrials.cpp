@@ -1,0 +1,439 @@
+// tallimo_trials --server [--quick]: the store on a PostgreSQL server, put
+// through what a household on several computers and an unreliable server do
+// to it:
+//
+// - four computers saving at once: every line stored exactly once;
+//
+// The program starts its own throwaway cluster (Unix socket only, in a fresh
+// folder under /tmp) with the binaries `pg_config --bindir` names, and stops
+// and removes it at the end. Saves go through TDbMan only; raw libpq only
+// looks at what was stored.
+
+#include "DbClass.h"
+#include "TrialKit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <libpq-fe.h>
+
+#include <pwd.h>
+#include <signal.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QString User = QStringLiteral("Trial");
+
+// ---------------------------------------------------------------------------
+// The throwaway cluster
+
+// The running server's process, for a Ctrl-C or kill of this program: it is
+// stopped at once (SIGQUIT, the immediate stop) rather than left running.
+volatile sig_atomic_t g_postmaster = 0;
+
+void onTerminate(int sig)
+{
+    if (g_postmaster > 0)
+        ::kill(pid_t(g_postmaster), SIGQUIT);
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+class Cluster {
+public:
+    Cluster()
+    {
+        const QString pgConfig = QStandardPaths::findExecutable(QStringLiteral("pg_config"));
+        if (pgConfig.isEmpty()) {
+            m_problem = QStringLiteral("no pg_config on PATH: the PostgreSQL packages are missing "
+                                       "(scripts/deps.sh installs libpq-dev postgresql)");
+            return;
+        }
+        QProcess q;
+        q.start(pgConfig, {QStringLiteral("--bindir")});
+        q.waitForFinished(10000);
+        m_bin = QString::fromLocal8Bit(q.readAllStandardOutput()).trimmed();
+        for (const char *tool : {"initdb", "pg_ctl", "createdb", "postgres"}) {
+            if (!QFileInfo(m_bin + QLatin1Char('/') + QLatin1String(tool)).isExecutable()) {
+                m_problem = QStringLiteral("no %1 in %2 (pg_config --bindir): the server package "
+                                           "is missing (scripts/deps.sh installs postgresql)")
+                                .arg(QLatin1String(tool), m_bin);
+                return;
+            }
+        }
+        // PostgreSQL refuses to run as root: then the server runs as nobody.
+        m_asNobody = ::geteuid() == 0;
+        if (m_asNobody) {
+            m_runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"));
+            if (m_runuser.isEmpty())
+                m_runuser = QStandardPaths::findExecutable(
+                    QStringLiteral("runuser"),
+                    {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+            if (m_runuser.isEmpty()) {
+                m_problem = QStringLiteral("running as root, and no runuser to start the server "
+                                           "as nobody");
+                return;
+            }
+        }
+        // A short folder: the socket's path must stay under 108 bytes.
+        QByteArray templ("/tmp/tallimo-pgtrial.XXXXXX");
+        if (!::mkdtemp(templ.data())) {
+            m_problem = QStringLiteral("cannot make a folder under /tmp");
+            return;
+        }
+        m_dir = QString::fromLocal8Bit(templ);
+        if (m_asNobody) {
+            const passwd *nobody = ::getpwnam("nobody");
+            if (!nobody || ::chown(templ.constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
+                m_problem = QStringLiteral("cannot give %1 to the user nobody").arg(m_dir);
+                return;
+            }
+        }
+        ::signal(SIGINT, onTerminate);
+        ::signal(SIGTERM, onTerminate);
+        ::signal(SIGHUP, onTerminate);
+
+        m_problem = run(QStringLiteral("initdb"),
+                        {QStringLiteral("-D"), dataDir(), QStringLiteral("--auth=trust"),
+                         QStringLiteral("-U"), QStringLiteral("tallimo"), QStringLiteral("-E"),
+                         QStringLiteral("UTF8"), QStringLiteral("--locale=C")},
+                        true);
+        if (m_problem.isEmpty())
+            m_problem = start();
+    }
+
+    ~Cluster()
+    {
+        if (m_running)
+            stop("fast");
+        ::signal(SIGINT, SIG_DFL);
+        ::signal(SIGTERM, SIG_DFL);
+        ::signal(SIGHUP, SIG_DFL);
+        if (!m_dir.isEmpty())
+            QDir(m_dir).removeRecursively();
+    }
+    Cluster(const Cluster &) = delete;
+    Cluster &operator=(const Cluster &) = delete;
+
+    // Why the cluster is not running; empty when it is.
+    QString problem() const { return m_problem; }
+    QString folder() const { return m_dir; }
+
+    QString url(const QString &db) const
+    {
+        return QStringLiteral("postgresql:///%1?host=%2&port=%3&user=tallimo")
+            .arg(db, m_dir)
+            .arg(Port);
+    }
+
+    // Empty, or what went wrong.
+    QString createDb(const QString &name)
+    {
+        return run(QStringLiteral("createdb"),
+                   {QStringLiteral("-h"), m_dir, QStringLiteral("-p"), QString::number(Port),
+                    QStringLiteral("-U"), QStringLiteral("tallimo"), name},
+                   false);
+    }
+
+    QString start()
+    {
+        const QString options =
+            QStringLiteral("-c listen_addresses='' -c unix_socket_directories=%1 -c port=%2")
+                .arg(m_dir)
+                .arg(Port);
+        const QString error = run(QStringLiteral("pg_ctl"),
+                                  {QStringLiteral("-w"), QStringLiteral("-D"), dataDir(),
+                                   QStringLiteral("-l"), m_dir + QStringLiteral("/log"),
+                                   QStringLiteral("-o"), options, QStringLiteral("start")},
+                                  true);
+        m_running = error.isEmpty();
+        if (m_running) {
+            QFile pidFile(dataDir() + QStringLiteral("/postmaster.pid"));
+            if (pidFile.open(QIODevice::ReadOnly))
+                g_postmaster = pidFile.readLine().trimmed().toInt();
+        }
+        return error;
+    }
+
+    // mode: "immediate" (a crash: no checkpoint, backends killed) or "fast"
+    // (backends told to end, open transactions rolled back).
+    QString stop(const char *mode)
+    {
+        const QString error =
+            run(QStringLiteral("pg_ctl"),
+                {QStringLiteral("-w"), QStringLiteral("-D"), dataDir(), QStringLiteral("-m"),
+                 QLatin1String(mode), QStringLiteral("stop")},
+                true);
+        if (error.isEmpty()) {
+            m_running = false;
+            g_postmaster = 0;
+        }
+        return error;
+    }
+
+private:
+    static constexpr int Port = 5432; // only names the socket file
+
+    QString dataDir() const { return m_dir + QStringLiteral("/data"); }
+
+    // Runs one of the server's programs; empty, or its exit and last output line.
+    QString run(const QString &tool, const QStringList &args, bool asServerUser)
+    {
+        QString program = m_bin + QLatin1Char('/') + tool;
+        QStringList all = args;
+        if (asServerUser && m_asNobody) {
+            all = QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
+                              program} +
+                  args;
+            program = m_runuser;
+        }
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.setWorkingDirectory(m_dir); // nobody may not enter ours
+        p.start(program, all);
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            return QStringLiteral("%1 did not finish within 2 minutes").arg(tool);
+        }
+        if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+            return QString();
+        const QStringList lines =
+            QString::fromLocal8Bit(p.readAll()).trimmed().split(QLatin1Char('\n'));
+        return QStringLiteral("%1 %2 failed (exit %3): %4")
+            .arg(tool, args.value(args.size() - 1))
+            .arg(p.exitCode())
+            .arg(lines.value(lines.size() - 1));
+    }
+
+    QString m_bin, m_dir, m_runuser, m_problem;
+    bool m_asNobody = false;
+    bool m_running = false;
+};
+
+// ---------------------------------------------------------------------------
+// Looking at what was stored, beside the store
+
+class PgRaw {
+public:
+    explicit PgRaw(const QString &url) : m_c(PQconnectdb(url.toUtf8().constData())) {}
+    ~PgRaw() { PQfinish(m_c); }
+    PgRaw(const PgRaw &) = delete;
+    PgRaw &operator=(const PgRaw &) = delete;
+
+    // Every row as texts; one row holding "!" and the server's text when the
+    // statement fails.
+    QList<QStringList> rows(const char *sql)
+    {
+        QList<QStringList> out;
+        PGresult *res = PQexec(m_c, sql);
+        const ExecStatusType status = PQresultStatus(res);
+        if (status == PGRES_TUPLES_OK) {
+            for (int r = 0; r < PQntuples(res); ++r) {
+                QStringList row;
+                for (int c = 0; c < PQnfields(res); ++c)
+                    row << QString::fromUtf8(PQgetvalue(res, r, c));
+                out << row;
+            }
+        } else if (status != PGRES_COMMAND_OK) {
+            out << QStringList{QLatin1Char('!') + QString::fromUtf8(PQerrorMessage(m_c)).trimmed()};
+        }
+        PQclear(res);
+        return out;
+    }
+    QString value(const char *sql) { return rows(sql).value(0).value(0); }
+
+private:
+    PGconn *m_c;
+};
+
+// Records per batch: the notes up to the first "/" (the notes are stored as
+// base64; ours are ASCII, so the decoded bytes are the text).
+QMap<QString, int> batchCounts(const QString &url)
+{
+    QMap<QString, int> counts;
+    for (const QStringList &row :
+         PgRaw(url).rows("select split_part(encode(decode(\"notes\", 'base64'), 'escape'), '/', "
+                         "1), count(*) from \"data\" group by 1"))
+        counts.insert(row.value(0), row.value(1).toInt());
+    return counts;
+}
+
+// ---------------------------------------------------------------------------
+// Child modes
+
+int childMain(const QStringList &args)
+{
+    const QString mode = args.value(0);
+    const QString url = args.value(1);
+    try {
+        TDbMan db(url);
+        if (mode == QLatin1String("--child-pg-batches")) {
+            // One computer of several: connects (the first one makes the
+            // tables), waits for "go", then saves its batches, each line
+            // tagged with computer, batch and line.
+            const QString child = args.value(2);
+            const int batches = args.value(3).toInt();
+            const int lines = args.value(4).toInt();
+            db.IsEmpty();
+            std::printf("ready\n");
+            std::fflush(stdout);
+            char go[16];
+            if (!std::fgets(go, sizeof go, stdin))
+                return 4;
+            int busy = 0;
+            for (int b = 0; b < batches; ++b) {
+                TRowList rows = batch(lines, QString());
+                for (int l = 0; l < lines; ++l)
+                    rows[l][BatchNotes] = QStringLiteral("c%1-b%2/l%3").arg(child).arg(b).arg(l);
+                for (;;) {
+                    try {
+                        db.AddRecords(User, rows);
+                        break;
+                    } catch (const EDbBusy &) {
+                        // Lost to the others more often than the store retries.
+                        if (++busy > 50)
+                            throw;
+                    }
+                }
+            }
+            std::printf("done %d\n", busy);
+            std::fflush(stdout);
+            return 0;
+        }
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 3;
+    }
+    return 2;
+}
+
+// ---------------------------------------------------------------------------
+// The trials
+
+void trialFourComputers(Cluster &cluster, int batchesEach)
+{
+    const QString name = QStringLiteral("four computers saving at once");
+    const int computers = 4, lines = 20;
+    const QString db = QStringLiteral("four");
+    const QString url = cluster.url(db);
+    if (const QString e = cluster.createDb(db); !e.isEmpty())
+        return report(false, name, e);
+
+    QList<QProcess *> children;
+    for (int c = 0; c < computers; ++c)
+        children << startChild({QStringLiteral("--child-pg-batches"), url, QString::number(c),
+                                QString::number(batchesEach), QString::number(lines)});
+    int ready = 0;
+    for (QProcess *p : children)
+        if (waitForLine(p, 30000) && p->readLine().startsWith("ready"))
+            ++ready;
+    const qint64 rollbacksBefore = PgRaw(url)
+                                       .value("select xact_rollback from pg_stat_database "
+                                              "where datname = current_database()")
+                                       .toLongLong();
+    QElapsedTimer t;
+    t.start();
+    for (QProcess *p : children)
+        p->write("go\n");
+    int finished = 0, busyRetries = 0;
+    for (QProcess *p : children) {
+        if (p->waitForFinished(600000) && p->exitStatus() == QProcess::NormalExit &&
+            p->exitCode() == 0) {
+            ++finished;
+            busyRetries += p->readAll().trimmed().split(' ').value(1).toInt();
+        }
+    }
+    const qint64 ms = qMax<qint64>(1, t.elapsed());
+    for (QProcess *p : children)
+        killChild(p);
+
+    PgRaw raw(url);
+    // Child exits flush their statistics; a moment for the collector.
+    QThread::msleep(200);
+    const qint64 rollbacks = raw.value("select xact_rollback from pg_stat_database "
+                                       "where datname = current_database()")
+                                 .toLongLong() -
+                             rollbacksBefore;
+    const QStringList totals =
+        raw.rows("select count(*), count(distinct \"notes\") from \"data\"").value(0);
+    const qint64 stored = totals.value(0).toLongLong();
+    const qint64 distinct = totals.value(1).toLongLong();
+    const QMap<QString, int> counts = batchCounts(url);
+    int whole = 0, partial = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        (it.value() == lines ? whole : partial)++;
+    const qint64 expected = qint64(computers) * batchesEach * lines;
+    const bool ok = ready == computers && finished == computers && stored == expected &&
+                    distinct == expected && whole == computers * batchesEach && partial == 0;
+    report(ok, name,
+           QStringLiteral("%1 x %2 batches of %3 lines in %4 ms (%5 batches/s): %6 of %7 records "
+                          "stored, %8 distinct, %9 whole batches, %10 partial; %11 transactions "
+                          "rolled back on the server, %12 busy errors retried by hand%13")
+               .arg(computers)
+               .arg(batchesEach)
+               .arg(lines)
+               .arg(ms)
+               .arg(double(computers) * batchesEach * 1000.0 / double(ms), 0, 'f', 0)
+               .arg(stored)
+               .arg(expected)
+               .arg(distinct)
+               .arg(whole)
+               .arg(partial)
+               .arg(rollbacks)
+               .arg(busyRetries)
+               .arg(finished == computers
+                        ? QString()
+                        : QStringLiteral(", %1 computers failed (their error above)")
+                              .arg(computers - finished)));
+}
+
+// One trial's unexpected exception fails that trial, not the run (and the
+// cluster is still stopped and removed).
+void guarded(const QString &name, const std::function<void()> &trial)
+{
+    if (const QString e = attempt(trial); !e.isEmpty())
+        report(false, name, QStringLiteral("stopped by: ") + e);
+}
+
+} // namespace
+
+int ServerChildMain(const QStringList &args)
+{
+    return childMain(args);
+}
+
+int ServerTrials(bool quick)
+{
+    QElapsedTimer total;
+    total.start();
+    {
+        Cluster cluster;
+        if (!cluster.problem().isEmpty()) {
+            std::printf("tallimo_trials --server%s\n", quick ? " --quick" : "");
+            report(false, QStringLiteral("a PostgreSQL server of our own"), cluster.problem());
+        } else {
+            std::printf("tallimo_trials --server%s, %s, cluster in %s\n", quick ? " --quick" : "",
+                        qPrintable(PgRaw(cluster.url(QStringLiteral("postgres")))
+                                       .value("select 'PostgreSQL ' || "
+                                              "current_setting('server_version')")),
+                        qPrintable(cluster.folder()));
+            guarded(QStringLiteral("four computers saving at once"),
+                    [&] { trialFourComputers(cluster, quick ? 25 : 500); });
+        }
+    }
+    std::printf("%.1f s\n%d passed, %d failed\n", total.elapsed() / 1000.0, g_passed, g_failed);
+    return g_failed == 0 ? 0 : 1;
+}
