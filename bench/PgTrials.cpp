@@ -3,6 +3,9 @@
 // to it:
 //
 // - four computers saving at once: every line stored exactly once;
+// - the server stopped (immediate or fast) while a big batch is being saved:
+//   each batch whole or absent, a clear text for the lost connection, and the
+//   same running copy saves again once the server is back;
 //
 // The program starts its own throwaway cluster (Unix socket only, in a fresh
 // folder under /tmp) with the binaries `pg_config --bindir` names, and stops
@@ -271,6 +274,11 @@ QMap<QString, int> batchCounts(const QString &url)
     return counts;
 }
 
+QString firstLine(const QString &text)
+{
+    return text.section(QLatin1Char('\n'), 0, 0);
+}
+
 // ---------------------------------------------------------------------------
 // Child modes
 
@@ -312,6 +320,29 @@ int childMain(const QStringList &args)
             std::printf("done %d\n", busy);
             std::fflush(stdout);
             return 0;
+        }
+        if (mode == QLatin1String("--child-pg-big")) {
+            // Big batches until killed: "saving k" before each, then "saved k
+            // <ms>" or "failed k <text>" (lines of the text joined by " | ").
+            // A failure is followed by the next batch, as a user saving again.
+            const int lines = args.value(2).toInt();
+            for (int k = 0;; ++k) {
+                const TRowList rows = batch(lines, QStringLiteral("big-%1").arg(k));
+                std::printf("saving %d\n", k);
+                std::fflush(stdout);
+                QElapsedTimer t;
+                t.start();
+                const QString error = attempt([&] { db.AddRecords(User, rows); });
+                if (error.isEmpty())
+                    std::printf("saved %d %lld\n", k, t.elapsed());
+                else
+                    std::printf("failed %d %s\n", k,
+                                qPrintable(QString(error).replace(QLatin1Char('\n'),
+                                                                  QLatin1String(" | "))));
+                std::fflush(stdout);
+                if (!error.isEmpty())
+                    QThread::msleep(100);
+            }
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s\n", e.what());
@@ -400,6 +431,193 @@ void trialFourComputers(Cluster &cluster, int batchesEach)
                               .arg(computers - finished)));
 }
 
+// What a failed save's text says happened.
+enum class Said { Lost, Unclear, Refused, Other };
+
+Said classify(const QString &text, const QString &shown)
+{
+    if (text.startsWith(QStringLiteral("与数据库服务器“%1”的连接中断了，这次操作没有保存任何内容。")
+                            .arg(shown)))
+        return Said::Lost;
+    if (text.startsWith(
+            QStringLiteral("与数据库服务器“%1”的连接在保存的最后一步中断了，无法确定").arg(shown)))
+        return Said::Unclear;
+    // A save started while the server was down.
+    if (text.startsWith(QStringLiteral("无法连接数据库服务器“%1”").arg(shown)))
+        return Said::Refused;
+    return Said::Other;
+}
+
+void trialServerStopped(Cluster &cluster, int rounds, int lines)
+{
+    const QString name = QStringLiteral("server stopped in the middle of a batch");
+    const QString db = QStringLiteral("stops");
+    const QString url = cluster.url(db);
+    const QString shown = TDbMan::ShownName(url);
+    if (const QString e = cluster.createDb(db); !e.isEmpty())
+        return report(false, name, e);
+
+    QProcess *child = startChild({QStringLiteral("--child-pg-big"), url, QString::number(lines)});
+    QMap<int, QString> outcome; // batch -> "" (saved) or the failure's text
+    QSet<int> begun;
+    qint64 saveMs = 0;
+    // The child's next line, handled; false after `ms` without one.
+    auto nextLine = [&](int ms, QString *kind = nullptr) {
+        if (!waitForLine(child, ms))
+            return false;
+        const QString line = QString::fromUtf8(child->readLine()).trimmed();
+        const QString word = line.section(QLatin1Char(' '), 0, 0);
+        const int k = line.section(QLatin1Char(' '), 1, 1).toInt();
+        if (word == QLatin1String("saving")) {
+            begun.insert(k);
+        } else if (word == QLatin1String("saved")) {
+            outcome.insert(k, QString());
+            saveMs = line.section(QLatin1Char(' '), 2, 2).toLongLong();
+        } else if (word == QLatin1String("failed")) {
+            outcome.insert(k, line.section(QLatin1Char(' '), 2)
+                                  .replace(QLatin1String(" | "), QLatin1String("\n")));
+        }
+        if (kind)
+            *kind = word;
+        return true;
+    };
+    auto waitFor = [&](const char *wanted, int ms) {
+        QElapsedTimer t;
+        t.start();
+        QString kind;
+        while (t.elapsed() < ms) {
+            if (!nextLine(int(ms - t.elapsed()), &kind))
+                return false;
+            if (kind == QLatin1String(wanted))
+                return true;
+        }
+        return false;
+    };
+
+    QRandomGenerator rng(11);
+    QStringList problems;
+    int midSave = 0, reopened = 0, fastStops = 0;
+    bool started = waitFor("saved", 60000); // one whole save first: its time sets the delays
+    if (!started)
+        problems << QStringLiteral("the first save did not finish within 60 s");
+    for (int r = 0; started && r < rounds; ++r) {
+        if (!waitFor("saving", 30000)) {
+            problems << QStringLiteral("round %1: no save began within 30 s").arg(r);
+            break;
+        }
+        QThread::msleep(rng.bounded(quint32(saveMs + saveMs / 10 + 1)));
+        const bool fast = r % 3 == 1;
+        fastStops += fast;
+        const QSet<int> doneBefore(outcome.keyBegin(), outcome.keyEnd());
+        if (const QString e = cluster.stop(fast ? "fast" : "immediate"); !e.isEmpty()) {
+            problems << e;
+            break;
+        }
+        // Every save begun before the stop must end, one way or the other.
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 30000 && outcome.size() < begun.size())
+            nextLine(1000);
+        if (outcome.size() < begun.size()) {
+            problems << QStringLiteral("round %1: a save hangs after the server stopped").arg(r);
+            break;
+        }
+        bool hit = false;
+        for (auto it = outcome.cbegin(); it != outcome.cend(); ++it) {
+            const Said said = classify(it.value(), shown);
+            if (!doneBefore.contains(it.key()) && (said == Said::Lost || said == Said::Unclear))
+                hit = true;
+        }
+        midSave += hit;
+        QThread::msleep(200); // a save or two against the stopped server
+        while (child->canReadLine())
+            nextLine(0);
+        if (const QString e = cluster.start(); !e.isEmpty()) {
+            problems << e;
+            break;
+        }
+        // The same running copy saves again: its lost connection is opened anew.
+        if (waitFor("saved", 60000))
+            ++reopened;
+        else
+            problems
+                << QStringLiteral("round %1: no save succeeded within 60 s of the restart").arg(r);
+    }
+    killChild(child);
+
+    // Each batch whole or absent, and as the child was told.
+    const QMap<QString, int> counts = batchCounts(url);
+    QMap<int, int> seen; // records per batch -> batches
+    int saved = 0, lost = 0, unclear = 0, refused = 0, unfinished = 0;
+    QString lostText, otherText;
+    for (int k : begun) {
+        const int n = counts.value(QStringLiteral("big-%1").arg(k));
+        seen[n]++;
+        const bool known = outcome.contains(k);
+        const QString text = outcome.value(k);
+        const Said said = classify(text, shown);
+        bool right = n == 0 || n == lines;
+        if (!known) {
+            ++unfinished; // killed at the end: either way
+        } else if (text.isEmpty()) {
+            ++saved;
+            right = n == lines;
+        } else if (said == Said::Unclear) {
+            ++unclear;
+        } else if (said == Said::Lost || said == Said::Refused) {
+            (said == Said::Lost ? lost : refused)++;
+            if (said == Said::Lost && lostText.isEmpty())
+                lostText = firstLine(text);
+            right = n == 0;
+        } else {
+            if (otherText.isEmpty())
+                otherText = text;
+            right = n == 0;
+        }
+        if (!right)
+            problems << QStringLiteral("batch %1 %2 but %3 of %4 records stored")
+                            .arg(k)
+                            .arg(text.isEmpty()
+                                     ? QStringLiteral("saved")
+                                     : QStringLiteral("failed (\"%1\")").arg(firstLine(text)))
+                            .arg(n)
+                            .arg(lines);
+    }
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (!begun.contains(it.key().mid(4).toInt()))
+            problems << QStringLiteral("records of a batch never saved: %1").arg(it.key());
+    if (!otherText.isEmpty())
+        problems << QStringLiteral("unexpected text: \"%1\"").arg(otherText);
+    if (midSave == 0)
+        problems << QStringLiteral("no stop landed in the middle of a save");
+
+    QStringList perBatch;
+    for (auto it = seen.cbegin(); it != seen.cend(); ++it)
+        perBatch << QStringLiteral("%1 batches with %2").arg(it.value()).arg(it.key());
+    report(problems.isEmpty(), name,
+           QStringLiteral("%1 rounds (%2 immediate, %3 fast), save of %4 lines takes %5 ms: %6 "
+                          "stopped mid-save, %7 reopened; %8 saved, %9 lost (\"%10\"), %11 "
+                          "unclear, %12 refused while down, %13 unfinished at the end; per-batch "
+                          "records: %14%15")
+               .arg(rounds)
+               .arg(rounds - fastStops)
+               .arg(fastStops)
+               .arg(lines)
+               .arg(saveMs)
+               .arg(midSave)
+               .arg(reopened)
+               .arg(saved)
+               .arg(lost)
+               .arg(lostText)
+               .arg(unclear)
+               .arg(refused)
+               .arg(unfinished)
+               .arg(perBatch.join(QStringLiteral(", ")))
+               .arg(problems.isEmpty()
+                        ? QString()
+                        : QStringLiteral("; PROBLEMS: ") + problems.join(QStringLiteral("; "))));
+}
+
 // One trial's unexpected exception fails that trial, not the run (and the
 // cluster is still stopped and removed).
 void guarded(const QString &name, const std::function<void()> &trial)
@@ -432,6 +650,8 @@ int ServerTrials(bool quick)
                         qPrintable(cluster.folder()));
             guarded(QStringLiteral("four computers saving at once"),
                     [&] { trialFourComputers(cluster, quick ? 25 : 500); });
+            guarded(QStringLiteral("server stopped in the middle of a batch"),
+                    [&] { trialServerStopped(cluster, quick ? 2 : 10, 20000); });
         }
     }
     std::printf("%.1f s\n%d passed, %d failed\n", total.elapsed() / 1000.0, g_passed, g_failed);
