@@ -6,6 +6,7 @@
 // - the server stopped (immediate or fast) while a big batch is being saved:
 //   each batch whole or absent, a clear text for the lost connection, and the
 //   same running copy saves again once the server is back;
+// - a batch reported saved survives a server crash;
 //
 // The program starts its own throwaway cluster (Unix socket only, in a fresh
 // folder under /tmp) with the binaries `pg_config --bindir` names, and stops
@@ -618,6 +619,98 @@ void trialServerStopped(Cluster &cluster, int rounds, int lines)
                         : QStringLiteral("; PROBLEMS: ") + problems.join(QStringLiteral("; "))));
 }
 
+void trialSurvivesCrash(Cluster &cluster, int rounds)
+{
+    const QString name = QStringLiteral("a saved batch survives a server crash");
+    const QString db = QStringLiteral("durable");
+    const QString url = cluster.url(db);
+    const QString shown = TDbMan::ShownName(url);
+    if (const QString e = cluster.createDb(db); !e.isEmpty())
+        return report(false, name, e);
+    const int lines = 2000;
+    TDbMan store(url);
+    QStringList problems;
+    int kept = 0;
+    // After each restart, how the same TDbMan's saves went (one word per
+    // try) -> how often; and the texts that are not the lost-connection one.
+    QMap<QString, int> courses;
+    QMap<QString, int> wrongTexts;
+    for (int r = 0; r < rounds; ++r) {
+        const TRowList rows = batch(lines, QStringLiteral("kept-%1").arg(r));
+        // The kept connection is gone after a restart: a save may fail with
+        // the lost-connection text, and the next one must work.
+        QString error;
+        QStringList course;
+        for (int tries = 0; tries < 3; ++tries) {
+            error = attempt([&] { store.AddRecords(User, rows); });
+            if (error.isEmpty()) {
+                course << QStringLiteral("saved");
+                break;
+            }
+            const bool lost = classify(error, shown) == Said::Lost;
+            course << (lost ? QStringLiteral("lost") : QStringLiteral("OTHER TEXT"));
+            if (!lost)
+                wrongTexts[QString(error).replace(QLatin1Char('\n'), QLatin1String(" | "))]++;
+            if (r == 0)
+                break;
+        }
+        if (r > 0)
+            courses[course.join(QStringLiteral(" → "))]++;
+        if (!error.isEmpty()) {
+            problems << QStringLiteral("round %1: the save failed: %2")
+                            .arg(r)
+                            .arg(QString(error).replace(QLatin1Char('\n'), QLatin1String(" | ")));
+            break;
+        }
+        if (const QString e = cluster.stop("immediate"); !e.isEmpty()) {
+            problems << e;
+            break;
+        }
+        if (const QString e = cluster.start(); !e.isEmpty()) {
+            problems << e;
+            break;
+        }
+        const QMap<QString, int> counts = batchCounts(url);
+        for (int k = 0; k <= r; ++k) {
+            const int n = counts.value(QStringLiteral("kept-%1").arg(k));
+            if (n != lines)
+                problems << QStringLiteral("after crash %1: batch %2 has %3 of %4 records")
+                                .arg(r)
+                                .arg(k)
+                                .arg(n)
+                                .arg(lines);
+        }
+        if (counts.value(QStringLiteral("kept-%1").arg(r)) == lines)
+            ++kept;
+    }
+    report(problems.isEmpty() && kept == rounds, name,
+           QStringLiteral("%1 crashes (immediate stop) right after a save of %2 lines: %3 "
+                          "batches whole after the restart%4")
+               .arg(rounds)
+               .arg(lines)
+               .arg(kept)
+               .arg(problems.isEmpty()
+                        ? QString()
+                        : QStringLiteral("; PROBLEMS: ") + problems.join(QStringLiteral("; "))));
+
+    QStringList seen;
+    for (auto it = courses.cbegin(); it != courses.cend(); ++it)
+        seen << QStringLiteral("%1 x (%2)").arg(it.value()).arg(it.key());
+    QStringList wrong;
+    for (auto it = wrongTexts.cbegin(); it != wrongTexts.cend(); ++it)
+        wrong << QStringLiteral("%1 x \"%2\"").arg(it.value()).arg(it.key());
+    bool savedAgain = !courses.isEmpty();
+    for (auto it = courses.cbegin(); it != courses.cend(); ++it)
+        savedAgain = savedAgain && it.key().endsWith(QLatin1String("saved"));
+    report(wrongTexts.isEmpty() && savedAgain,
+           QStringLiteral("the next save after a server restart"),
+           QStringLiteral("the same TDbMan, idle under 5 s: %1%2")
+               .arg(seen.join(QStringLiteral(", ")))
+               .arg(wrong.isEmpty() ? QString()
+                                    : QStringLiteral("; not the lost-connection text: ") +
+                                          wrong.join(QStringLiteral("; "))));
+}
+
 // One trial's unexpected exception fails that trial, not the run (and the
 // cluster is still stopped and removed).
 void guarded(const QString &name, const std::function<void()> &trial)
@@ -652,6 +745,8 @@ int ServerTrials(bool quick)
                     [&] { trialFourComputers(cluster, quick ? 25 : 500); });
             guarded(QStringLiteral("server stopped in the middle of a batch"),
                     [&] { trialServerStopped(cluster, quick ? 2 : 10, 20000); });
+            guarded(QStringLiteral("a saved batch survives a server crash"),
+                    [&] { trialSurvivesCrash(cluster, quick ? 3 : 10); });
         }
     }
     std::printf("%.1f s\n%d passed, %d failed\n", total.elapsed() / 1000.0, g_passed, g_failed);
