@@ -7,6 +7,7 @@
 //   each batch whole or absent, a clear text for the lost connection, and the
 //   same running copy saves again once the server is back;
 // - a batch reported saved survives a server crash;
+// - databases that hold another program's tables: refused, left untouched.
 //
 // The program starts its own throwaway cluster (Unix socket only, in a fresh
 // folder under /tmp) with the binaries `pg_config --bindir` names, and stops
@@ -711,6 +712,101 @@ void trialSurvivesCrash(Cluster &cluster, int rounds)
                                           wrong.join(QStringLiteral("; "))));
 }
 
+// Everything a database holds: relations, columns and row counts.
+QString contents(const QString &url)
+{
+    PgRaw raw(url);
+    QStringList out;
+    for (const QStringList &row :
+         raw.rows("select c.relname, c.relkind, a.attname, format_type(a.atttypid, a.atttypmod) "
+                  "from pg_class c left join pg_attribute a on a.attrelid = c.oid and "
+                  "a.attnum > 0 and not a.attisdropped where c.relnamespace = "
+                  "'public'::regnamespace order by 1, 3"))
+        out << row.join(QLatin1Char(' '));
+    for (const QStringList &row : raw.rows("select relname from pg_class where relnamespace = "
+                                           "'public'::regnamespace and relkind = 'r' order by 1")) {
+        const QByteArray count = "select count(*) from \"" + row.value(0).toUtf8() + "\"";
+        out << row.value(0) + QLatin1Char('=') + raw.value(count.constData());
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
+void trialOtherPrograms(Cluster &cluster)
+{
+    const QString name = QStringLiteral("databases of other programs");
+    struct Kind {
+        const char *name;
+        bool ourTablesFirst; // let TDbMan make its tables, then add to them
+        const char *sql;
+    };
+    const QList<Kind> kinds = {
+        {"another program's table", false,
+         "create table notes (id serial primary key, body text not null);"
+         "insert into notes (body) values ('hello'), ('world');"},
+        {"our tables and one more", true,
+         "create table extra (id int primary key); insert into extra values (1);"},
+        {"a view beside our tables", true, "create view recent as select 1 as one;"},
+        {"data without notes", false,
+         "create table users (id bigint primary key, name text not null, pwd text not null);"
+         "create table cates (id bigint primary key, \"user\" text not null, \"out\" text, "
+         "\"in\" text);"
+         "create table data (id bigint primary key, \"user\" text, date text, type text, "
+         "cate text, amount double precision);"
+         "insert into data values (1, 'u', '2026-01-01', 'x', 'c', 1.5);"},
+    };
+    QStringList problems;
+    QString text;
+    int refused = 0, n = 0;
+    for (const Kind &k : kinds) {
+        const QString db = QStringLiteral("other%1").arg(++n);
+        const QString url = cluster.url(db);
+        const QString shown = TDbMan::ShownName(url);
+        if (const QString e = cluster.createDb(db); !e.isEmpty()) {
+            problems << e;
+            continue;
+        }
+        if (k.ourTablesFirst) {
+            if (const QString e = attempt([&] { TDbMan(url).IsEmpty(); }); !e.isEmpty()) {
+                problems << QStringLiteral("%1: %2").arg(QLatin1String(k.name), firstLine(e));
+                continue;
+            }
+        }
+        if (const QString e = PgRaw(url).value(k.sql); e.startsWith(QLatin1Char('!'))) {
+            problems << QStringLiteral("%1: %2").arg(QLatin1String(k.name), e);
+            continue;
+        }
+        const QString before = contents(url);
+        const QString saveError =
+            attempt([&] { TDbMan(url).AddRecords(User, batch(10, QStringLiteral("x"))); });
+        const QString readError = attempt([&] { TDbMan(url).ListUsers(); });
+        const bool clear =
+            saveError.startsWith(QStringLiteral("数据库“%1”里已经有别的表").arg(shown)) &&
+            saveError.contains(QStringLiteral("Tallimo 没有改动它")) &&
+            firstLine(readError) == firstLine(saveError);
+        const bool untouched = contents(url) == before;
+        if (clear && untouched)
+            ++refused;
+        else
+            problems << QStringLiteral("%1: %2, %3")
+                            .arg(QLatin1String(k.name),
+                                 saveError.isEmpty()
+                                     ? QStringLiteral("accepted")
+                                     : QStringLiteral("\"%1\"").arg(firstLine(saveError)),
+                                 untouched ? QStringLiteral("untouched")
+                                           : QStringLiteral("CHANGED"));
+        if (text.isEmpty())
+            text = firstLine(saveError);
+    }
+    report(problems.isEmpty(), name,
+           QStringLiteral("%1 of %2 kinds refused with the database untouched (\"%3\")%4")
+               .arg(refused)
+               .arg(kinds.size())
+               .arg(text)
+               .arg(problems.isEmpty()
+                        ? QString()
+                        : QStringLiteral("; PROBLEMS: ") + problems.join(QStringLiteral("; "))));
+}
+
 // One trial's unexpected exception fails that trial, not the run (and the
 // cluster is still stopped and removed).
 void guarded(const QString &name, const std::function<void()> &trial)
@@ -747,6 +843,8 @@ int ServerTrials(bool quick)
                     [&] { trialServerStopped(cluster, quick ? 2 : 10, 20000); });
             guarded(QStringLiteral("a saved batch survives a server crash"),
                     [&] { trialSurvivesCrash(cluster, quick ? 3 : 10); });
+            guarded(QStringLiteral("databases of other programs"),
+                    [&] { trialOtherPrograms(cluster); });
         }
     }
     std::printf("%.1f s\n%d passed, %d failed\n", total.elapsed() / 1000.0, g_passed, g_failed);
