@@ -29,13 +29,16 @@
 
 #include <libpq-fe.h>
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -44,16 +47,67 @@ const QString User = QStringLiteral("Trial");
 // ---------------------------------------------------------------------------
 // The throwaway cluster
 
-// The running server's process, for a Ctrl-C or kill of this program: it is
-// stopped at once (SIGQUIT, the immediate stop) rather than left running.
-volatile sig_atomic_t g_postmaster = 0;
+// A Ctrl-C or kill of this program stops the server at once (SIGQUIT, the
+// immediate stop) and removes its folder rather than leaving them behind.
+// Only async-signal-safe calls; the paths are made before the handler is set.
+char g_pidFile[512];
+char g_folder[512];
+volatile sig_atomic_t g_cleaning = 0;
 
 void onTerminate(int sig)
 {
-    if (g_postmaster > 0)
-        ::kill(pid_t(g_postmaster), SIGQUIT);
+    if (!g_cleaning) {
+        g_cleaning = 1;
+        // The pid file is read afresh (a restart changes the pid) until it
+        // has been gone for a moment: a start may be under way.
+        for (int i = 0, absent = 0; i < 100 && absent < 3; ++i) {
+            const int fd = ::open(g_pidFile, O_RDONLY);
+            if (fd >= 0) {
+                absent = 0;
+                char buf[16] = {};
+                const ssize_t n = ::read(fd, buf, sizeof buf - 1);
+                ::close(fd);
+                pid_t pid = 0;
+                for (ssize_t k = 0; k < n && buf[k] >= '0' && buf[k] <= '9'; ++k)
+                    pid = pid * 10 + (buf[k] - '0');
+                if (pid > 0)
+                    ::kill(pid, SIGQUIT);
+            } else {
+                ++absent;
+            }
+            const timespec pause{0, 100 * 1000 * 1000};
+            ::nanosleep(&pause, nullptr);
+        }
+        const pid_t rm = ::fork();
+        if (rm == 0) {
+            ::execl("/bin/rm", "rm", "-rf", g_folder, static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        if (rm > 0)
+            ::waitpid(rm, nullptr, 0);
+    }
     ::signal(sig, SIG_DFL);
     ::raise(sig);
+}
+
+// The handler is set for these, except for one this program was started to
+// ignore (SIGINT of a background job), and the old actions are put back.
+const int TermSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_oldActions[3];
+
+void catchTermination()
+{
+    for (int i = 0; i < 3; ++i) {
+        if (::sigaction(TermSignals[i], nullptr, &g_oldActions[i]) == 0 &&
+            g_oldActions[i].sa_handler != SIG_IGN)
+            ::signal(TermSignals[i], onTerminate);
+    }
+}
+
+void releaseTermination()
+{
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(TermSignals[i], &g_oldActions[i], nullptr);
 }
 
 class Cluster {
@@ -106,9 +160,10 @@ public:
                 return;
             }
         }
-        ::signal(SIGINT, onTerminate);
-        ::signal(SIGTERM, onTerminate);
-        ::signal(SIGHUP, onTerminate);
+        qstrncpy(g_folder, templ.constData(), sizeof g_folder);
+        qstrncpy(g_pidFile, (templ + "/data/postmaster.pid").constData(), sizeof g_pidFile);
+        catchTermination();
+        m_caught = true;
 
         m_problem = run(QStringLiteral("initdb"),
                         {QStringLiteral("-D"), dataDir(), QStringLiteral("--auth=trust"),
@@ -123,9 +178,8 @@ public:
     {
         if (m_running)
             stop("fast");
-        ::signal(SIGINT, SIG_DFL);
-        ::signal(SIGTERM, SIG_DFL);
-        ::signal(SIGHUP, SIG_DFL);
+        if (m_caught)
+            releaseTermination();
         if (!m_dir.isEmpty())
             QDir(m_dir).removeRecursively();
     }
@@ -134,6 +188,8 @@ public:
 
     // Why the cluster is not running; empty when it is.
     QString problem() const { return m_problem; }
+    // How long a start (with the recovery after a crash) took, on average.
+    qint64 averageStartMs() const { return m_starts ? m_startMs / m_starts : 0; }
     QString folder() const { return m_dir; }
 
     QString url(const QString &db) const
@@ -154,21 +210,24 @@ public:
 
     QString start()
     {
+        // After a crash the server syncs its whole folder before recovering:
+        // syncfs does it in one call where fsync-ing file by file takes
+        // seconds on a busy disk. fsync itself stays on.
         const QString options =
-            QStringLiteral("-c listen_addresses='' -c unix_socket_directories=%1 -c port=%2")
+            QStringLiteral("-c listen_addresses='' -c unix_socket_directories=%1 -c port=%2 "
+                           "-c recovery_init_sync_method=syncfs")
                 .arg(m_dir)
                 .arg(Port);
+        QElapsedTimer t;
+        t.start();
         const QString error = run(QStringLiteral("pg_ctl"),
                                   {QStringLiteral("-w"), QStringLiteral("-D"), dataDir(),
                                    QStringLiteral("-l"), m_dir + QStringLiteral("/log"),
                                    QStringLiteral("-o"), options, QStringLiteral("start")},
                                   true);
         m_running = error.isEmpty();
-        if (m_running) {
-            QFile pidFile(dataDir() + QStringLiteral("/postmaster.pid"));
-            if (pidFile.open(QIODevice::ReadOnly))
-                g_postmaster = pidFile.readLine().trimmed().toInt();
-        }
+        m_startMs += t.elapsed();
+        ++m_starts;
         return error;
     }
 
@@ -181,10 +240,8 @@ public:
                 {QStringLiteral("-w"), QStringLiteral("-D"), dataDir(), QStringLiteral("-m"),
                  QLatin1String(mode), QStringLiteral("stop")},
                 true);
-        if (error.isEmpty()) {
+        if (error.isEmpty())
             m_running = false;
-            g_postmaster = 0;
-        }
         return error;
     }
 
@@ -226,6 +283,9 @@ private:
     QString m_bin, m_dir, m_runuser, m_problem;
     bool m_asNobody = false;
     bool m_running = false;
+    bool m_caught = false; // the termination handler is set
+    qint64 m_startMs = 0;
+    int m_starts = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -600,7 +660,7 @@ void trialServerStopped(Cluster &cluster, int rounds, int lines)
            QStringLiteral("%1 rounds (%2 immediate, %3 fast), save of %4 lines takes %5 ms: %6 "
                           "stopped mid-save, %7 reopened; %8 saved, %9 lost (\"%10\"), %11 "
                           "unclear, %12 refused while down, %13 unfinished at the end; per-batch "
-                          "records: %14%15")
+                          "records: %14; a start took %15 ms%16")
                .arg(rounds)
                .arg(rounds - fastStops)
                .arg(fastStops)
@@ -615,6 +675,7 @@ void trialServerStopped(Cluster &cluster, int rounds, int lines)
                .arg(refused)
                .arg(unfinished)
                .arg(perBatch.join(QStringLiteral(", ")))
+               .arg(cluster.averageStartMs())
                .arg(problems.isEmpty()
                         ? QString()
                         : QStringLiteral("; PROBLEMS: ") + problems.join(QStringLiteral("; "))));
