@@ -578,10 +578,14 @@ void trialServerStopped(Cluster &cluster, int rounds, int lines)
         // Every save begun before the stop must end, one way or the other.
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 30000 && outcome.size() < begun.size())
+        while (t.elapsed() < 30000 && outcome.size() < begun.size() &&
+               child->state() == QProcess::Running)
             nextLine(1000);
         if (outcome.size() < begun.size()) {
-            problems << QStringLiteral("round %1: a save hangs after the server stopped").arg(r);
+            problems << (child->state() == QProcess::Running
+                             ? QStringLiteral("round %1: a save hangs after the server stopped")
+                             : QStringLiteral("round %1: the saving copy ended (its error above)"))
+                            .arg(r);
             break;
         }
         bool hit = false;
