@@ -17,6 +17,7 @@
 
 #include "DbClass.h"
 #include "HiClass.h"
+#include "TrialKit.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -178,17 +179,6 @@ void copyTemplate(const QString &to)
     if (!QFile::copy(templateFile(), to))
         qFatal("cannot copy the template %s", qPrintable(templateFile()));
     QFile(to).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
-TRowList batch(int lines, const QString &notes)
-{
-    TRowList rows;
-    rows.reserve(lines);
-    for (int i = 0; i < lines; ++i)
-        rows.append(TRow{QStringLiteral("2026-12-%1").arg(1 + i % 28, 2, 10, QLatin1Char('0')),
-                         i % 5 ? TypeExpense() : TypeIncome(), QStringLiteral("类别%1").arg(i % 17),
-                         QString::number(1 + i % 997) + QStringLiteral(".25"), notes});
-    return rows;
 }
 
 // A data file of `lines` records for the given user, in `lines`/1000 batches.
@@ -387,44 +377,6 @@ int childMain(const QStringList &args)
 
 // ---------------------------------------------------------------------------
 // The trials
-
-int g_passed = 0;
-int g_failed = 0;
-
-void report(bool ok, const QString &name, const QString &figures)
-{
-    (ok ? g_passed : g_failed)++;
-    std::printf("%-4s %-44s %s\n", ok ? "ok" : "FAIL", qPrintable(name), qPrintable(figures));
-    std::fflush(stdout);
-}
-
-QProcess *startChild(const QStringList &args)
-{
-    auto *p = new QProcess;
-    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p->start(QCoreApplication::applicationFilePath(), args);
-    if (!p->waitForStarted())
-        qFatal("cannot start a child");
-    return p;
-}
-
-void killChild(QProcess *p)
-{
-    p->kill(); // SIGKILL: no clean-up of any kind runs
-    p->waitForFinished();
-    delete p;
-}
-
-bool waitForLine(QProcess *p, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!p->canReadLine()) {
-        if (t.elapsed() > ms || !p->waitForReadyRead(ms))
-            return p->canReadLine();
-    }
-    return true;
-}
 
 // What the next start of the program does before anything else: opening and
 // upgrading the data file (which rolls back a hot journal) and a read.
@@ -671,16 +623,6 @@ private:
     QString m_folder;
     bool m_mounted = false;
 };
-
-QString attempt(const std::function<void()> &op)
-{
-    try {
-        op();
-        return QString();
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    }
-}
 
 void trialFullDisk(const QString &folder)
 {
@@ -962,10 +904,14 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
+    if (!args.isEmpty() && args.first().startsWith(QLatin1String("--child-pg-")))
+        return ServerChildMain(args);
     if (!args.isEmpty() && args.first().startsWith(QLatin1String("--child-")))
         return childMain(args);
 
     const bool quick = args.contains(QStringLiteral("--quick"));
+    if (args.contains(QStringLiteral("--server")))
+        return ServerTrials(quick);
     if (!QFileInfo::exists(templateFile())) {
         std::fprintf(stderr, "tallimo_trials: no template data file at %s\n",
                      qPrintable(templateFile()));

@@ -19,6 +19,22 @@ constexpr Oid Int2Oid = 21, Int4Oid = 23, Int8Oid = 20, Float8Oid = 701;
 // A connection idle this long is asked whether it is still there before use.
 constexpr qint64 IdleCheckMs = 5000;
 
+// True when a statement failed because the connection is gone. libpq can
+// notice a closed socket only on the next write and then keeps calling the
+// connection good; its own errors, unlike the server's, carry no SQLSTATE.
+bool connectionLost(PGconn *conn, const PGresult *res)
+{
+    if (PQstatus(conn) != CONNECTION_OK)
+        return true;
+    if (!res)
+        return false; // out of memory
+    const ExecStatusType status = PQresultStatus(res);
+    if (status != PGRES_FATAL_ERROR && status != PGRES_NONFATAL_ERROR)
+        return false;
+    const char *state = PQresultErrorField(res, PG_DIAG_SQLSTATE);
+    return !state || !*state;
+}
+
 QString serverText(const char *text)
 {
     return QString::fromUtf8(text ? text : "").trimmed();
@@ -123,7 +139,7 @@ private:
         const bool canRepeat = PQtransactionStatus(m_c.handle()) == PQTRANS_IDLE &&
                                qstrnicmp(m_sql.constData(), "select", 6) == 0;
         PGresult *res = send(values, lengths);
-        if (canRepeat && PQstatus(m_c.handle()) != CONNECTION_OK && m_c.reopen()) {
+        if (canRepeat && connectionLost(m_c.handle(), res) && m_c.reopen()) {
             PQclear(res);
             res = send(values, lengths);
         }
@@ -226,6 +242,10 @@ PgConn::PgConn(const QString &url) : m_url(url)
                                 nullptr};
     const char *const values[] = {"10", "tallimo", conninfo.constData(), "UTF8", nullptr};
     m_conn = PQconnectdbParams(keys, values, 1);
+    // Server notices (a shutdown's warning, say) are not the user's business;
+    // every error reaches them through the exceptions instead.
+    PQsetNoticeProcessor(
+        m_conn, [](void *, const char *) {}, nullptr);
     if (PQstatus(m_conn) != CONNECTION_OK) {
         const QString detail = serverText(PQerrorMessage(m_conn));
         PQfinish(m_conn);
@@ -304,10 +324,10 @@ void PgConn::raise(PGresult *res)
     QString detail = serverText(res ? PQresultErrorMessage(res) : PQerrorMessage(m_conn));
     if (detail.isEmpty())
         detail = serverText(PQerrorMessage(m_conn));
+    const bool lost = connectionLost(m_conn, res) || state.startsWith("08") || state == "57P01" ||
+                      state == "57P02" || state == "57P03";
     PQclear(res);
 
-    const bool lost = PQstatus(m_conn) != CONNECTION_OK || state.startsWith("08") ||
-                      state == "57P01" || state == "57P02" || state == "57P03";
     if (lost)
         throw EDbError(lostText(shown) + QLatin1Char('\n') + detail);
     if (state == "40001" || state == "40P01")
@@ -410,7 +430,7 @@ void PgConn::begin()
     PGresult *res = PQexec(m_conn, sql);
     // Nothing was written yet: a connection lost since the last operation (a
     // restarted server) is opened again and the transaction begins there.
-    if (PQstatus(m_conn) != CONNECTION_OK && reopen()) {
+    if (connectionLost(m_conn, res) && reopen()) {
         PQclear(res);
         res = PQexec(m_conn, sql);
     }
@@ -428,7 +448,7 @@ void PgConn::commit()
         markUsed();
         return;
     }
-    if (PQstatus(m_conn) == CONNECTION_OK || m_xid.isEmpty()) {
+    if (!connectionLost(m_conn, res) || m_xid.isEmpty()) {
         m_xid.clear();
         if (PQresultStatus(res) == PGRES_COMMAND_OK) {
             // The server rolled back instead (an error was ignored on the way).
