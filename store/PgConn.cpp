@@ -274,13 +274,19 @@ PgConn::~PgConn()
 
 void PgConn::setUpSession()
 {
-    // Waiting for another computer's lock ends like a busy data file.
-    PQclear(query("select set_config('lock_timeout', ?, false)",
-                  {QByteArray::number(BusyTimeoutMs()) + "ms"}));
+    applyLockTimeout();
     // The store's reads are range scans of its indexes, which the planner's
     // default (spinning-disk) page costs would trade for whole-table scans
     // and sorts; this session's costs say what a server's disk does today.
     exec("set random_page_cost = 1.1");
+}
+
+void PgConn::applyLockTimeout()
+{
+    // Waiting for another computer's lock ends like a busy data file.
+    const int ms = BusyTimeoutMs();
+    PQclear(query("select set_config('lock_timeout', ?, false)", {QByteArray::number(ms) + "ms"}));
+    m_lockTimeoutMs = ms;
 }
 
 bool PgConn::reopen()
@@ -302,6 +308,14 @@ bool PgConn::usable()
 {
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK || PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         return false;
+    if (m_lockTimeoutMs != BusyTimeoutMs()) {
+        // The wait was changed since this connection was set up.
+        try {
+            applyLockTimeout();
+        } catch (const EDbError &) {
+            return false;
+        }
+    }
     if (m_idle.isValid() && m_idle.elapsed() < IdleCheckMs)
         return true;
     // A server restarted meanwhile is only noticed by asking.

@@ -57,12 +57,14 @@ public:
 private:
     [[noreturn]] void raise(pg_result *res);
     void setUpSession();
+    void applyLockTimeout();
     void ensureSchema();
     void markUsed() { m_idle.start(); }
 
     QString m_url;
     pg_conn *m_conn = nullptr;
     qint64 m_changes = 0;
+    int m_lockTimeoutMs = -1;
     quint64 m_serials = 0;
     QByteArray m_xid; // the open write transaction's id, for a commit whose answer was lost
     QElapsedTimer m_idle;

@@ -82,9 +82,8 @@ void copyTableToServer(SqliteConn &from, PgConn &pg, const TableCopy &t)
                                  : " order by \"id\"";
     const QByteArray select = sql("select ", t.columns, " from \"", t.table) + "\"" + where + order;
     Stmt q(from, select.constData());
-    pg.checked(
-        PQexec(pg.handle(),
-               sql("copy \"", t.table, "\" (", t.columns).append(") from stdin").constData()));
+    const QByteArray copy = sql("copy \"", t.table, "\" (", t.columns) + ") from stdin";
+    PQclear(pg.checked(PQexec(pg.handle(), copy.constData())));
     QByteArray buf;
     buf.reserve(1 << 17);
     try {
