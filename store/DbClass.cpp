@@ -574,9 +574,11 @@ TPeriod TDbMan::QueryPeriod(const QString &user, const QString &start, const QSt
     // in date order, so the day and month rows close as the date moves on,
     // and the totals and the rankings add up along the way. Sums are kept in
     // whole cents, exactly. Texts are made once per distinct value.
-    Stmt q(c, "select \"id\",\"date\",\"type\",\"cate\",\"amount\",\"notes\" from \"data\" "
-              "where \"user\"=? and \"date\">=? and \"date\"<=? "
-              "order by \"date\" asc,\"type\" asc,\"id\" asc");
+    Stmt q(c,
+           "select \"id\",\"date\",\"type\",\"cate\",\"amount\",\"notes\" from \"data\" "
+           "where \"user\"=? and \"date\">=? and \"date\"<=? "
+           "order by \"date\" asc,\"type\" asc,\"id\" asc",
+           Stmt::Streamed);
     q.bind(1, enc(user)).bind(2, start).bind(3, end);
 
     const QString wordOut = TypeExpense();

@@ -47,7 +47,9 @@ public:
 class TConn {
 public:
     virtual ~TConn() = default;
-    virtual std::unique_ptr<TCursor> prepare(const char *sql) = 0;
+    // A streamed statement hands its rows over while the engine still makes
+    // them; nothing else may run on the connection until its rows are read.
+    virtual std::unique_ptr<TCursor> prepare(const char *sql, bool streamed = false) = 0;
     // Statements without values or rows.
     virtual void exec(const char *sql) = 0;
     virtual void begin() = 0;
@@ -62,7 +64,8 @@ public:
 // One statement; values are always bound, never spliced.
 class Stmt {
 public:
-    Stmt(TConn &c, const char *sql) : m_q(c.prepare(sql)) {}
+    enum TMode { Whole, Streamed };
+    Stmt(TConn &c, const char *sql, TMode mode = Whole) : m_q(c.prepare(sql, mode == Streamed)) {}
 
     Stmt &bind(int i, const QByteArray &bytes)
     {

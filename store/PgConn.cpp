@@ -49,7 +49,8 @@ QString lostText(const QString &shown)
 
 class PgCursor : public TCursor {
 public:
-    PgCursor(PgConn &c, const char *sql) : m_c(c), m_serial(c.nextSerial())
+    PgCursor(PgConn &c, const char *sql, bool streamed)
+        : m_c(c), m_serial(c.nextSerial()), m_streamed(streamed)
     {
         // "?" placeholders become the server's numbered ones; the store's
         // statements hold no "?" in a literal.
@@ -65,7 +66,11 @@ public:
         m_values.resize(n);
         m_bound.assign(size_t(n), false);
     }
-    ~PgCursor() override { PQclear(m_res); }
+    ~PgCursor() override
+    {
+        PQclear(m_res);
+        drain();
+    }
     PgCursor(const PgCursor &) = delete;
     PgCursor &operator=(const PgCursor &) = delete;
 
@@ -75,12 +80,18 @@ public:
     void bindInt64(int i, qint64 v) override { set(i, QByteArray::number(v)); }
     bool step() override
     {
-        if (!m_res)
+        if (m_streaming)
+            return next();
+        if (!m_res) {
+            if (m_streamed && m_runs == 0)
+                return start();
             run();
+        }
         return ++m_row < m_rows;
     }
     void reset() override
     {
+        drain();
         PQclear(m_res);
         m_res = nullptr;
         m_row = -1;
@@ -122,6 +133,77 @@ private:
         m_values[i - 1] = bytes;
         m_bound[size_t(i - 1)] = true;
     }
+    // A streamed read: the server sends its rows one by one, and the store
+    // adds them up while the server still scans (a ten-year period is
+    // 400,000 rows that are then never all held at once).
+    bool start()
+    {
+        // As for a whole read: a connection found gone before any row came
+        // is opened again and the read repeated.
+        m_canRepeat = PQtransactionStatus(m_c.handle()) == PQTRANS_IDLE;
+        m_delivered = 0;
+        ++m_runs;
+        m_c.unnamedOwner = 0;
+        bool sent = sendStreamed();
+        if (!sent && m_canRepeat && m_c.reopen()) {
+            m_canRepeat = false;
+            sent = sendStreamed();
+        }
+        if (!sent)
+            m_c.checked(nullptr);
+        m_streaming = true;
+        return next();
+    }
+    bool sendStreamed()
+    {
+        std::vector<const char *> values;
+        std::vector<int> lengths;
+        for (int i = 0; i < int(m_values.size()); ++i) {
+            values.push_back(m_bound[size_t(i)] ? m_values.at(i).constData() : nullptr);
+            lengths.push_back(int(m_values.at(i).size()));
+        }
+        return PQsendQueryParams(m_c.handle(), m_sql.constData(), int(values.size()), nullptr,
+                                 values.data(), lengths.data(), nullptr, 1) == 1 &&
+               PQsetSingleRowMode(m_c.handle()) == 1;
+    }
+    bool next()
+    {
+        PQclear(m_res);
+        m_res = PQgetResult(m_c.handle());
+        if (m_res && PQresultStatus(m_res) == PGRES_SINGLE_TUPLE) {
+            ++m_delivered;
+            m_row = 0;
+            m_rows = 1;
+            return true;
+        }
+        // The end of the rows, or an error: either way the query is over.
+        PGresult *last = m_res;
+        m_res = nullptr;
+        m_streaming = false;
+        while (PGresult *more = PQgetResult(m_c.handle()))
+            PQclear(more);
+        m_row = m_rows = 0;
+        if (m_delivered == 0 && m_canRepeat && connectionLost(m_c.handle(), last) && m_c.reopen()) {
+            PQclear(last);
+            m_canRepeat = false;
+            if (!sendStreamed())
+                m_c.checked(nullptr);
+            m_streaming = true;
+            return next();
+        }
+        PQclear(m_c.checked(last));
+        return false;
+    }
+    // Reads what is left of a streamed query, so the connection can run the next one.
+    void drain() noexcept
+    {
+        if (!m_streaming)
+            return;
+        m_streaming = false;
+        while (PGresult *more = PQgetResult(m_c.handle()))
+            PQclear(more);
+    }
+
     void run()
     {
         const int n = int(m_values.size());
@@ -175,6 +257,9 @@ private:
 
     PgConn &m_c;
     const quint64 m_serial;
+    const bool m_streamed;
+    bool m_streaming = false, m_canRepeat = false;
+    qint64 m_delivered = 0;
     QByteArray m_sql;
     QList<QByteArray> m_values;
     std::vector<bool> m_bound;
@@ -422,9 +507,9 @@ QByteArray PgConn::value(const char *sql, const QList<QByteArray> &values)
     return v;
 }
 
-std::unique_ptr<TCursor> PgConn::prepare(const char *sql)
+std::unique_ptr<TCursor> PgConn::prepare(const char *sql, bool streamed)
 {
-    return std::make_unique<PgCursor>(*this, sql);
+    return std::make_unique<PgCursor>(*this, sql, streamed);
 }
 
 void PgConn::exec(const char *sql)

@@ -24,7 +24,7 @@ public:
     // while no longer answers; the caller then opens a new one.
     bool usable();
 
-    std::unique_ptr<TCursor> prepare(const char *sql) override;
+    std::unique_ptr<TCursor> prepare(const char *sql, bool streamed = false) override;
     void exec(const char *sql) override;
     void begin() override;
     void commit() override;

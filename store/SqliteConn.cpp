@@ -174,7 +174,7 @@ void SqliteConn::fail(int rc) const
     RaiseSqlite(m_db, rc, m_file);
 }
 
-std::unique_ptr<TCursor> SqliteConn::prepare(const char *sql)
+std::unique_ptr<TCursor> SqliteConn::prepare(const char *sql, bool)
 {
     return std::make_unique<SqliteCursor>(*this, sql);
 }

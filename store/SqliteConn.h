@@ -20,7 +20,8 @@ public:
     const QString &file() const { return m_file; }
     [[noreturn]] void fail(int rc) const;
 
-    std::unique_ptr<TCursor> prepare(const char *sql) override;
+    // Every SQLite statement hands rows over as it makes them.
+    std::unique_ptr<TCursor> prepare(const char *sql, bool streamed = false) override;
     void exec(const char *sql) override;
     // IMMEDIATE takes the write lock up front, so the busy timeout applies to
     // it and two copies never deadlock between a read and a write.
