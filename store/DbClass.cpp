@@ -541,21 +541,16 @@ void rankInto(std::vector<CateSum> &groups, const QString &typeWord, qint64 tota
     }
 }
 
-TRow dayRow(const QString &date, qint64 in, qint64 out)
+// Day and month rows share one layout: the key, then the two sums.
+static_assert(int(DayDate) == int(MonthMonth) && int(DayIn) == int(MonthIn) &&
+              int(DayOut) == int(MonthOut) && int(DayCols) == int(MonthCols));
+
+TRow totalsRow(const QString &key, qint64 in, qint64 out)
 {
     TRow row(DayCols);
-    row[DayDate] = date;
+    row[DayDate] = key;
     row[DayIn] = THi::FormatCents(in);
     row[DayOut] = THi::FormatCents(out);
-    return row;
-}
-
-TRow monthRow(const QString &month, qint64 in, qint64 out)
-{
-    TRow row(MonthCols);
-    row[MonthMonth] = month;
-    row[MonthIn] = THi::FormatCents(in);
-    row[MonthOut] = THi::FormatCents(out);
     return row;
 }
 
@@ -598,11 +593,11 @@ TPeriod TDbMan::QueryPeriod(const QString &user, const QString &start, const QSt
     qint64 dayIn = 0, dayOut = 0, monthIn = 0, monthOut = 0;
     auto closeDay = [&]() {
         if (!day.isEmpty())
-            p.DayRows.append(dayRow(day, dayIn, dayOut));
+            p.DayRows.append(totalsRow(day, dayIn, dayOut));
     };
     auto closeMonth = [&]() {
         if (!month.isEmpty())
-            p.MonthRows.append(monthRow(month, monthIn, monthOut));
+            p.MonthRows.append(totalsRow(month, monthIn, monthOut));
     };
 
     while (q.step()) {

@@ -35,6 +35,39 @@ bool connectionLost(PGconn *conn, const PGresult *res)
     return !state || !*state;
 }
 
+// "?" placeholders become the server's numbered ones; the store's statements
+// hold no "?" in a literal.
+QByteArray numbered(const char *sql, int *count)
+{
+    QByteArray out;
+    int n = 0;
+    for (const char *p = sql; *p; ++p) {
+        if (*p == '?') {
+            out += '$';
+            out += QByteArray::number(++n);
+        } else {
+            out += *p;
+        }
+    }
+    *count = n;
+    return out;
+}
+
+// Values as libpq takes them; an unbound one is NULL.
+struct TParams {
+    std::vector<const char *> values;
+    std::vector<int> lengths;
+    TParams(const QList<QByteArray> &v, const std::vector<bool> *bound = nullptr)
+    {
+        for (int i = 0; i < int(v.size()); ++i) {
+            const bool set = !bound || (*bound)[size_t(i)];
+            values.push_back(set ? v.at(i).constData() : nullptr);
+            lengths.push_back(set ? int(v.at(i).size()) : 0);
+        }
+    }
+    int count() const { return int(values.size()); }
+};
+
 QString serverText(const char *text)
 {
     return QString::fromUtf8(text ? text : "").trimmed();
@@ -52,17 +85,8 @@ public:
     PgCursor(PgConn &c, const char *sql, bool streamed)
         : m_c(c), m_serial(c.nextSerial()), m_streamed(streamed)
     {
-        // "?" placeholders become the server's numbered ones; the store's
-        // statements hold no "?" in a literal.
         int n = 0;
-        for (const char *p = sql; *p; ++p) {
-            if (*p == '?') {
-                m_sql += '$';
-                m_sql += QByteArray::number(++n);
-            } else {
-                m_sql += *p;
-            }
-        }
+        m_sql = numbered(sql, &n);
         m_values.resize(n);
         m_bound.assign(size_t(n), false);
     }
@@ -156,14 +180,9 @@ private:
     }
     bool sendStreamed()
     {
-        std::vector<const char *> values;
-        std::vector<int> lengths;
-        for (int i = 0; i < int(m_values.size()); ++i) {
-            values.push_back(m_bound[size_t(i)] ? m_values.at(i).constData() : nullptr);
-            lengths.push_back(int(m_values.at(i).size()));
-        }
-        return PQsendQueryParams(m_c.handle(), m_sql.constData(), int(values.size()), nullptr,
-                                 values.data(), lengths.data(), nullptr, 1) == 1 &&
+        const TParams p(m_values, &m_bound);
+        return PQsendQueryParams(m_c.handle(), m_sql.constData(), p.count(), nullptr,
+                                 p.values.data(), p.lengths.data(), nullptr, 1) == 1 &&
                PQsetSingleRowMode(m_c.handle()) == 1;
     }
     bool next()
@@ -206,24 +225,16 @@ private:
 
     void run()
     {
-        const int n = int(m_values.size());
-        std::vector<const char *> values(size_t(n), nullptr);
-        std::vector<int> lengths(size_t(n), 0);
-        for (int i = 0; i < n; ++i) {
-            if (m_bound[size_t(i)]) {
-                values[size_t(i)] = m_values.at(i).constData();
-                lengths[size_t(i)] = int(m_values.at(i).size());
-            }
-        }
+        const TParams p(m_values, &m_bound);
         // A read outside a transaction that finds the connection gone (the
         // server restarted since the last operation) changed nothing, so it
         // runs again on a new connection.
         const bool canRepeat = PQtransactionStatus(m_c.handle()) == PQTRANS_IDLE &&
                                qstrnicmp(m_sql.constData(), "select", 6) == 0;
-        PGresult *res = send(values, lengths);
+        PGresult *res = send(p);
         if (canRepeat && connectionLost(m_c.handle(), res) && m_c.reopen()) {
             PQclear(res);
-            res = send(values, lengths);
+            res = send(p);
         }
         ++m_runs;
         m_res = m_c.checked(res);
@@ -232,17 +243,17 @@ private:
         m_c.noteChanges(m_res);
     }
 
-    PGresult *send(const std::vector<const char *> &values, const std::vector<int> &lengths)
+    PGresult *send(const TParams &p)
     {
-        const int n = int(values.size());
+        const int n = p.count();
         PGresult *res = nullptr;
         // Rows come in the binary form: texts are the same bytes, and numbers
         // skip being printed by the server and parsed here (a ten-year period
         // is 400,000 ids and amounts).
         if (m_runs == 0) {
             // A statement run once is sent with its values in one round trip.
-            res = PQexecParams(m_c.handle(), m_sql.constData(), n, nullptr, values.data(),
-                               lengths.data(), nullptr, 1);
+            res = PQexecParams(m_c.handle(), m_sql.constData(), n, nullptr, p.values.data(),
+                               p.lengths.data(), nullptr, 1);
             m_c.unnamedOwner = 0;
         } else {
             // Run again (a batch of records): parsed once on the server.
@@ -250,7 +261,8 @@ private:
                 PQclear(m_c.checked(PQprepare(m_c.handle(), "", m_sql.constData(), n, nullptr)));
                 m_c.unnamedOwner = m_serial;
             }
-            res = PQexecPrepared(m_c.handle(), "", n, values.data(), lengths.data(), nullptr, 1);
+            res =
+                PQexecPrepared(m_c.handle(), "", n, p.values.data(), p.lengths.data(), nullptr, 1);
         }
         return res;
     }
@@ -475,24 +487,11 @@ void PgConn::noteChanges(PGresult *res)
 
 PGresult *PgConn::query(const char *sql, const QList<QByteArray> &values)
 {
-    QByteArray text;
     int n = 0;
-    for (const char *p = sql; *p; ++p) {
-        if (*p == '?') {
-            text += '$';
-            text += QByteArray::number(++n);
-        } else {
-            text += *p;
-        }
-    }
-    std::vector<const char *> v;
-    std::vector<int> lengths;
-    for (const QByteArray &b : values) {
-        v.push_back(b.constData());
-        lengths.push_back(int(b.size()));
-    }
-    PGresult *res = checked(PQexecParams(m_conn, text.constData(), int(values.size()), nullptr,
-                                         v.data(), lengths.data(), nullptr, 0));
+    const QByteArray text = numbered(sql, &n);
+    const TParams p(values);
+    PGresult *res = checked(PQexecParams(m_conn, text.constData(), p.count(), nullptr,
+                                         p.values.data(), p.lengths.data(), nullptr, 0));
     noteChanges(res);
     return res;
 }
