@@ -9,9 +9,9 @@
 // - a batch reported saved survives a server crash;
 // - databases that hold another program's tables: refused, left untouched.
 //
-// The program starts its own throwaway cluster (Unix socket only, in a fresh
-// folder under /tmp) with the binaries `pg_config --bindir` names, and stops
-// and removes it at the end. Saves go through TDbMan only; raw libpq only
+// The program starts its own throwaway cluster with the tests' script
+// (scripts/pgcluster.sh: Unix socket only, in a fresh temporary folder), and
+// stops and removes it at the end. Saves go through TDbMan only; raw libpq only
 // looks at what was stored.
 
 #include "DbClass.h"
@@ -19,18 +19,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <libpq-fe.h>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -110,187 +107,6 @@ void releaseTermination()
         ::sigaction(TermSignals[i], &g_oldActions[i], nullptr);
 }
 
-class Cluster {
-public:
-    Cluster()
-    {
-        const QString pgConfig = QStandardPaths::findExecutable(QStringLiteral("pg_config"));
-        if (pgConfig.isEmpty()) {
-            m_problem = QStringLiteral("no pg_config on PATH: the PostgreSQL packages are missing "
-                                       "(scripts/deps.sh installs libpq-dev postgresql)");
-            return;
-        }
-        QProcess q;
-        q.start(pgConfig, {QStringLiteral("--bindir")});
-        q.waitForFinished(10000);
-        m_bin = QString::fromLocal8Bit(q.readAllStandardOutput()).trimmed();
-        for (const char *tool : {"initdb", "pg_ctl", "createdb", "postgres"}) {
-            if (!QFileInfo(m_bin + QLatin1Char('/') + QLatin1String(tool)).isExecutable()) {
-                m_problem = QStringLiteral("no %1 in %2 (pg_config --bindir): the server package "
-                                           "is missing (scripts/deps.sh installs postgresql)")
-                                .arg(QLatin1String(tool), m_bin);
-                return;
-            }
-        }
-        // PostgreSQL refuses to run as root: then the server runs as nobody.
-        m_asNobody = ::geteuid() == 0;
-        if (m_asNobody) {
-            m_runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"));
-            if (m_runuser.isEmpty())
-                m_runuser = QStandardPaths::findExecutable(
-                    QStringLiteral("runuser"),
-                    {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-            if (m_runuser.isEmpty()) {
-                m_problem = QStringLiteral("running as root, and no runuser to start the server "
-                                           "as nobody");
-                return;
-            }
-        }
-        // A short folder: the socket's path must stay under 108 bytes.
-        QByteArray templ("/tmp/tallimo-pgtrial.XXXXXX");
-        if (!::mkdtemp(templ.data())) {
-            m_problem = QStringLiteral("cannot make a folder under /tmp");
-            return;
-        }
-        m_dir = QString::fromLocal8Bit(templ);
-        if (m_asNobody) {
-            const passwd *nobody = ::getpwnam("nobody");
-            if (!nobody || ::chown(templ.constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
-                m_problem = QStringLiteral("cannot give %1 to the user nobody").arg(m_dir);
-                return;
-            }
-        }
-        qstrncpy(g_folder, templ.constData(), sizeof g_folder);
-        qstrncpy(g_pidFile, (templ + "/data/postmaster.pid").constData(), sizeof g_pidFile);
-        catchTermination();
-        m_caught = true;
-
-        m_problem = run(QStringLiteral("initdb"),
-                        {QStringLiteral("-D"), dataDir(), QStringLiteral("--auth=trust"),
-                         QStringLiteral("-U"), QStringLiteral("tallimo"), QStringLiteral("-E"),
-                         QStringLiteral("UTF8"), QStringLiteral("--locale=C")},
-                        true);
-        if (m_problem.isEmpty())
-            m_problem = start();
-    }
-
-    ~Cluster()
-    {
-        if (m_running)
-            stop("fast");
-        if (m_caught)
-            releaseTermination();
-        if (!m_dir.isEmpty())
-            QDir(m_dir).removeRecursively();
-    }
-    Cluster(const Cluster &) = delete;
-    Cluster &operator=(const Cluster &) = delete;
-
-    // Why the cluster is not running; empty when it is.
-    QString problem() const { return m_problem; }
-    // How long a start (with the recovery after a crash) took, on average.
-    qint64 averageStartMs() const { return m_starts ? m_startMs / m_starts : 0; }
-    QString folder() const { return m_dir; }
-
-    QString url(const QString &db) const
-    {
-        return QStringLiteral("postgresql:///%1?host=%2&port=%3&user=tallimo")
-            .arg(db, m_dir)
-            .arg(Port);
-    }
-
-    // Empty, or what went wrong.
-    QString createDb(const QString &name)
-    {
-        return run(QStringLiteral("createdb"),
-                   {QStringLiteral("-h"), m_dir, QStringLiteral("-p"), QString::number(Port),
-                    QStringLiteral("-U"), QStringLiteral("tallimo"), name},
-                   false);
-    }
-
-    QString start()
-    {
-        // After a crash the server syncs its whole folder before recovering:
-        // syncfs does it in one call where fsync-ing file by file takes
-        // seconds on a busy disk. fsync itself stays on.
-        const QString options =
-            QStringLiteral("-c listen_addresses='' -c unix_socket_directories=%1 -c port=%2 "
-                           "-c recovery_init_sync_method=syncfs")
-                .arg(m_dir)
-                .arg(Port);
-        QElapsedTimer t;
-        t.start();
-        const QString error = run(QStringLiteral("pg_ctl"),
-                                  {QStringLiteral("-w"), QStringLiteral("-D"), dataDir(),
-                                   QStringLiteral("-l"), m_dir + QStringLiteral("/log"),
-                                   QStringLiteral("-o"), options, QStringLiteral("start")},
-                                  true);
-        m_running = error.isEmpty();
-        m_startMs += t.elapsed();
-        ++m_starts;
-        return error;
-    }
-
-    // mode: "immediate" (a crash: no checkpoint, backends killed) or "fast"
-    // (backends told to end, open transactions rolled back).
-    QString stop(const char *mode)
-    {
-        const QString error =
-            run(QStringLiteral("pg_ctl"),
-                {QStringLiteral("-w"), QStringLiteral("-D"), dataDir(), QStringLiteral("-m"),
-                 QLatin1String(mode), QStringLiteral("stop")},
-                true);
-        if (error.isEmpty())
-            m_running = false;
-        return error;
-    }
-
-private:
-    static constexpr int Port = 5432; // only names the socket file
-
-    QString dataDir() const { return m_dir + QStringLiteral("/data"); }
-
-    // Runs one of the server's programs; empty, or its exit and last output line.
-    QString run(const QString &tool, const QStringList &args, bool asServerUser)
-    {
-        QString program = m_bin + QLatin1Char('/') + tool;
-        QStringList all = args;
-        if (asServerUser && m_asNobody) {
-            all = QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
-                              program} +
-                  args;
-            program = m_runuser;
-        }
-        QProcess p;
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.setWorkingDirectory(m_dir); // nobody may not enter ours
-        p.start(program, all);
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            return QStringLiteral("%1 did not finish within 2 minutes").arg(tool);
-        }
-        if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
-            return QString();
-        const QStringList lines =
-            QString::fromLocal8Bit(p.readAll()).trimmed().split(QLatin1Char('\n'));
-        return QStringLiteral("%1 %2 failed (exit %3): %4")
-            .arg(tool, args.value(args.size() - 1))
-            .arg(p.exitCode())
-            .arg(lines.value(lines.size() - 1));
-    }
-
-    QString m_bin, m_dir, m_runuser, m_problem;
-    bool m_asNobody = false;
-    bool m_running = false;
-    bool m_caught = false; // the termination handler is set
-    qint64 m_startMs = 0;
-    int m_starts = 0;
-};
-
-// ---------------------------------------------------------------------------
-// Looking at what was stored, beside the store
-
 class PgRaw {
 public:
     explicit PgRaw(const QString &url) : m_c(PQconnectdb(url.toUtf8().constData())) {}
@@ -323,6 +139,105 @@ public:
 private:
     PGconn *m_c;
 };
+
+// The test cluster of scripts/pgcluster.sh, in a folder of its own.
+class Cluster {
+public:
+    Cluster()
+    {
+        // A short folder: the socket's path must stay under 108 bytes.
+        QByteArray templ = QFile::encodeName(QDir::tempPath()) + "/tallimo-pgtrial.XXXXXX";
+        if (!::mkdtemp(templ.data())) {
+            m_problem = QStringLiteral("cannot make a folder in %1").arg(QDir::tempPath());
+            return;
+        }
+        m_dir = QFile::decodeName(templ);
+        qstrncpy(g_folder, templ.constData(), sizeof g_folder);
+        qstrncpy(g_pidFile, (templ + "/data/postmaster.pid").constData(), sizeof g_pidFile);
+        catchTermination();
+        m_caught = true;
+        m_problem = script({QStringLiteral("start"), m_dir});
+    }
+
+    ~Cluster()
+    {
+        if (!m_dir.isEmpty())
+            script({QStringLiteral("stop"), m_dir});
+        if (m_caught)
+            releaseTermination();
+        if (!m_dir.isEmpty())
+            QDir(m_dir).removeRecursively();
+    }
+    Cluster(const Cluster &) = delete;
+    Cluster &operator=(const Cluster &) = delete;
+
+    // Why the cluster is not running; empty when it is.
+    QString problem() const { return m_problem; }
+    // How long a start (with the recovery after a crash) took, on average.
+    qint64 averageStartMs() const { return m_starts ? m_startMs / m_starts : 0; }
+    QString folder() const { return m_dir; }
+
+    QString url(const QString &db) const
+    {
+        return QStringLiteral("postgresql:///%1?host=%2&port=5432&user=tallimo").arg(db, m_dir);
+    }
+
+    // Empty, or what went wrong.
+    QString createDb(const QString &name)
+    {
+        // The names are this program's own constants.
+        const QByteArray sql = "create database \"" + name.toUtf8() + '"';
+        const QString said = PgRaw(url(QStringLiteral("tallimo_test"))).value(sql.constData());
+        return said.startsWith(QLatin1Char('!')) ? said.mid(1) : QString();
+    }
+
+    QString start()
+    {
+        QElapsedTimer t;
+        t.start();
+        const QString error = script({QStringLiteral("resume"), m_dir});
+        m_startMs += t.elapsed();
+        ++m_starts;
+        return error;
+    }
+
+    // mode: "immediate" (a crash: no checkpoint, backends killed) or "fast"
+    // (backends told to end, open transactions rolled back).
+    QString stop(const char *mode)
+    {
+        return script({QStringLiteral("halt"), m_dir, QLatin1String(mode)});
+    }
+
+private:
+    // Runs the cluster script; empty, or its exit and last output line.
+    static QString script(const QStringList &args)
+    {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(QStringLiteral(TALLIMO_PGCLUSTER), args);
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            return QStringLiteral("pgcluster.sh %1 did not finish within 2 minutes").arg(args[0]);
+        }
+        if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+            return QString();
+        const QStringList lines =
+            QString::fromLocal8Bit(p.readAll()).trimmed().split(QLatin1Char('\n'));
+        return QStringLiteral("pgcluster.sh %1 failed (exit %2): %3")
+            .arg(args[0])
+            .arg(p.exitCode())
+            .arg(lines.value(lines.size() - 1));
+    }
+
+    QString m_dir, m_problem;
+    bool m_caught = false; // the termination handler is set
+    qint64 m_startMs = 0;
+    int m_starts = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Looking at what was stored, beside the store
 
 // Records per batch: the notes up to the first "/" (the notes are stored as
 // base64; ours are ASCII, so the decoded bytes are the text).

@@ -40,7 +40,7 @@ fi
 
 server_args=()
 if [ "$server" = 1 ]; then
-    pgdir=$(mktemp -d /tmp/tallimo-pgbench.XXXXXX)
+    pgdir=$(mktemp -d -t tallimo-pgbench.XXXXXX)
     trap '"$(dirname "$0")/../scripts/pgcluster.sh" stop "$pgdir" >/dev/null 2>&1 || true' EXIT
     "$(dirname "$0")/../scripts/pgcluster.sh" start "$pgdir" >/dev/null
     server_args=(--server "$(cat "$pgdir/url")")

@@ -8,8 +8,9 @@
 #                              it to DIR/url. A server still running in DIR is
 #                              stopped and its data thrown away first.
 #   pgcluster.sh stop DIR      stops the server and removes DIR
-#   pgcluster.sh halt DIR      stops the server the way a crash would
-#                              (immediate mode); DIR and its data stay
+#   pgcluster.sh halt DIR [MODE]  stops the server the way a crash would
+#                              (MODE immediate, the default) or as an
+#                              administrator would (fast); DIR and its data stay
 #   pgcluster.sh resume DIR    starts the server in DIR again
 #
 # For ctest fixtures, where the build folder may be too deep for a socket path:
@@ -85,12 +86,12 @@ cmd_start()
 {
     local dir="${1:-}"
     if [ -z "$dir" ]; then
-        dir="$(mktemp -d /tmp/tallimo-pg.XXXXXX)"
+        dir="$(mktemp -d -t tallimo-pg.XXXXXX)"
     fi
     mkdir -p "$dir"
     dir="$(cd "$dir" && pwd -P)"
     # The server's socket is DIR/.s.PGSQL.5432; the kernel takes at most 107 bytes.
-    [ ${#dir} -le 90 ] || die "$dir is too long for a socket path; use a folder under /tmp"
+    [ ${#dir} -le 90 ] || die "$dir is too long for a socket path; use a shorter folder (or TMPDIR)"
     ours "$dir" || die "$dir holds files that are not a test cluster; not touching it"
 
     stop_server "$dir" fast
@@ -117,6 +118,8 @@ unix_socket_directories = '$dir'
 shared_buffers = 16MB
 max_connections = 40
 fsync = on
+# After a crash the folder is synced in one call instead of file by file.
+recovery_init_sync_method = syncfs
 EOF
     cmd_resume "$dir"
     "$bindir/createdb" -h "$dir" -U tallimo tallimo_test || die "createdb failed"
@@ -138,7 +141,7 @@ cmd_resume()
 
 cmd_halt()
 {
-    stop_server "$1" immediate
+    stop_server "$1" "${2:-immediate}"
 }
 
 cmd_stop()
@@ -159,7 +162,7 @@ cmd_fixture_start()
     mkdir -p "$state"
     cmd_fixture_stop "$state"
     local dir
-    dir="$(mktemp -d /tmp/tallimo-pg.XXXXXX)"
+    dir="$(mktemp -d -t tallimo-pg.XXXXXX)"
     echo "$dir" >"$state/dir"
     cmd_start "$dir" >"$state/url.new"
     mv "$state/url.new" "$state/url"
@@ -175,12 +178,16 @@ cmd_fixture_stop()
     rm -f "$state/dir" "$state/url" "$state/url.new"
 }
 
-[ $# -ge 1 ] || die "usage: pgcluster.sh start [DIR] | stop DIR | halt DIR | resume DIR | fixture-start STATE | fixture-stop STATE"
+[ $# -ge 1 ] || die "usage: pgcluster.sh start [DIR] | stop DIR | halt DIR [MODE] | resume DIR | fixture-start STATE | fixture-stop STATE"
 command="$1"
 shift
 case "$command" in
 start) cmd_start "${1:-}" ;;
-stop | halt | resume | fixture-start | fixture-stop)
+halt)
+    [ $# -ge 1 ] && [ $# -le 2 ] || die "halt needs a folder (and a mode)"
+    cmd_halt "$@"
+    ;;
+stop | resume | fixture-start | fixture-stop)
     [ $# -eq 1 ] || die "$command needs a folder"
     "cmd_${command//-/_}" "$1"
     ;;
