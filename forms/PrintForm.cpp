@@ -281,6 +281,9 @@ void TfrmPrint::btnPrintClick()
     try {
         painted = PaintPages(printer, Report, first - 1, last - 1, copies, progress);
     } catch (const ECancelled &) {
+        // Printed into a file, the aborted job leaves half a document: away with it.
+        if (!printer.outputFileName().isEmpty())
+            QFile::remove(printer.outputFileName());
         return;
     }
     if (!painted) {
