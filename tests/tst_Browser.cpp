@@ -6,13 +6,16 @@
 #include "Placement.h"
 #include "TestSupport.h"
 
+#include <QAction>
 #include <QChartView>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
 #include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPushButton>
@@ -61,6 +64,8 @@ private slots:
     void monthSeries();
     void chartButtonFollowsRankings();
     void chartWindow();
+    void renameFromRanking_data();
+    void renameFromRanking();
 
 private:
     std::unique_ptr<TfrmMain> open();
@@ -789,6 +794,100 @@ void TestBrowser::chartWindow()
     QCOMPARE(detailsRows, 3);
     QVERIFY(!restOpened);
     QVERIFY(closedByEsc);
+}
+
+void TestBrowser::renameFromRanking_data()
+{
+    QTest::addColumn<QString>("listName");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QVariant>("typed");   // the input's answer; a null text cancels
+    QTest::addColumn<QVariant>("merge");   // the answer to the merge question, if asked
+    QTest::addColumn<QStringList>("rows"); // the ranking afterwards: category|count|sum
+    QTest::addColumn<QStringList>("pick"); // the pick list afterwards
+    QTest::addColumn<int>("errors");
+    const QStringList before{QStringLiteral("房租|1|1500.00"), QStringLiteral("餐饮|3|60.00"),
+                             QStringLiteral("交通|1|5.00")};
+    const QStringList pickBefore{QStringLiteral("餐饮"), QStringLiteral("交通")};
+    QTest::addRow("renamed") << "lvwOutCates" << QStringLiteral("交通")
+                             << QVariant(QStringLiteral(" 公交 ")) << QVariant()
+                             << QStringList{QStringLiteral("房租|1|1500.00"),
+                                            QStringLiteral("餐饮|3|60.00"),
+                                            QStringLiteral("公交|1|5.00")}
+                             << QStringList{QStringLiteral("餐饮"), QStringLiteral("公交")} << 0;
+    QTest::addRow("merged after asking")
+        << "lvwOutCates" << QStringLiteral("交通") << QVariant(QStringLiteral("餐饮"))
+        << QVariant(true)
+        << QStringList{QStringLiteral("房租|1|1500.00"), QStringLiteral("餐饮|4|65.00")}
+        << QStringList{QStringLiteral("餐饮")} << 0;
+    QTest::addRow("merge declined")
+        << "lvwOutCates" << QStringLiteral("交通") << QVariant(QStringLiteral("餐饮"))
+        << QVariant(false) << before << pickBefore << 0;
+    QTest::addRow("cancelled") << "lvwOutCates" << QStringLiteral("交通") << QVariant(QString())
+                               << QVariant() << before << pickBefore << 0;
+    QTest::addRow("blank refused")
+        << "lvwOutCates" << QStringLiteral("交通") << QVariant(QStringLiteral("  ")) << QVariant()
+        << before << pickBefore << 1;
+    QTest::addRow("income") << "lvwInCates" << QStringLiteral("奖金")
+                            << QVariant(QStringLiteral("年终奖")) << QVariant()
+                            << QStringList{QStringLiteral("工资|1|5000.00"),
+                                           QStringLiteral("年终奖|1|800.00")}
+                            << pickBefore << 0;
+}
+
+// 重命名类别 in a ranking's context menu renames the category in every record
+// and in the pick list; the ranking is searched again and shows one row.
+void TestBrowser::renameFromRanking()
+{
+    QFETCH(QString, listName);
+    QFETCH(QString, from);
+    QFETCH(QVariant, typed);
+    QFETCH(QVariant, merge);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, pick);
+    QFETCH(int, errors);
+    addLi(ledger());
+    TDbMan(m_dataFile).SetCateList("Li", "out", QStringLiteral("餐饮\r\n交通"));
+    auto w = open();
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    QTreeView *ranking = list(w.get(), listName.toLatin1().constData());
+    int row = -1;
+    for (int r = 0; r < ranking->model()->rowCount(); ++r)
+        if (cell(ranking, r, 1) == from)
+            row = r;
+    QVERIFY(row >= 0);
+
+    DialogScript script;
+    script.answers.enqueue(typed);
+    if (merge.isValid())
+        script.answers.enqueue(merge);
+    // The menu opens on the row clicked, which becomes the selected one.
+    const QRect at = ranking->visualRect(ranking->model()->index(row, 1));
+    emit ranking->customContextMenuRequested(at.center());
+    auto *menu = child<QMenu>(w.get(), "mnuCatesContext");
+    QTRY_VERIFY(menu->isVisible());
+    auto *entry = child<QAction>(w.get(), "mnuCatesContext_Rename");
+    QCOMPARE(entry->text(), QStringLiteral("重命名类别"));
+    menu->close();
+    entry->trigger();
+
+    const auto inputs = script.of(TDialogCall::Input);
+    QCOMPARE(inputs.size(), 1);
+    QCOMPARE(inputs.first().caption, QStringLiteral("重命名类别"));
+    QCOMPARE(inputs.first().value, from);
+    QCOMPARE(script.of(TDialogCall::Question).size(), merge.isValid() ? 1 : 0);
+    QCOMPARE(script.of(TDialogCall::Error).size(), errors);
+    QStringList shown;
+    for (int r = 0; r < ranking->model()->rowCount(); ++r)
+        shown << QStringList{cell(ranking, r, 1), cell(ranking, r, 2), cell(ranking, r, 3)}.join(
+            '|');
+    QCOMPARE(shown, rows);
+    auto *combo = child<QComboBox>(w.get(), "cboOutCate");
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    QCOMPARE(items, pick);
+    // Wang's record of the same name is his own.
+    QCOMPARE(TDbMan(m_dataFile).CountCate("Wang", Out, QStringLiteral("餐饮")), qint64(1));
 }
 
 QTEST_MAIN(TestBrowser)
