@@ -3,6 +3,7 @@
 #include "HiClass.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QtMath>
 
@@ -17,6 +18,8 @@ QString ReportFontFamily()
 struct TColumnReport::TMetrics {
     QImage device;
     QList<QFontMetricsF> fonts;
+    // Categories repeat on most rows: each is measured and cut once.
+    QHash<QString, QString> edgeCut;
 };
 
 namespace {
@@ -102,11 +105,23 @@ void TColumnReport::addCell(TReportPage &page, const TColumn &column, const QStr
         // long categories at theirs instead of running over the amounts.
         const int left = u.ScaleX(column.X);
         const int room = (column.Edge > 0 ? u.ScaleX(column.Edge) : u.BandWidth()) - left;
-        add(page, Normal,
-            TextWidth(Normal, text) <= room
-                ? text
-                : m_metrics->fonts.at(Normal).elidedText(text, Qt::ElideRight, room),
-            left, top);
+        const auto cut = [&] {
+            return TextWidth(Normal, text) <= room
+                       ? text
+                       : m_metrics->fonts.at(Normal).elidedText(text, Qt::ElideRight, room);
+        };
+        if (column.Edge <= 0) {
+            add(page, Normal, cut(), left, top);
+        } else {
+            QHash<QString, QString> &cache = m_metrics->edgeCut;
+            auto it = cache.constFind(text);
+            if (it == cache.constEnd()) {
+                if (cache.size() > 4096) // a report of very many categories: keep it small
+                    cache.clear();
+                it = cache.insert(text, cut());
+            }
+            add(page, Normal, *it, left, top);
+        }
     } else {
         add(page, Normal, text, u.ScaleX(column.X), top);
     }
