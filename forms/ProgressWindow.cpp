@@ -24,11 +24,13 @@ void TProgressWindow::SetShowDelay(int ms)
 
 TProgressWindow::TProgressWindow(QWidget *owner, const QString &label, bool cancellable)
 {
+    m_cancellable = cancellable;
     m_dialog = new QProgressDialog(owner);
     m_dialog->setObjectName(QStringLiteral("frmProgress"));
     m_dialog->setWindowTitle(QStringLiteral("Tallimo"));
-    m_dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    m_dialog->setWindowFlag(Qt::WindowCloseButtonHint, false);
+    // A title and nothing else: no close box (取消 is the way to stop, and
+    // only where stopping is safe), no minimising a modal window.
+    m_dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     m_dialog->setWindowModality(Qt::WindowModal);
     m_dialog->setLabelText(label);
     m_dialog->setAutoReset(false);
@@ -71,7 +73,8 @@ bool TProgressWindow::Report(qint64 done, qint64 total)
         const int value = total > 0 ? int(qBound(qint64(0), done * 1000 / total, qint64(1000))) : 0;
         m_dialog->setValue(value);
     }
-    if (m_dialog->wasCanceled())
+    // Closing the window by other means counts only where stopping is safe.
+    if (m_cancellable && m_dialog->wasCanceled())
         m_cancelled = true;
     return !m_cancelled;
 }

@@ -41,6 +41,7 @@ private:
     bool Report(qint64 done, qint64 total);
 
     QPointer<QProgressDialog> m_dialog;
+    bool m_cancellable = true;
     bool m_cancelled = false;
     QElapsedTimer m_clock;
     qint64 m_lastMs = -1;
