@@ -1,5 +1,6 @@
 #include "ProgressWindow.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -52,6 +53,8 @@ TProgressWindow::TProgressWindow(QWidget *owner, const QString &label, bool canc
 TProgressWindow::~TProgressWindow()
 {
     delete m_dialog.data();
+    if (m_arrow)
+        QApplication::restoreOverrideCursor();
 }
 
 TProgress TProgressWindow::Callback()
@@ -72,6 +75,12 @@ bool TProgressWindow::Report(qint64 done, qint64 total)
         // The bar counts in thousandths, whatever the total: no overflow of its int.
         const int value = total > 0 ? int(qBound(qint64(0), done * 1000 / total, qint64(1000))) : 0;
         m_dialog->setValue(value);
+        // The work runs under the busy cursor; over this window it is a
+        // pointer, so that 取消 looks clickable.
+        if (!m_arrow && m_dialog->isVisible()) {
+            m_arrow = true;
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+        }
     }
     // Closing the window by other means counts only where stopping is safe.
     if (m_cancellable && m_dialog->wasCanceled())

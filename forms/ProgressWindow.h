@@ -43,6 +43,7 @@ private:
     QPointer<QProgressDialog> m_dialog;
     bool m_cancellable = true;
     bool m_cancelled = false;
+    bool m_arrow = false; // an arrow cursor pushed while the window shows
     QElapsedTimer m_clock;
     qint64 m_lastMs = -1;
 };
