@@ -426,6 +426,36 @@ QString THi::Trim(const QString &text)
     return (b == 0 && e == text.size()) ? text : text.mid(b, e - b);
 }
 
+QString THi::CateName(const QString &typed)
+{
+    const QString name = Trim(typed);
+    if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
+        return QString();
+    return name;
+}
+
+QString THi::VisibleText(const QString &text)
+{
+    const auto hidden = [](char16_t c) {
+        return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || (c >= 0x7F && c <= 0x9F);
+    };
+    qsizetype i = 0;
+    while (i < text.size() && !hidden(text.at(i).unicode()))
+        ++i;
+    if (i == text.size())
+        return text; // the usual case: nothing to copy
+    QString r = text;
+    for (; i < r.size(); ++i) {
+        const char16_t c = r.at(i).unicode();
+        if (!hidden(c))
+            continue;
+        r[i] = c < 0x20    ? QChar(0x2400 + c)
+               : c == 0x7F ? QChar(0x2421)
+                           : QChar(QChar::ReplacementCharacter);
+    }
+    return r;
+}
+
 QString THi::LowerAscii(const QString &text)
 {
     QString r = text;

@@ -118,7 +118,16 @@ public:
     static QStringList SplitLines(const QString &text);
     static QString JoinLines(const QStringList &lines);
 
-    static QString Trim(const QString &text);       // drops chars <= U+0020 at both ends
+    static QString Trim(const QString &text); // drops chars <= U+0020 at both ends
+    // A category name as entry takes it: trimmed; empty when nothing is left or
+    // when it holds a line break (the stored lists keep one name a line).
+    static QString CateName(const QString &typed);
+    // The text every export and printed report writes: control characters
+    // other than tab, line feed and carriage return (NUL, U+0001-U+001F,
+    // U+007F) become their visible symbols (U+2400-U+241F, U+2421) and C1
+    // controls (U+0080-U+009F) the replacement character, so that no cell or
+    // page is cut or carries invisible bytes.
+    static QString VisibleText(const QString &text);
     static QString LowerAscii(const QString &text); // only A-Z change
     static QString FormatFloat(double value);       // "%0.2f", C locale
     static QString FormatCents(qint64 cents);       // cents as "%0.2f" would print them

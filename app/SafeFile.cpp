@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -29,6 +30,44 @@ bool processRuns(qint64 pid)
 }
 
 } // namespace
+
+QFileDevice::Permissions TSafeFile::UmaskMode()
+{
+    // Linux tells the umask without changing it; elsewhere it is set and put back.
+    mode_t mask = 0;
+    bool known = false;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                mask = mode_t(line.mid(6).trimmed().toUInt(&known, 8));
+                break;
+            }
+        }
+    }
+    if (!known) {
+        mask = ::umask(077);
+        ::umask(mask);
+    }
+    const mode_t mode = 0666 & ~mask;
+    QFileDevice::Permissions p;
+    const struct {
+        mode_t bit;
+        QFileDevice::Permission flag;
+    } bits[] = {{S_IRUSR, QFileDevice::ReadOwner}, {S_IWUSR, QFileDevice::WriteOwner},
+                {S_IRGRP, QFileDevice::ReadGroup}, {S_IWGRP, QFileDevice::WriteGroup},
+                {S_IROTH, QFileDevice::ReadOther}, {S_IWOTH, QFileDevice::WriteOther}};
+    for (const auto &b : bits) {
+        if (mode & b.bit)
+            p |= b.flag;
+    }
+    // Qt reports the owner's bits twice, as owner and as user.
+    if (mode & S_IRUSR)
+        p |= QFileDevice::ReadUser;
+    if (mode & S_IWUSR)
+        p |= QFileDevice::WriteUser;
+    return p;
+}
 
 TSafeFile::TSafeFile(const QString &target, QFileDevice::Permissions mode)
     : m_target(QFileInfo(target).absoluteFilePath())
@@ -116,4 +155,85 @@ int TSafeFile::RemoveStale(const QString &folder)
         QFile::remove(dir.filePath(name + QStringLiteral("-journal")));
     }
     return removed;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+constexpr qsizetype SinkBlock = 1 << 16;
+} // namespace
+
+TFileSink::TFileSink(const QString &path, const QString &shownAs) : m_shownAs(shownAs)
+{
+    m_fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (m_fd < 0)
+        throw EInOutError(EInOutError::Write, m_shownAs, errno);
+    m_buf.reserve(SinkBlock);
+    QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+}
+
+TFileSink::~TFileSink()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool TFileSink::flushBuffer()
+{
+    const char *p = m_buf.constData();
+    qsizetype left = m_buf.size();
+    while (left > 0 && m_error == 0) {
+        const ssize_t n = ::write(m_fd, p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            m_error = errno;
+            break;
+        }
+        p += n;
+        left -= n;
+    }
+    m_buf.clear();
+    return m_error == 0;
+}
+
+qint64 TFileSink::writeData(const char *data, qint64 len)
+{
+    if (m_error != 0 || m_fd < 0)
+        return -1;
+    if (m_buf.size() + len > SinkBlock && !flushBuffer()) {
+        setErrorString(qt_error_string(m_error));
+        return -1;
+    }
+    if (len >= SinkBlock) {
+        m_buf = QByteArray::fromRawData(data, len);
+        const bool ok = flushBuffer();
+        m_buf = QByteArray();
+        m_buf.reserve(SinkBlock);
+        if (!ok) {
+            setErrorString(qt_error_string(m_error));
+            return -1;
+        }
+        return len;
+    }
+    m_buf.append(data, len);
+    return len;
+}
+
+void TFileSink::close()
+{
+    if (m_fd >= 0) {
+        flushBuffer();
+        if (::close(m_fd) != 0 && m_error == 0)
+            m_error = errno;
+        m_fd = -1;
+    }
+    QIODevice::close();
+}
+
+void TFileSink::Finish()
+{
+    close();
+    if (m_error != 0)
+        throw EInOutError(EInOutError::Write, m_shownAs, m_error);
 }

@@ -8,12 +8,18 @@
 // and removed by RemoveStale once that process no longer runs.
 
 #include <QFileDevice>
+#include <QIODevice>
 #include <QString>
 
 class TSafeFile {
 public:
     static constexpr QFileDevice::Permissions OwnerOnly =
         QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+    // The mode a file created now gets from the process's umask (0666 without
+    // the umask's bits): what the user's own files get, for files meant to be
+    // passed on (exports, PDFs). Copies of the data keep OwnerOnly.
+    static QFileDevice::Permissions UmaskMode();
 
     // Creates the empty temporary with the given mode; raises EInOutError when
     // the folder cannot take it.
@@ -43,4 +49,35 @@ public:
 private:
     QString m_target, m_temp;
     bool m_done = false;
+};
+
+// Writes a file through the system calls and keeps the system's error number
+// of the first failure, so that a message can say what happened (a full disk,
+// a quota) and name the file the user chose rather than a temporary. Buffers
+// small writes; close() (or the destructor) flushes.
+class TFileSink : public QIODevice {
+public:
+    // Opens path for writing, truncated; raises EInOutError naming shownAs.
+    TFileSink(const QString &path, const QString &shownAs);
+    ~TFileSink() override;
+
+    // Flushes and closes; raises EInOutError naming shownAs when the data did
+    // not all reach the file.
+    void Finish();
+    // errno of the first failed write, else 0.
+    int Error() const { return m_error; }
+    bool isSequential() const override { return true; }
+    void close() override;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 len) override;
+
+private:
+    bool flushBuffer();
+
+    QString m_shownAs;
+    int m_fd = -1;
+    int m_error = 0;
+    QByteArray m_buf;
 };

@@ -82,13 +82,19 @@ int runOne(const QString &kind, int n, const QString &folder)
     QElapsedTimer t;
     t.start();
     const std::clock_t cpu0 = std::clock();
+    // With a progress callback, as the program exports (counting here).
+    qint64 reports = 0;
+    const TProgress progress = [&reports](qint64, qint64) {
+        ++reports;
+        return true;
+    };
     if (kind == QLatin1String("html"))
         THtmlExport::FromFile(TExportKind::Trans, THtmlExport::TemplateFile(TExportKind::Trans))
-            .Save(file, data);
+            .Save(file, data, progress);
     else if (kind == QLatin1String("xlsx"))
-        TXlsxExport::Save(file, data);
+        TXlsxExport::Save(file, data, progress);
     else
-        TCsvExport::Save(file, data);
+        TCsvExport::Save(file, data, progress);
     const double ms = double(t.nsecsElapsed()) / 1e6;
     const double cpuMs = double(std::clock() - cpu0) * 1000.0 / CLOCKS_PER_SEC;
     std::printf("%s %d %.1f %ld %ld %lld %.1f\n", qPrintable(kind), n, ms, before, PeakMemoryKb(),

@@ -18,6 +18,7 @@
 #include "Placement.h"
 #include "PrintForm.h"
 #include "Reports.h"
+#include "SafeFile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -192,13 +193,23 @@ int main(int argc, char *argv[])
                     preview.PageCount());
     }
 
+    // Written as the preview writes it: through the file sink, with a progress
+    // callback (counting here, where the program moves its progress window).
     t.restart();
-    QFile out(pdfFile);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || !WritePdf(*report, &out))
-        qFatal("cannot write %s", qPrintable(pdfFile));
-    out.close();
-    std::printf("pdf: %d pages %.1f s, %.1f MB (%s), peak %ld MB\n", report->PageCount(),
-                t.nsecsElapsed() / 1e9, QFileInfo(pdfFile).size() / 1048576.0, qPrintable(pdfFile),
-                PeakMemoryKb() / 1024);
+    qint64 reports = 0;
+    const TProgress progress = [&reports](qint64, qint64) {
+        ++reports;
+        return true;
+    };
+    {
+        THi::SaveFile(pdfFile, QByteArray());
+        TFileSink out(pdfFile, pdfFile);
+        if (!WritePdf(*report, &out, progress))
+            qFatal("cannot write %s", qPrintable(pdfFile));
+        out.Finish();
+    }
+    std::printf("pdf: %d pages %.1f s, %.1f MB (%s), peak %ld MB, %lld progress reports\n",
+                report->PageCount(), t.nsecsElapsed() / 1e9, QFileInfo(pdfFile).size() / 1048576.0,
+                qPrintable(pdfFile), PeakMemoryKb() / 1024, reports);
     return 0;
 }

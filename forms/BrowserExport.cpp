@@ -5,6 +5,7 @@
 
 #include "Dialogs.h"
 #include "Exports.h"
+#include "ProgressWindow.h"
 #include "Settings.h"
 
 #include <QCursor>
@@ -129,23 +130,35 @@ void TBrowserPanel::Export(TExportKind kind, TExportFormat format)
         !TDialogs::Ask(owner, QStringLiteral("%1 已存在。\r\n要替换它吗？").arg(target)))
         return;
 
+    bool cancelled = false;
     const bool done = TDialogs::Guard(owner, [&] {
         TBusy busy(nullptr);
         const TExportData data = ExportData(kind);
-        switch (format) {
-        case TExportFormat::Xlsx:
-            TXlsxExport::Save(target, data);
-            break;
-        case TExportFormat::Html:
-            // The template is read first: when it fails, nothing is written.
-            THtmlExport::FromFile(kind, THtmlExport::TemplateFile(kind)).Save(target, data);
-            break;
-        case TExportFormat::Csv:
-            TCsvExport::Save(target, data);
-            break;
+        // Stopping is safe: the file is written under a temporary name and
+        // only renamed into place when complete.
+        std::unique_ptr<TProgressWindow> window;
+        if (TProgressWindow::Wanted(data.RowCount()))
+            window = std::make_unique<TProgressWindow>(owner, QStringLiteral("正在导出…"));
+        const TProgress progress = window ? window->Callback() : TProgress();
+        try {
+            switch (format) {
+            case TExportFormat::Xlsx:
+                TXlsxExport::Save(target, data, progress);
+                break;
+            case TExportFormat::Html:
+                // The template is read first: when it fails, nothing is written.
+                THtmlExport::FromFile(kind, THtmlExport::TemplateFile(kind))
+                    .Save(target, data, progress);
+                break;
+            case TExportFormat::Csv:
+                TCsvExport::Save(target, data, progress);
+                break;
+            }
+        } catch (const ECancelled &) {
+            cancelled = true;
         }
     });
-    if (!done)
+    if (!done || cancelled)
         return;
     Settings::RememberExportFile(target);
     TDialogs::Info(owner, QStringLiteral("Tallimo"), QStringLiteral("成功！\r\n\r\n") + target);

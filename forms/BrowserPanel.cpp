@@ -1,5 +1,6 @@
 #include "BrowserPanel.h"
 
+#include "CateRename.h"
 #include "ChartData.h"
 #include "ChartForm.h"
 #include "DateEdit.h"
@@ -248,6 +249,28 @@ void TBrowserPanel::Build()
         });
         list->installEventFilter(this); // the Enter handlers
     }
+    // The rankings' context menu: renaming the category of the row clicked.
+    mnuCatesContext = new QMenu(this);
+    mnuCatesContext->setObjectName(QStringLiteral("mnuCatesContext"));
+    QAction *rename = mnuCatesContext->addAction(QStringLiteral("重命名类别"));
+    rename->setObjectName(QStringLiteral("mnuCatesContext_Rename"));
+    connect(rename, &QAction::triggered, this, &TBrowserPanel::mnuCatesContext_RenameClick);
+    for (QTreeView *list : {lvwInCates, lvwOutCates}) {
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QTreeView::customContextMenuRequested, this, [this, list](const QPoint &at) {
+            const QModelIndex index = list->indexAt(at);
+            if (!index.isValid())
+                return;
+            list->setCurrentIndex(index); // selects the row, which makes the list active
+            SetActiveCateList(list);
+            mnuCatesContext->popup(list->viewport()->mapToGlobal(at));
+        });
+    }
+    // A rename here or in the category editor changes what the last search found.
+    connect(&TCateRename::Notifier(), &TCateRename::renamed, this, [this](const QString &user) {
+        if (user == m_user && m_start.isValid())
+            Search(m_start, m_end);
+    });
     connect(btnMoreInfo, &QPushButton::clicked, this, &TBrowserPanel::btnMoreInfoClick);
     connect(btnCatesChart, &QPushButton::clicked, this, &TBrowserPanel::btnCatesChartClick);
     BuildMenus();
@@ -512,6 +535,16 @@ void TBrowserPanel::btnMoreInfoClick()
         return;
     ShowDetails(*row, btnMoreInfo);
     UpdateButtons();
+}
+
+void TBrowserPanel::mnuCatesContext_RenameClick()
+{
+    const TRow *row = SelectedRankRow(m_activeCateList);
+    if (!row || !m_db)
+        return;
+    const TRow picked = *row; // the search after the rename replaces the rows
+    const QString type = picked.value(RankType) == TypeIncome() ? TypeIncome() : TypeExpense();
+    TCateRename::Run(window(), Db(), m_user, type, picked.value(RankCate));
 }
 
 void TBrowserPanel::ShowDetails(const TRow &rankRow, QWidget *sender)

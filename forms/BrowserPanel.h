@@ -85,6 +85,11 @@ public:
     void btnCatesPrintClick();
     void btnTransMore_PrintClick();
 
+    // The rankings' context menu entry: renames (or merges) the selected row's
+    // category in all the user's records and the pick list; the rankings are
+    // searched again.
+    void mnuCatesContext_RenameClick();
+
     // The details window of one ranking row (TRankCol), opened from sender.
     void ShowDetails(const TRow &rankRow, QWidget *sender);
 
@@ -157,5 +162,5 @@ private:
     QLabel *lblCatesTotal = nullptr;
     QPushButton *btnMoreInfo = nullptr, *btnCatesExport = nullptr, *btnCatesPrint = nullptr,
                 *btnCatesChart = nullptr;
-    QMenu *mnuTransMenu = nullptr, *mnuCatesExport = nullptr;
+    QMenu *mnuTransMenu = nullptr, *mnuCatesExport = nullptr, *mnuCatesContext = nullptr;
 };

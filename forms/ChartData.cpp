@@ -84,12 +84,69 @@ QList<TChartMonth> MonthSeries(const TRowList &monthRows, const QDate &start, co
     return months;
 }
 
+TChartStep StepForMonths(qsizetype months)
+{
+    if (months > 96)
+        return TChartStep::Year;
+    if (months > 24)
+        return TChartStep::Quarter;
+    return TChartStep::Month;
+}
+
+QList<TChartMonth> GroupMonths(const QList<TChartMonth> &months, TChartStep step)
+{
+    if (step == TChartStep::Month)
+        return months;
+    QList<TChartMonth> groups;
+    for (const TChartMonth &m : months) {
+        // "yyyy-mm": the year, and the month's quarter; anything else stays apart.
+        bool ok = false;
+        const int month = m.Month.mid(5, 2).toInt(&ok);
+        QString key = m.Month;
+        if (ok && month >= 1 && month <= 12 && m.Month.size() == 7)
+            key = step == TChartStep::Year
+                      ? m.Month.left(4)
+                      : QStringLiteral("%1-Q%2").arg(m.Month.left(4)).arg((month + 2) / 3);
+        if (groups.isEmpty() || groups.last().Month != key)
+            groups.append({key, 0, 0});
+        groups.last().InCents += m.InCents;
+        groups.last().OutCents += m.OutCents;
+    }
+    return groups;
+}
+
+QString StepTitle(TChartStep step)
+{
+    switch (step) {
+    case TChartStep::Quarter:
+        return QStringLiteral("每季度收支");
+    case TChartStep::Year:
+        return QStringLiteral("每年收支");
+    case TChartStep::Month:
+        break;
+    }
+    return QStringLiteral("每月收支");
+}
+
+QString BarTip(const TChartMonth &entry, const QString &what, qint64 cents)
+{
+    return QStringLiteral("%1 %2：%3").arg(entry.Month, what, THi::FormatCents(cents));
+}
+
+QString SliceTip(const TChartSlice &slice)
+{
+    return QStringLiteral("%1：%2 (%3)")
+        .arg(slice.Cate, THi::FormatCents(slice.Cents), slice.Share);
+}
+
 TChartData MakeChartData(const TRowList &outCateRows, const TRowList &inCateRows,
                          const TRowList &monthRows, const QDate &start, const QDate &end)
 {
     TChartData d;
     d.OutSlices = RankSlices(outCateRows);
     d.InSlices = RankSlices(inCateRows);
-    d.Months = MonthSeries(monthRows, start, end);
+    const QList<TChartMonth> months = MonthSeries(monthRows, start, end);
+    d.Step = StepForMonths(months.size());
+    d.Months = GroupMonths(months, d.Step);
     return d;
 }

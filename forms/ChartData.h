@@ -2,7 +2,9 @@
 
 // What the chart window draws, computed from the browser's last search without
 // any widget: the two rankings cut down to their largest slices plus one
-// "其他" for the rest, and income, expense and balance per month of the range.
+// "其他" for the rest, and income, expense and balance per month of the range,
+// or per quarter or year when the range holds too many months for one bar
+// each. Also the texts shown on hover.
 
 #include "DbClass.h"
 
@@ -21,16 +23,36 @@ struct TChartSlice {
 };
 
 struct TChartMonth {
-    QString Month; // "yyyy-mm"
+    QString Month; // "yyyy-mm"; grouped: "yyyy-Qn" or "yyyy"
     qint64 InCents = 0, OutCents = 0;
 
     qint64 BalanceCents() const { return InCents - OutCents; }
 };
 
+// How many months one bar of the month chart takes.
+enum class TChartStep { Month, Quarter, Year };
+
 struct TChartData {
     QList<TChartSlice> OutSlices, InSlices;
-    QList<TChartMonth> Months;
+    TChartStep Step = TChartStep::Month;
+    QList<TChartMonth> Months; // one entry per step
 };
+
+// Months up to 24 get a bar each, up to 96 (8 years) a bar per quarter,
+// longer ranges a bar per year.
+TChartStep StepForMonths(qsizetype months);
+
+// The month entries (in order) added up per quarter ("2026-Q1") or per year
+// ("2026"); Month gives them back as they are.
+QList<TChartMonth> GroupMonths(const QList<TChartMonth> &months, TChartStep step);
+
+// The bar chart's title for a step: "每月收支", "每季度收支", "每年收支".
+QString StepTitle(TChartStep step);
+
+// Hover texts: a bar ("2026-Q1 收入：1234.56"), the balance line and a slice
+// ("餐饮：1234.56 (12.34%)").
+QString BarTip(const TChartMonth &entry, const QString &what, qint64 cents);
+QString SliceTip(const TChartSlice &slice);
 
 // The caption of the slice that gathers the smaller categories.
 QString RestCaption();

@@ -5,12 +5,16 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCursor>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QToolTip>
 #include <QValueAxis>
 
 namespace {
@@ -38,7 +42,8 @@ TfrmChart::TfrmChart(QWidget *owner, const TChartData &data)
 
     chtOut = MakeDonut("chtOut", QStringLiteral("支出"), data.OutSlices);
     chtIn = MakeDonut("chtIn", QStringLiteral("收入"), data.InSlices);
-    chtMonths = MakeMonths(data.Months);
+    chtMonths = MakeMonths(data.Months, data.Step);
+    chtMonths->installEventFilter(this);
 
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(8, 8, 8, 8);
@@ -51,6 +56,26 @@ TfrmChart::TfrmChart(QWidget *owner, const TChartData &data)
 }
 
 TfrmChart::~TfrmChart() = default;
+
+bool TfrmChart::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == chtMonths && event->type() == QEvent::Resize)
+        FitMonthLabels();
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmChart::FitMonthLabels()
+{
+    if (!m_monthAxis || m_monthAxis->count() == 0)
+        return;
+    const QFontMetrics fm(m_monthAxis->labelsFont());
+    int widest = 0;
+    for (const QString &label : m_monthAxis->categories())
+        widest = std::max(widest, fm.horizontalAdvance(label));
+    // The value axis and the margins take about this much of the view's width.
+    const int room = std::max(1, chtMonths->width() - 100) / int(m_monthAxis->count());
+    m_monthAxis->setLabelsAngle(widest + fm.averageCharWidth() > room ? -90 : 0);
+}
 
 QChartView *TfrmChart::MakeView(const char *name, QChart *chart)
 {
@@ -97,6 +122,13 @@ QChartView *TfrmChart::MakeDonut(const char *name, const QString &title,
                 slice->setLabelVisible(on || wide);
             });
         }
+        const QString tip = SliceTip(s);
+        connect(slice, &QPieSlice::hovered, this, [tip](bool on) {
+            if (on)
+                QToolTip::showText(QCursor::pos(), tip);
+            else
+                QToolTip::hideText();
+        });
         series->append(slice);
     }
 
@@ -112,7 +144,7 @@ QChartView *TfrmChart::MakeDonut(const char *name, const QString &title,
     return view;
 }
 
-QChartView *TfrmChart::MakeMonths(const QList<TChartMonth> &months)
+QChartView *TfrmChart::MakeMonths(const QList<TChartMonth> &months, TChartStep step)
 {
     auto *in = new QBarSet(QStringLiteral("收入"));
     auto *out = new QBarSet(QStringLiteral("支出"));
@@ -150,13 +182,34 @@ QChartView *TfrmChart::MakeMonths(const QList<TChartMonth> &months)
     auto *chart = new QChart;
     chart->addSeries(bars);
     chart->addSeries(balance);
-    chart->setTitle(QStringLiteral("每月收支"));
+    chart->setTitle(StepTitle(step));
+
+    // Each bar and point tells its amount.
+    connect(bars, &QBarSeries::hovered, this, [months, in](bool on, int index, QBarSet *set) {
+        if (!on || index < 0 || index >= months.size()) {
+            QToolTip::hideText();
+            return;
+        }
+        const TChartMonth &m = months.at(index);
+        QToolTip::showText(QCursor::pos(), set == in
+                                               ? BarTip(m, QStringLiteral("收入"), m.InCents)
+                                               : BarTip(m, QStringLiteral("支出"), m.OutCents));
+    });
+    connect(balance, &QLineSeries::hovered, this, [months](const QPointF &at, bool on) {
+        const int index = qRound(at.x());
+        if (!on || index < 0 || index >= months.size()) {
+            QToolTip::hideText();
+            return;
+        }
+        const TChartMonth &m = months.at(index);
+        QToolTip::showText(QCursor::pos(), BarTip(m, QStringLiteral("结余"), m.BalanceCents()));
+    });
 
     auto *axisX = new QBarCategoryAxis;
+    axisX->setObjectName(QStringLiteral("chtMonthsAxis"));
     axisX->append(labels);
     axisX->setLabelsFont(font());
-    if (months.size() > 24)
-        axisX->setLabelsAngle(-90);
+    m_monthAxis = axisX;
     auto *axisY = new QValueAxis;
     axisY->setLabelsFont(font());
     axisY->setLabelFormat(QStringLiteral("%.0f"));

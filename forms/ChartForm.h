@@ -1,13 +1,15 @@
 #pragma once
 
 // The last search as pictures: the expense and the income ranking as donuts
-// and income, expense and balance per month as bars with a line. Clicking a
-// category's slice asks for that category's records.
+// and income, expense and balance per month (quarter, year: see ChartData) as
+// bars with a line. Bars, points and slices show their amount on hover;
+// clicking a category's slice asks for that category's records.
 
 #include "ChartData.h"
 
 #include <QDialog>
 
+class QBarCategoryAxis;
 class QChart;
 class QChartView;
 class QPieSeries;
@@ -18,14 +20,20 @@ public:
     TfrmChart(QWidget *owner, const TChartData &data);
     ~TfrmChart() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     // A category's slice was clicked; the rest slice sends nothing.
     void sliceClicked(const QString &type, const QString &cate);
 
 private:
     QChartView *MakeDonut(const char *name, const QString &title, const QList<TChartSlice> &slices);
-    QChartView *MakeMonths(const QList<TChartMonth> &months);
+    QChartView *MakeMonths(const QList<TChartMonth> &months, TChartStep step);
+    // Labels across when each fits its bar's width, else upright.
+    void FitMonthLabels();
     QChartView *MakeView(const char *name, QChart *chart);
 
     QChartView *chtOut = nullptr, *chtIn = nullptr, *chtMonths = nullptr;
+    QBarCategoryAxis *m_monthAxis = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "EditCateForm.h"
 
+#include "CateRename.h"
 #include "HiClass.h"
 
 #include <QFrame>
@@ -7,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTextBlock>
+#include <QTextCursor>
 
 namespace {
 
@@ -48,12 +51,67 @@ TfrmEditCate::TfrmEditCate(QWidget *owner) : TEditDialog(owner)
 
     MakeSaveCancel(119, 240, btnSave, btnCancel);
 
+    // Left of Save, away from the two that close the editor.
+    btnRenameCate = new QPushButton(QStringLiteral("重命名类别"), this);
+    btnRenameCate->setObjectName(QStringLiteral("btnRenameCate"));
+    btnRenameCate->setGeometry(8, 240, 96, 23);
+    btnRenameCate->setAutoDefault(false);
+    btnRenameCate->setVisible(false);
+
     setTabOrder(memText, btnSave);
     setTabOrder(btnSave, btnCancel);
+    setTabOrder(btnCancel, btnRenameCate);
 
     connect(memText, &QPlainTextEdit::textChanged, this, &TfrmEditCate::memTextChange);
     connect(btnSave, &QPushButton::clicked, this, &TfrmEditCate::btnSaveClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmEditCate::btnCancelClick);
+    connect(btnRenameCate, &QPushButton::clicked, this, &TfrmEditCate::btnRenameCateClick);
+    connect(memText, &QPlainTextEdit::cursorPositionChanged, this, &TfrmEditCate::UpdateRename);
+    connect(memText, &QPlainTextEdit::textChanged, this, &TfrmEditCate::UpdateRename);
+}
+
+void TfrmEditCate::SetRenameStore(TDbMan *db, const QString &user, const QString &type)
+{
+    m_db = db;
+    m_user = user;
+    m_type = type;
+    btnRenameCate->setVisible(db != nullptr);
+    UpdateRename();
+}
+
+void TfrmEditCate::UpdateRename()
+{
+    btnRenameCate->setEnabled(m_db && !THi::Trim(memText->textCursor().block().text()).isEmpty());
+}
+
+void TfrmEditCate::btnRenameCateClick()
+{
+    if (!btnRenameCate->isEnabled())
+        return;
+    QTextCursor line = memText->textCursor();
+    const QString from = THi::Trim(line.block().text());
+    const QString name = TCateRename::Run(this, *m_db, m_user, m_type, from);
+    if (name.isEmpty())
+        return;
+    // The field follows the store: the line gets the new name, or goes when
+    // the new name has a line of its own (a merge).
+    bool listed = false;
+    for (QTextBlock b = memText->document()->begin(); b.isValid(); b = b.next()) {
+        if (b != line.block() && THi::LowerAscii(THi::Trim(b.text())) == THi::LowerAscii(name))
+            listed = true;
+    }
+    line.beginEditBlock();
+    line.select(QTextCursor::BlockUnderCursor);
+    if (listed) {
+        line.removeSelectedText();
+        if (line.atStart()) // the first line: its break went with the next one
+            line.deleteChar();
+    } else {
+        line.movePosition(QTextCursor::StartOfBlock);
+        line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        line.insertText(name);
+    }
+    line.endEditBlock();
 }
 
 TfrmEditCate::~TfrmEditCate() = default;

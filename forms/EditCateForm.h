@@ -1,12 +1,15 @@
 #pragma once
 
 // The category list editor: the whole list as plain text, one name a line.
+// Beside Save and Cancel, 重命名类别 renames the category on the cursor's
+// line in all the records too (once the store is given).
 
 #include "EditDialog.h"
 
 class QPushButton;
 class QPlainTextEdit;
 class QFrame;
+class TDbMan;
 
 class TfrmEditCate : public TEditDialog {
     Q_OBJECT
@@ -16,6 +19,10 @@ public:
 
     QString CateText; // in before showing; out after Save
 
+    // Where 重命名类别 renames: the store, the user and the records' type
+    // (TypeExpense or TypeIncome). Without it the button stays hidden.
+    void SetRenameStore(TDbMan *db, const QString &user, const QString &type);
+
 protected:
     void FormShow() override;
 
@@ -23,10 +30,16 @@ private slots:
     void memTextChange();
     void btnSaveClick();
     void btnCancelClick();
+    void btnRenameCateClick();
 
 private:
+    void UpdateRename();
+
     QFrame *bvlRect = nullptr;
     QPlainTextEdit *memText = nullptr;
     QPushButton *btnSave = nullptr;
     QPushButton *btnCancel = nullptr;
+    QPushButton *btnRenameCate = nullptr;
+    TDbMan *m_db = nullptr;
+    QString m_user, m_type;
 };

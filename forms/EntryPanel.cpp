@@ -449,6 +449,8 @@ void TEntryPanel::btnEditCatesClick()
         TBusy busy(btnEditCates);
         TfrmEditCate editor(window());
         editor.CateText = Db().GetCateList(m_user, m_kind.listKey);
+        editor.SetRenameStore(&Db(), m_user,
+                              m_kind.listKey == KindOut() ? TypeExpense() : TypeIncome());
         int result = QDialog::Rejected;
         {
             // The button stays disabled while the editor is open, but the

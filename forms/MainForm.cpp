@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "BrowserPanel.h"
+#include "CateRename.h"
 #include "DbClass.h"
 #include "Dialogs.h"
 #include "EntryPanel.h"
@@ -46,6 +47,15 @@ TfrmMain::TfrmMain(const QString &dataFile, const QString &userName)
     connect(pnlExpense, &TEntryPanel::listChanged, this, &TfrmMain::UpdateButtons);
     connect(pnlIncome, &TEntryPanel::listChanged, this, &TfrmMain::UpdateButtons);
     connect(pnlTransactions, &TBrowserPanel::listChanged, this, &TfrmMain::UpdateButtons);
+    // A renamed category: the pick lists show what the store holds now.
+    connect(&TCateRename::Notifier(), &TCateRename::renamed, this, [this](const QString &user) {
+        if (!DbMan || user != UserName)
+            return;
+        TDialogs::Guard(this, [&] {
+            pnlExpense->LoadCateList(DbMan->GetCateList(UserName, KindOut()));
+            pnlIncome->LoadCateList(DbMan->GetCateList(UserName, KindIn()));
+        });
+    });
 
     FormCreate();
 }

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "FormKit.h"
 #include "HiClass.h"
+#include "ProgressWindow.h"
 #include "ReportPage.h"
 #include "SafeFile.h"
 #include "Settings.h"
@@ -79,6 +80,16 @@ QToolButton *pageButton(QWidget *parent, const char *name, const QString &text, 
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     b->setFocusPolicy(Qt::NoFocus);
     return b;
+}
+
+// Pages of this many rows and more get a progress window (a few thousand rows).
+constexpr int ProgressFromPages = 60;
+
+std::unique_ptr<TProgressWindow> progressFor(QWidget *owner, int pages, const QString &label)
+{
+    if (pages < ProgressFromPages)
+        return nullptr;
+    return std::make_unique<TProgressWindow>(owner, label);
 }
 
 // The paper every page goes on, whatever the dialog chose.
@@ -255,7 +266,27 @@ void TfrmPrint::btnPrintClick()
     }
     // A printer that makes its own copies gets the pages once.
     const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
-    if (!PaintPages(printer, Report, first - 1, last - 1, copies)) {
+    // Stopping is safe: an aborted job is thrown away before it reaches the printer.
+    const auto window = progressFor(this, (last - first + 1) * copies, QStringLiteral("正在打印…"));
+    TProgress progress;
+    if (window) {
+        progress = [&printer, report = window->Callback()](qint64 done, qint64 total) {
+            if (report(done, total))
+                return true;
+            printer.abort();
+            return false;
+        };
+    }
+    bool painted = false;
+    try {
+        painted = PaintPages(printer, Report, first - 1, last - 1, copies, progress);
+    } catch (const ECancelled &) {
+        // Printed into a file, the aborted job leaves half a document: away with it.
+        if (!printer.outputFileName().isEmpty())
+            QFile::remove(printer.outputFileName());
+        return;
+    }
+    if (!painted) {
         busy.Done();
         TDialogs::Error(this, QStringLiteral("无法打印：打印机不可用。"));
     }
@@ -277,25 +308,30 @@ void TfrmPrint::btnPdfClick()
                                      .arg(QDir::toNativeSeparators(fileName))))
             return;
     }
+    bool cancelled = false;
     const bool done = TDialogs::Guard(this, [&] {
         TBusy busy(btnPdf);
-        TSafeFile target(fileName,
-                         TSafeFile::OwnerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-        QFile file(target.TempPath());
-        bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        ok = ok && WritePdf(Report, &file);
-        ok = ok && file.flush() && file.error() == QFileDevice::NoError;
-        const QString why =
-            file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("PDF");
-        file.close();
+        // The user's own file: the umask decides who may read it. Written
+        // under a temporary name, so stopping half-way leaves nothing.
+        TSafeFile target(fileName, TSafeFile::UmaskMode());
+        const auto window = progressFor(this, PageCount(), QStringLiteral("正在保存 PDF…"));
+        TFileSink file(target.TempPath(), QFileInfo(fileName).absoluteFilePath());
+        bool ok = false;
+        try {
+            ok = WritePdf(Report, &file, window ? window->Callback() : TProgress());
+        } catch (const ECancelled &) {
+            cancelled = true;
+            return;
+        }
+        // A refused write names its cause (a full disk) and the chosen file.
+        file.Finish();
         if (!ok)
-            throw EInOutError(EIO,
-                              QStringLiteral("无法写入文件：%1\n"
-                                             "请检查文件夹是否可写以及磁盘空间是否足够。\n(%2)")
-                                  .arg(QDir::toNativeSeparators(fileName), why));
+            throw EInOutError(EIO, QStringLiteral("无法写入文件“%1”。\n"
+                                                  "请检查文件夹是否可写以及磁盘空间是否足够。")
+                                       .arg(QDir::toNativeSeparators(fileName)));
         target.Commit();
     });
-    if (!done)
+    if (!done || cancelled)
         return;
     Settings::RememberExportFile(fileName);
     TDialogs::Info(this, QStringLiteral("Tallimo"),

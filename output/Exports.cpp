@@ -35,7 +35,7 @@ Exports::TCell text(const QString &t)
     Exports::TCell c;
     if (!t.isEmpty()) {
         c.type = Exports::TCell::Text;
-        c.text = t;
+        c.text = THi::VisibleText(t);
     }
     return c;
 }
@@ -155,7 +155,7 @@ const QStringList &rowPlaceholders(TExportKind kind)
 // The text itself, escaped, or the blank cell mark when it is blank.
 QString orNbsp(const QString &t)
 {
-    return THi::Trim(t).isEmpty() ? Nbsp : THtmlExport::Escape(t);
+    return THi::Trim(t).isEmpty() ? Nbsp : THtmlExport::Cell(t);
 }
 
 void writePiece(TGbWriter &w, const THtmlExport::TPiece &piece, const QStringList &values)
@@ -202,10 +202,17 @@ QStringList Exports::ColumnNames(TExportKind kind)
             QStringLiteral("支出"), QStringLiteral("备注")};
 }
 
-void Exports::ForEachRow(const TExportData &data, const std::function<void(const TCells &)> &sink)
+void Exports::ForEachRow(const TExportData &data, const std::function<void(const TCells &)> &sink,
+                         TTotals totals, const TProgress &progress)
 {
     const int columns = int(ColumnNames(data.Kind).size());
+    const qint64 total = data.RowCount();
     TCells cells(static_cast<size_t>(columns));
+    qint64 done = 0;
+    const auto step = [&] {
+        if (++done % ProgressEvery == 0)
+            ReportProgress(progress, done, total);
+    };
     if (data.Kind == TExportKind::Cates) {
         for (const TRow &r : data.CateRows) {
             const auto at = [&r](TRankCol c) { return c < r.size() ? r.at(c) : QString(); };
@@ -217,6 +224,7 @@ void Exports::ForEachRow(const TExportData &data, const std::function<void(const
             cells[4] = isIn ? TCell() : amount(at(RankSum));
             cells[5] = number(TCell::Share, at(RankShare));
             sink(cells);
+            step();
         }
     } else if (data.Records) {
         // Many records share a date and a category: each is converted once.
@@ -245,15 +253,19 @@ void Exports::ForEachRow(const TExportData &data, const std::function<void(const
             cells[3] = r.Kind == TRecordList::Expense ? money : TCell();
             cells[4] = text(recs.Notes(i));
             sink(cells);
+            step();
         }
     }
-    const QString totals[] = {
+    ReportProgress(progress, total, total);
+    if (totals == TTotals::Without)
+        return;
+    const QString lines[] = {
         data.Title(),
         QStringLiteral("收入合计：%1").arg(THi::FormatFloat(data.InTotal)),
         QStringLiteral("支出合计：%1").arg(THi::FormatFloat(data.OutTotal)),
         QStringLiteral("结余合计：%1").arg(THi::FormatFloat(data.InTotal - data.OutTotal)),
     };
-    for (const QString &t : totals) {
+    for (const QString &t : lines) {
         std::fill(cells.begin(), cells.end(), TCell());
         cells[1] = text(t);
         sink(cells);
@@ -263,8 +275,8 @@ void Exports::ForEachRow(const TExportData &data, const std::function<void(const
 void Exports::SaveAtomic(const QString &fileName,
                          const std::function<void(const QString &tempPath)> &write)
 {
-    TSafeFile file(fileName,
-                   TSafeFile::OwnerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // Exports are the user's own files, to pass on: the umask decides who may read them.
+    TSafeFile file(fileName, TSafeFile::UmaskMode());
     write(file.TempPath());
     file.Commit();
 }
@@ -272,12 +284,16 @@ void Exports::SaveAtomic(const QString &fileName,
 void Exports::SaveAtomic(const QString &fileName, const std::function<void(QIODevice &out)> &write)
 {
     SaveAtomic(fileName, [&](const QString &temp) {
-        QFile f(temp);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw EInOutError(EInOutError::Write, fileName, EIO);
-        write(f);
-        if (!f.flush())
-            throw EInOutError(EInOutError::Write, fileName, EIO);
+        TFileSink out(temp, shownPath(fileName));
+        try {
+            write(out);
+        } catch (const EInOutError &) {
+            // The writer saw the device refuse; the system's reason is better words.
+            if (out.Error() != 0)
+                throw EInOutError(EInOutError::Write, shownPath(fileName), out.Error());
+            throw;
+        }
+        out.Finish();
     });
 }
 
@@ -309,6 +325,11 @@ QString THtmlExport::Escape(const QString &text)
 {
     // Qt leaves the apostrophe alone; an attribute in single quotes needs it too.
     return text.toHtmlEscaped().replace(QLatin1Char('\''), QLatin1String("&#39;"));
+}
+
+QString THtmlExport::Cell(const QString &text)
+{
+    return Escape(THi::VisibleText(text));
 }
 
 namespace {
@@ -405,31 +426,40 @@ THtmlExport THtmlExport::FromFile(TExportKind kind, const QString &templateFile)
     return THtmlExport(kind, THi::FromBytes(bytes), shownPath(templateFile));
 }
 
-void THtmlExport::Write(QIODevice &out, const TExportData &data) const
+void THtmlExport::Write(QIODevice &out, const TExportData &data, const TProgress &progress) const
 {
     TGbWriter w(out);
-    writePiece(w, m_head, {Escape(data.Title())});
+    writePiece(w, m_head, {Cell(data.Title())});
     QStringList values;
+    const qint64 total = data.RowCount();
+    qint64 done = 0;
+    const auto step = [&] {
+        if (++done % Exports::ProgressEvery == 0)
+            ReportProgress(progress, done, total);
+    };
     if (m_kind == TExportKind::Cates) {
         for (const TRow &r : data.CateRows) {
             const auto at = [&r](TRankCol c) { return c < r.size() ? r.at(c) : QString(); };
             const bool isIn = at(RankType) == WordIn;
-            values = {Escape(at(RankType)),
-                      Escape(at(RankCate)),
-                      Escape(at(RankCount)),
-                      isIn ? Escape(at(RankSum)) : Nbsp,
-                      isIn ? Nbsp : Escape(at(RankSum)),
-                      Escape(at(RankShare))};
+            values = {Cell(at(RankType)),
+                      Cell(at(RankCate)),
+                      Cell(at(RankCount)),
+                      isIn ? Cell(at(RankSum)) : Nbsp,
+                      isIn ? Nbsp : Cell(at(RankSum)),
+                      Cell(at(RankShare))};
             writePiece(w, m_row, values);
+            step();
         }
     } else if (data.Records) {
         const TRecordList &recs = *data.Records;
         for (int i = 0; i < recs.size(); ++i) {
-            values = {Escape(recs.Date(i)), Escape(recs.Cate(i)), orNbsp(recs.Text(i, RecIn)),
+            values = {Cell(recs.Date(i)), Cell(recs.Cate(i)), orNbsp(recs.Text(i, RecIn)),
                       orNbsp(recs.Text(i, RecOut)), orNbsp(recs.Notes(i))};
             writePiece(w, m_row, values);
+            step();
         }
     }
+    ReportProgress(progress, total, total);
     writePiece(w, m_foot,
                {QStringLiteral("收入合计：%1&nbsp;&nbsp;支出合计：%2&nbsp;&nbsp;结余合计：%3")
                     .arg(THi::FormatFloat(data.InTotal), THi::FormatFloat(data.OutTotal),
@@ -437,9 +467,10 @@ void THtmlExport::Write(QIODevice &out, const TExportData &data) const
     w.flush();
 }
 
-void THtmlExport::Save(const QString &fileName, const TExportData &data) const
+void THtmlExport::Save(const QString &fileName, const TExportData &data,
+                       const TProgress &progress) const
 {
-    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, data); });
+    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, data, progress); });
 }
 
 // ---------------------------------------------------------------------------
@@ -456,32 +487,50 @@ int displayWidth(const QString &t)
     return w;
 }
 
-void check(lxw_error err, const QString &path)
+// A failed workbook call as a message naming the chosen file: the system's
+// words when it set errno (a full disk), the library's otherwise.
+[[noreturn]] void fail(lxw_error err, int sysErr, const QString &shown)
+{
+    const QString detail = QString::fromUtf8(lxw_strerror(err));
+    if (sysErr != 0)
+        throw EInOutError(sysErr, EInOutError::Describe(EInOutError::Write, shown, sysErr) +
+                                      QStringLiteral("\n(%1)").arg(detail));
+    throw TError(QStringLiteral("无法写入 Excel 文件“%1”。\n"
+                                "请确认磁盘还有空间，并且您有写入的权限。\n\n详细信息：%2")
+                     .arg(shown, detail));
+}
+
+void check(lxw_error err, const QString &shown)
 {
     if (err != LXW_NO_ERROR)
-        throw TError(QStringLiteral("无法写入 Excel 文件：%1\n(%2)")
-                         .arg(shownPath(path), QString::fromUtf8(lxw_strerror(err))));
+        fail(err, 0, shown);
 }
 
 } // namespace
 
-void TXlsxExport::Write(const QString &path, const TExportData &data)
+void TXlsxExport::Write(const QString &path, const TExportData &data, const TProgress &progress,
+                        const QString &shownAs)
 {
+    const QString shown = shownPath(shownAs.isEmpty() ? path : shownAs);
     const QByteArray file = QFile::encodeName(path);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
+    errno = 0;
     lxw_workbook *book = workbook_new_opt(file.constData(), &options);
-    if (!book)
-        throw TError(QStringLiteral("无法创建 Excel 文件：%1").arg(shownPath(path)));
-    // Closing frees the book; an error on the way still closes it before raising.
-    struct TCloser {
+    if (!book) {
+        const int err = errno ? errno : EIO;
+        throw EInOutError(EInOutError::Write, shown, err);
+    }
+    // An error or a cancel on the way frees the book without writing it out:
+    // the file is thrown away anyway, and writing it could take seconds.
+    struct TFreer {
         lxw_workbook *book;
-        ~TCloser()
+        ~TFreer()
         {
             if (book)
-                workbook_close(book);
+                lxw_workbook_free(book);
         }
-    } closer{book};
+    } freer{book};
 
     lxw_worksheet *sheet = workbook_add_worksheet(book, "Sheet1");
     lxw_format *bold = workbook_add_format(book);
@@ -498,56 +547,64 @@ void TXlsxExport::Write(const QString &path, const TExportData &data)
     for (int c = 0; c < names.size(); ++c) {
         check(
             worksheet_write_string(sheet, 0, lxw_col_t(c), names.at(c).toUtf8().constData(), bold),
-            path);
+            shown);
         widths[size_t(c)] = displayWidth(names.at(c));
     }
     worksheet_freeze_panes(sheet, 1, 0);
 
     lxw_row_t row = 1;
-    Exports::ForEachRow(data, [&](const Exports::TCells &cells) {
-        for (size_t c = 0; c < cells.size(); ++c) {
-            const Exports::TCell &cell = cells[c];
-            const lxw_col_t col = lxw_col_t(c);
-            lxw_error err = LXW_NO_ERROR;
-            switch (cell.type) {
-            case Exports::TCell::Empty:
-                continue;
-            case Exports::TCell::Text:
-                err = worksheet_write_string(sheet, row, col, cell.text.toUtf8().constData(),
-                                             nullptr);
-                break;
-            case Exports::TCell::Count:
-                err = worksheet_write_number(sheet, row, col, cell.number, nullptr);
-                break;
-            case Exports::TCell::Amount:
-                err = worksheet_write_number(sheet, row, col, cell.number, money);
-                break;
-            case Exports::TCell::Share:
-                err = worksheet_write_number(sheet, row, col, cell.number, share);
-                break;
-            case Exports::TCell::Date:
-                err = worksheet_write_number(sheet, row, col, cell.number, day);
-                break;
+    Exports::ForEachRow(
+        data,
+        [&](const Exports::TCells &cells) {
+            for (size_t c = 0; c < cells.size(); ++c) {
+                const Exports::TCell &cell = cells[c];
+                const lxw_col_t col = lxw_col_t(c);
+                lxw_error err = LXW_NO_ERROR;
+                switch (cell.type) {
+                case Exports::TCell::Empty:
+                    continue;
+                case Exports::TCell::Text:
+                    err = worksheet_write_string(sheet, row, col, cell.text.toUtf8().constData(),
+                                                 nullptr);
+                    break;
+                case Exports::TCell::Count:
+                    err = worksheet_write_number(sheet, row, col, cell.number, nullptr);
+                    break;
+                case Exports::TCell::Amount:
+                    err = worksheet_write_number(sheet, row, col, cell.number, money);
+                    break;
+                case Exports::TCell::Share:
+                    err = worksheet_write_number(sheet, row, col, cell.number, share);
+                    break;
+                case Exports::TCell::Date:
+                    err = worksheet_write_number(sheet, row, col, cell.number, day);
+                    break;
+                }
+                check(err, shown);
+                widths[c] = std::max(widths[c], displayWidth(cell.text));
             }
-            check(err, path);
-            widths[c] = std::max(widths[c], displayWidth(cell.text));
-        }
-        ++row;
-    });
+            ++row;
+        },
+        Exports::TTotals::With, progress);
 
     // Long notes would make the sheet unreadably wide; the cell keeps all of it.
     for (size_t c = 0; c < widths.size(); ++c)
         check(worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), std::min(widths[c], 60) + 2,
                                    nullptr),
-              path);
+              shown);
 
-    closer.book = nullptr;
-    check(workbook_close(book), path);
+    freer.book = nullptr;
+    errno = 0;
+    const lxw_error err = workbook_close(book);
+    const int sysErr = errno;
+    if (err != LXW_NO_ERROR)
+        fail(err, sysErr, shown);
 }
 
-void TXlsxExport::Save(const QString &fileName, const TExportData &data)
+void TXlsxExport::Save(const QString &fileName, const TExportData &data, const TProgress &progress)
 {
-    Exports::SaveAtomic(fileName, [&](const QString &temp) { Write(temp, data); });
+    Exports::SaveAtomic(fileName,
+                        [&](const QString &temp) { Write(temp, data, progress, fileName); });
 }
 
 // ---------------------------------------------------------------------------
@@ -566,7 +623,24 @@ QString TCsvExport::Quote(const QString &field)
     return field;
 }
 
-void TCsvExport::Write(QIODevice &out, const TExportData &data)
+QString TCsvExport::Defuse(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    switch (text.at(0).unicode()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+        return QLatin1Char('\'') + text;
+    default:
+        return text;
+    }
+}
+
+void TCsvExport::Write(QIODevice &out, const TExportData &data, const TProgress &progress)
 {
     QByteArray buf("\xEF\xBB\xBF");
     const auto flush = [&out, &buf](bool always) {
@@ -579,30 +653,36 @@ void TCsvExport::Write(QIODevice &out, const TExportData &data)
     const QStringList names = Exports::ColumnNames(data.Kind);
     buf += names.join(QLatin1Char(',')).toUtf8() + "\r\n";
     QString line;
-    Exports::ForEachRow(data, [&](const Exports::TCells &cells) {
-        line.clear();
-        for (size_t c = 0; c < cells.size(); ++c) {
-            if (c > 0)
-                line += QLatin1Char(',');
-            const Exports::TCell &cell = cells[c];
-            switch (cell.type) {
-            case Exports::TCell::Empty:
-                break;
-            case Exports::TCell::Amount: // two decimals, a dot, no separators
-                line += cell.text;
-                break;
-            default: // texts, counts, shares and dates as the lists show them
-                line += Quote(cell.text);
+    Exports::ForEachRow(
+        data,
+        [&](const Exports::TCells &cells) {
+            line.clear();
+            for (size_t c = 0; c < cells.size(); ++c) {
+                if (c > 0)
+                    line += QLatin1Char(',');
+                const Exports::TCell &cell = cells[c];
+                switch (cell.type) {
+                case Exports::TCell::Empty:
+                    break;
+                case Exports::TCell::Amount: // two decimals, a dot, no separators
+                    line += cell.text;
+                    break;
+                case Exports::TCell::Text: // a spreadsheet must show it, not run it
+                    line += Quote(Defuse(cell.text));
+                    break;
+                default: // counts, shares and dates as the lists show them
+                    line += Quote(cell.text);
+                }
             }
-        }
-        line += QLatin1String("\r\n");
-        buf += line.toUtf8();
-        flush(false);
-    });
+            line += QLatin1String("\r\n");
+            buf += line.toUtf8();
+            flush(false);
+        },
+        Exports::TTotals::Without, progress);
     flush(true);
 }
 
-void TCsvExport::Save(const QString &fileName, const TExportData &data)
+void TCsvExport::Save(const QString &fileName, const TExportData &data, const TProgress &progress)
 {
-    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, data); });
+    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, data, progress); });
 }

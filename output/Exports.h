@@ -10,6 +10,7 @@
 // call these and show the outcome.
 
 #include "DbClass.h"
+#include "Progress.h"
 
 #include <QDate>
 #include <QString>
@@ -57,14 +58,22 @@ struct TCell {
 };
 using TCells = std::vector<TCell>;
 
-// Calls sink for every row below the header: the data rows, then the title
-// row and the three total rows with only the 项目 column filled.
-void ForEachRow(const TExportData &data, const std::function<void(const TCells &)> &sink);
+// Calls sink for every row below the header: the data rows, then (with
+// totals) the title row and the three total rows with only the 项目 column
+// filled. Texts are written as THi::VisibleText gives them. Reports
+// progress in data rows every ProgressEvery rows and at the end; raises
+// ECancelled when it says stop.
+enum class TTotals { With, Without };
+void ForEachRow(const TExportData &data, const std::function<void(const TCells &)> &sink,
+                TTotals totals = TTotals::With, const TProgress &progress = {});
+constexpr int ProgressEvery = 2048;
 
 // Writes through a sibling temporary that is renamed over fileName once write
-// succeeded; raises TError / EInOutError and leaves fileName untouched on failure.
+// succeeded; raises TError / EInOutError naming fileName and leaves it
+// untouched on failure or when cancelled. The file gets the mode the umask gives.
 void SaveAtomic(const QString &fileName, const std::function<void(const QString &tempPath)> &write);
-// The same for writers of a device: an open file on the temporary, flushed.
+// The same for writers of a device: an open file on the temporary, flushed; a
+// write the system refused is reported with its cause (a full disk, a quota).
 void SaveAtomic(const QString &fileName, const std::function<void(QIODevice &out)> &write);
 
 } // namespace Exports
@@ -82,6 +91,8 @@ public:
     static QStringList SplitText(const QString &text, const QString &separator);
     // &, <, >, " and ' as entities.
     static QString Escape(const QString &text);
+    // A text of the ledger as the page shows it: visible (THi::VisibleText), then escaped.
+    static QString Cell(const QString &text);
     // The template file for kind beside the program ("cates.html", "trans.html").
     static QString TemplateFile(TExportKind kind);
     // Test seam: look for the templates in folder instead (empty: beside the program).
@@ -92,9 +103,10 @@ public:
     // Reads the file; raises TError naming it when it is missing, unreadable or short of pieces.
     static THtmlExport FromFile(TExportKind kind, const QString &templateFile);
 
-    // Raises EInOutError when the device refuses bytes.
-    void Write(QIODevice &out, const TExportData &data) const;
-    void Save(const QString &fileName, const TExportData &data) const;
+    // Raises EInOutError when the device refuses bytes, ECancelled when progress says stop.
+    void Write(QIODevice &out, const TExportData &data, const TProgress &progress = {}) const;
+    void Save(const QString &fileName, const TExportData &data,
+              const TProgress &progress = {}) const;
 
     // A piece cut at its placeholders: literal texts with the numbers of the
     // placeholders between them. Placeholders are searched one after the
@@ -115,16 +127,25 @@ private:
 // cells, widths fitted to the content; written row by row (constant memory).
 class TXlsxExport {
 public:
-    // Writes a whole workbook to path (which is created or truncated); raises TError.
-    static void Write(const QString &path, const TExportData &data);
-    static void Save(const QString &fileName, const TExportData &data);
+    // Writes a whole workbook to path (which is created or truncated); raises
+    // TError naming shownAs (path when empty), ECancelled when progress says stop.
+    static void Write(const QString &path, const TExportData &data, const TProgress &progress = {},
+                      const QString &shownAs = QString());
+    static void Save(const QString &fileName, const TExportData &data,
+                     const TProgress &progress = {});
 };
 
-// CSV: UTF-8 with a byte-order mark, CR LF line ends, fields quoted when they
-// hold a comma, a quote or a line break, numbers with a dot and two decimals.
+// CSV: the table only (header and data rows, no title or totals), UTF-8 with
+// a byte-order mark, CR LF line ends, fields quoted when they hold a comma, a
+// quote or a line break, numbers with a dot and two decimals. A text that a
+// spreadsheet would run as a formula starts with an apostrophe.
 class TCsvExport {
 public:
-    static void Write(QIODevice &out, const TExportData &data);
-    static void Save(const QString &fileName, const TExportData &data);
+    static void Write(QIODevice &out, const TExportData &data, const TProgress &progress = {});
+    static void Save(const QString &fileName, const TExportData &data,
+                     const TProgress &progress = {});
     static QString Quote(const QString &field);
+    // A text cell that starts with =, +, -, @, a tab or a carriage return gets
+    // a leading apostrophe; others are returned as they are.
+    static QString Defuse(const QString &text);
 };

@@ -94,7 +94,8 @@ void PaintPage(QPainter &painter, const TReport &report, const TReportPage &page
     painter.restore();
 }
 
-bool PaintPages(QPagedPaintDevice &device, const TReport &report, int first, int last, int copies)
+bool PaintPages(QPagedPaintDevice &device, const TReport &report, int first, int last, int copies,
+                const TProgress &progress)
 {
     first = qMax(0, first);
     last = qMin(last, report.PageCount() - 1);
@@ -108,19 +109,24 @@ bool PaintPages(QPagedPaintDevice &device, const TReport &report, int first, int
     const double k =
         qMin(double(device.width()) / size.width(), double(device.height()) / size.height());
     const QRectF target(0, 0, size.width() * k, size.height() * k);
-    bool firstSheet = true;
+    const qint64 sheets = qint64(last - first + 1) * copies;
+    qint64 done = 0;
     for (int copy = 0; copy < copies; ++copy) {
         for (int i = first; i <= last; ++i) {
-            if (!firstSheet && !device.newPage())
+            if (done > 0 && !device.newPage())
                 return false;
-            firstSheet = false;
             PaintPage(painter, report, report.Page(i), target);
+            ++done;
+            if (progress && !progress(done, sheets)) {
+                painter.end();
+                throw ECancelled();
+            }
         }
     }
     return painter.end();
 }
 
-bool WritePdf(const TReport &report, QIODevice *device)
+bool WritePdf(const TReport &report, QIODevice *device, const TProgress &progress)
 {
     QPdfWriter writer(device);
     writer.setCreator(QStringLiteral("Tallimo"));
@@ -129,5 +135,5 @@ bool WritePdf(const TReport &report, QIODevice *device)
         QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     if (report.PageCount() == 0) // a PDF needs a page
         return false;
-    return PaintPages(writer, report, 0, report.PageCount() - 1);
+    return PaintPages(writer, report, 0, report.PageCount() - 1, 1, progress);
 }

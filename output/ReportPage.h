@@ -8,6 +8,8 @@
 // the rows it holds. One painter function draws a page onto any QPainter: the
 // preview's widget, a printer, a PDF writer or an image.
 
+#include "Progress.h"
+
 #include <QFont>
 #include <QList>
 #include <QRect>
@@ -93,10 +95,12 @@ class QPagedPaintDevice;
 
 // Paints pages first to last (from 0) onto a device with A4 pages, copies
 // times over, each page filling the sheet from its top-left corner. False when
-// the device cannot be painted on.
+// the device cannot be painted on. Reports progress in sheets after each one;
+// when it says stop, painting ends there and ECancelled is raised (a printer
+// should be aborted by the callback before it answers false).
 bool PaintPages(QPagedPaintDevice &device, const TReport &report, int first, int last,
-                int copies = 1);
+                int copies = 1, const TProgress &progress = {});
 
 // Every page as a PDF on A4 with the texts as text. False when the PDF could
-// not be made; the device's own error tells a failed write.
-bool WritePdf(const TReport &report, QIODevice *device);
+// not be made; the device's own error tells a failed write. Progress as above.
+bool WritePdf(const TReport &report, QIODevice *device, const TProgress &progress = {});

@@ -1,6 +1,9 @@
 #include "Reports.h"
 
+#include "HiClass.h"
+
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QtMath>
 
@@ -15,6 +18,8 @@ QString ReportFontFamily()
 struct TColumnReport::TMetrics {
     QImage device;
     QList<QFontMetricsF> fonts;
+    // Categories repeat on most rows: each is measured and cut once.
+    QHash<QString, QString> edgeCut;
 };
 
 namespace {
@@ -70,6 +75,11 @@ void TColumnReport::add(TReportPage &page, int font, const QString &text, int le
         page.Texts.push_back({text, left, top, font});
 }
 
+QString TColumnReport::Shown(const QString &text)
+{
+    return THi::VisibleText(text);
+}
+
 void TColumnReport::addRight(TReportPage &page, int font, const QString &text, int right,
                              int top) const
 {
@@ -91,13 +101,27 @@ void TColumnReport::addCell(TReportPage &page, const TColumn &column, const QStr
     } else if (column.Right) {
         addRight(page, Normal, text, u.ScaleX(column.X), top);
     } else if (column.Elide) {
-        // Long notes end at the band's edge instead of running off the paper.
-        const int left = u.ScaleX(column.X), room = u.BandWidth() - left;
-        add(page, Normal,
-            TextWidth(Normal, text) <= room
-                ? text
-                : m_metrics->fonts.at(Normal).elidedText(text, Qt::ElideRight, room),
-            left, top);
+        // Long notes end at the band's edge instead of running off the paper,
+        // long categories at theirs instead of running over the amounts.
+        const int left = u.ScaleX(column.X);
+        const int room = (column.Edge > 0 ? u.ScaleX(column.Edge) : u.BandWidth()) - left;
+        const auto cut = [&] {
+            return TextWidth(Normal, text) <= room
+                       ? text
+                       : m_metrics->fonts.at(Normal).elidedText(text, Qt::ElideRight, room);
+        };
+        if (column.Edge <= 0) {
+            add(page, Normal, cut(), left, top);
+        } else {
+            QHash<QString, QString> &cache = m_metrics->edgeCut;
+            auto it = cache.constFind(text);
+            if (it == cache.constEnd()) {
+                if (cache.size() > 4096) // a report of very many categories: keep it small
+                    cache.clear();
+                it = cache.insert(text, cut());
+            }
+            add(page, Normal, *it, left, top);
+        }
     } else {
         add(page, Normal, text, u.ScaleX(column.X), top);
     }
@@ -115,7 +139,7 @@ TReportPage TColumnReport::Page(int index) const
 
     // Band coordinates first, moved onto the paper at the end.
     const int mid = u.ScaleX(578);
-    addCentred(page, Title, m_header.UserName, mid, u.ScaleY(0));
+    addCentred(page, Title, Shown(m_header.UserName), mid, u.ScaleY(0));
     addCentred(page, Normal,
                QStringLiteral("(%1 至 %2)")
                    .arg(m_header.PeriodStart.toString(QStringLiteral("yyyy-MM-dd")),
@@ -142,7 +166,7 @@ TReportPage TColumnReport::Page(int index) const
         const QStringList cells = m_cells(i);
         const int top = RowTop(i);
         for (int c = 0; c < m_columns.size(); ++c)
-            addCell(page, m_columns.at(c), cells.value(c), top);
+            addCell(page, m_columns.at(c), Shown(cells.value(c)), top);
     }
 
     const QPoint origin(u.BandLeft(), u.BandTop());
@@ -158,8 +182,9 @@ TReportPage TColumnReport::Page(int index) const
 std::unique_ptr<TColumnReport> MakeCateReport(const TReportUnits &units,
                                               const TReportHeader &header, TRowList rows)
 {
+    // The category ends well before the widest count (twelve digits) begins.
     const QList<TColumnReport::TColumn> columns = {
-        {QStringLiteral("类别"), 0},         {QStringLiteral("项目"), 78},
+        {QStringLiteral("类别"), 0},         {QStringLiteral("项目"), 78, false, false, true, 340},
         {QStringLiteral("数量"), 418, true}, {QStringLiteral("收入"), 510, true},
         {QStringLiteral("支出"), 602, true}, {QStringLiteral("0 - 100%"), 0, true, true},
     };
@@ -182,7 +207,8 @@ std::unique_ptr<TColumnReport> MakeTransReport(const TReportUnits &units,
 {
     const QList<TColumnReport::TColumn> columns = {
         {QStringLiteral("日期"), 0},
-        {QStringLiteral("项目"), 78},
+        // Ends before the widest amount ("9999999999.99") begins.
+        {QStringLiteral("项目"), 78, false, false, true, 306},
         {QStringLiteral("收入"), 394, true},
         {QStringLiteral("支出"), 486, true},
         {QStringLiteral("备注"), 494, false, false, true},

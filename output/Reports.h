@@ -4,7 +4,8 @@
 // list. Every page carries the same header (user, period, the three totals, a
 // rule and the column headings), up to 52 rows and its page number at the
 // foot. Positions are in 1/96 inch of the layout resolution; a text placed by
-// its right edge or centred is measured with the font it is printed in.
+// its right edge or centred is measured with the font it is printed in. Texts
+// are printed as THi::VisibleText gives them.
 
 #include "DbClass.h"
 #include "ReportPage.h"
@@ -31,7 +32,10 @@ public:
         int X;              // in 1/96 inch; ignored when AtBandRight
         bool Right = false; // X is the right edge, else the left
         bool AtBandRight = false;
-        bool Elide = false; // the last column ends at the band's right edge
+        // Texts too long for the column are cut with "…" at its edge: Edge
+        // (in 1/96 inch) when given, else the band's right edge.
+        bool Elide = false;
+        int Edge = 0;
     };
     // The texts of one row, in column order.
     using TCells = std::function<QStringList(int row)>;
@@ -47,6 +51,8 @@ public:
     int RowTop(int i) const { return Units().ScaleY((i % RowsPerPage) * 18 + 86); }
 
     int TextWidth(int font, const QString &text) const;
+    // A ledger text as printed (THi::VisibleText).
+    static QString Shown(const QString &text);
     int TextHeight(int font) const;
 
 private:

@@ -454,6 +454,65 @@ QString TDbMan::MergeCate(const QString &user, const QString &kind, const QStrin
     return result;
 }
 
+QString TDbMan::RenameCate(const QString &user, const QString &type, const QString &from,
+                           const QString &to)
+{
+    const QString word = checkedType(type);
+    const QString name = THi::CateName(to);
+    if (name.isEmpty())
+        throw EDbError(QStringLiteral("类别名称“%1”无效：它不能是空的，也不能分成几行。").arg(to));
+    const QString kind = word == TypeExpense() ? KindOut() : KindIn();
+    const QByteArray encUser = enc(user);
+    const QString oldKey = THi::LowerAscii(THi::Trim(from));
+    const QString newKey = THi::LowerAscii(name);
+    TConnRef c = Connect();
+    QString result;
+    WriteTransaction(c, [&] {
+        if (from != name) {
+            Stmt upd(c, "update \"data\" set \"cate\"=? where \"user\"=? and \"type\"=? and "
+                        "\"cate\"=?");
+            upd.bind(1, enc(name)).bind(2, encUser).bind(3, word).bind(4, enc(from));
+            upd.step();
+        }
+        QString out, in;
+        readCates(c, encUser, out, in);
+        QString &list = kind == KindOut() ? out : in;
+        const QStringList items = THi::SplitLines(list);
+        // The new name takes the old one's place, unless it is listed already.
+        bool listed = false;
+        for (const QString &item : items) {
+            const QString key = THi::LowerAscii(THi::Trim(item));
+            if (key == newKey && key != oldKey)
+                listed = true;
+        }
+        QStringList kept;
+        for (const QString &item : items) {
+            if (THi::LowerAscii(THi::Trim(item)) != oldKey) {
+                kept.append(item);
+            } else if (!listed) {
+                kept.append(name);
+                listed = true;
+            }
+        }
+        const QString renamed = THi::Trim(THi::JoinLines(kept));
+        result = list;
+        if (renamed == list)
+            return;
+        list = renamed;
+        result = list;
+        writeCates(c, encUser, out, in);
+    });
+    return result;
+}
+
+qint64 TDbMan::CountCate(const QString &user, const QString &type, const QString &cate)
+{
+    TConnRef c = Connect();
+    Stmt q(c, "select count(*) from \"data\" where \"user\"=? and \"type\"=? and \"cate\"=?");
+    q.bind(1, enc(user)).bind(2, type).bind(3, enc(cate));
+    return q.step() ? q.int64(0) : 0;
+}
+
 // ---------------------------------------------------------------------------
 // Ledger records
 

@@ -168,6 +168,17 @@ public:
     // that two running copies cannot lose each other's additions. Returns the
     // stored list.
     QString MergeCate(const QString &user, const QString &kind, const QString &name);
+    // Renames a category of one type (TypeExpense or TypeIncome) in one
+    // transaction: every record of user with that type and exactly that
+    // category gets the new name, and in the type's pick list the old name
+    // (compared trimmed with A-Z folded) becomes the new one, or is dropped
+    // when the new one is listed already. A new name that records already use
+    // merges the two. The new name goes through THi::CateName; a blank one
+    // raises EDbError and changes nothing. Returns the stored pick list.
+    QString RenameCate(const QString &user, const QString &type, const QString &from,
+                       const QString &to);
+    // How many records of user have this type and exactly this category.
+    qint64 CountCate(const QString &user, const QString &type, const QString &cate);
 
     // Ledger records.
     void AddRecord(const QString &user, const QString &date, const QString &type,

@@ -6,19 +6,26 @@
 #include "Placement.h"
 #include "TestSupport.h"
 
+#include <QAction>
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
 #include <QChartView>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
 #include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 
@@ -59,8 +66,16 @@ private slots:
     void rankSlices();
     void monthSeries_data();
     void monthSeries();
+    void chartSteps_data();
+    void chartSteps();
+    void groupMonths_data();
+    void groupMonths();
+    void hoverTexts();
+    void chartOverTenYears();
     void chartButtonFollowsRankings();
     void chartWindow();
+    void renameFromRanking_data();
+    void renameFromRanking();
 
 private:
     std::unique_ptr<TfrmMain> open();
@@ -700,6 +715,143 @@ void TestBrowser::monthSeries()
     QCOMPARE(shown, expected);
 }
 
+void TestBrowser::chartSteps_data()
+{
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QDate>("end");
+    QTest::addColumn<int>("step"); // TChartStep
+    QTest::addColumn<int>("bars");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    const int month = int(TChartStep::Month), quarter = int(TChartStep::Quarter),
+              year = int(TChartStep::Year);
+    QTest::addRow("one month") << QDate(2011, 4, 1) << QDate(2011, 4, 30) << month << 1 << "2011-04"
+                               << "2011-04";
+    QTest::addRow("24 months: a bar each")
+        << QDate(2010, 1, 1) << QDate(2011, 12, 31) << month << 24 << "2010-01"
+        << "2011-12";
+    QTest::addRow("25 months: quarters")
+        << QDate(2010, 1, 1) << QDate(2012, 1, 31) << quarter << 9 << "2010-Q1"
+        << "2012-Q1";
+    QTest::addRow("quarters cut by the range")
+        << QDate(2010, 2, 15) << QDate(2012, 5, 3) << quarter << 10 << "2010-Q1"
+        << "2012-Q2";
+    QTest::addRow("8 years: still quarters")
+        << QDate(2003, 1, 1) << QDate(2010, 12, 31) << quarter << 32 << "2003-Q1"
+        << "2010-Q4";
+    QTest::addRow("97 months: years")
+        << QDate(2003, 1, 1) << QDate(2011, 1, 1) << year << 9 << "2003"
+        << "2011";
+    QTest::addRow("ten years") << QDate(2011, 1, 1) << QDate(2020, 12, 31) << year << 10 << "2011"
+                               << "2020";
+}
+
+void TestBrowser::chartSteps()
+{
+    QFETCH(QDate, start);
+    QFETCH(QDate, end);
+    QFETCH(int, step);
+    QFETCH(int, bars);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    const TChartData d = MakeChartData({}, {}, {}, start, end);
+    QCOMPARE(int(d.Step), step);
+    QCOMPARE(d.Months.size(), bars);
+    QCOMPARE(d.Months.first().Month, first);
+    QCOMPARE(d.Months.last().Month, last);
+}
+
+void TestBrowser::groupMonths_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<TRowList>("months");      // month rows: month, in, out
+    QTest::addColumn<QStringList>("expected"); // key|in cents|out cents
+    const TRowList rows{{"2010-11", "1.00", "2.00"},
+                        {"2010-12", "10.00", "0.00"},
+                        {"2011-01", "0.00", "0.05"},
+                        {"2011-03", "100.00", "50.00"},
+                        {"2011-04", "0.01", "0.00"}};
+    QTest::addRow("by quarter") << int(TChartStep::Quarter) << rows
+                                << QStringList{"2010-Q4|1100|200", "2011-Q1|10000|5005",
+                                               "2011-Q2|1|0"};
+    QTest::addRow("by year") << int(TChartStep::Year) << rows
+                             << QStringList{"2010|1100|200", "2011|10001|5005"};
+    QTest::addRow("by month unchanged")
+        << int(TChartStep::Month) << TRowList{{"2011-03", "1.00", "2.00"}}
+        << QStringList{"2011-03|100|200"};
+}
+
+void TestBrowser::groupMonths()
+{
+    QFETCH(int, step);
+    QFETCH(TRowList, months);
+    QFETCH(QStringList, expected);
+    QList<TChartMonth> series = MonthSeries(months, QDate(2010, 11, 1), QDate(2011, 4, 30));
+    if (step == int(TChartStep::Month))
+        series = MonthSeries(months, QDate(2011, 3, 1), QDate(2011, 3, 31));
+    QStringList shown;
+    for (const TChartMonth &m : GroupMonths(series, TChartStep(step)))
+        shown << QString("%1|%2|%3").arg(m.Month).arg(m.InCents).arg(m.OutCents);
+    QCOMPARE(shown, expected);
+}
+
+void TestBrowser::hoverTexts()
+{
+    const TChartMonth q{QStringLiteral("2011-Q1"), 123456, 7};
+    QCOMPARE(BarTip(q, In, q.InCents), QStringLiteral("2011-Q1 收入：1234.56"));
+    QCOMPARE(BarTip(q, QStringLiteral("结余"), q.BalanceCents()),
+             QStringLiteral("2011-Q1 结余：1234.49"));
+    const TChartSlice slice{Out, QStringLiteral("餐饮"), 6000, QStringLiteral("3.81%"), false};
+    QCOMPARE(SliceTip(slice), QStringLiteral("餐饮：60.00 (3.81%)"));
+    QCOMPARE(StepTitle(TChartStep::Month), QStringLiteral("每月收支"));
+    QCOMPARE(StepTitle(TChartStep::Quarter), QStringLiteral("每季度收支"));
+    QCOMPARE(StepTitle(TChartStep::Year), QStringLiteral("每年收支"));
+}
+
+// Ten years in the chart window: a bar per year, labels that fit, amounts on hover.
+void TestBrowser::chartOverTenYears()
+{
+    TRowList rows;
+    for (int y = 2011; y <= 2020; ++y)
+        for (int m = 1; m <= 12; ++m)
+            rows.append(rec(QString("%1-%2-10").arg(y).arg(m, 2, 10, QChar('0')).toLatin1(), Out,
+                            QStringLiteral("餐饮"), "10.00"));
+    addLi(rows);
+    auto w = open();
+    search(w.get(), QDate(2011, 1, 1), QDate(2020, 12, 31));
+    QTest::mouseClick(child<QRadioButton>(w.get(), "rdoTransCategories"), Qt::LeftButton);
+    QStringList labels;
+    QString chartTitle;
+    qreal angle = 1;
+    QStringList tips;
+    WithModal([&] { QTest::mouseClick(button(w.get(), "btnCatesChart"), Qt::LeftButton); },
+              [&](QWidget *chart) {
+                  if (!chart)
+                      return;
+                  auto *view = chart->findChild<QChartView *>("chtMonths");
+                  auto *axis = qobject_cast<QBarCategoryAxis *>(
+                      view->chart()->axes(Qt::Horizontal).value(0));
+                  labels = axis->categories();
+                  angle = axis->labelsAngle();
+                  chartTitle = view->chart()->title();
+                  // Hovering a bar and a slice shows its amount.
+                  auto *bars = qobject_cast<QBarSeries *>(view->chart()->series().value(0));
+                  emit bars->hovered(true, 9, bars->barSets().at(1));
+                  tips << QToolTip::text();
+                  auto *pie = qobject_cast<QPieSeries *>(
+                      chart->findChild<QChartView *>("chtOut")->chart()->series().value(0));
+                  emit pie->slices().at(0)->hovered(true);
+                  tips << QToolTip::text();
+                  chart->close();
+              });
+    QCOMPARE(labels, QStringList({"2011", "2012", "2013", "2014", "2015", "2016", "2017", "2018",
+                                  "2019", "2020"}));
+    QCOMPARE(angle, qreal(0)); // ten short labels fit across
+    QCOMPARE(chartTitle, QStringLiteral("每年收支"));
+    QCOMPARE(tips, QStringList({QStringLiteral("2020 支出：120.00"),
+                                QStringLiteral("餐饮：1200.00 (100.00%)")}));
+}
+
 void TestBrowser::chartButtonFollowsRankings()
 {
     addLi(ledger());
@@ -789,6 +941,100 @@ void TestBrowser::chartWindow()
     QCOMPARE(detailsRows, 3);
     QVERIFY(!restOpened);
     QVERIFY(closedByEsc);
+}
+
+void TestBrowser::renameFromRanking_data()
+{
+    QTest::addColumn<QString>("listName");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QVariant>("typed");   // the input's answer; a null text cancels
+    QTest::addColumn<QVariant>("merge");   // the answer to the merge question, if asked
+    QTest::addColumn<QStringList>("rows"); // the ranking afterwards: category|count|sum
+    QTest::addColumn<QStringList>("pick"); // the pick list afterwards
+    QTest::addColumn<int>("errors");
+    const QStringList before{QStringLiteral("房租|1|1500.00"), QStringLiteral("餐饮|3|60.00"),
+                             QStringLiteral("交通|1|5.00")};
+    const QStringList pickBefore{QStringLiteral("餐饮"), QStringLiteral("交通")};
+    QTest::addRow("renamed") << "lvwOutCates" << QStringLiteral("交通")
+                             << QVariant(QStringLiteral(" 公交 ")) << QVariant()
+                             << QStringList{QStringLiteral("房租|1|1500.00"),
+                                            QStringLiteral("餐饮|3|60.00"),
+                                            QStringLiteral("公交|1|5.00")}
+                             << QStringList{QStringLiteral("餐饮"), QStringLiteral("公交")} << 0;
+    QTest::addRow("merged after asking")
+        << "lvwOutCates" << QStringLiteral("交通") << QVariant(QStringLiteral("餐饮"))
+        << QVariant(true)
+        << QStringList{QStringLiteral("房租|1|1500.00"), QStringLiteral("餐饮|4|65.00")}
+        << QStringList{QStringLiteral("餐饮")} << 0;
+    QTest::addRow("merge declined")
+        << "lvwOutCates" << QStringLiteral("交通") << QVariant(QStringLiteral("餐饮"))
+        << QVariant(false) << before << pickBefore << 0;
+    QTest::addRow("cancelled") << "lvwOutCates" << QStringLiteral("交通") << QVariant(QString())
+                               << QVariant() << before << pickBefore << 0;
+    QTest::addRow("blank refused")
+        << "lvwOutCates" << QStringLiteral("交通") << QVariant(QStringLiteral("  ")) << QVariant()
+        << before << pickBefore << 1;
+    QTest::addRow("income") << "lvwInCates" << QStringLiteral("奖金")
+                            << QVariant(QStringLiteral("年终奖")) << QVariant()
+                            << QStringList{QStringLiteral("工资|1|5000.00"),
+                                           QStringLiteral("年终奖|1|800.00")}
+                            << pickBefore << 0;
+}
+
+// 重命名类别 in a ranking's context menu renames the category in every record
+// and in the pick list; the ranking is searched again and shows one row.
+void TestBrowser::renameFromRanking()
+{
+    QFETCH(QString, listName);
+    QFETCH(QString, from);
+    QFETCH(QVariant, typed);
+    QFETCH(QVariant, merge);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, pick);
+    QFETCH(int, errors);
+    addLi(ledger());
+    TDbMan(m_dataFile).SetCateList("Li", "out", QStringLiteral("餐饮\r\n交通"));
+    auto w = open();
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    QTreeView *ranking = list(w.get(), listName.toLatin1().constData());
+    int row = -1;
+    for (int r = 0; r < ranking->model()->rowCount(); ++r)
+        if (cell(ranking, r, 1) == from)
+            row = r;
+    QVERIFY(row >= 0);
+
+    DialogScript script;
+    script.answers.enqueue(typed);
+    if (merge.isValid())
+        script.answers.enqueue(merge);
+    // The menu opens on the row clicked, which becomes the selected one.
+    const QRect at = ranking->visualRect(ranking->model()->index(row, 1));
+    emit ranking->customContextMenuRequested(at.center());
+    auto *menu = child<QMenu>(w.get(), "mnuCatesContext");
+    QTRY_VERIFY(menu->isVisible());
+    auto *entry = child<QAction>(w.get(), "mnuCatesContext_Rename");
+    QCOMPARE(entry->text(), QStringLiteral("重命名类别"));
+    menu->close();
+    entry->trigger();
+
+    const auto inputs = script.of(TDialogCall::Input);
+    QCOMPARE(inputs.size(), 1);
+    QCOMPARE(inputs.first().caption, QStringLiteral("重命名类别"));
+    QCOMPARE(inputs.first().value, from);
+    QCOMPARE(script.of(TDialogCall::Question).size(), merge.isValid() ? 1 : 0);
+    QCOMPARE(script.of(TDialogCall::Error).size(), errors);
+    QStringList shown;
+    for (int r = 0; r < ranking->model()->rowCount(); ++r)
+        shown << QStringList{cell(ranking, r, 1), cell(ranking, r, 2), cell(ranking, r, 3)}.join(
+            '|');
+    QCOMPARE(shown, rows);
+    auto *combo = child<QComboBox>(w.get(), "cboOutCate");
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    QCOMPARE(items, pick);
+    // Wang's record of the same name is his own.
+    QCOMPARE(TDbMan(m_dataFile).CountCate("Wang", Out, QStringLiteral("餐饮")), qint64(1));
 }
 
 QTEST_MAIN(TestBrowser)

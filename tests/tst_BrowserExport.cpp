@@ -5,6 +5,7 @@
 #include "HiClass.h"
 #include "MainForm.h"
 #include "Placement.h"
+#include "ProgressWindow.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -12,10 +13,16 @@
 #include <QDir>
 #include <QMenu>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
 
 // The export menus driven through the real main window: the file dialog and
 // the message boxes answered by DialogScript, the written files read back.
@@ -41,6 +48,10 @@ private slots:
     void extensionHitsExisting();
     void failedWrite_data();
     void failedWrite();
+    void fullDiskNamesFile_data();
+    void fullDiskNamesFile();
+    void progressWindow_data();
+    void progressWindow();
 
 private:
     std::unique_ptr<TfrmMain> open();
@@ -223,16 +234,17 @@ void TestBrowserExport::exportFile_data()
                                                   << "book.XLSX"
                                                   << "book.XLSX"
                                                   << "*.xlsx (*.xlsx)" << rankTexts;
+    // The CSV holds the table only; its title and totals are checked absent below.
     QTest::addRow("records csv") << "btnTransMore_ToCsv"
                                  << "list"
                                  << "list.csv"
                                  << "*.csv (*.csv)"
-                                 << recTexts +
-                                        QStringList{"2011-04-02,餐饮,,30.00,<b>&amp;</b>\r\n"};
+                                 << QStringList{"2011-04-02,餐饮,,30.00,<b>&amp;</b>\r\n"};
     QTest::addRow("ranking csv") << "mnuCatesExport_ToCsv"
                                  << "list.CSV"
                                  << "list.CSV"
-                                 << "*.csv (*.csv)" << rankTexts;
+                                 << "*.csv (*.csv)"
+                                 << QStringList{QStringLiteral("工资"), QStringLiteral("餐饮")};
 }
 
 void TestBrowserExport::exportFile()
@@ -265,6 +277,10 @@ void TestBrowserExport::exportFile()
         QVERIFY2(content.contains(t), qPrintable(t));
     QVERIFY(!content.contains(QStringLiteral("房租")));
     QVERIFY(!content.contains(QStringLiteral("2011-05-31")));
+    if (filter.contains(QLatin1String("csv"))) {
+        QVERIFY(!content.contains(Title));
+        QVERIFY(!content.contains(QStringLiteral("合计")));
+    }
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
@@ -393,6 +409,102 @@ void TestBrowserExport::failedWrite()
     QCOMPARE(script.of(TDialogCall::Error).size(), 1);
     QCOMPARE(script.of(TDialogCall::Info).size(), 0);
     QVERIFY(QDir(m_out->path()).isEmpty());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestBrowserExport::fullDiskNamesFile_data()
+{
+    cancelWritesNothing_data();
+}
+
+// A full disk (here a file size limit, which refuses writes the same way)
+// gives a message with the chosen file and the system's reason.
+void TestBrowserExport::fullDiskNamesFile()
+{
+    QFETCH(QString, action);
+    auto w = open();
+    searchApril(w.get());
+    const QString chosen = m_out->filePath(action.contains("Xls")    ? "full.xlsx"
+                                           : action.contains("Html") ? "full.html"
+                                                                     : "full.csv");
+    DialogScript script;
+    script.answer(chosen);
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit old {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit tiny = old;
+    tiny.rlim_cur = 16;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    trigger(w.get(), action);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+
+    const auto errors = script.of(TDialogCall::Error);
+    QCOMPARE(errors.size(), 1);
+    const QString text = errors.first().text;
+    QVERIFY2(text.contains(QStringLiteral("“%1”").arg(chosen)), qPrintable(text));
+    QVERIFY2(text.contains(qt_error_string(EFBIG)), qPrintable(text));
+    QVERIFY2(!text.contains(QLatin1String(".partial-")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("未知错误")), qPrintable(text));
+    QCOMPARE(script.of(TDialogCall::Info).size(), 0);
+    QVERIFY(QDir(m_out->path()).isEmpty());
+}
+
+void TestBrowserExport::progressWindow_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("cancel");
+    for (const char *a : {"btnTransMore_ToHtml", "btnTransMore_ToXls", "btnTransMore_ToCsv"}) {
+        QTest::addRow("%s, to the end", a) << a << false;
+        QTest::addRow("%s, cancelled", a) << a << true;
+    }
+}
+
+void TestBrowserExport::progressWindow()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, cancel);
+    {
+        TDbMan db(m_dataFile);
+        TRowList many;
+        for (int i = 0; i < TProgressWindow::ShowFromRows + 500; ++i)
+            many.append(rec("2011-04-03", Out, QStringLiteral("杂项%1").arg(i % 50), "1.00"));
+        db.AddRecords("Li", many);
+    }
+    TProgressWindow::SetShowDelay(0);
+    const auto back = qScopeGuard([] { TProgressWindow::SetShowDelay(500); });
+    auto w = open();
+    searchApril(w.get());
+    DialogScript script;
+    script.answer(m_out->filePath("big"));
+
+    // Looks for the window while the export runs; it repaints through events.
+    bool seen = false, cancelShown = false;
+    QTimer watch;
+    watch.setInterval(0);
+    connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *d = qobject_cast<QProgressDialog *>(top);
+            if (!d || d->objectName() != QLatin1String("frmProgress") || !d->isVisible())
+                continue;
+            seen = true;
+            auto *b = d->findChild<QPushButton *>("btnProgressCancel");
+            cancelShown = b && b->isVisible() && b->text() == QStringLiteral("取消");
+            if (cancel && b)
+                b->click();
+        }
+    });
+    watch.start();
+    trigger(w.get(), action);
+    watch.stop();
+
+    QVERIFY(seen);
+    QVERIFY(cancelShown);
+    QCOMPARE(script.of(TDialogCall::Error).size(), 0);
+    QCOMPARE(script.of(TDialogCall::Info).size(), cancel ? 0 : 1);
+    // Cancelled: no file at all, not even a temporary.
+    QCOMPARE(QDir(m_out->path()).entryList(QDir::Files | QDir::Hidden).size(), cancel ? 0 : 1);
+    for (QWidget *top : QApplication::topLevelWidgets())
+        QVERIFY(top->objectName() != QLatin1String("frmProgress"));
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 

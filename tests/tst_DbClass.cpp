@@ -111,6 +111,9 @@ private slots:
     void mergeCate_data();
     void mergeCate();
     void mergeCateFromTwoCopies();
+    void renameCate_data();
+    void renameCate();
+    void renameCateIsAtomic();
     void recordsAreBoundToTheirOwner();
     void idsAreNeverReused_data();
     void idsAreNeverReused();
@@ -1086,6 +1089,101 @@ void TestDbClass::mergeCate()
     QCOMPARE(m_db->GetCateList("Li", "out"), result);
     QCOMPARE(m_db->GetCateList("Li", "in"), QString("Pay"));
     QVERIFY_THROWS_EXCEPTION(EDbError, m_db->MergeCate("Li", "OUT", "x"));
+}
+
+void TestDbClass::renameCate_data()
+{
+    QTest::addColumn<QString>("list");        // the expense pick list before
+    QTest::addColumn<QString>("from");        // renamed
+    QTest::addColumn<QString>("to");          // as typed
+    QTest::addColumn<QString>("result");      // the pick list after
+    QTest::addColumn<QStringList>("ranking"); // expense categories after, largest first
+    QTest::addColumn<int>("named");           // Li's expenses with the new name after
+    // Li's expenses: 餐饮 30.00 (two records), Food 20.00, Rent 900.00; her
+    // income 餐饮 5.00 and Ann's expense 餐饮 7.00 stay as they are.
+    QTest::addRow("plain rename") << QStringLiteral("餐饮\r\nRent") << QStringLiteral("餐饮")
+                                  << QStringLiteral("吃饭") << QStringLiteral("吃饭\r\nRent")
+                                  << QStringList{"Rent", QStringLiteral("吃饭"), "Food"} << 2;
+    QTest::addRow("typed name trimmed")
+        << QStringLiteral("餐饮\r\nRent") << QStringLiteral("餐饮") << QStringLiteral("  吃饭 ")
+        << QStringLiteral("吃饭\r\nRent") << QStringList{"Rent", QStringLiteral("吃饭"), "Food"}
+        << 2;
+    QTest::addRow("merge into a listed one")
+        << QStringLiteral("餐饮\r\nFood\r\nRent") << QStringLiteral("餐饮") << "Food"
+        << "Food\r\nRent" << QStringList{"Rent", "Food"} << 3;
+    QTest::addRow("merge into one only records use")
+        << QStringLiteral("餐饮\r\nRent") << QStringLiteral("餐饮") << "Food"
+        << "Food\r\nRent" << QStringList{"Rent", "Food"} << 3;
+    QTest::addRow("letter case only")
+        << QStringLiteral("Food\r\nRent") << "Food"
+        << "FOOD"
+        << "FOOD\r\nRent" << QStringList{"Rent", QStringLiteral("餐饮"), "FOOD"} << 1;
+    QTest::addRow("list items compared trimmed and folded")
+        << QStringLiteral(" food \r\nRent\r\nFOOD") << "Food"
+        << "Groceries"
+        << "Groceries\r\nRent" << QStringList{"Rent", QStringLiteral("餐饮"), "Groceries"} << 1;
+    QTest::addRow("not in the list: records only")
+        << QStringLiteral("Rent") << "Food"
+        << "Groceries"
+        << "Rent" << QStringList{"Rent", QStringLiteral("餐饮"), "Groceries"} << 1;
+    QTest::addRow("no records of it: list only")
+        << QStringLiteral("Bus\r\nRent") << "Bus"
+        << "Taxi"
+        << "Taxi\r\nRent" << QStringList{"Rent", QStringLiteral("餐饮"), "Food"} << 0;
+}
+
+void TestDbClass::renameCate()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, result);
+    QFETCH(QStringList, ranking);
+    QFETCH(int, named);
+    const QString food = QStringLiteral("餐饮");
+    m_db->SetCateList("Li", "out", list);
+    m_db->SetCateList("Li", "in", food);
+    add("2011-04-01", TypeExpense(), food, "10.00");
+    add("2011-04-02", TypeExpense(), food, "20.00");
+    add("2011-04-02", TypeExpense(), "Food", "20.00");
+    add("2011-04-03", TypeExpense(), "Rent", "900.00");
+    add("2011-04-03", TypeIncome(), food, "5.00");
+    add("2011-04-03", TypeExpense(), food, "7.00", QString(), "Ann");
+
+    QCOMPARE(m_db->RenameCate("Li", TypeExpense(), from, to), result);
+    QCOMPARE(m_db->GetCateList("Li", "out"), result);
+    QCOMPARE(m_db->GetCateList("Li", "in"), food);
+    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    QStringList cates;
+    for (const TRow &r : p.OutCateRows)
+        cates.append(r.at(RankCate));
+    QCOMPARE(cates, ranking);
+    QCOMPARE(p.OutTotal, 950.0);
+    // The income of the same name and the other account's records keep theirs.
+    QCOMPARE(p.InCateRows.size(), 1);
+    QCOMPARE(p.InCateRows.first().at(RankCate), food);
+    QCOMPARE(m_db->CountCate("Ann", TypeExpense(), food), qint64(1));
+    QCOMPARE(m_db->CountCate("Li", TypeExpense(), THi::CateName(to)), qint64(named));
+}
+
+void TestDbClass::renameCateIsAtomic()
+{
+    m_db->SetCateList("Li", "out", QStringLiteral("餐饮"));
+    add("2011-04-01", TypeExpense(), QStringLiteral("餐饮"), "10.00");
+    // The pick list cannot be written: the records keep their name too.
+    QCOMPARE(TestSupport::RefuseInserts(*m_data, "cates"), QString());
+    QVERIFY_THROWS_EXCEPTION(EDbError,
+                             m_db->RenameCate("Li", TypeExpense(), QStringLiteral("餐饮"), "Food"));
+    QCOMPARE(TestSupport::AllowInserts(*m_data, "cates"), QString());
+    QCOMPARE(m_db->CountCate("Li", TypeExpense(), QStringLiteral("餐饮")), qint64(1));
+    QCOMPARE(m_db->CountCate("Li", TypeExpense(), "Food"), qint64(0));
+    QCOMPARE(m_db->GetCateList("Li", "out"), QStringLiteral("餐饮"));
+    // A name the entry would refuse changes nothing either.
+    for (const QString &bad : {QStringLiteral("  "), QStringLiteral("a\nb")})
+        QVERIFY_THROWS_EXCEPTION(
+            EDbError, m_db->RenameCate("Li", TypeExpense(), QStringLiteral("餐饮"), bad));
+    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->RenameCate("Li", "out", QStringLiteral("餐饮"), "x"));
+    QCOMPARE(m_db->CountCate("Li", TypeExpense(), QStringLiteral("餐饮")), qint64(1));
 }
 
 void TestDbClass::mergeCateFromTwoCopies()

@@ -1,4 +1,5 @@
 #include "DateEdit.h"
+#include "DbClass.h"
 #include "DialogScript.h"
 #include "EditCateForm.h"
 #include "EditRecForm.h"
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <QTimer>
 #include <QtTest>
 
@@ -40,6 +42,9 @@ private slots:
     void cateCancel_data();
     void cateCancel();
     void cateExecAccepts();
+    void cateRename_data();
+    void cateRename();
+    void cateRenameNeedsStoreAndLine();
 
     // Record edit dialog
     void recShowFillsAndDisablesSave();
@@ -564,6 +569,96 @@ void TestEditForms::dateTyping()
     QCOMPARE(changed.isEmpty(), expected == before);
     for (const QList<QVariant> &signal : changed)
         QCOMPARE(signal.value(0).toDate(), expected);
+}
+
+void TestEditForms::cateRename_data()
+{
+    QTest::addColumn<int>("line");         // where the cursor is
+    QTest::addColumn<QVariant>("typed");   // the input's answer; a null text cancels
+    QTest::addColumn<QVariant>("merge");   // the answer to the merge question, if asked
+    QTest::addColumn<QString>("text");     // the field afterwards
+    QTest::addColumn<QString>("stored");   // the stored pick list afterwards
+    QTest::addColumn<int>("renamedCount"); // records under the new name afterwards
+    QTest::addRow("renamed in place")
+        << 1 << QVariant(QStringLiteral("公交")) << QVariant() << QStringLiteral("餐饮\n公交\n房租")
+        << QStringLiteral("餐饮\r\n公交\r\n房租") << 2;
+    QTest::addRow("merged: the line goes")
+        << 1 << QVariant(QStringLiteral("餐饮")) << QVariant(true) << QStringLiteral("餐饮\n房租")
+        << QStringLiteral("餐饮\r\n房租") << 3;
+    QTest::addRow("first line merged")
+        << 0 << QVariant(QStringLiteral("房租")) << QVariant(true) << QStringLiteral("交通\n房租")
+        << QStringLiteral("交通\r\n房租") << 1;
+    QTest::addRow("merge declined")
+        << 1 << QVariant(QStringLiteral("餐饮")) << QVariant(false)
+        << QStringLiteral("餐饮\n交通\n房租") << QStringLiteral("餐饮\r\n交通\r\n房租") << 1;
+    QTest::addRow("cancelled") << 1 << QVariant(QString()) << QVariant()
+                               << QStringLiteral("餐饮\n交通\n房租")
+                               << QStringLiteral("餐饮\r\n交通\r\n房租") << 0;
+}
+
+// 重命名类别 beside the editor renames the category on the cursor's line in
+// the records and the stored list at once; the field follows.
+void TestEditForms::cateRename()
+{
+    QFETCH(int, line);
+    QFETCH(QVariant, typed);
+    QFETCH(QVariant, merge);
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    QFETCH(int, renamedCount);
+    TestSupport::DataFile file;
+    TDbMan db(file.path());
+    const QString list = QStringLiteral("餐饮\r\n交通\r\n房租");
+    db.SetCateList("Li", KindOut(), list);
+    db.AddRecords("Li", {{"2011-04-01", TypeExpense(), QStringLiteral("交通"), "5.00", ""},
+                         {"2011-04-02", TypeExpense(), QStringLiteral("交通"), "6.00", ""},
+                         {"2011-04-02", TypeExpense(), QStringLiteral("餐饮"), "7.00", ""}});
+    TfrmEditCate dlg(nullptr);
+    dlg.CateText = list;
+    dlg.SetRenameStore(&db, "Li", TypeExpense());
+    dlg.show();
+    auto *mem = Child<QPlainTextEdit>(&dlg, "memText");
+    auto *rename = Child<QPushButton>(&dlg, "btnRenameCate");
+    QCOMPARE(rename->text(), QStringLiteral("重命名类别"));
+    QVERIFY(rename->isVisible());
+    QTextCursor c(mem->document()->findBlockByNumber(line));
+    mem->setTextCursor(c);
+    QVERIFY(rename->isEnabled());
+
+    DialogScript script;
+    script.answers.enqueue(typed);
+    if (merge.isValid())
+        script.answers.enqueue(merge);
+    QTest::mouseClick(rename, Qt::LeftButton);
+
+    QCOMPARE(script.of(TDialogCall::Question).size(), merge.isValid() ? 1 : 0);
+    QCOMPARE(mem->toPlainText(), text);
+    QCOMPARE(db.GetCateList("Li", KindOut()), stored);
+    if (typed.toString().isEmpty())
+        return;
+    QCOMPARE(db.CountCate("Li", TypeExpense(), typed.toString()), qint64(renamedCount));
+    QVERIFY(dlg.isVisible()); // the editor stays open for more
+}
+
+void TestEditForms::cateRenameNeedsStoreAndLine()
+{
+    TfrmEditCate plain(nullptr);
+    plain.CateText = QStringLiteral("餐饮");
+    plain.show();
+    QVERIFY(!Child<QPushButton>(&plain, "btnRenameCate")->isVisible());
+
+    TestSupport::DataFile file;
+    TDbMan db(file.path());
+    TfrmEditCate dlg(nullptr);
+    dlg.CateText = QStringLiteral("餐饮\r\n\r\n交通");
+    dlg.SetRenameStore(&db, "Li", TypeExpense());
+    dlg.show();
+    auto *mem = Child<QPlainTextEdit>(&dlg, "memText");
+    auto *rename = Child<QPushButton>(&dlg, "btnRenameCate");
+    mem->setTextCursor(QTextCursor(mem->document()->findBlockByNumber(1)));
+    QVERIFY(!rename->isEnabled()); // a blank line names no category
+    mem->setTextCursor(QTextCursor(mem->document()->findBlockByNumber(2)));
+    QVERIFY(rename->isEnabled());
 }
 
 QTEST_MAIN(TestEditForms)

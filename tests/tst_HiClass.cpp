@@ -1,7 +1,10 @@
 #include "HiClass.h"
+#include "SafeFile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -23,6 +26,12 @@ private slots:
     void trim_data();
     void trim();
     void lowerAscii();
+    void visibleText_data();
+    void visibleText();
+    void cateName_data();
+    void cateName();
+    void umaskMode_data();
+    void umaskMode();
     void isNumber_data();
     void isNumber();
     void isAmount_data();
@@ -441,6 +450,81 @@ void TestHiClass::chineseLocale()
     // The calendar popup's day names come from the default locale.
     QCOMPARE(QLocale().dayName(1, QLocale::ShortFormat), QStringLiteral("周一"));
     QCOMPARE(QCoreApplication::translate(context.toLatin1(), source.toLatin1()), expected);
+}
+
+void TestHiClass::visibleText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::addRow("plain text unchanged")
+        << QStringLiteral("餐饮 abc") << QStringLiteral("餐饮 abc");
+    QTest::addRow("NUL") << QString(QStringLiteral("a") + QChar(0) + QStringLiteral("b"))
+                         << QStringLiteral("a\u2400b");
+    QTest::addRow("C0 controls") << QStringLiteral("\x01\x07\x1B\x1F")
+                                 << QStringLiteral("\u2401\u2407\u241B\u241F");
+    QTest::addRow("tab and line breaks kept")
+        << QStringLiteral("a\tb\r\nc") << QStringLiteral("a\tb\r\nc");
+    QTest::addRow("DEL") << QStringLiteral("x\x7Fy") << QStringLiteral("x\u2421y");
+    QTest::addRow("C1 controls") << QStringLiteral("\u0080\u0085\u009F")
+                                 << QStringLiteral("\uFFFD\uFFFD\uFFFD");
+    QTest::addRow("next to them unchanged")
+        << QStringLiteral("\u00A0\u00FF ~") << QStringLiteral("\u00A0\u00FF ~");
+    QTest::addRow("empty") << QString() << QString();
+}
+
+void TestHiClass::visibleText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(THi::VisibleText(text), shown);
+}
+
+void TestHiClass::cateName_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("name"); // empty: refused
+    QTest::addRow("plain") << QStringLiteral("餐饮") << QStringLiteral("餐饮");
+    QTest::addRow("trimmed") << QStringLiteral("  餐饮\t") << QStringLiteral("餐饮");
+    QTest::addRow("inner blank kept") << QStringLiteral("Eating out") << "Eating out";
+    QTest::addRow("blank") << QStringLiteral(" \t ") << QString();
+    QTest::addRow("line break") << QStringLiteral("a\nb") << QString();
+    QTest::addRow("carriage return") << QStringLiteral("a\rb") << QString();
+}
+
+void TestHiClass::cateName()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, name);
+    QCOMPARE(THi::CateName(typed), name);
+}
+
+void TestHiClass::umaskMode_data()
+{
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<int>("mode");
+    QTest::addRow("private") << 077 << 0600;
+    QTest::addRow("usual") << 022 << 0644;
+    QTest::addRow("group") << 002 << 0664;
+    QTest::addRow("none") << 0 << 0666;
+}
+
+void TestHiClass::umaskMode()
+{
+    QFETCH(int, mask);
+    QFETCH(int, mode);
+    const mode_t old = ::umask(mode_t(mask));
+    const QFileDevice::Permissions p = TSafeFile::UmaskMode();
+    ::umask(old);
+    const struct {
+        int bit;
+        QFileDevice::Permission flag;
+    } bits[] = {{0400, QFileDevice::ReadOwner}, {0200, QFileDevice::WriteOwner},
+                {0040, QFileDevice::ReadGroup}, {0020, QFileDevice::WriteGroup},
+                {0004, QFileDevice::ReadOther}, {0002, QFileDevice::WriteOther}};
+    for (const auto &b : bits)
+        QCOMPARE(p.testFlag(b.flag), (mode & b.bit) != 0);
+    QVERIFY(!(p & (QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther)));
+    QCOMPARE(::umask(old), old); // left as it was
 }
 
 QTEST_GUILESS_MAIN(TestHiClass)

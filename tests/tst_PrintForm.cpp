@@ -4,6 +4,7 @@
 #include "MainForm.h"
 #include "Placement.h"
 #include "PrintForm.h"
+#include "ProgressWindow.h"
 #include "Reports.h"
 #include "TestSupport.h"
 
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -20,12 +22,15 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 // The preview window on its own (paging, status, PDF, printing through the
 // dialog seam) and the browser's two print commands through the main window.
@@ -44,8 +49,12 @@ private slots:
     void windowAndPage();
     void pdf_data();
     void pdf();
+    void pdfFollowsUmask_data();
+    void pdfFollowsUmask();
     void print_data();
     void print();
+    void progressWindow_data();
+    void progressWindow();
     void catesReport();
     void transReport();
 
@@ -76,11 +85,11 @@ namespace {
 const QString Out = QStringLiteral("支出");
 const QString In = QStringLiteral("收入");
 
-// Three pages of ranking rows.
-std::unique_ptr<TColumnReport> threePages()
+// Three (or more) pages of ranking rows.
+std::unique_ptr<TColumnReport> threePages(int count = 120)
 {
     TRowList rows;
-    for (int i = 0; i < 120; ++i)
+    for (int i = 0; i < count; ++i)
         rows.append({i < 60 ? In : Out, QStringLiteral("类别%1").arg(i), QStringLiteral("1"),
                      QStringLiteral("%1.00").arg(i), QStringLiteral("1.00%")});
     return MakeCateReport(TReportUnits::Screen(),
@@ -255,6 +264,13 @@ void TestPrintForm::pdf()
     if (written.isEmpty()) {
         QVERIFY(script.of(TDialogCall::Info).isEmpty());
         QCOMPARE(script.of(TDialogCall::Error).size(), typed.startsWith("missing") || full ? 1 : 0);
+        if (full) {
+            // What happened, and to the file chosen.
+            const QString text = script.of(TDialogCall::Error).first().text;
+            QVERIFY2(text.contains(QStringLiteral("“%1”").arg(dir.filePath(typed))),
+                     qPrintable(text));
+            QVERIFY2(text.contains(qt_error_string(EFBIG)), qPrintable(text));
+        }
         QCOMPARE(QFile::exists(dir.filePath("out.pdf")), existing);
         if (existing) {
             QFile f(old);
@@ -278,6 +294,33 @@ void TestPrintForm::pdf()
     for (const char *s : {"王五", "(2011-01-01 至 2011-12-31)", "收入合计：", "10.00", "-10.00",
                           "类别", "0 - 100%", "类别119", "第 3 页"})
         QVERIFY2(text.contains(QString::fromUtf8(s).remove(QLatin1Char(' '))), s);
+}
+
+void TestPrintForm::pdfFollowsUmask_data()
+{
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<int>("mode");
+    QTest::addRow("private umask") << 077 << 0600;
+    QTest::addRow("usual umask") << 022 << 0644;
+}
+
+void TestPrintForm::pdfFollowsUmask()
+{
+    QFETCH(int, mask);
+    QFETCH(int, mode);
+    QTemporaryDir dir;
+    const auto report = threePages();
+    TfrmPrint w(nullptr, *report);
+    w.show();
+    DialogScript script;
+    script.answer(dir.filePath("out.pdf"));
+    const mode_t old = ::umask(mode_t(mask));
+    QTest::mouseClick(tool(&w, "btnPdf"), Qt::LeftButton);
+    ::umask(old);
+    QCOMPARE(script.of(TDialogCall::Info).size(), 1);
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(dir.filePath("out.pdf")).constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 0777), mode);
 }
 
 void TestPrintForm::print_data()
@@ -430,6 +473,62 @@ void TestPrintForm::transReport()
                           "2011-05-02", "第 2 页"})
         QVERIFY2(second.contains(QString::fromUtf8(s)), s);
     QCOMPARE(second.filter(QStringLiteral("备注")).size(), 2); // heading and one row
+}
+
+void TestPrintForm::progressWindow_data()
+{
+    QTest::addColumn<bool>("pdf"); // else printed (into a file, as a printer would)
+    QTest::addColumn<bool>("cancel");
+    QTest::addRow("PDF to the end") << true << false;
+    QTest::addRow("PDF cancelled") << true << true;
+    QTest::addRow("printing to the end") << false << false;
+    QTest::addRow("printing cancelled") << false << true;
+}
+
+// A report of a few thousand rows shows a progress window while the pages
+// are written; 取消 stops and leaves no file.
+void TestPrintForm::progressWindow()
+{
+    QFETCH(bool, pdf);
+    QFETCH(bool, cancel);
+    TProgressWindow::SetShowDelay(0);
+    const auto back = qScopeGuard([] { TProgressWindow::SetShowDelay(500); });
+    QTemporaryDir dir;
+    const QString out = dir.filePath("big.pdf");
+    const auto report = threePages(80 * TColumnReport::RowsPerPage);
+    TfrmPrint w(nullptr, *report);
+    w.show();
+    DialogScript script;
+    script.answer(out);
+    TfrmPrint::SetPrintDialogHandler([&](QPrinter &printer) {
+        printer.setOutputFileName(out);
+        return true;
+    });
+
+    int seen = 0;
+    QTimer watch;
+    watch.setInterval(0);
+    connect(&watch, &QTimer::timeout, [&] {
+        auto *d = w.findChild<QProgressDialog *>("frmProgress");
+        if (!d || !d->isVisible())
+            return;
+        ++seen;
+        auto *b = d->findChild<QPushButton *>("btnProgressCancel");
+        QVERIFY(b && b->text() == QStringLiteral("取消"));
+        if (cancel && seen == 2)
+            b->click();
+    });
+    watch.start();
+    QTest::mouseClick(tool(&w, pdf ? "btnPdf" : "btnPrint"), Qt::LeftButton);
+    watch.stop();
+
+    QVERIFY(seen >= 2);
+    QVERIFY(!w.findChild<QProgressDialog *>("frmProgress"));
+    QCOMPARE(script.of(TDialogCall::Error).size(), 0);
+    QCOMPARE(script.of(TDialogCall::Info).size(), pdf && !cancel ? 1 : 0);
+    QCOMPARE(QFile::exists(out), !cancel);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), cancel ? 0 : 1);
+    QVERIFY(tool(&w, pdf ? "btnPdf" : "btnPrint")->isEnabled());
 }
 
 QTEST_MAIN(TestPrintForm)

@@ -1,8 +1,10 @@
 #include "Reports.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QtTest>
 
 // The report layout without any window: page geometry at two resolutions,
@@ -21,6 +23,11 @@ private slots:
     void cateColumns_data();
     void cateColumns();
     void longNotesEndAtBand();
+    void longCatesEndAtColumn_data();
+    void longCatesEndAtColumn();
+    void controlCharsVisible();
+    void paintProgress_data();
+    void paintProgress();
     void pagesMadeOnDemand();
     void paintKeepsLayout_data();
     void paintKeepsLayout();
@@ -250,6 +257,113 @@ void TestReports::longNotesEndAtBand()
                 u.BandLeft() + u.BandWidth());
     }
     QVERIFY(seen);
+}
+
+void TestReports::longCatesEndAtColumn_data()
+{
+    QTest::addColumn<bool>("cates");
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<QString>("cate");
+    for (int dpi : {96, 120, 144}) {
+        QTest::addRow("ranking, %d dpi", dpi) << true << dpi << QString(40, QChar(0x9910));
+        QTest::addRow("records, %d dpi", dpi) << false << dpi << QString(40, QChar(0x9910));
+        QTest::addRow("records, latin, %d dpi", dpi) << false << dpi << QString(90, QChar('W'));
+    }
+}
+
+// A long category is cut with "…" before the widest number of the next
+// column begins: twelve digits of count, or the largest amount.
+void TestReports::longCatesEndAtColumn()
+{
+    QFETCH(bool, cates);
+    QFETCH(int, dpi);
+    QFETCH(QString, cate);
+    const TReportUnits units(dpi, dpi);
+    const QString widest = cates ? QStringLiteral("999999999999") : QStringLiteral("9999999999.99");
+    std::unique_ptr<TColumnReport> report;
+    if (cates) {
+        report = MakeCateReport(units, header(),
+                                {{QStringLiteral("收入"), cate, widest, "123.45", "100.00%"}});
+    } else {
+        TRecordList recs;
+        const int day = recs.AddDate(QStringLiteral("2011-04-01"));
+        const int c = recs.AddCate(cate);
+        recs.Append(1, 999999999999, day, c, TRecordList::Income, "", 0);
+        report = MakeTransReport(units, header(), recs);
+    }
+    const TReportPage p = report->Page(0);
+    const QList<TReportText> numbers = find(p, widest);
+    QCOMPARE(numbers.size(), 1);
+    bool seen = false;
+    for (const TReportText &t : p.Texts) {
+        if (t.Text.at(0) != cate.at(0))
+            continue;
+        seen = true;
+        QCOMPARE(t.Left, units.BandLeft() + units.ScaleX(78));
+        QVERIFY(t.Text.endsWith(QChar(0x2026)));
+        QVERIFY2(t.Left + report->TextWidth(TColumnReport::Normal, t.Text) < numbers[0].Left,
+                 qPrintable(QStringLiteral("%1 + %2 >= %3")
+                                .arg(t.Left)
+                                .arg(report->TextWidth(TColumnReport::Normal, t.Text))
+                                .arg(numbers[0].Left)));
+    }
+    QVERIFY(seen);
+    // A short one stays whole.
+    const auto shortReport =
+        MakeCateReport(units, header(), {{QStringLiteral("收入"), "Rent", "1", "1.00", "1%"}});
+    QCOMPARE(find(shortReport->Page(0), "Rent").size(), 1);
+}
+
+void TestReports::controlCharsVisible()
+{
+    const QString nul(QChar(0));
+    const TReportHeader h{"Li" + nul + "x", QDate(2011, 4, 1), QDate(2011, 4, 30), 1, 1};
+    const auto report = MakeCateReport(
+        TReportUnits(), h, {{QStringLiteral("收入"), "a\x01" + nul + "b", "1", "1.00", "100.00%"}});
+    const TReportPage p = report->Page(0);
+    QCOMPARE(find(p, QStringLiteral("Li\u2400x")).size(), 1);
+    QCOMPARE(find(p, QStringLiteral("a\u2401\u2400b")).size(), 1);
+    for (const TReportText &t : p.Texts)
+        for (QChar c : t.Text)
+            QVERIFY2(c.unicode() >= 0x20, qPrintable(t.Text));
+}
+
+void TestReports::paintProgress_data()
+{
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("stopAt"); // the report that answers stop; 0: never
+    QTest::addRow("three pages") << 1 << 0;
+    QTest::addRow("two copies") << 2 << 0;
+    QTest::addRow("stopped after the second sheet") << 1 << 2;
+}
+
+void TestReports::paintProgress()
+{
+    QFETCH(int, copies);
+    QFETCH(int, stopAt);
+    const auto report = cateReport(96, 3 * TColumnReport::RowsPerPage);
+    QCOMPARE(report->PageCount(), 3);
+    QBuffer pdf;
+    QVERIFY(pdf.open(QIODevice::WriteOnly));
+    QPdfWriter writer(&pdf);
+    QList<qint64> seen;
+    const TProgress progress = [&](qint64 done, qint64 total) {
+        if (total != 3 * copies)
+            return false;
+        seen.append(done);
+        return seen.size() != stopAt;
+    };
+    bool cancelled = false;
+    try {
+        QVERIFY(PaintPages(writer, *report, 0, 2, copies, progress));
+    } catch (const ECancelled &) {
+        cancelled = true;
+    }
+    QCOMPARE(cancelled, stopAt != 0);
+    QList<qint64> all;
+    for (int i = 1; i <= 3 * copies; ++i)
+        all.append(i);
+    QCOMPARE(seen, stopAt == 0 ? all : all.mid(0, stopAt));
 }
 
 void TestReports::pagesMadeOnDemand()
