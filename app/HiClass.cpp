@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QStringConverter>
 #include <QTranslator>
+#include <QVarLengthArray>
 
 #include <cerrno>
 #include <charconv>
@@ -209,7 +210,8 @@ bool THi::IsStoredText(QByteArrayView base64)
 {
     // Groups of four alphabet characters; "=" only to fill the last group,
     // and the bits it leaves unused are zero, as every encoder writes them.
-    QByteArray bytes;
+    // Called for every imported text: short ones decode without the heap.
+    QVarLengthArray<char, 256> bytes;
     bytes.reserve(base64.size() * 3 / 4 + 3);
     int group[4];
     int n = 0, pad = 0;
@@ -255,7 +257,7 @@ bool THi::IsStoredText(QByteArrayView base64)
                 return false;
         }
     }
-    return IsGb18030(bytes);
+    return IsGb18030(QByteArrayView(bytes.constData(), bytes.size()));
 }
 
 QString THi::Base64DecodeBytes(const QByteArray &base64)

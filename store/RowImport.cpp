@@ -99,12 +99,11 @@ public:
         const QByteArrayView v = q.text(col);
         if (v.size() > 64)
             return THi::IsStoredText(v);
-        const QByteArray key = v.toByteArray();
-        auto it = m_seen.constFind(key);
+        auto it = m_seen.constFind(QByteArray::fromRawData(v.data(), v.size()));
         if (it == m_seen.cend()) {
             if (m_seen.size() > 100000)
                 m_seen.clear();
-            it = m_seen.insert(key, THi::IsStoredText(v));
+            it = m_seen.insert(v.toByteArray(), THi::IsStoredText(v));
         }
         return it.value();
     }
@@ -345,8 +344,8 @@ void TRowReader::Finish() const
     if (m_more)
         details += QStringLiteral("\n（后面没有再检查。）");
     const QString count =
-        m_more ? QStringLiteral("至少 %1 处").arg(m_bad) : QStringLiteral("%1 处").arg(m_bad);
-    throw EDbError(QStringLiteral("“%1”里有 %2无效的内容，没有导入，当前的数据没有改变。\n%3")
+        m_more ? QStringLiteral("至少 %1 处").arg(m_bad) : QStringLiteral(" %1 处").arg(m_bad);
+    throw EDbError(QStringLiteral("“%1”里有%2无效的内容，没有导入，当前的数据没有改变。\n%3")
                        .arg(NativePath(m_file), count, first.join(QLatin1Char('\n'))),
                    details);
 }
