@@ -602,12 +602,15 @@ void trialKillDuringLargeImport(const QString &folder, int kills, int records)
     QFile::copy(sound, damaged);
     const qint64 size = QFileInfo(damaged).size();
     {
-        // Its period index no longer matches its rows: every page still reads,
+        // Its last record breaks a rule of its table: every page still reads,
         // and only the engine's whole check, at its very end, finds the damage.
         Raw w(damaged);
         w.exec("pragma writable_schema=on");
-        w.exec("update sqlite_master set sql=replace(sql, '[user], [date]', '[date], [user]') "
-               "where name='data_period'");
+        w.exec(QStringLiteral("update sqlite_master set sql=substr(sql, 1, length(sql) - 1)||"
+                              "', check ([id] < %1))' where name='data'")
+                   .arg(records)
+                   .toUtf8()
+                   .constData());
     }
     auto freshLive = [&] {
         QDir(folder + QStringLiteral("/backups")).removeRecursively();
