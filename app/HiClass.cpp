@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QStringConverter>
 #include <QTranslator>
+#include <QVarLengthArray>
 
 #include <cerrno>
 #include <charconv>
@@ -84,6 +85,59 @@ QString EInOutError::Describe(Action action, const QString &path, int code)
 // ---------------------------------------------------------------------------
 // Stored text form
 
+namespace {
+
+enum Gb18030Form { Gb18030Whole, Gb18030Invalid, Gb18030Cut };
+
+// GB18030 is one byte below 0x80; two bytes, a lead 81-FE and a trail 40-7E
+// or 80-FE; or four bytes 81-FE 30-39 81-FE 30-39, of which only the ranges
+// for U+0080..U+FFFF and U+10000..U+10FFFF are characters.
+Gb18030Form gb18030Scan(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    auto lead = [](unsigned b) { return b >= 0x81 && b <= 0xFE; };
+    auto digit = [](unsigned b) { return b >= 0x30 && b <= 0x39; };
+    for (qsizetype i = 0; i < n;) {
+        const unsigned b1 = p[i];
+        if (b1 < 0x80) {
+            ++i;
+            continue;
+        }
+        if (!lead(b1))
+            return Gb18030Invalid;
+        if (i + 1 >= n)
+            return Gb18030Cut;
+        const unsigned b2 = p[i + 1];
+        if ((b2 >= 0x40 && b2 <= 0x7E) || (b2 >= 0x80 && b2 <= 0xFE)) {
+            i += 2;
+            continue;
+        }
+        if (!digit(b2))
+            return Gb18030Invalid;
+        if (i + 2 >= n)
+            return Gb18030Cut;
+        const unsigned b3 = p[i + 2];
+        if (!lead(b3))
+            return Gb18030Invalid;
+        if (i + 3 >= n)
+            return Gb18030Cut;
+        const unsigned b4 = p[i + 3];
+        if (!digit(b4))
+            return Gb18030Invalid;
+        const long linear =
+            ((long(b1 - 0x81) * 10 + (b2 - 0x30)) * 126 + (b3 - 0x81)) * 10 + (b4 - 0x30);
+        constexpr long lastBmp = 39419;      // 84 31 A4 39 is U+FFFF
+        constexpr long firstPlane1 = 189000; // 90 30 81 30 is U+10000
+        if (linear > lastBmp && (linear < firstPlane1 || linear >= firstPlane1 + 0x100000))
+            return Gb18030Invalid;
+        i += 4;
+    }
+    return Gb18030Whole;
+}
+
+} // namespace
+
 QByteArray THi::ToBytes(const QString &text)
 {
     // Pure ASCII is the common case (and identical in GB18030); skip the converter.
@@ -112,7 +166,17 @@ QString THi::FromBytes(const QByteArray &bytes)
     if (ascii)
         return QString::fromLatin1(bytes);
     QStringDecoder decoder("GB18030");
-    return decoder.decode(bytes);
+    QString text = decoder.decode(bytes);
+    // The decoder keeps a cut last character for more bytes that never come;
+    // show that something was there.
+    if (gb18030Scan(bytes) == Gb18030Cut)
+        text += QChar(QChar::ReplacementCharacter);
+    return text;
+}
+
+bool THi::IsGb18030(QByteArrayView bytes)
+{
+    return gb18030Scan(bytes) == Gb18030Whole;
 }
 
 QString THi::Base64Encode(const QString &text)
@@ -141,6 +205,60 @@ struct DecodeTable {
 };
 const DecodeTable decodeTable;
 } // namespace
+
+bool THi::IsStoredText(QByteArrayView base64)
+{
+    // Groups of four alphabet characters; "=" only to fill the last group,
+    // and the bits it leaves unused are zero, as every encoder writes them.
+    // Called for every imported text: short ones decode without the heap.
+    QVarLengthArray<char, 256> bytes;
+    bytes.reserve(base64.size() * 3 / 4 + 3);
+    int group[4];
+    int n = 0, pad = 0;
+    for (char ch : base64) {
+        if (ch == '\r' || ch == '\n')
+            continue;
+        const int v = decodeTable.v[static_cast<unsigned char>(ch)];
+        if (v < 0)
+            return false;
+        if (v == 64) {
+            if (n < 2)
+                return false;
+            ++pad;
+            group[n++] = 0;
+        } else {
+            if (pad > 0)
+                return false;
+            group[n++] = v;
+        }
+        if (n == 4) {
+            const unsigned bits =
+                unsigned(group[0] << 18 | group[1] << 12 | group[2] << 6 | group[3]);
+            bytes.append(char(bits >> 16));
+            if (pad < 2)
+                bytes.append(char(bits >> 8 & 0xff));
+            if (pad < 1)
+                bytes.append(char(bits & 0xff));
+            if ((pad == 1 && (bits & 0xff) != 0) || (pad == 2 && (bits & 0xffff) != 0))
+                return false;
+            n = 0;
+            if (pad > 0)
+                break;
+        }
+    }
+    if (n != 0)
+        return false;
+    // Nothing may follow the padding but line breaks.
+    if (pad > 0) {
+        const qsizetype end = base64.size();
+        qsizetype i = base64.lastIndexOf('=') + 1;
+        for (; i < end; ++i) {
+            if (base64[i] != '\r' && base64[i] != '\n')
+                return false;
+        }
+    }
+    return IsGb18030(QByteArrayView(bytes.constData(), bytes.size()));
+}
 
 QString THi::Base64DecodeBytes(const QByteArray &base64)
 {

@@ -18,10 +18,15 @@
 class TError : public std::runtime_error {
 public:
     explicit TError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    // details: a long explanation (a list of bad rows, an engine's report)
+    // that the error box keeps in an expandable part, so the box fits the screen.
+    TError(const QString &text, const QString &details) : TError(text) { m_details = details; }
     QString text() const { return m_text; }
+    QString details() const { return m_details; }
 
 private:
     QString m_text;
+    QString m_details;
 };
 
 // A text that does not convert (dates).
@@ -60,14 +65,22 @@ public:
     THi() = delete;
 
     // GB18030 bytes of a text and back; the byte form of every stored text.
+    // Bytes that end in the middle of a character decode with a replacement
+    // character (U+FFFD) in its place, so a cut text shows that it was cut.
     static QByteArray ToBytes(const QString &text);
     static QString FromBytes(const QByteArray &bytes);
+    // True when the bytes are whole GB18030 characters, every one of them mapped.
+    static bool IsGb18030(QByteArrayView bytes);
     static int ByteLength(const QString &text) { return ToBytes(text).size(); }
 
     static QString Base64Encode(const QString &text);
     static QString Base64Decode(const QString &text);
     // Same as Base64Decode, straight from the stored bytes (no detour via QString).
     static QString Base64DecodeBytes(const QByteArray &base64);
+    // True when the stored form is sound: base64 (line breaks allowed, as older
+    // releases wrote them) whose bytes are whole GB18030 characters. The
+    // decoders above read anything; this is the check for imported rows.
+    static bool IsStoredText(QByteArrayView base64);
 
     static QDate StrToDateFmt(const QString &text, const QString &format, const QString &separator);
     static QDate YmdToDate(const QString &text);

@@ -32,8 +32,10 @@ bool IsImportArgument(const QString &arg, const QString &dataFile)
 {
     if (arg.isEmpty())
         return false;
+    // Anything there by that name (a folder, a pipe, a device too) goes to the
+    // store, which says why it cannot be restored rather than nothing happening.
     const QFileInfo fi(arg);
-    return fi.isFile() && THi::LowerAscii(fi.suffix()) == QLatin1String("tlmdb") &&
+    return fi.exists() && THi::LowerAscii(fi.suffix()) == QLatin1String("tlmdb") &&
            !sameFile(arg, dataFile);
 }
 

@@ -18,9 +18,9 @@ inline constexpr const char *DataFileName = "db.tlmdb";
 QString TemplateFile();
 
 // True when a command-line argument names a backup worth handing to the
-// store: an existing file (not a folder) whose extension is ".tlmdb" in any
-// case, and not the data file itself under another name. The store checks
-// the contents.
+// store: something that exists (the store refuses a folder, pipe or device
+// with a message) whose extension is ".tlmdb" in any case, and not the data
+// file itself under another name. The store checks the contents.
 bool IsImportArgument(const QString &arg, const QString &dataFile);
 
 // Imports the backup into the data file, or reports why it could not.

@@ -1,14 +1,18 @@
-// tallimo_trials [--quick]: runs the data file through what a careless day and a
-// hostile machine do to it, and prints what happened.
+// tallimo_trials [--quick | --large-import]: runs the data file through what a
+// careless day and a hostile machine do to it, and prints what happened.
 //
 // - a running copy killed (SIGKILL) in the middle of saving, backing up and
 //   importing: no batch is ever half stored, the data file stays sound and no
-//   stray file is left once the next operation has run;
+//   stray file is left once the next operation has run; kills at random
+//   moments of a large import, damaged or sound, leave the old data or the
+//   new (--large-import runs only these, at about 140 MB);
 // - a restore while a crashed copy left a hot journal beside the data file;
 // - two copies saving at the same time: every batch stored exactly once;
 // - a full disk during a save, a backup and an import: nothing lost, a clear
 //   error;
-// - bad restore files of many kinds: refused, the data file untouched.
+// - bad restore files of many kinds (hostile values among them): refused, the
+//   data file untouched; files with triggers, indexes or table options of
+//   their own: only their rows restored.
 //
 // The child processes are this program started again with a --child-... mode.
 // --quick runs a few of each, fast enough for every test run; without it the
@@ -21,6 +25,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDate>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -357,6 +362,29 @@ int childMain(const QStringList &args)
             db.ImportFrom(args.value(2));
             return 0;
         }
+        if (mode == QLatin1String("--child-import-phases")) {
+            // Says when the rows start and finish coming in, so that a kill
+            // can be placed: before (the chosen file's check), during, or
+            // after (the new file's check and the copy over the data file).
+            std::printf("ready\n");
+            std::fflush(stdout);
+            bool reading = false;
+            try {
+                db.ImportFrom(args.value(2), [&](qint64 done, qint64 total) {
+                    if (!reading) {
+                        reading = true;
+                        std::printf("reading\n");
+                    }
+                    if (done == total)
+                        std::printf("read\n");
+                    std::fflush(stdout);
+                    return true;
+                });
+            } catch (const EDbError &) {
+                std::printf("refused\n");
+            }
+            return 0;
+        }
         if (mode == QLatin1String("--child-hold")) {
             // A large write left open, so that a kill leaves a hot journal.
             Raw raw(file);
@@ -515,6 +543,150 @@ void trialKillDuringImport(const QString &folder, int trials)
                .arg(bad)
                .arg(strays)
                .arg(notes.join(QLatin1Char(' '))));
+}
+
+// A large data file made quickly: n records of User in the stored form, in
+// one transaction, notes of about 30 characters.
+void fillLarge(const QString &file, int n)
+{
+    copyTemplate(file);
+    TDbMan(file).AddUser(User, QStringLiteral("pw"));
+    sqlite3 *h = nullptr;
+    sqlite3_open(QFile::encodeName(file).constData(), &h);
+    sqlite3_exec(h, "pragma journal_mode=off; pragma synchronous=off; begin", nullptr, nullptr,
+                 nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(h,
+                       "insert into [data] ([user],[date],[type],[cate],[amount],[notes]) "
+                       "values (?,?,?,?,?,?)",
+                       -1, &st, nullptr);
+    const QByteArray user = THi::Base64Encode(User).toLatin1();
+    QList<QByteArray> cates;
+    for (int c = 0; c < 17; ++c)
+        cates << THi::Base64Encode(QStringLiteral("类别%1").arg(c)).toLatin1();
+    const QByteArray out = TypeExpense().toUtf8(), in = TypeIncome().toUtf8();
+    const QDate first(2016, 1, 1);
+    for (int i = 0; i < n; ++i) {
+        const QByteArray date = first.addDays(i % 3650).toString(Qt::ISODate).toLatin1();
+        const QByteArray notes =
+            THi::Base64Encode(QStringLiteral("第%1笔 午饭和咖啡").arg(i)).toLatin1();
+        const QByteArray &type = i % 5 ? out : in;
+        sqlite3_bind_text(st, 1, user.constData(), int(user.size()), SQLITE_STATIC);
+        sqlite3_bind_text(st, 2, date.constData(), int(date.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, type.constData(), int(type.size()), SQLITE_STATIC);
+        const QByteArray &cate = cates.at(i % 17);
+        sqlite3_bind_text(st, 4, cate.constData(), int(cate.size()), SQLITE_STATIC);
+        sqlite3_bind_double(st, 5, 1 + i % 997 + 0.25);
+        sqlite3_bind_text(st, 6, notes.constData(), int(notes.size()), SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    sqlite3_exec(h, "commit", nullptr, nullptr, nullptr);
+    sqlite3_close(h);
+}
+
+// Kills at random moments of the import of a large damaged file (refused
+// after the engine's check of it) and of the same file undamaged (its rows
+// read, the new file checked, then copied over the data file): every data
+// file left behind is sound and holds the old data or the new, never the
+// damaged file's.
+void trialKillDuringLargeImport(const QString &folder, int kills, int records)
+{
+    const QString file = folder + QStringLiteral("/db.tlmdb");
+    const QString sound = folder + QStringLiteral("/sound.tlmdb");
+    const QString damaged = folder + QStringLiteral("/damaged.tlmdb");
+    fillLarge(sound, records);
+    const QByteArray newData = digest(sound);
+    QFile::remove(damaged);
+    QFile::copy(sound, damaged);
+    {
+        // An index of its own lacks the last record: every page still reads,
+        // and only the engine's whole check, at its very end, finds the damage.
+        Raw w(damaged);
+        w.exec(QStringLiteral("create index [damage] on [data] ([id]) where [id] < %1")
+                   .arg(records)
+                   .toUtf8()
+                   .constData());
+        w.exec("pragma writable_schema=on");
+        w.exec("update sqlite_master set sql='CREATE INDEX [damage] ON [data] ([id])' "
+               "where name='damage'");
+    }
+    const qint64 size = QFileInfo(damaged).size();
+    auto freshLive = [&] {
+        QDir(folder + QStringLiteral("/backups")).removeRecursively();
+        copyTemplate(file);
+        fill(file, 3000, QStringLiteral("old"));
+        return digest(file);
+    };
+    // An undisturbed import of each, so the kills land anywhere within it.
+    qint64 took[2];
+    int wrongOutcome = 0;
+    const QString sources[2] = {damaged, sound};
+    for (int s = 0; s < 2; ++s) {
+        freshLive();
+        QElapsedTimer t;
+        QProcess *p = startChild({QStringLiteral("--child-import-phases"), file, sources[s]});
+        waitForLine(p, 10000);
+        t.start();
+        p->waitForFinished(-1);
+        took[s] = t.elapsed();
+        // The damaged file is refused, the sound one restored.
+        if (p->readAll().contains("refused") != (s == 0))
+            ++wrongOutcome;
+        delete p;
+    }
+    QRandomGenerator rng(17);
+    int bad = 0, checkPhase = 0, readPhase = 0, afterRead = 0, finished = 0;
+    QStringList notes;
+    for (int k = 0; k < 2 * kills; ++k) {
+        const int s = k % 2;
+        const QByteArray oldData = freshLive();
+        QProcess *p = startChild({QStringLiteral("--child-import-phases"), file, sources[s]});
+        waitForLine(p, 10000);
+        p->readLine();
+        QThread::msleep(rng.bounded(int(took[s] * 11 / 10) + 1));
+        p->kill();
+        p->waitForFinished();
+        const QByteArray said = p->readAll();
+        delete p;
+        if (said.contains("read\n") && said.contains("reading"))
+            ++afterRead;
+        else if (said.contains("reading"))
+            ++readPhase;
+        else if (said.contains("refused"))
+            ++finished;
+        else
+            ++checkPhase;
+        const QString why = nextStart(file);
+        const QByteArray now = digest(file);
+        const bool ok = why.isEmpty() && integrity(file) == QLatin1String("ok") &&
+                        (now == oldData || (s == 1 && now == newData));
+        if (!ok) {
+            ++bad;
+            notes << QStringLiteral("%1 kill %2: %3").arg(s ? "sound" : "damaged").arg(k).arg(why);
+        }
+    }
+    if (wrongOutcome > 0)
+        notes.prepend(QStringLiteral("an undisturbed import did not end as it should"));
+    report(
+        bad == 0 && wrongOutcome == 0, QStringLiteral("SIGKILL during a large import"),
+        QStringLiteral(
+            "%1 MB, %2 records; undisturbed %3 s (damaged, refused) and %4 s "
+            "(sound); %5 kills each: %6 before the rows came in (the chosen file's "
+            "check), %7 while they came in, %8 during the new file's check or copy, %9 after the "
+            "refusal; %10 data files damaged or neither old nor new %11")
+            .arg(size / 1000000)
+            .arg(records)
+            .arg(took[0] / 1000.0, 0, 'f', 1)
+            .arg(took[1] / 1000.0, 0, 'f', 1)
+            .arg(kills)
+            .arg(checkPhase)
+            .arg(readPhase)
+            .arg(afterRead)
+            .arg(finished)
+            .arg(bad)
+            .arg(notes.join(QLatin1Char(' '))));
 }
 
 void trialHotJournalRestore(const QString &folder)
@@ -739,6 +911,126 @@ QByteArray sql(std::initializer_list<const char *> parts)
     return out;
 }
 
+// Two accounts (Li with password "1", Wang with "2"), Li's category list and
+// three records, in the stored form.
+QByteArray SoundRows()
+{
+    static const QByteArray rows =
+        QStringLiteral(
+            "insert into [users] ([id],[name],[pwd]) values (1,'TGk=','%1'),(2,'V2FuZw==','%2');"
+            "insert into [cates] ([id],[user],[out],[in]) values (1,'TGk=','Rm9vZA==','');"
+            "insert into [data] ([id],[user],[date],[type],[cate],[amount],[notes]) values "
+            "(1,'TGk=','2026-04-12','支出','Rm9vZA==',3,'bg=='),"
+            "(2,'V2FuZw==','2026-04-13','收入','Rm9vZA==',5.5,'bg=='),"
+            "(3,'V2FuZw==','2026-04-14','支出','Rm9vZA==',0.01,'');")
+            .arg(TDbMan::HashPassword(QStringLiteral("1")),
+                 TDbMan::HashPassword(QStringLiteral("2")))
+            .toUtf8();
+    return rows;
+}
+
+// Sound rows in files that carry things of their own: the rows are restored
+// and nothing else, so saving, logging in and the other account's records
+// work as in any ledger.
+void trialRowsOnly(const QString &folder)
+{
+    const QString file = folder + QStringLiteral("/db.tlmdb");
+    const QByteArray data = OurData;
+    struct Kind {
+        const char *name;
+        QByteArray schema; // our three tables, one of them changed
+        QByteArray extra;  // after the rows
+    };
+    const QByteArray ours = sql({OurUsers, OurCates, OurData});
+    const QList<Kind> kinds = {
+        {"trigger deleting other accounts' records", ours,
+         "create trigger t after insert on data begin delete from data where user<>new.user; "
+         "end;"},
+        {"trigger resetting every password", ours,
+         "create trigger t after insert on users begin update users set pwd=(select pwd from "
+         "users where id=2); end;"},
+        {"trigger that raises", ours,
+         "create trigger t before insert on data begin select raise(abort, 'no'); end;"},
+        {"extra UNIQUE index", ours, "create unique index u on data (date);"},
+        {"CHECK on amount",
+         sql({OurUsers, OurCates,
+              QByteArray(data)
+                  .replace("[amount] real not null",
+                           "[amount] real not null check ([amount] < 100)")
+                  .constData()}),
+         ""},
+        {"WITHOUT ROWID",
+         sql({OurUsers, OurCates,
+              QByteArray(data)
+                  .replace("primary key autoincrement", "primary key")
+                  .replace("'');", "'') without rowid;")
+                  .constData()}),
+         ""},
+        {"extra column NOT NULL DEFAULT NULL",
+         sql({OurUsers, OurCates,
+              QByteArray(data).replace("'');", "'', [memo] text);").constData()}),
+         "update data set memo='m'; pragma writable_schema=on; update sqlite_master set "
+         "sql=replace(sql, '[memo] text', '[memo] text not null default null') where "
+         "name='data';"},
+        {"INTEGER PRIMARY KEY DESC",
+         sql({OurUsers, OurCates,
+              QByteArray(data)
+                  .replace("primary key autoincrement", "primary key desc")
+                  .constData()}),
+         ""},
+        {"a view, a table and an index of its own", ours,
+         "create table extra (a); create view v as select * from data; "
+         "create index i on data (amount);"},
+    };
+    auto objects = [](const QString &f) {
+        return Raw(f).value("select group_concat(type||' '||name||' '||coalesce(sql,''), '|') "
+                            "from (select * from sqlite_master order by type, name)");
+    };
+    const QString ourObjects = objects(templateFile());
+    int clean = 0;
+    QStringList failures;
+    for (const Kind &k : kinds) {
+        copyTemplate(file);
+        TDbMan(file).SetCateList(QStringLiteral("Mine"), KindOut(), QStringLiteral("Old"));
+        const QString source = folder + QStringLiteral("/given.tlmdb");
+        makeSqlite(source,
+                   sql({k.schema.constData(), SoundRows().constData(), k.extra.constData()}));
+        QString problem = attempt([&] {
+            TDbMan db(file);
+            db.ImportFrom(source);
+            db.AddRecord(QStringLiteral("Li"), QStringLiteral("2026-05-01"), TypeExpense(),
+                         QStringLiteral("Food"), QStringLiteral("500"), QString());
+            db.AddRecord(QStringLiteral("Li"), QStringLiteral("2026-05-01"), TypeExpense(),
+                         QStringLiteral("Food"), QStringLiteral("500"), QString());
+            const TPeriod li = db.QueryPeriod(QStringLiteral("Li"), QStringLiteral("2026-01-01"),
+                                              QStringLiteral("2026-12-31"));
+            const TPeriod wang = db.QueryPeriod(
+                QStringLiteral("Wang"), QStringLiteral("2026-01-01"), QStringLiteral("2026-12-31"));
+            if (li.RecRows.size() != 3 || wang.RecRows.size() != 2 || li.OutTotal != 1003.0)
+                throw std::runtime_error("records lost or changed");
+            if (li.RecRows.Id(2) <= 3)
+                throw std::runtime_error("a new record without a new id");
+            if (!db.CheckLogin(QStringLiteral("Li"), QStringLiteral("1")))
+                throw std::runtime_error("passwords changed");
+            if (!db.GetCateList(QStringLiteral("Mine"), KindOut()).isEmpty())
+                throw std::runtime_error("old data still there");
+        });
+        if (problem.isEmpty() && objects(file) != ourObjects)
+            problem = QStringLiteral("the file's own objects came along");
+        if (problem.isEmpty() && integrity(file) != QLatin1String("ok"))
+            problem = integrity(file);
+        if (problem.isEmpty())
+            ++clean;
+        else
+            failures << QStringLiteral("%1: %2").arg(QLatin1String(k.name), problem);
+    }
+    report(clean == int(kinds.size()),
+           QStringLiteral("%1 kinds of files with objects of their own").arg(kinds.size()),
+           QStringLiteral("%1 restored as rows only %2")
+               .arg(clean)
+               .arg(failures.join(QStringLiteral("; "))));
+}
+
 void trialBadRestoreFiles(const QString &folder)
 {
     const QString file = folder + QStringLiteral("/db.tlmdb");
@@ -842,14 +1134,68 @@ void trialBadRestoreFiles(const QString &folder)
              QFile::remove(p);
              ::mkfifo(QFile::encodeName(p).constData(), 0600);
          }},
+        {"a link to a device",
+         [](const QString &p) {
+             QFile::remove(p);
+             QFile::link(QStringLiteral("/dev/zero"), p);
+         }},
         {"a missing file", [](const QString &p) { QFile::remove(p); }},
         {"the data file itself", [](const QString &) {}},
     };
 
+    // Our tables with sound rows, one value made hostile: each refused whole.
+    const QList<std::pair<const char *, const char *>> values = {
+        {"maximum id", "update data set id=9223372036854775807 where id=2"},
+        {"id 2^53", "update data set id=9007199254740992 where id=2"},
+        {"id 0", "update data set id=0 where id=2"},
+        {"id counter at the limit",
+         "update sqlite_sequence set seq=9223372036854775807 where name='data'"},
+        {"amount 1e308", "update data set amount=1e308 where id=2"},
+        {"amount -1e308", "update data set amount=-1e308 where id=2"},
+        {"amount infinite", "update data set amount=1e999 where id=2"},
+        {"amount NaN", "update data set amount='NaN' where id=2"},
+        {"amount as text", "update data set amount='12 yuan' where id=2"},
+        {"amount zero", "update data set amount=0 where id=2"},
+        {"date garbage", "update data set date='garbage' where id=2"},
+        {"date impossible", "update data set date='2026-02-30' where id=2"},
+        {"other type word", "update data set type='其他' where id=2"},
+        {"user not base64", "update data set user='Wang Li' where id=2"},
+        {"category cut in a character", "update data set cate='1tDO' where id=2"},
+        {"notes cut in a character", "update data set notes='1tDO' where id=2"},
+        {"notes as a blob", "update data set notes=x'00ff' where id=2"},
+        {"account name not base64", "update users set name='Li' where id=1"},
+        {"password as a blob", "update users set pwd=x'00' where id=1"},
+        {"category list cut in a character", "update cates set out='1tDO' where id=1"},
+    };
+    QList<Bad> all = bad;
+    for (const auto &v : values) {
+        const QByteArray change = v.second;
+        all.append({v.first, [change](const QString &p) {
+                        makeSqlite(p, sql({OurUsers, OurCates, OurData, SoundRows().constData(),
+                                           change.constData(), ";"}));
+                    }});
+    }
+    {
+        const QByteArray nullable =
+            QByteArray(OurData).replace("[amount] real not null", "[amount] real");
+        all.append({"amount NULL", [nullable](const QString &p) {
+                        makeSqlite(p, sql({OurUsers, OurCates, nullable.constData(),
+                                           SoundRows().constData(),
+                                           "update data set amount=null where id=2;"}));
+                    }});
+        const QByteArray nullDate =
+            QByteArray(OurData).replace("[date] text not null", "[date] text");
+        all.append({"date NULL", [nullDate](const QString &p) {
+                        makeSqlite(p, sql({OurUsers, OurCates, nullDate.constData(),
+                                           SoundRows().constData(),
+                                           "update data set date=null where id=2;"}));
+                    }});
+    }
+
     int untouched = 0;
     QStringList failures;
     int n = 0;
-    for (const Bad &b : bad) {
+    for (const Bad &b : all) {
         const bool self = QLatin1String(b.name) == QLatin1String("the data file itself");
         const QString path =
             self ? file : folder + QStringLiteral("/bad%1.tlmdb").arg(++n, 2, 10, QLatin1Char('0'));
@@ -881,8 +1227,8 @@ void trialBadRestoreFiles(const QString &folder)
         else if (!self)
             QFile::remove(path);
     }
-    report(untouched == int(bad.size()),
-           QStringLiteral("%1 kinds of bad restore files").arg(bad.size()),
+    report(untouched == int(all.size()),
+           QStringLiteral("%1 kinds of bad restore files").arg(all.size()),
            QStringLiteral("%1 refused with the data file untouched %2")
                .arg(untouched)
                .arg(failures.join(QStringLiteral("; "))));
@@ -923,16 +1269,24 @@ int main(int argc, char *argv[])
         QDir().mkpath(d);
         return d;
     };
+    if (args.contains(QStringLiteral("--large-import"))) {
+        // Only the large import's kills, at full size (a few minutes).
+        trialKillDuringLargeImport(dir("large"), 20, 760000);
+        return g_failed == 0 ? 0 : 1;
+    }
     std::printf("tallimo_trials%s, SQLite %s\n", quick ? " --quick" : "", sqlite3_libversion());
     QElapsedTimer total;
     total.start();
     trialKillDuringSave(dir("save"), quick ? 5 : 100);
     trialKillDuringBackup(dir("backup"), quick ? 3 : 20);
     trialKillDuringImport(dir("import"), quick ? 3 : 20);
+    // About 140 MB at full size.
+    trialKillDuringLargeImport(dir("large"), quick ? 3 : 20, quick ? 20000 : 760000);
     trialHotJournalRestore(dir("journal"));
     trialTwoWriters(dir("writers"), quick ? 50 : 1000);
     trialFullDisk(dir("full"));
     trialBadRestoreFiles(dir("bad"));
+    trialRowsOnly(dir("rows"));
     std::printf("%.1f s\n%d passed, %d failed\n", total.elapsed() / 1000.0, g_passed, g_failed);
     return g_failed == 0 ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 #include <stdexcept>
@@ -29,13 +30,31 @@ QString errorCaption()
     return QStringLiteral("错误");
 }
 
+// A box shows this much of its text at most; the rest goes to the details.
+constexpr int ShownLines = 12;
+constexpr int ShownChars = 800;
+
 int messageBox(QWidget *parent, QMessageBox::Icon icon, const TDialogCall &call,
                QMessageBox::StandardButtons buttons)
 {
-    QMessageBox box(icon, call.caption, call.text, buttons, parent);
+    QString text = call.text;
+    QString details = call.details;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.size() > ShownLines || text.size() > ShownChars) {
+        // Too long for a box that must fit the screen: the whole text stays
+        // readable in the details.
+        details = details.isEmpty() ? text : text + QStringLiteral("\n\n") + details;
+        text = lines.mid(0, ShownLines).join(QLatin1Char('\n')).left(ShownChars) +
+               QStringLiteral("……");
+    }
+    QMessageBox box(icon, call.caption, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     if (buttons & QMessageBox::Yes)
         box.setDefaultButton(call.defaultNo ? QMessageBox::No : QMessageBox::Yes);
+    if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        box.setMaximumSize(screen->availableGeometry().size());
     return box.exec();
 }
 } // namespace
@@ -91,9 +110,11 @@ bool TDialogs::Ask(QWidget *parent, const QString &text, bool defaultYes)
         .toBool();
 }
 
-void TDialogs::Error(QWidget *parent, const QString &text)
+void TDialogs::Error(QWidget *parent, const QString &text, const QString &details)
 {
-    dispatch({TDialogCall::Error, errorCaption(), text, {}}, parent);
+    TDialogCall call{TDialogCall::Error, errorCaption(), text, {}};
+    call.details = details;
+    dispatch(call, parent);
 }
 
 void TDialogs::Info(QWidget *parent, const QString &caption, const QString &text)
@@ -129,9 +150,15 @@ QString TDialogs::ExceptionText(const std::exception &e)
     return err ? err->text() : QString::fromUtf8(e.what());
 }
 
+QString TDialogs::ExceptionDetails(const std::exception &e)
+{
+    const auto *err = dynamic_cast<const TError *>(&e);
+    return err ? err->details() : QString();
+}
+
 void TDialogs::ShowException(QWidget *parent, const std::exception &e)
 {
-    Error(parent, ExceptionText(e));
+    Error(parent, ExceptionText(e), ExceptionDetails(e));
 }
 
 TBusy::TBusy(QWidget *sender) : m_sender(sender)

@@ -23,6 +23,7 @@ struct TDialogCall {
     QString value;          // input: the text shown; file dialogs: the suggested name
     QString folder = {};    // file dialogs: the folder they open in
     bool defaultNo = false; // question: No is the default button
+    QString details = {};   // error: the long part, shown on request below the text
 };
 
 class TDialogs {
@@ -32,7 +33,9 @@ public:
     // Yes/No box, caption "确认", question icon; true only for Yes. Enter
     // presses Yes, or No for a question whose safe answer is No.
     static bool Ask(QWidget *parent, const QString &text, bool defaultYes = true);
-    static void Error(QWidget *parent, const QString &text);
+    // details, when given, stay folded away below the text ("显示详细信息"),
+    // so that a long list or report never makes the box taller than the screen.
+    static void Error(QWidget *parent, const QString &text, const QString &details = QString());
     static void Info(QWidget *parent, const QString &caption, const QString &text);
     // One-line input shown in clear; false when cancelled. value goes in and out.
     static bool Input(QWidget *parent, const QString &caption, const QString &prompt,
@@ -44,10 +47,11 @@ public:
     static QString OpenFileName(QWidget *parent, const QString &caption, const QString &filter,
                                 const QString &folder);
 
-    // Shows the text of an escaped error in an error box.
+    // Shows the text of an escaped error in an error box, its details folded.
     static void ShowException(QWidget *parent, const std::exception &e);
-    // The text the user sees for an error.
+    // The text the user sees for an error, and its long part (may be empty).
     static QString ExceptionText(const std::exception &e);
+    static QString ExceptionDetails(const std::exception &e);
 
     // Runs a handler body; an exception is shown, never passed to Qt's event loop.
     // Returns false when the body raised.

@@ -448,7 +448,8 @@ void TEntryPanel::btnEditCatesClick()
     TDialogs::Guard(this, [&] {
         TBusy busy(btnEditCates);
         TfrmEditCate editor(window());
-        editor.CateText = Db().GetCateList(m_user, m_kind.listKey);
+        const QString opened = Db().GetCateList(m_user, m_kind.listKey);
+        editor.CateText = opened;
         editor.SetRenameStore(&Db(), m_user,
                               m_kind.listKey == KindOut() ? TypeExpense() : TypeIncome());
         int result = QDialog::Rejected;
@@ -464,10 +465,28 @@ void TEntryPanel::btnEditCatesClick()
         // Off the screen before the store is written.
         editor.hide();
         QCoreApplication::processEvents();
-        Db().SetCateList(m_user, m_kind.listKey, editor.CateText);
+        // Another running copy may have stored a category meanwhile (a new
+        // name typed in its entry): the editor's list would drop it unasked.
+        if (!Db().SetCateListIf(m_user, m_kind.listKey, opened, editor.CateText)) {
+            bool replace = false;
+            {
+                QApplication::setOverrideCursor(Qt::ArrowCursor);
+                const auto back = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+                replace = TDialogs::Ask(
+                    this,
+                    QStringLiteral("另一个程序已修改了这个类别列表（在您打开编辑窗口之后）。\n"
+                                   "要用您刚才编辑的列表替换它吗？选“否”则保留另一个程序保存的"
+                                   "列表，您这次的修改不会保存。"),
+                    false);
+            }
+            if (replace)
+                Db().SetCateList(m_user, m_kind.listKey, editor.CateText);
+            saved = replace;
+        } else {
+            saved = true;
+        }
         // The pick list shows what the store holds now, not the editor's text.
         LoadCateList(Db().GetCateList(m_user, m_kind.listKey));
-        saved = true;
     });
     if (saved)
         TDialogs::Info(this, QString::fromLatin1(Placement::ProductName), QStringLiteral("成功！"));

@@ -110,8 +110,12 @@ void TfrmMain::mnuMenu_RestoreClick()
         TDialogs::OpenFileName(this, QString(), backupFilter(), Settings::BackupDialogFolder());
     if (fileName.isEmpty())
         return;
-    if (!QFileInfo(fileName).isFile() ||
-        THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("tlmdb"))
+    if (!QFileInfo::exists(fileName))
+        return;
+    // A folder, a pipe or a device gets a reason, not silence (and is never opened).
+    if (!TDialogs::Guard(this, [&] { TDbMan::CheckImportFile(fileName); }))
+        return;
+    if (THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("tlmdb"))
         return;
     // The new copy would refuse a foreign file; say so here and stay open.
     bool isData = false;

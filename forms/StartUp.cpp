@@ -15,7 +15,8 @@ void ImportBackup(const QString &dataFile, const QString &backup)
     } catch (const std::exception &e) {
         TDialogs::Error(nullptr,
                         QStringLiteral("无法从备份文件“%1”恢复数据，程序继续使用原来的数据。\n\n%2")
-                            .arg(QDir::toNativeSeparators(backup), TDialogs::ExceptionText(e)));
+                            .arg(QDir::toNativeSeparators(backup), TDialogs::ExceptionText(e)),
+                        TDialogs::ExceptionDetails(e));
     }
 }
 

@@ -18,10 +18,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 class PgConn;
+class TRowReader;
 class TConnRef;
 
 using TRow = QStringList;
@@ -37,6 +39,16 @@ class EDbBusy : public EDbError {
 public:
     using EDbError::EDbError;
 };
+
+// A long operation stopped because its progress callback asked to.
+class EDbCancelled : public EDbError {
+public:
+    using EDbError::EDbError;
+};
+
+// Progress of a long operation: rows done of total. Returning false stops the
+// operation, which then raises EDbCancelled and changes nothing.
+using TProgress = std::function<bool(qint64 done, qint64 total)>;
 
 // AddUser of a name that is already an account (names are unique).
 class EUserExists : public EDbError {
@@ -163,6 +175,11 @@ public:
     void RewriteUser(const QString &name, const QString &password);
     QString GetCateList(const QString &user, const QString &kind);
     void SetCateList(const QString &user, const QString &kind, const QString &text);
+    // The same, but only while the stored list is still expected (as read
+    // when an editor opened); false, with nothing written, when another
+    // running copy changed it meanwhile.
+    bool SetCateListIf(const QString &user, const QString &kind, const QString &expected,
+                       const QString &text);
     // Adds one category at the top of the stored list unless it is there already
     // (compared trimmed with A-Z folded), read and written in one transaction so
     // that two running copies cannot lose each other's additions. Returns the
@@ -211,12 +228,18 @@ public:
     void BackupTo(const QString &fileName);
 
     // The data file's own safety copies, and the start-up import that a restore
-    // takes effect by. ImportFrom first keeps an automatic copy of the current
-    // data, then copies the checked file's contents into the live data file
-    // through the engine; a failed import leaves the old data in place.
+    // takes effect by. ImportFrom reads the chosen file's rows into a fresh
+    // file made from the template and checks it, then keeps an automatic copy
+    // of the current data and replaces the live data file's contents with the
+    // new file's through the engine; a failed import leaves the old data in place.
     static QString BackupFolder(const QString &dataFile);
     QString AutoBackup(); // returns the copy's path
-    void ImportFrom(const QString &fileName);
+    // Only the chosen file's rows are imported, each checked; a file with a
+    // bad row is refused whole. progress is called while rows are read.
+    void ImportFrom(const QString &fileName, const TProgress &progress = {});
+    // Raises EDbError with a sentence for the user when fileName is not a
+    // regular file (a folder, a pipe, a device) or is missing.
+    static void CheckImportFile(const QString &fileName);
     // Brings an existing data file up to the current schema (unique account
     // names, current indexes); run once at start-up and after an import.
     void Upgrade();
@@ -234,7 +257,10 @@ public:
 private:
     TConnRef Connect();
     void ServerBackupInto(const QString &file, const QString &shownAs);
-    void ServerImportFrom(const QString &fileName);
+    void ServerImportFrom(const QString &fileName, const TProgress &progress);
+    static void WriteCandidate(TRowReader &rows, const QString &file, const QString &shownAs);
+    static void CheckCandidate(const QString &file, const QString &shownAs,
+                               const TStoreCounts &rows);
 
     QString m_dataFile;
     std::unique_ptr<PgConn> m_server;

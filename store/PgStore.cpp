@@ -6,6 +6,7 @@
 #include "DbClass.h"
 #include "PgConn.h"
 #include "Placement.h"
+#include "RowImport.h"
 #include "SqliteConn.h"
 
 #include <QFile>
@@ -67,88 +68,78 @@ void putCopyData(PgConn &pg, QByteArray &buf)
     buf.clear();
 }
 
-// Streams one table of the data file into the server's table of the same name.
-void copyTableToServer(SqliteConn &from, PgConn &pg, const TableCopy &t)
-{
-    // Two rows with one name could be in an old file; the newest is the account.
-    const QByteArray where = qstrcmp(t.table, "users") == 0
-                                 ? " where \"id\" in (select max(\"id\") from \"users\" "
-                                   "group by \"name\")"
-                                 : "";
-    // Records go in the period index's order, so that a period's records lie
-    // together on the server's disk and its scans read few pages.
-    const QByteArray order = qstrcmp(t.table, "data") == 0
-                                 ? " order by \"user\",\"date\",\"type\",\"id\""
-                                 : " order by \"id\"";
-    const QByteArray select = sql("select ", t.columns, " from \"", t.table) + "\"" + where + order;
-    Stmt q(from, select.constData());
-    const QByteArray copy = sql("copy \"", t.table, "\" (", t.columns) + ") from stdin";
-    PQclear(pg.checked(PQexec(pg.handle(), copy.constData())));
-    QByteArray buf;
-    buf.reserve(1 << 17);
-    try {
-        while (q.step()) {
-            for (int col = 0; col < t.count; ++col) {
-                if (col > 0)
-                    buf += '\t';
-                if (col == 0) {
-                    buf += QByteArray::number(q.int64(col));
-                } else if (col == t.amountCol) {
-                    // As the data file's lists read it, to the last bit.
-                    buf += QByteArray::number(q.number(col), 'g', 17);
-                } else {
-                    // A missing text reads as empty in the lists, so it is copied as one.
-                    appendCopyValue(buf, q.data(col), q.size(col));
-                }
-            }
-            buf += '\n';
-            if (buf.size() >= (1 << 16))
-                putCopyData(pg, buf);
+// One table's rows streamed into the server through COPY.
+class CopyIn {
+public:
+    CopyIn(PgConn &pg, const TableCopy &t) : m_pg(pg)
+    {
+        const QByteArray copy = sql("copy \"", t.table, "\" (", t.columns) + ") from stdin";
+        PQclear(pg.checked(PQexec(pg.handle(), copy.constData())));
+        m_buf.reserve(1 << 17);
+    }
+    ~CopyIn()
+    {
+        if (m_open) {
+            // Left by an exception: the server drops what it got.
+            PQputCopyEnd(m_pg.handle(), "the source could not be read");
+            while (PGresult *res = PQgetResult(m_pg.handle()))
+                PQclear(res);
         }
-        if (!buf.isEmpty())
-            putCopyData(pg, buf);
-    } catch (...) {
-        PQputCopyEnd(pg.handle(), "the source could not be read");
-        while (PGresult *res = PQgetResult(pg.handle()))
-            PQclear(res);
-        throw;
     }
-    if (PQputCopyEnd(pg.handle(), nullptr) != 1)
-        pg.checked(nullptr);
-    PGresult *last = nullptr;
-    while (PGresult *res = PQgetResult(pg.handle())) {
-        PQclear(last);
-        last = res;
-    }
-    PQclear(pg.checked(last));
-}
+    CopyIn(const CopyIn &) = delete;
+    CopyIn &operator=(const CopyIn &) = delete;
 
-qint64 sqliteSequence(SqliteConn &from, const char *table)
-{
-    try {
-        Stmt q(from, "select \"seq\" from \"sqlite_sequence\" where \"name\"=?");
-        q.bind(1, QByteArray(table));
-        return q.step() ? q.int64(0) : 0;
-    } catch (const EDbError &) {
-        return 0; // a file without AUTOINCREMENT tables has none
+    CopyIn &id(qint64 v)
+    {
+        m_buf += QByteArray::number(v);
+        return *this;
     }
-}
+    // As the data file's lists read it, to the last bit.
+    CopyIn &number(double v)
+    {
+        m_buf += '\t';
+        m_buf += QByteArray::number(v, 'g', 17);
+        return *this;
+    }
+    CopyIn &text(QByteArrayView v)
+    {
+        m_buf += '\t';
+        appendCopyValue(m_buf, v.data(), int(v.size()));
+        return *this;
+    }
+    void endRow()
+    {
+        m_buf += '\n';
+        if (m_buf.size() >= (1 << 16))
+            putCopyData(m_pg, m_buf);
+    }
+    void finish()
+    {
+        if (!m_buf.isEmpty())
+            putCopyData(m_pg, m_buf);
+        m_open = false;
+        if (PQputCopyEnd(m_pg.handle(), nullptr) != 1)
+            m_pg.checked(nullptr);
+        PGresult *last = nullptr;
+        while (PGresult *res = PQgetResult(m_pg.handle())) {
+            PQclear(last);
+            last = res;
+        }
+        PQclear(m_pg.checked(last));
+    }
+
+private:
+    PgConn &m_pg;
+    QByteArray m_buf;
+    bool m_open = true;
+};
 
 } // namespace
 
 void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
 {
     // The template gives the copy our tables and indexes.
-    {
-        QFile tpl(Placement::TemplateFile()), out(file);
-        if (!tpl.open(QIODevice::ReadOnly))
-            throw EInOutError(EInOutError::Read, tpl.fileName(), errno ? errno : ENOENT);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw EInOutError(EInOutError::Write, shownAs, errno ? errno : EIO);
-        const QByteArray bytes = tpl.readAll();
-        if (out.write(bytes) != bytes.size() || !out.flush())
-            throw EInOutError(EInOutError::Write, shownAs, errno ? errno : EIO);
-    }
+    CopyTemplateInto(file, shownAs);
     Connect();
     PgConn &pg = *m_server;
     SqliteConn to(file, false, shownAs);
@@ -213,33 +204,72 @@ void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
     to.exec("commit");
 }
 
-void TDbMan::ServerImportFrom(const QString &fileName)
+void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress)
 {
+    // The same reading and checks as an import into a data file: only rows,
+    // every one checked, none stored unless all are sound.
+    TRowReader rows(fileName, progress);
     // The server's current contents go to the automatic copies first, so a
     // wrong choice of file can be undone.
     if (!IsEmpty())
         AutoBackup();
-    SqliteConn from(fileName, true);
     Connect();
     PgConn &pg = *m_server;
     pg.begin();
     try {
-        // Nobody reads half a ledger meanwhile; ids keep counting where they were.
+        // Nobody reads half a ledger meanwhile.
         pg.exec("lock table \"users\", \"cates\", \"data\" in access exclusive mode");
         pg.exec("delete from \"users\"");
         pg.exec("delete from \"cates\"");
         pg.exec("delete from \"data\"");
-        for (const TableCopy &t : Tables) {
-            copyTableToServer(from, pg, t);
+        {
+            CopyIn in(pg, Tables[0]);
+            rows.Users(
+                [&](const TImportedUser &u) { in.id(u.Id).text(u.Name).text(u.Pwd).endRow(); });
+            in.finish();
+        }
+        {
+            CopyIn in(pg, Tables[1]);
+            rows.Cates([&](const TImportedCates &c) {
+                in.id(c.Id).text(c.User).text(c.Out).text(c.In).endRow();
+            });
+            in.finish();
+        }
+        {
+            // Records go in the period index's order, so that a period's
+            // records lie together on the server's disk and its scans read
+            // few pages.
+            CopyIn in(pg, Tables[2]);
+            rows.Records(
+                [&](const TImportedRecord &r) {
+                    in.id(r.Id).text(r.User).text(r.Date).text(r.Type).text(r.Cate);
+                    in.number(r.Amount).text(r.Notes).endRow();
+                },
+                "order by \"user\",\"date\",\"type\",\"id\"");
+            in.finish();
+        }
+        qint64 seq[3];
+        for (int i = 0; i < 3; ++i)
+            seq[i] = rows.Sequence(Tables[i].table);
+        rows.Finish();
+        // Ids go on after the highest imported one (or the file's own record
+        // of ids handed out), and never back below ids the server has handed
+        // out, unless the import left the table empty. A sequence already
+        // beyond the id limit (an earlier release imported such an id) is
+        // not kept: it would make every later save fail.
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray table(Tables[i].table);
             PQclear(pg.query(
-                "select setval(pg_get_serial_sequence(?, 'id'), greatest(1, ?::bigint, "
-                "coalesce(pg_sequence_last_value(pg_get_serial_sequence(?, 'id')::regclass), 0), "
-                "(select coalesce(max(\"id\"), 0) from \"users\" where ? = 'users'), "
-                "(select coalesce(max(\"id\"), 0) from \"cates\" where ? = 'cates'), "
-                "(select coalesce(max(\"id\"), 0) from \"data\" where ? = 'data')))",
-                {QByteArray(t.table), QByteArray::number(sqliteSequence(from, t.table)),
-                 QByteArray(t.table), QByteArray(t.table), QByteArray(t.table),
-                 QByteArray(t.table)}));
+                "select setval(s, greatest(v, 1), v > 0) from (select s, greatest(?::bigint, "
+                "case when m = 0 or last >= ?::bigint then 0 else last end, m) as v from "
+                "(select pg_get_serial_sequence(?, 'id') as s, "
+                "coalesce(pg_sequence_last_value(pg_get_serial_sequence(?, 'id')::regclass), 0) "
+                "as last, "
+                "(select coalesce(max(\"id\"), 0) from \"users\" where ? = 'users') + "
+                "(select coalesce(max(\"id\"), 0) from \"cates\" where ? = 'cates') + "
+                "(select coalesce(max(\"id\"), 0) from \"data\" where ? = 'data') as m) a) b",
+                {QByteArray::number(seq[i]), QByteArray::number(TRowReader::IdLimit), table, table,
+                 table, table, table}));
         }
         pg.commit();
     } catch (...) {

@@ -42,3 +42,7 @@ private:
 
 // The absolute, native form of a path, as messages show it.
 QString NativePath(const QString &file);
+
+// Writes the shipped template data file (our tables and indexes, no rows) to
+// file; raises EInOutError naming shownAs.
+void CopyTemplateInto(const QString &file, const QString &shownAs);

@@ -7,7 +7,10 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -29,6 +32,39 @@ void writeBytes(const QString &file, const QByteArray &bytes)
     f.write(bytes);
 }
 
+QString ourSchema();
+
+// A restore file made by hand: our schema (with one part replaced), two
+// accounts with their records, then extra statements.
+struct Hostile {
+    QString from, to; // replaced in ourSchema()
+    QString extra;
+};
+
+// Passwords "1" and "2", hashed once (hashing is deliberately slow).
+const QString &hashOf(int n)
+{
+    static const QString one = TDbMan::HashPassword("1"), two = TDbMan::HashPassword("2");
+    return n == 1 ? one : two;
+}
+
+void makeHostile(const QString &file, const Hostile &h)
+{
+    QString schema = ourSchema();
+    if (!h.from.isEmpty())
+        schema.replace(h.from, h.to);
+    // Li and Wang, category Food, notes "n".
+    const QString rows =
+        QString("insert into users (id,name,pwd) values (1,'TGk=','%1'),(2,'V2FuZw==','%2');"
+                "insert into cates (id,user,out,[in]) values (1,'TGk=','Rm9vZA==','');"
+                "insert into data (id,user,date,type,cate,amount,notes) values "
+                "(1,'TGk=','2011-04-12','支出','Rm9vZA==',3,'bg=='),"
+                "(2,'V2FuZw==','2011-04-13','收入','Rm9vZA==',5.5,'bg=='),"
+                "(3,'V2FuZw==','2011-04-14','支出','Rm9vZA==',0.01,'');")
+            .arg(hashOf(1), hashOf(2));
+    QCOMPARE(TestSupport::Raw(file).exec(schema + rows + h.extra), QString());
+}
+
 QString ourSchema()
 {
     return QStringLiteral(
@@ -42,6 +78,8 @@ QString ourSchema()
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Hostile)
 
 // Every test works on a fresh copy of the template data file, or, when ctest
 // runs the program as tst_DbClass_pg, on an emptied PostgreSQL database. Tests
@@ -118,6 +156,16 @@ private slots:
     void idsAreNeverReused_data();
     void idsAreNeverReused();
     void importedIdsStayTaken();
+    void importTakesRowsOnly_data();
+    void importTakesRowsOnly();
+    void importRefusesBadRows_data();
+    void importRefusesBadRows();
+    void importNamesTheFirstBadRows();
+    void importCollapsesDuplicateNames();
+    void importRefusesWhatIsNoFile_data();
+    void importRefusesWhatIsNoFile();
+    void importReportsProgressAndCancels();
+    void serverSequencesFollowTheImport();
     void upgradeKeepsTheData();
 
     // PostgreSQL
@@ -797,8 +845,8 @@ void TestDbClass::importUndoesADamagedFile()
         Raw w(bad);
         QCOMPARE(w.exec(ourSchema() + "create index [n] on [data] ([notes]);"
                                       "insert into [data] ([user],[date],[type],[cate],[amount],"
-                                      "[notes]) values ('x','2011-01-01','支出','y',1,'a'),"
-                                      "('x','2011-01-02','支出','y',1,'b');"
+                                      "[notes]) values ('eA==','2011-01-01','支出','eQ==',1,"
+                                      "'YQ=='),('eA==','2011-01-02','支出','eQ==',1,'Yg==');"
                                       "pragma writable_schema=on;"
                                       "update sqlite_master set sql='CREATE INDEX [n] ON [data] "
                                       "([cate] desc)' where name='n';"),
@@ -810,13 +858,20 @@ void TestDbClass::importUndoesADamagedFile()
         m_db->ImportFrom(bad);
         QFAIL("no error raised");
     } catch (const EDbError &e) {
-        QVERIFY2(e.text().contains(QStringLiteral("原来的数据已经恢复")), qPrintable(e.text()));
+        // Refused before anything changed; the engine's report is kept out of
+        // the message itself, which must fit the screen, in the details.
+        QVERIFY2(e.text().contains(QStringLiteral("已经损坏")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("当前的数据没有改变")), qPrintable(e.text()));
+        QVERIFY2(!e.text().contains("wrong # of entries") && !e.text().contains("out of order"),
+                 qPrintable(e.text()));
+        QVERIFY2(e.details().contains("index n"), qPrintable(e.details()));
     }
     QCOMPARE(Raw(m_file).value("pragma integrity_check"), QString("ok"));
     QCOMPARE(m_db->ListUsers(), QString("Li"));
     QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.size(), 1);
-    // The automatic copy of the data before the attempt is there.
-    QCOMPARE(QDir(TDbMan::BackupFolder(m_file)).entryList(QDir::Files).size(), 1);
+    // Nothing was replaced, so nothing needed a safety copy; no temporary is left.
+    QVERIFY(!QDir(TDbMan::BackupFolder(m_file)).exists());
+    QCOMPARE(QDir(folder()).entryList(QDir::Files), (QStringList{"bad.tlmdb", "db.tlmdb"}));
 }
 
 void TestDbClass::autoBackupKeepsTenNewest()
@@ -1304,6 +1359,334 @@ void TestDbClass::importedIdsStayTaken()
     QCOMPARE(r.last()[RecDate], QString("2012-01-03"));
     QVERIFY2(r.last()[RecId].toLongLong() > lastRecord.toLongLong(), qPrintable(r.last()[RecId]));
     QCOMPARE(m_db->ListUsers(), QString("Li\r\nZhao\r\nWang"));
+}
+
+namespace {
+
+const QString OurData = "create table data (id integer primary key autoincrement, user text not "
+                        "null, date text not null, type text not null, cate text not null, "
+                        "amount real not null, notes text not null default '');";
+
+} // namespace
+
+void TestDbClass::importTakesRowsOnly_data()
+{
+    QTest::addColumn<Hostile>("file");
+    const QString data = OurData;
+    QTest::addRow("trigger deleting other accounts' records")
+        << Hostile{{},
+                   {},
+                   "create trigger t after insert on data begin "
+                   "delete from data where user<>new.user; end;"};
+    QTest::addRow("trigger resetting every password")
+        << Hostile{{},
+                   {},
+                   "create trigger t after insert on users begin "
+                   "update users set pwd='" +
+                       hashOf(2) + "'; end;"};
+    QTest::addRow("trigger that raises") << Hostile{{},
+                                                    {},
+                                                    "create trigger t before insert on data begin "
+                                                    "select raise(abort, 'no saving'); end;"};
+    QTest::addRow("extra UNIQUE index") << Hostile{{}, {}, "create unique index u on data (date);"};
+    QTest::addRow("CHECK on amount")
+        << Hostile{"amount real not null", "amount real not null check (amount < 100)", {}};
+    QTest::addRow("WITHOUT ROWID")
+        << Hostile{data,
+                   QString(data)
+                       .replace("primary key autoincrement", "primary key")
+                       .replace("'');", "'') without rowid;"),
+                   {}};
+    QTest::addRow("extra column NOT NULL DEFAULT NULL")
+        << Hostile{"default '');", "default '', memo text);",
+                   "update data set memo='m'; pragma writable_schema=on; "
+                   "update sqlite_master set sql=replace(sql, 'memo text', "
+                   "'memo text not null default null') where name='data';"};
+    QTest::addRow("INTEGER PRIMARY KEY DESC") << Hostile{
+        data, QString(data).replace("primary key autoincrement", "primary key desc"), {}};
+    QTest::addRow("views, a table and an index of its own")
+        << Hostile{{},
+                   {},
+                   "create table extra (a); create view v as select * from data;"
+                   "create index i on data (amount);"};
+    QTest::addRow("without AUTOINCREMENT") << Hostile{"autoincrement", "", {}};
+}
+
+// A clean file that carries objects of its own: its rows are imported and
+// nothing else, so saving, logging in and the other accounts' data work as
+// with any ledger.
+void TestDbClass::importTakesRowsOnly()
+{
+    QFETCH(Hostile, file);
+    const QString source = QDir(folder()).filePath("given.tlmdb");
+    makeHostile(source, file);
+    m_db->ImportFrom(source);
+
+    QCOMPARE(count("users"), 2);
+    QCOMPARE(count("data"), 3);
+    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
+    QVERIFY(m_db->CheckLogin("Li", "1"));
+    QVERIFY(m_db->AddUser("Zhao", "3"));
+    add("2011-05-01", TypeExpense(), "Food", "500", "", "Li");
+    add("2011-05-01", TypeExpense(), "Food", "500", "", "Li");
+    QVERIFY(m_db->CheckLogin("Li", "1"));
+    QVERIFY(m_db->CheckLogin("Wang", "2"));
+    QVERIFY(!m_db->CheckLogin("Li", "2"));
+    QCOMPARE(query("Wang", "2011-01-01", "2011-12-31").RecRows.size(), 2);
+    const TPeriod li = query("Li", "2011-01-01", "2011-12-31");
+    QCOMPARE(li.RecRows.size(), 3);
+    QCOMPARE(li.OutTotal, 1003.0);
+    QCOMPARE(li.RecRows.Notes(0), QString("n"));
+    // New records get new, real ids that name them.
+    const qint64 newest = li.RecRows.Id(2);
+    QVERIFY2(newest > 3, qPrintable(QString::number(newest)));
+    m_db->DeleteRecord("Li", QString::number(newest));
+    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.size(), 2);
+    if (onPg())
+        return;
+    // Nothing of the file's own reached the data file: our schema, as the template has it.
+    const QString objects = "select type||' '||name||' '||coalesce(sql,'') from sqlite_master "
+                            "order by type, name";
+    TestSupport::DataFile fresh;
+    QCOMPARE(Raw(m_file).column(objects, 0), Raw(fresh.path()).column(objects, 0));
+    QCOMPARE(Raw(m_file).value("pragma integrity_check"), QString("ok"));
+}
+
+void TestDbClass::importRefusesBadRows_data()
+{
+    QTest::addColumn<Hostile>("file");
+    QTest::addColumn<QString>("said"); // a part of the message
+    const QString nullable = "amount real not null";
+    auto set = [](const QString &what) {
+        return Hostile{{}, {}, "update data set " + what + " where id=2;"};
+    };
+    QTest::addRow("maximum id") << Hostile{{},
+                                           {},
+                                           "update data set id=9223372036854775807 "
+                                           "where id=2;"}
+                                << "编号 9223372036854775807）的编号无效";
+    QTest::addRow("id 2^53") << set("id=9007199254740992") << "的编号无效";
+    QTest::addRow("id 2^53 - 1 is fine, but not 0") << set("id=0") << "的编号无效";
+    QTest::addRow("negative id") << set("id=-5") << "的编号无效";
+    QTest::addRow("amount 1e308") << set("amount=1e308") << "的金额无效（1e+308）";
+    QTest::addRow("amount -1e308") << set("amount=-1e308") << "的金额无效（-1e+308）";
+    QTest::addRow("amount infinite") << set("amount=1e999") << "的金额无效（inf）";
+    QTest::addRow("amount NaN") << set("amount='NaN'") << "的金额无效（NaN）";
+    QTest::addRow("amount as text") << set("amount='12 yuan'") << "的金额无效（12 yuan）";
+    QTest::addRow("amount NULL") << Hostile{nullable, "amount real",
+                                            "update data set amount=null where id=2;"}
+                                 << "的金额无效（空值）";
+    QTest::addRow("amount zero") << set("amount=0") << "的金额无效（0）";
+    QTest::addRow("amount below a cent") << set("amount=0.004") << "的金额无效（0.004）";
+    QTest::addRow("amount at the bound") << set("amount=9999999999.995") << "的金额无效";
+    QTest::addRow("date NULL") << Hostile{"date text not null", "date text",
+                                          "update data set date=null where id=2;"}
+                               << "的日期无效（空值）";
+    QTest::addRow("date garbage") << set("date='garbage'") << "的日期无效（garbage）";
+    QTest::addRow("date impossible") << set("date='2011-02-30'") << "的日期无效（2011-02-30）";
+    QTest::addRow("date without zeros") << set("date='2011-4-2'") << "的日期无效（2011-4-2）";
+    QTest::addRow("date as a number") << set("date=20110412") << "的日期无效（20110412）";
+    QTest::addRow("other type word") << set("type='其他'") << "的类型无效（其他）";
+    QTest::addRow("type with a blank") << set("type=' 支出'") << "的类型无效";
+    QTest::addRow("user not base64")
+        << set("user='Wang Li'") << "的用户名不是有效的存储文本（Wang Li）";
+    QTest::addRow("category cut in a character")
+        << set("cate='1tDO'") << "的类别不是有效的存储文本（1tDO）";
+    QTest::addRow("notes cut in a character") << set("notes='1tDO'") << "的备注不是有效的存储文本";
+    QTest::addRow("notes as a blob")
+        << set("notes=x'00ff'") << "的备注不是有效的存储文本（二进制数据）";
+    QTest::addRow("account name not base64")
+        << Hostile{{}, {}, "update users set name='Li' where id=1;"} << "个账户（编号 1）的用户名";
+    QTest::addRow("password NULL")
+        << Hostile{"pwd text not null", "pwd text", "update users set pwd=null where id=2;"}
+        << "个账户（编号 2）的密码无效";
+    QTest::addRow("category list not base64")
+        << Hostile{{}, {}, "update cates set out='Food,Bus' where id=1;"}
+        << "份类别列表（编号 1）的类别不是有效的存储文本";
+    QTest::addRow("id counter at the limit")
+        << Hostile{{}, {}, "update sqlite_sequence set seq=9223372036854775807 where name='data';"}
+        << "表 data 的自动编号无效";
+}
+
+// A file with any bad row is refused whole; nothing changes and the message
+// says which row and why.
+void TestDbClass::importRefusesBadRows()
+{
+    QFETCH(Hostile, file);
+    QFETCH(QString, said);
+    m_db->AddUser("Mine", "1");
+    add("2011-04-12", TypeExpense(), "Food", "3", "kept", "Mine");
+    const QString source = QDir(folder()).filePath("given.tlmdb");
+    makeHostile(source, file);
+    QVERIFY(TDbMan::IsDataFile(source));
+    try {
+        m_db->ImportFrom(source);
+        QFAIL("no error raised");
+    } catch (const EDbError &e) {
+        QVERIFY2(e.text().contains(said), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("没有导入，当前的数据没有改变")),
+                 qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QDir::toNativeSeparators(source)), qPrintable(e.text()));
+    }
+    QCOMPARE(m_db->ListUsers(), QString("Mine"));
+    QCOMPARE(recs(query("Mine", "2011-01-01", "2011-12-31")).value(0).value(RecNotes),
+             QString("kept"));
+    QCOMPARE(count("data"), 1);
+    if (!onPg()) {
+        // Refused before anything was replaced: no safety copy needed, no temporary left.
+        QVERIFY(!QDir(TDbMan::BackupFolder(m_file)).exists());
+        QCOMPARE(QDir(folder()).entryList(QDir::Files), (QStringList{"db.tlmdb", "given.tlmdb"}));
+    }
+}
+
+void TestDbClass::importNamesTheFirstBadRows()
+{
+    const QString source = QDir(folder()).filePath("given.tlmdb");
+    QString bad;
+    for (int i = 10; i < 210; ++i)
+        bad +=
+            QString("insert into data values (%1,'TGk=','2011-04-12','支出','Rm9vZA==',1e308,'');")
+                .arg(i);
+    makeHostile(source, Hostile{{}, {}, bad});
+    try {
+        m_db->ImportFrom(source);
+        QFAIL("no error raised");
+    } catch (const EDbError &e) {
+        // The first three in the message, which stays short; more in the details.
+        const QStringList lines = e.text().split('\n');
+        QVERIFY2(lines.size() <= 5, qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("条记录（编号 10）的金额无效（1e+308）")),
+                 qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("编号 12）的金额无效（1e+308）……")),
+                 qPrintable(e.text()));
+        QVERIFY2(!e.text().contains(QStringLiteral("编号 13）")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("至少 100 处")), qPrintable(e.text()));
+        QVERIFY2(e.details().contains(QStringLiteral("编号 109）的金额无效")),
+                 qPrintable(e.details()));
+        QVERIFY2(!e.details().contains(QStringLiteral("编号 110）")), qPrintable(e.details()));
+    }
+    QCOMPARE(count("data"), 0);
+}
+
+void TestDbClass::importCollapsesDuplicateNames()
+{
+    // An earlier release could store one name twice; its backups still restore,
+    // with the newest row as the account.
+    const QString source = QDir(folder()).filePath("old.tlmdb");
+    makeHostile(
+        source,
+        Hostile{{}, {}, "insert into users (id,name,pwd) values (7,'TGk=','" + hashOf(2) + "');"});
+    m_db->ImportFrom(source);
+    QCOMPARE(count("users"), 2);
+    QCOMPARE(m_db->ListUsers(), QString("Li\r\nWang"));
+    QVERIFY(m_db->CheckLogin("Li", "2"));
+    QVERIFY(!m_db->CheckLogin("Li", "1"));
+}
+
+void TestDbClass::importRefusesWhatIsNoFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("said");
+    QTest::addRow("named pipe") << "fifo" << QStringLiteral("是一个管道，不是普通的文件");
+    QTest::addRow("link to a device") << "device" << QStringLiteral("是一个设备，不是普通的文件");
+    QTest::addRow("folder") << "folder" << QStringLiteral("是一个文件夹，不是普通的文件");
+    QTest::addRow("dangling link") << "dangling" << QStringLiteral("找不到文件");
+}
+
+void TestDbClass::importRefusesWhatIsNoFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, said);
+    m_db->AddUser("Mine", "1");
+    const QString path = QDir(folder()).filePath("odd.tlmdb");
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == "device")
+        QVERIFY(QFile::link("/dev/zero", path));
+    else if (kind == "folder")
+        QVERIFY(QDir().mkpath(path));
+    else
+        QVERIFY(QFile::link(path + ".gone", path));
+    // Never opened: a pipe would wait for ever, /dev/zero never ends.
+    try {
+        TDbMan::CheckImportFile(path);
+        QFAIL("no error raised");
+    } catch (const EDbError &e) {
+        QVERIFY2(e.text().contains(said), qPrintable(e.text()));
+    }
+    try {
+        m_db->ImportFrom(path);
+        QFAIL("no error raised");
+    } catch (const EDbError &e) {
+        QVERIFY2(e.text().contains(said), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("当前的数据没有改变")), qPrintable(e.text()));
+    }
+    QCOMPARE(m_db->ListUsers(), QString("Mine"));
+}
+
+void TestDbClass::importReportsProgressAndCancels()
+{
+    const QString source = QDir(folder()).filePath("given.tlmdb");
+    {
+        TestSupport::DataFile from;
+        QFile::remove(source);
+        QVERIFY(QFile::copy(from.path(), source));
+        TDbMan b(source);
+        b.AddUser("Li", "1");
+        b.AddRecords("Li", TRowList(10000, TRow{"2012-01-02", TypeIncome(), "Pay", "1", "x"}));
+    }
+    QList<qint64> seen;
+    qint64 total = 0;
+    m_db->ImportFrom(source, [&](qint64 done, qint64 all) {
+        seen << done;
+        total = all;
+        return true;
+    });
+    QCOMPARE(total, 10001);
+    QVERIFY(seen.size() >= 2);
+    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+    QCOMPARE(seen.last(), total);
+    QCOMPARE(count("data"), 10000);
+
+    // Cancelled half-way: nothing changes.
+    m_db->AddRecords("Li", TRowList(3, TRow{"2012-01-03", TypeIncome(), "Pay", "1", "y"}));
+    QVERIFY_THROWS_EXCEPTION(
+        EDbCancelled, m_db->ImportFrom(source, [](qint64 done, qint64) { return done < 5000; }));
+    QCOMPARE(count("data"), 10003);
+}
+
+void TestDbClass::serverSequencesFollowTheImport()
+{
+    if (!onPg())
+        QSKIP("a server matter");
+    auto fileWithIds = [&](const QString &name, qint64 top) {
+        const QString path = QDir(folder()).filePath(name);
+        makeHostile(path, Hostile{{}, {}, QString("update data set id=%1 where id=3;").arg(top)});
+        return path;
+    };
+    auto nextId = [&] {
+        add("2011-06-01", TypeExpense(), "Food", "1", "probe", "Li");
+        return Raw(m_file)
+            .value("select max(\"id\") from \"data\" where \"date\"='2011-06-01'")
+            .toLongLong();
+    };
+    // Ids go on after the highest imported one.
+    m_db->ImportFrom(fileWithIds("high.tlmdb", 5000));
+    QCOMPARE(nextId(), 5001);
+    // An import of lower ids does not hand out ids used before it.
+    m_db->ImportFrom(fileWithIds("low.tlmdb", 40));
+    QCOMPARE(nextId(), 5002);
+    // A counter run up to the end by an earlier release's import of the
+    // maximum id recovers with the next ordinary import.
+    QCOMPARE(Raw(m_file).exec("select setval(pg_get_serial_sequence('data','id'), "
+                              "9223372036854775807)"),
+             QString());
+    m_db->ImportFrom(fileWithIds("again.tlmdb", 40));
+    QCOMPARE(nextId(), 41);
+    // The maximum id itself is refused, and the counter stays usable.
+    QVERIFY_THROWS_EXCEPTION(EDbError,
+                             m_db->ImportFrom(fileWithIds("max.tlmdb", 9223372036854775807LL)));
+    QCOMPARE(nextId(), 42);
 }
 
 void TestDbClass::upgradeKeepsTheData()

@@ -57,6 +57,8 @@ private slots:
     void help();
     void editCates_data();
     void editCates();
+    void editCatesAfterAnotherCopyChangedTheList_data();
+    void editCatesAfterAnotherCopyChangedTheList();
 
 private:
     TEntryPanel *makePanel(const TEntryPanelKind &kind, int y = 0);
@@ -867,6 +869,51 @@ void TestEntryPanel::editCates()
     }
     QVERIFY(child<QPushButton>("btnOutEditCates")->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestEntryPanel::editCatesAfterAnotherCopyChangedTheList_data()
+{
+    QTest::addColumn<bool>("replace"); // the answer to the question
+    QTest::addColumn<QString>("storedAfter");
+    QTest::addRow("replace it") << true << "Bus\r\nRent";
+    QTest::addRow("keep the other copy's list") << false << "Gas\r\nfood\r\nRent";
+}
+
+// Another running copy stores a name while the editor is open: saving asks
+// instead of silently dropping that name.
+void TestEntryPanel::editCatesAfterAnotherCopyChangedTheList()
+{
+    QFETCH(bool, replace);
+    QFETCH(QString, storedAfter);
+    DialogScript dialogs;
+    (replace ? dialogs.yes() : dialogs.no());
+    m_db->SetCateList("Li", "out", "food\r\nRent");
+    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
+    bool clicked = false;
+    QTimer::singleShot(0, this, [&] {
+        QWidget *editor = QApplication::activeModalWidget();
+        auto *mem = editor ? editor->findChild<QPlainTextEdit *>("memText") : nullptr;
+        if (!mem) {
+            if (editor)
+                editor->close();
+            return;
+        }
+        TDbMan(m_data->path()).MergeCate("Li", "out", "Gas");
+        mem->setPlainText("Bus\nRent");
+        QTest::mouseClick(editor->findChild<QPushButton *>("btnSave"), Qt::LeftButton);
+        clicked = true;
+    });
+    QTest::mouseClick(child<QPushButton>("btnOutEditCates"), Qt::LeftButton);
+
+    QVERIFY(clicked);
+    const QList<TDialogCall> asked = dialogs.of(TDialogCall::Question);
+    QCOMPARE(asked.size(), 1);
+    QVERIFY2(asked.value(0).text.startsWith(QStringLiteral("另一个程序已修改了这个类别列表")),
+             qPrintable(asked.value(0).text));
+    QVERIFY(asked.value(0).defaultNo);
+    QCOMPARE(m_db->GetCateList("Li", "out"), storedAfter);
+    QCOMPARE(items(), THi::SplitLines(storedAfter));
+    QCOMPARE(dialogs.of(TDialogCall::Info).size(), replace ? 1 : 0);
 }
 
 QTEST_MAIN(TestEntryPanel)

@@ -1,6 +1,7 @@
 #include "HiClass.h"
 #include "SafeFile.h"
 
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,6 +20,11 @@ private slots:
     void base64Decode();
     void base64RoundTrip_data();
     void base64RoundTrip();
+    void cutCharacterShows_data();
+    void cutCharacterShows();
+    void isStoredText_data();
+    void isStoredText();
+    void gb18030CheckAgreesWithTheDecoder();
     void dates_data();
     void dates();
     void typedDate_data();
@@ -122,6 +128,106 @@ void TestHiClass::base64RoundTrip()
     for (int i = 0; i < stored.size(); i += 76)
         broken += stored.mid(i, 76) + "\r\n";
     QCOMPARE(THi::Base64Decode(broken), text);
+}
+
+void TestHiClass::cutCharacterShows_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    const QChar bad(QChar::ReplacementCharacter);
+    // 中 is D6 D0; U+20000 is 95 32 82 36.
+    QTest::addRow("two-byte character cut")
+        << QByteArray("A\xD6\xD0\xD6") << QStringLiteral("A中") + bad;
+    QTest::addRow("only a lead byte") << QByteArray("\x95") << QString(bad);
+    QTest::addRow("four-byte character cut after 3")
+        << QByteArray("x\x95\x32\x82") << QStringLiteral("x") + bad;
+    QTest::addRow("whole four-byte character")
+        << QByteArray("x\x95\x32\x82\x36")
+        << QStringLiteral("x") + QString::fromUcs4(U"\U00020000");
+    QTest::addRow("whole text") << QByteArray("\xD6\xD0\xCE\xC4") << QStringLiteral("中文");
+}
+
+void TestHiClass::cutCharacterShows()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    QCOMPARE(THi::FromBytes(bytes), shown);
+    QCOMPARE(THi::Base64Decode(QString::fromLatin1(bytes.toBase64())), shown);
+    QCOMPARE(THi::IsGb18030(bytes), !shown.contains(QChar(QChar::ReplacementCharacter)));
+}
+
+void TestHiClass::isStoredText_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<bool>("sound");
+    QTest::addRow("empty") << QByteArray() << true;
+    QTest::addRow("ascii") << QByteArray("QUJD") << true;
+    QTest::addRow("chinese") << QByteArray("1tDOxA==") << true;
+    QTest::addRow("one pad") << QByteArray("QUI=") << true;
+    QTest::addRow("old 76-character lines")
+        << (QByteArray(57, 'x').toBase64().insert(76, "\r\n") + QByteArray("eA==\r\n")) << true;
+    QTest::addRow("cut character") << QByteArray("1tDO") << false;
+    QTest::addRow("cut four-byte character") << QByteArray("lTKC") << false;
+    QTest::addRow("byte 0x80") << QByteArray("gA==") << false;
+    QTest::addRow("beyond U+10FFFF") << QByteArray("/jn+OQ==") << false;
+    QTest::addRow("blank inside") << QByteArray("QU JD") << false;
+    QTest::addRow("foreign character") << QByteArray("Q*UJD") << false;
+    QTest::addRow("missing padding") << QByteArray("QQ") << false;
+    QTest::addRow("padding too early") << QByteArray("QQ==QUJD") << false;
+    QTest::addRow("three pads") << QByteArray("Q===") << false;
+    QTest::addRow("unused bits set") << QByteArray("QR==") << false;
+    QTest::addRow("text with a quote") << QByteArray("it's") << false;
+}
+
+void TestHiClass::isStoredText()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, sound);
+    QCOMPARE(THi::IsStoredText(stored), sound);
+}
+
+void TestHiClass::gb18030CheckAgreesWithTheDecoder()
+{
+    // Every two-byte form, and every four-byte form of the first planes and
+    // around their ends: the quick check and the converter agree.
+    auto decoderSays = [](const QByteArray &b) {
+        QStringDecoder d("GB18030", QStringDecoder::Flag::Stateless);
+        const QString s = d.decode(b);
+        // 84 31 A4 37 is U+FFFD itself.
+        return !d.hasError() && (!s.contains(QChar(QChar::ReplacementCharacter)) ||
+                                 b == QByteArray("\x84\x31\xA4\x37"));
+    };
+    int checked = 0;
+    for (int b1 = 0x80; b1 <= 0xFF; ++b1) {
+        for (int b2 = 0x30; b2 <= 0xFF; ++b2) {
+            const QByteArray b{char(b1), char(b2)};
+            if (b2 <= 0x39)
+                continue;
+            QVERIFY2(THi::IsGb18030(b) == decoderSays(b), b.toHex().constData());
+            ++checked;
+        }
+    }
+    auto four = [](long linear) {
+        QByteArray b(4, '\0');
+        b[3] = char(0x30 + linear % 10);
+        linear /= 10;
+        b[2] = char(0x81 + linear % 126);
+        linear /= 126;
+        b[1] = char(0x30 + linear % 10);
+        b[0] = char(0x81 + linear / 10);
+        return b;
+    };
+    for (long linear = 0; linear < 39420 + 200; ++linear) {
+        const QByteArray b = four(linear);
+        QVERIFY2(THi::IsGb18030(b) == decoderSays(b), b.toHex().constData());
+        ++checked;
+    }
+    for (long linear = 189000 - 50; linear < 189000 + 0x110000 + 50; linear += 997) {
+        const QByteArray b = four(linear);
+        QVERIFY2(THi::IsGb18030(b) == decoderSays(b), b.toHex().constData());
+        ++checked;
+    }
+    QVERIFY(checked > 60000);
 }
 
 void TestHiClass::dates_data()

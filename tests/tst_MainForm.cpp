@@ -19,9 +19,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using TestSupport::Child;
 
@@ -73,6 +76,8 @@ private slots:
     void dialogStartFolder();
     void realBoxesArePlainText_data();
     void realBoxesArePlainText();
+    void realErrorBoxFitsTheScreen_data();
+    void realErrorBoxFitsTheScreen();
     void deleteQuestionShowsNameAsTyped();
 
 private:
@@ -453,6 +458,13 @@ void TestMainForm::restore_data()
                                   << "none" << false << false;
     QTest::addRow("not a data file") << "notes.tlmdb"
                                      << "junk" << false << true;
+    // Not a file at all: a reason instead of no reaction, and nothing opened.
+    QTest::addRow("a named pipe") << "pipe.tlmdb"
+                                  << "fifo" << false << true;
+    QTest::addRow("a link to a device") << "zero.tlmdb"
+                                        << "device" << false << true;
+    QTest::addRow("a folder") << "folder.tlmdb"
+                              << "folder" << false << true;
     QTest::addRow("cancelled") << ""
                                << "cancel" << false << false;
 }
@@ -473,6 +485,12 @@ void TestMainForm::restore()
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not a database");
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == "device") {
+        QVERIFY(QFile::link("/dev/zero", path));
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(path));
     }
     DialogScript script;
     kind == "cancel" ? script.cancel() : script.answer(path);
@@ -486,6 +504,10 @@ void TestMainForm::restore()
         QVERIFY(m_started.isEmpty());
     }
     QCOMPARE(script.of(TDialogCall::Error).size(), error ? 1 : 0);
+    if (kind == "fifo" || kind == "device" || kind == "folder") {
+        const QString said = script.of(TDialogCall::Error).value(0).text;
+        QVERIFY2(said.contains(QStringLiteral("不是普通的文件")), qPrintable(said));
+    }
     QCOMPARE(TDbMan(m_dataFile).ListUsers(), QString("Li")); // this copy changes nothing
 }
 
@@ -496,6 +518,9 @@ void TestMainForm::startUpImport_data()
     QTest::addRow("a backup replaces the data") << "backup" << true;
     QTest::addRow("a damaged file is reported, the data stays") << "junk" << false;
     QTest::addRow("an empty file is reported, the data stays") << "empty" << false;
+    QTest::addRow("a named pipe is reported, the data stays") << "fifo" << false;
+    QTest::addRow("a folder is reported, the data stays") << "folder" << false;
+    QTest::addRow("bad rows are reported in a short box, the data stays") << "badrows" << false;
 }
 
 void TestMainForm::startUpImport()
@@ -509,6 +534,16 @@ void TestMainForm::startUpImport()
         QVERIFY(QFile::copy(Placement::TemplateFile(), backup));
         QFile(backup).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         TDbMan(backup).AddUser("FromBackup", "1");
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(backup).constData(), 0600), 0);
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(backup));
+    } else if (kind == "badrows") {
+        QVERIFY(QFile::copy(Placement::TemplateFile(), backup));
+        QFile(backup).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        TDbMan(backup).AddRecords(
+            "FromBackup", TRowList(200, TRow{"2011-04-12", TypeExpense(), "Food", "1", ""}));
+        QCOMPARE(TestSupport::Raw(backup).exec("update data set amount=1e308"), QString());
     } else {
         QFile f(backup);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -524,6 +559,17 @@ void TestMainForm::startUpImport()
         QVERIFY2(
             errors[0].text.startsWith(QStringLiteral("无法从备份文件“%1”恢复数据").arg(backup)),
             qPrintable(errors[0].text));
+        // The box fits the screen: a few lines, the long list folded into the details.
+        QVERIFY2(errors[0].text.count('\n') < 10, qPrintable(errors[0].text));
+    }
+    if (kind == "fifo" || kind == "folder")
+        QVERIFY2(errors[0].text.contains(QStringLiteral("不是普通的文件")),
+                 qPrintable(errors[0].text));
+    if (kind == "badrows") {
+        QVERIFY2(errors[0].text.contains(QStringLiteral("的金额无效（1e+308）……")),
+                 qPrintable(errors[0].text));
+        QVERIFY2(errors[0].details.count(QStringLiteral("的金额无效")) == 100,
+                 qPrintable(errors[0].details));
     }
     QCOMPARE(TDbMan(m_dataFile).ListUsers(), QString(imported ? "FromBackup" : "Current"));
 }
@@ -601,6 +647,8 @@ struct SeenDialog {
     bool seen = false;
     QString text;
     bool plain = false;
+    QString details;         // a message box's folded part
+    bool fitsScreen = false; // a message box within the screen's free area
 };
 
 // Runs body while a timer answers the first real modal dialog: Yes, OK or
@@ -619,6 +667,10 @@ SeenDialog answerRealDialog(const std::function<void()> &body, bool accept)
         if (auto *box = qobject_cast<QMessageBox *>(w)) {
             seen.text = box->text();
             seen.plain = box->textFormat() == Qt::PlainText;
+            seen.details = box->detailedText();
+            const QRect free = box->screen()->availableGeometry();
+            seen.fitsScreen = box->frameGeometry().height() <= free.height() &&
+                              box->frameGeometry().width() <= free.width();
             QAbstractButton *yes = box->button(QMessageBox::Yes);
             QAbstractButton *b =
                 accept ? (yes ? yes : box->button(QMessageBox::Ok)) : box->button(QMessageBox::No);
@@ -674,6 +726,40 @@ void TestMainForm::realBoxesArePlainText()
     if (kind == "question" || kind == "input")
         QVERIFY(answer);
     QCOMPARE(value, QString("<i>kept</i>"));
+}
+
+void TestMainForm::realErrorBoxFitsTheScreen_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("details");
+    QTest::addColumn<QString>("shownStart"); // how the box's text begins
+    QStringList rows;
+    for (int i = 1; i <= 300; ++i)
+        rows << QStringLiteral("第 %1 条记录（编号 %1）的金额无效（1e+308）").arg(i);
+    QTest::addRow("short text, long details")
+        << QStringLiteral("有无效的内容，没有导入。") << rows.join('\n')
+        << QStringLiteral("有无效的内容，没有导入。");
+    QTest::addRow("a long text alone")
+        << rows.join('\n') << QString() << QStringLiteral("第 1 条记录");
+    QTest::addRow("one very long line")
+        << QString(5000, QChar(0x5B57)) << QString() << QString(20, QChar(0x5B57));
+}
+
+// An engine's report or a list of bad rows never makes a box taller than the
+// screen: the long part is folded into the details, whole.
+void TestMainForm::realErrorBoxFitsTheScreen()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, details);
+    QFETCH(QString, shownStart);
+    const SeenDialog seen =
+        answerRealDialog([&] { TDialogs::Error(nullptr, text, details); }, true);
+    QVERIFY(seen.seen);
+    QVERIFY(seen.fitsScreen);
+    QVERIFY2(seen.text.startsWith(shownStart), qPrintable(seen.text.left(80)));
+    QVERIFY(seen.text.count('\n') <= 12);
+    QVERIFY(seen.text.size() <= 900);
+    QVERIFY(seen.details.contains(details.isEmpty() ? text : details));
 }
 
 void TestMainForm::deleteQuestionShowsNameAsTyped()

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 // Each test gets its own data folder through XDG_DATA_HOME; the template is the
@@ -95,7 +97,8 @@ void TestPlacement::readOnlyFileBecomesWritable()
 void TestPlacement::importHandOff_data()
 {
     QTest::addColumn<QString>("fileName"); // made in a folder of its own
-    QTest::addColumn<QString>("kind");     // file, folder, none, data, link, hardlink, dotted
+    QTest::addColumn<QString>(
+        "kind"); // file, folder, fifo, device, none, data, link, hardlink, dotted
     QTest::addColumn<bool>("handed");
     QTest::addRow("backup") << "may.tlmdb"
                             << "file" << true;
@@ -115,8 +118,13 @@ void TestPlacement::importHandOff_data()
                                                 << "file" << false;
     QTest::addRow("double extension ending otherwise") << "may.tlmdb.txt"
                                                        << "file" << false;
-    QTest::addRow("folder with the extension") << "folder.tlmdb"
-                                               << "folder" << false;
+    // Not a file: the store says why instead of the program saying nothing.
+    QTest::addRow("folder with the extension: the store says no") << "folder.tlmdb"
+                                                                  << "folder" << true;
+    QTest::addRow("a named pipe: the store says no") << "pipe.tlmdb"
+                                                     << "fifo" << true;
+    QTest::addRow("a link to a device: the store says no") << "null.tlmdb"
+                                                           << "device" << true;
     QTest::addRow("no such file") << "gone.tlmdb"
                                   << "none" << false;
     QTest::addRow("empty argument") << ""
@@ -149,6 +157,10 @@ void TestPlacement::importHandOff()
         QFile(arg).setPermissions(QFileDevice::ReadOwner); // as from read-only media
     } else if (kind == "folder") {
         QVERIFY(QDir().mkpath(arg));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(arg).constData(), 0600), 0);
+    } else if (kind == "device") {
+        QVERIFY(QFile::link("/dev/null", arg));
     } else if (kind == "data") {
         arg = dataFile();
     } else if (kind == "dotted") {
