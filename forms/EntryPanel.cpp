@@ -1,5 +1,6 @@
 #include "EntryPanel.h"
 
+#include "CateRename.h"
 #include "DateEdit.h"
 #include "Dialogs.h"
 #include "EditCateForm.h"
@@ -448,10 +449,20 @@ void TEntryPanel::btnEditCatesClick()
     TDialogs::Guard(this, [&] {
         TBusy busy(btnEditCates);
         TfrmEditCate editor(window());
-        const QString opened = Db().GetCateList(m_user, m_kind.listKey);
+        QString opened = Db().GetCateList(m_user, m_kind.listKey);
         editor.CateText = opened;
-        editor.SetRenameStore(&Db(), m_user,
-                              m_kind.listKey == KindOut() ? TypeExpense() : TypeIncome());
+        const QString type = m_kind.listKey == KindOut() ? TypeExpense() : TypeIncome();
+        editor.SetRenameStore(&Db(), m_user, type);
+        // A rename made from the editor rewrites the stored list too: that is
+        // this editor's own change, not another copy's, so the save compares
+        // with the list as the rename left it.
+        const QMetaObject::Connection follow =
+            connect(&TCateRename::Notifier(), &TCateRename::renamed, this,
+                    [&](const QString &user, const QString &renamedType) {
+                        if (user == m_user && renamedType == type)
+                            opened = Db().GetCateList(m_user, m_kind.listKey);
+                    });
+        const auto unfollow = qScopeGuard([&] { disconnect(follow); });
         int result = QDialog::Rejected;
         {
             // The button stays disabled while the editor is open, but the

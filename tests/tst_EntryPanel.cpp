@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -59,6 +60,7 @@ private slots:
     void editCates();
     void editCatesAfterAnotherCopyChangedTheList_data();
     void editCatesAfterAnotherCopyChangedTheList();
+    void editCatesAfterRenameInTheEditor();
 
 private:
     TEntryPanel *makePanel(const TEntryPanelKind &kind, int y = 0);
@@ -914,6 +916,39 @@ void TestEntryPanel::editCatesAfterAnotherCopyChangedTheList()
     QCOMPARE(m_db->GetCateList("Li", "out"), storedAfter);
     QCOMPARE(items(), THi::SplitLines(storedAfter));
     QCOMPARE(dialogs.of(TDialogCall::Info).size(), replace ? 1 : 0);
+}
+
+// A rename made from the open editor rewrites the stored list itself; saving
+// the editor afterwards is no conflict with another copy and asks nothing.
+void TestEntryPanel::editCatesAfterRenameInTheEditor()
+{
+    DialogScript dialogs;
+    dialogs.answer(QStringLiteral("Fuel"));
+    m_db->SetCateList("Li", "out", "food\r\nGas");
+    m_db->AddRecords("Li", {{"2011-04-12", TypeExpense(), "Gas", "5.00", ""}});
+    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
+    bool clicked = false;
+    QTimer::singleShot(0, this, [&] {
+        QWidget *editor = QApplication::activeModalWidget();
+        auto *mem = editor ? editor->findChild<QPlainTextEdit *>("memText") : nullptr;
+        if (!mem) {
+            if (editor)
+                editor->close();
+            return;
+        }
+        mem->setTextCursor(QTextCursor(mem->document()->findBlockByNumber(1)));
+        QTest::mouseClick(editor->findChild<QPushButton *>("btnRenameCate"), Qt::LeftButton);
+        QCOMPARE(mem->toPlainText(), QStringLiteral("food\nFuel"));
+        mem->setPlainText("food\nFuel\nBus");
+        QTest::mouseClick(editor->findChild<QPushButton *>("btnSave"), Qt::LeftButton);
+        clicked = true;
+    });
+    QTest::mouseClick(child<QPushButton>("btnOutEditCates"), Qt::LeftButton);
+
+    QVERIFY(clicked);
+    QCOMPARE(dialogs.of(TDialogCall::Question).size(), 0);
+    QCOMPARE(m_db->GetCateList("Li", "out"), QStringLiteral("food\r\nFuel\r\nBus"));
+    QCOMPARE(stored().value(0).value(RecCate), QStringLiteral("Fuel"));
 }
 
 QTEST_MAIN(TestEntryPanel)
