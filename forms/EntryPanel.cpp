@@ -191,6 +191,7 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
     setTabOrder(edtAmount, edtNotes);
     setTabOrder(edtNotes, btnAdd);
 
+    connect(dtpDate, &TDateEdit::wholeChanged, this, &TEntryPanel::CateChange);
     connect(cboCate, &QComboBox::editTextChanged, this, &TEntryPanel::CateChange);
     connect(edtAmount, &QLineEdit::textChanged, this, &TEntryPanel::CateChange);
     connect(btnAdd, &QPushButton::clicked, this, &TEntryPanel::btnAddClick);
@@ -229,6 +230,7 @@ TDbMan &TEntryPanel::Db() const
 void TEntryPanel::SetDate(const QDate &date)
 {
     dtpDate->setDate(date);
+    CateChange();
 }
 
 void TEntryPanel::LoadCateList(const QString &listText)
@@ -256,7 +258,8 @@ void TEntryPanel::UpdatePendingTotal()
 
 void TEntryPanel::CateChange()
 {
-    btnAdd->setEnabled(!THi::Trim(cboCate->currentText()).isEmpty() &&
+    // A date that is still being typed, or was refused, is no date to file under.
+    btnAdd->setEnabled(dtpDate->IsWhole() && !THi::Trim(cboCate->currentText()).isEmpty() &&
                        THi::IsAmount(edtAmount->text()));
 }
 
@@ -293,8 +296,25 @@ TRowList TEntryPanel::PendingRows() const
     return rows;
 }
 
+bool TEntryPanel::HasPending() const
+{
+    if (lvwRecs->topLevelItemCount() > 0)
+        return true;
+    // Emptied by hand, the taken line was given up on purpose.
+    return m_lineInFields &&
+           !(THi::Trim(cboCate->currentText()).isEmpty() &&
+             THi::Trim(edtAmount->text()).isEmpty() && THi::Trim(edtNotes->text()).isEmpty());
+}
+
 void TEntryPanel::btnAddClick()
 {
+    // Alt+A leaves the focus in a date being typed: take it first.
+    if (!dtpDate->Commit()) {
+        CateChange();
+        dtpDate->setFocus();
+        dtpDate->selectAll(); // typing replaces the refused text
+        return;
+    }
     if (!btnAdd->isEnabled()) {
         cboCate->setFocus();
         return;
@@ -314,6 +334,7 @@ void TEntryPanel::btnAddClick()
         item->setText(ColNotes, THi::Trim(edtNotes->text()));
         lvwRecs->addTopLevelItem(item);
         UpdatePendingTotal();
+        m_lineInFields = false;
         RememberCate(cate);
     });
 
@@ -369,8 +390,10 @@ void TEntryPanel::btnEditClick()
         edtAmount->setText(row->text(ColAmount));
         edtNotes->setText(row->text(ColNotes));
     });
-    if (taken) // a line that could not be taken back stays in the list
-        RemoveRow(row);
+    if (!taken) // a line that could not be taken back stays in the list
+        return;
+    m_lineInFields = true;
+    RemoveRow(row);
 }
 
 void TEntryPanel::RemoveRow(QTreeWidgetItem *row)

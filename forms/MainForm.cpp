@@ -254,7 +254,7 @@ bool TfrmMain::CanClose()
 {
     if (m_discardAgreed || !pnlExpense || !pnlIncome)
         return true;
-    if (pnlExpense->PendingRows().isEmpty() && pnlIncome->PendingRows().isEmpty())
+    if (!pnlExpense->HasPending() && !pnlIncome->HasPending())
         return true;
     return TDialogs::Ask(this, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"),
                          /*defaultYes=*/false);

@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 using TestSupport::Child;
@@ -67,6 +68,8 @@ private slots:
     void pendingLinesAskFirst_data();
     void pendingLinesAskFirst();
     void pendingQuestionDefaultsToNo();
+    void lineInFieldsIsPending_data();
+    void lineInFieldsIsPending();
     void failedRestartKeepsLinesAndAsksAgain();
 
     void dialogStartFolder_data();
@@ -860,6 +863,58 @@ void TestMainForm::pendingLinesAskFirst()
         w->close();
         QVERIFY(script.calls.isEmpty());
         QVERIFY(!w->isVisible());
+    }
+}
+
+void TestMainForm::lineInFieldsIsPending_data()
+{
+    QTest::addColumn<QString>("after"); // what happens to the line taken back with Edit
+    QTest::addColumn<bool>("asks");
+    QTest::addRow("left in the fields") << "nothing" << true;
+    QTest::addRow("only the notes left") << "keep notes" << true;
+    QTest::addRow("fields emptied by hand") << "empty" << false;
+    QTest::addRow("added again and saved") << "add and save" << false;
+}
+
+// A pending line taken out of the list with Edit lives only in the fields:
+// closing asks about it as about a line in the list.
+void TestMainForm::lineInFieldsIsPending()
+{
+    QFETCH(QString, after);
+    QFETCH(bool, asks);
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    auto w = open();
+    addPendingLine(w.get(), false);
+    auto *list = Child<QTreeWidget>(w.get(), "lvwOutRecs");
+    list->setCurrentItem(list->topLevelItem(0));
+    DialogScript script;
+    script.yes();
+    QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutEdit"), Qt::LeftButton);
+    auto *panel = Child<TEntryPanel>(w.get(), "pnlExpense");
+    QCOMPARE(panel->PendingRows().size(), 0);
+    auto *cate = Child<QComboBox>(w.get(), "cboOutCate");
+    auto *amount = Child<QLineEdit>(w.get(), "edtOutAmount");
+    QCOMPARE(amount->text(), QString("1.00"));
+    if (after == "keep notes" || after == "empty") {
+        cate->setEditText(QString());
+        amount->clear();
+        Child<QLineEdit>(w.get(), "edtOutNotes")->setText(after == "keep notes" ? "x" : "");
+    } else if (after == "add and save") {
+        QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutAdd"), Qt::LeftButton);
+        script.yes();
+        QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutSave"), Qt::LeftButton);
+        QCOMPARE(TestSupport::Records(*w->DbMan, "Li").size(), 1);
+    }
+
+    script.calls.clear();
+    script.no();
+    w->close();
+    const auto questions = script.of(TDialogCall::Question);
+    QCOMPARE(questions.size(), asks ? 1 : 0);
+    QCOMPARE(w->isVisible(), asks);
+    if (asks) {
+        QCOMPARE(questions.first().text, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"));
+        QVERIFY(script.answers.isEmpty());
     }
 }
 
