@@ -98,6 +98,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rcdata/APP_ICON")));
+    StartUp::KeepPaintingWhileWaiting();
 
     // 1. The data file: the folder, the template on first start, then a backup
     //    named as the first argument imported by the store (a restore).

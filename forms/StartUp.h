@@ -7,6 +7,11 @@
 
 namespace StartUp {
 
+// While a store operation waits for another running copy's write lock (up to
+// ten seconds), the windows keep painting and show the wait cursor; clicks
+// and keys wait until the operation is over. Installed once at start.
+void KeepPaintingWhileWaiting();
+
 // The importer of the data-file placement: the store imports the backup into
 // the data file. A failure is shown, and the program goes on with the data
 // it had.

@@ -32,7 +32,28 @@ namespace {
 // A second running copy may hold a write lock for a moment; wait instead of failing.
 std::atomic<int> busyTimeoutMs{10000};
 
+TDbMan::TWaitHook &waitHook()
+{
+    static TDbMan::TWaitHook hook;
+    return hook;
+}
+
 } // namespace
+
+void CallWaitHook(bool waiting) noexcept
+{
+    // The hook may run events, and one of them another store operation that
+    // waits as well: that one waits without calling in again.
+    static thread_local bool inside = false;
+    if (inside || !waitHook())
+        return;
+    inside = true;
+    try {
+        waitHook()(waiting);
+    } catch (...) {
+    }
+    inside = false;
+}
 
 int BusyTimeoutMs()
 {
@@ -141,6 +162,7 @@ void copyDatabase(SqliteConn &from, SqliteConn &to)
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(int(busyTimeoutMs));
     int rc = SQLITE_OK;
+    bool waited = false;
     for (;;) {
         rc = sqlite3_backup_step(b, -1);
         if (rc == SQLITE_DONE)
@@ -150,6 +172,8 @@ void copyDatabase(SqliteConn &from, SqliteConn &to)
         // The source is being written by another copy: wait for it like a busy handler.
         if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) &&
             std::chrono::steady_clock::now() < deadline) {
+            waited = true;
+            CallWaitHook(true);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             continue;
         }
@@ -157,6 +181,8 @@ void copyDatabase(SqliteConn &from, SqliteConn &to)
     }
     // finish rolls the target back when the copy did not complete.
     const int frc = sqlite3_backup_finish(b);
+    if (waited)
+        CallWaitHook(false);
     if (rc != SQLITE_DONE)
         RaiseSqlite(nullptr, rc, to.file());
     if (frc != SQLITE_OK)
@@ -259,6 +285,11 @@ void WriteTransaction(TConn &c, const std::function<void()> &body)
 void TDbMan::SetBusyTimeout(int ms)
 {
     busyTimeoutMs = ms;
+}
+
+void TDbMan::SetWaitHook(TWaitHook hook)
+{
+    waitHook() = std::move(hook);
 }
 
 // ---------------------------------------------------------------------------

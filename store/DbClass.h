@@ -18,6 +18,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -219,6 +220,12 @@ public:
 
     // Test seam: how long an operation waits for another copy's write lock.
     static void SetBusyTimeout(int ms);
+    // Called while an operation on the data file waits for another copy's
+    // write lock: with true at every pause (some 10 ms apart), with false once
+    // when that operation ends. The windows keep painting from it. Never
+    // called from within itself; what it raises is dropped.
+    using TWaitHook = std::function<void(bool waiting)>;
+    static void SetWaitHook(TWaitHook hook);
 
 private:
     TConnRef Connect();

@@ -6,6 +6,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <thread>
+
 namespace {
 
 // What to tell the user when a data file cannot be read as one.
@@ -161,12 +164,30 @@ SqliteConn::SqliteConn(const QString &file, bool readOnly, const QString &shownA
         }
     }
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, BusyTimeoutMs());
+    sqlite3_busy_handler(m_db, &SqliteConn::BusyWait, this);
 }
 
 SqliteConn::~SqliteConn()
 {
     sqlite3_close_v2(m_db);
+    if (m_waited)
+        CallWaitHook(false);
+}
+
+int SqliteConn::BusyWait(void *self, int count)
+{
+    auto *c = static_cast<SqliteConn *>(self);
+    using namespace std::chrono;
+    if (count == 0)
+        c->m_waitStart = steady_clock::now();
+    const milliseconds left = milliseconds(BusyTimeoutMs()) -
+                              duration_cast<milliseconds>(steady_clock::now() - c->m_waitStart);
+    if (left <= milliseconds(0))
+        return 0; // SQLite reports the lock as busy
+    c->m_waited = true;
+    CallWaitHook(true);
+    std::this_thread::sleep_for(std::min(left, milliseconds(10)));
+    return 1;
 }
 
 void SqliteConn::fail(int rc) const

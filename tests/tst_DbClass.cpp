@@ -101,6 +101,8 @@ private slots:
     void damagedFileSaysWhatToDo();
     void busyFileRaisesBusy_data();
     void busyFileRaisesBusy();
+    void waitHookWhileLocked_data();
+    void waitHookWhileLocked();
 
     // two running copies
     void namesAreUnique();
@@ -186,6 +188,7 @@ QString TestDbClass::pgDatabase(const QString &name) const
 void TestDbClass::cleanup()
 {
     TDbMan::SetBusyTimeout(10000);
+    TDbMan::SetWaitHook({});
     m_db.reset();
     m_data.reset();
 }
@@ -964,6 +967,72 @@ void TestDbClass::busyFileRaisesBusy()
     add("2011-04-13", TypeExpense(), "Food", "4");
     QCOMPARE(count("data"), 2);
     QVERIFY(!m_db->UserExists("Wang"));
+}
+
+void TestDbClass::waitHookWhileLocked_data()
+{
+    QTest::addColumn<QString>("other"); // what the other copy does while we wait
+    QTest::addRow("holds the lock to the end") << "holds";
+    QTest::addRow("lets go during the wait") << "lets go";
+    QTest::addRow("the hook itself writes") << "nested";
+}
+
+// While another copy holds the write lock, the wait goes on in short pauses
+// with the hook called at each (the windows paint from it), as long as the
+// busy timeout, and the hook hears when the operation ends.
+void TestDbClass::waitHookWhileLocked()
+{
+    DATA_FILE_ONLY();
+    QFETCH(QString, other);
+    TDbMan::SetBusyTimeout(400);
+    auto lock = std::make_unique<Raw>(m_file);
+    QCOMPARE(lock->exec("begin immediate"), QString());
+
+    QList<bool> calls;
+    int depth = 0, deepest = 0;
+    bool nestedFailed = false;
+    TDbMan::SetWaitHook([&](bool waiting) {
+        calls << waiting;
+        ++depth;
+        deepest = std::max(deepest, depth);
+        if (waiting && other == "lets go" && calls.size() == 3)
+            lock.reset(); // the other copy commits and closes
+        if (waiting && other == "nested" && calls.size() == 1) {
+            try {
+                TDbMan(m_file).AddRecord("Li", "2011-04-14", TypeExpense(), "Food", "1", "");
+            } catch (const EDbBusy &) {
+                nestedFailed = true;
+            }
+        }
+        --depth;
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    bool stored = true;
+    try {
+        add("2011-04-13", TypeExpense(), "Food", "4");
+    } catch (const EDbBusy &) {
+        stored = false;
+    }
+    QCOMPARE(stored, other == "lets go");
+    QVERIFY(calls.count(true) >= (other == "nested" ? 1 : 3));
+    QCOMPARE(calls.last(), false);
+    QCOMPARE(calls.count(false), 1);
+    QCOMPARE(deepest, 1); // never called from within itself
+    if (!stored)          // the whole timeout was waited
+        QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
+    if (other == "holds") // in short pauses
+        QVERIFY(calls.count(true) >= 10);
+    if (other == "nested")
+        QVERIFY(nestedFailed);
+    lock.reset();
+    QCOMPARE(count("data"), stored ? 1 : 0);
+
+    // Without a wait the hook hears nothing.
+    calls.clear();
+    add("2011-04-15", TypeExpense(), "Food", "5");
+    QVERIFY(calls.isEmpty());
 }
 
 // ---------------------------------------------------------------------------

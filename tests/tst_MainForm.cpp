@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -68,6 +69,7 @@ private slots:
     void pendingLinesAskFirst_data();
     void pendingLinesAskFirst();
     void pendingQuestionDefaultsToNo();
+    void waitForLockKeepsPainting();
     void lineInFieldsIsPending_data();
     void lineInFieldsIsPending();
     void failedRestartKeepsLinesAndAsksAgain();
@@ -864,6 +866,57 @@ void TestMainForm::pendingLinesAskFirst()
         QVERIFY(script.calls.isEmpty());
         QVERIFY(!w->isVisible());
     }
+}
+
+// Another running copy holds the write lock while Save waits for it: the
+// window keeps painting and shows the wait cursor all the while, and the error
+// comes after the whole wait.
+void TestMainForm::waitForLockKeepsPainting()
+{
+    StartUp::KeepPaintingWhileWaiting();
+    const auto noHook = qScopeGuard([] {
+        TDbMan::SetWaitHook({});
+        TDbMan::SetBusyTimeout(10000);
+    });
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    auto w = open();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    addPendingLine(w.get(), false);
+    TDbMan::SetBusyTimeout(600);
+    TestSupport::Raw other(m_dataFile);
+    QCOMPARE(other.exec("begin immediate"), QString());
+
+    // Counts what reaches the window while the store waits.
+    struct Watch : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } watch;
+    w->installEventFilter(&watch);
+    DialogScript script;
+    script.yes();
+    int paintsBefore = -1, errorsWhileWaiting = -1;
+    Qt::CursorShape cursor = Qt::ArrowCursor;
+    QTimer::singleShot(200, w.get(), [&] {
+        paintsBefore = watch.paints;
+        errorsWhileWaiting = int(script.of(TDialogCall::Error).size());
+        if (QApplication::overrideCursor())
+            cursor = QApplication::overrideCursor()->shape();
+        w->update();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutSave"), Qt::LeftButton);
+    QVERIFY(clock.elapsed() >= 600);
+    QCOMPARE(errorsWhileWaiting, 0); // the timer ran during the wait
+    QCOMPARE(cursor, Qt::WaitCursor);
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY2(watch.paints > paintsBefore, "no paint while waiting");
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(Child<TEntryPanel>(w.get(), "pnlExpense")->PendingRows().size(), 1);
 }
 
 void TestMainForm::lineInFieldsIsPending_data()
