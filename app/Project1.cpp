@@ -119,14 +119,18 @@ int main(int argc, char *argv[])
         return 1;
 
     // 2. The login.
-    const QString userName = StartUp::RunLogin(dataFile);
+    bool readOnly = false;
+    const QString userName = StartUp::RunLogin(dataFile, &readOnly);
     if (userName.isEmpty())
         return 0; // login cancelled: end quietly
 
-    // 3. The main window for the logged-in user.
+    // 3. The main window for the logged-in user; read-only when the login
+    //    could not write (a full disk), so the ledger can still be backed up.
     TfrmMain frmMain(dataFile, userName);
     if (!frmMain.LoggedIn())
         return 0;
+    if (readOnly)
+        frmMain.SetReadOnly();
     frmMain.show();
     frmMain.activateWindow();
     return app.exec();

@@ -86,6 +86,7 @@ TfrmLogin::~TfrmLogin() = default; // FormClose: the store goes with the dialog
 void TfrmLogin::FormCreate()
 {
     UserName.clear();
+    ReadOnly = false;
     DbMan = std::make_unique<TDbMan>(DataFile);
 
     cboUsername->addItems(THi::SplitLines(DbMan->ListUsers()));
@@ -165,7 +166,13 @@ void TfrmLogin::btnSubmitClick()
         // so this user is listed first next time.
         const auto logIn = [&](TBusy &working) {
             if (DbMan->CheckLogin(UserName, password)) {
-                DbMan->RewriteUser(UserName, password);
+                try {
+                    DbMan->RewriteUser(UserName, password);
+                } catch (const EDbCannotWrite &) {
+                    // Only the order of the name list is lost; the ledger
+                    // itself can still be read and backed up elsewhere.
+                    ReadOnly = true;
+                }
                 accepted = true;
             } else {
                 working.Done();
@@ -210,5 +217,6 @@ void TfrmLogin::btnCancelClick()
 void TfrmLogin::reject()
 {
     UserName.clear();
+    ReadOnly = false;
     QDialog::reject();
 }

@@ -184,6 +184,22 @@ void TfrmMain::FormCreate()
         move(screen->availableGeometry().center() - rect().center());
 }
 
+void TfrmMain::SetReadOnly()
+{
+    if (!DbMan)
+        return;
+    DbMan->SetReadOnly(true);
+    if (!lblReadOnly) {
+        // In the free part of the control strip, between the views and the menu.
+        lblReadOnly = Make<QLabel>(pnlControl, "lblReadOnly", QRect(280, 10, 356, 17));
+        lblReadOnly->setText(QStringLiteral("账本只读：磁盘已满，腾出空间后请重新启动。"));
+        lblReadOnly->setToolTip(TDbMan::ReadOnlyText());
+        SetBold(lblReadOnly);
+        SetTextColor(lblReadOnly, QColor(0xC0, 0x00, 0x00));
+    }
+    lblReadOnly->show();
+}
+
 // ---------------------------------------------------------------------------
 // Views
 

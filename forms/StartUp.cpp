@@ -52,13 +52,18 @@ bool UpgradeDataFile(const QString &dataFile)
     return done || !TDbMan::IsServer(dataFile);
 }
 
-QString RunLogin(const QString &dataFile)
+QString RunLogin(const QString &dataFile, bool *readOnly)
 {
     QString userName;
+    if (readOnly)
+        *readOnly = false;
     TDialogs::Guard(nullptr, [&] {
         TfrmLogin login(dataFile);
-        if (login.exec() == QDialog::Accepted)
+        if (login.exec() == QDialog::Accepted) {
             userName = login.UserName;
+            if (readOnly)
+                *readOnly = login.ReadOnly;
+        }
     });
     return userName;
 }

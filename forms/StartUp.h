@@ -24,7 +24,8 @@ bool UpgradeDataFile(const QString &dataFile);
 
 // Shows the login dialog on the data file and returns the accepted user
 // name; empty when the login was cancelled or the data file could not be
-// read (which is shown).
-QString RunLogin(const QString &dataFile);
+// read (which is shown). readOnly says that the login could not write, so
+// the ledger is to be opened read-only.
+QString RunLogin(const QString &dataFile, bool *readOnly = nullptr);
 
 } // namespace StartUp

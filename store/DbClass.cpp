@@ -213,6 +213,19 @@ TDbMan::TDbMan(const QString &dataFile) : m_dataFile(dataFile) {}
 
 TDbMan::~TDbMan() = default;
 
+QString TDbMan::ReadOnlyText()
+{
+    return QStringLiteral("账本现在是只读的：登录时无法写入数据（磁盘已满或数据文件只读），"
+                          "这次操作没有保存任何内容。\n可以查看记录，也可以用“备份数据”"
+                          "把账本备份到别的磁盘；腾出磁盘空间后重新启动 Tallimo 即可保存。");
+}
+
+void TDbMan::RefuseWrite() const
+{
+    if (m_readOnly)
+        throw EDbCannotWrite(ReadOnlyText());
+}
+
 bool TDbMan::IsServer(const QString &location)
 {
     return location.startsWith(QLatin1String("postgresql://")) ||
@@ -358,6 +371,7 @@ bool TDbMan::UserExists(const QString &name)
 
 bool TDbMan::AddUser(const QString &name, const QString &password)
 {
+    RefuseWrite();
     const QString hash = HashPassword(password);
     const QString exists =
         QStringLiteral(
@@ -387,6 +401,7 @@ bool TDbMan::AddUser(const QString &name, const QString &password)
 
 bool TDbMan::DeleteUser(const QString &name)
 {
+    RefuseWrite();
     {
         TConnRef c = Connect();
         Stmt del(c, "delete from \"users\" where \"name\"=?");
@@ -398,6 +413,7 @@ bool TDbMan::DeleteUser(const QString &name)
 
 void TDbMan::RewriteUser(const QString &name, const QString &password)
 {
+    RefuseWrite();
     const QString hash = HashPassword(password);
     TConnRef c = Connect();
     WriteTransaction(c, [&] {
@@ -447,6 +463,7 @@ void writeCates(TConn &c, const QByteArray &encUser, const QString &out, const Q
 
 void TDbMan::SetCateList(const QString &user, const QString &kind, const QString &text)
 {
+    RefuseWrite();
     cateColumn(kind); // refuses an unknown kind before anything is written
     const QByteArray encUser = enc(user);
     TConnRef c = Connect();
@@ -460,6 +477,7 @@ void TDbMan::SetCateList(const QString &user, const QString &kind, const QString
 
 QString TDbMan::MergeCate(const QString &user, const QString &kind, const QString &name)
 {
+    RefuseWrite();
     cateColumn(kind);
     const QByteArray encUser = enc(user);
     const QString wanted = THi::LowerAscii(THi::Trim(name));
@@ -491,6 +509,7 @@ QString TDbMan::MergeCate(const QString &user, const QString &kind, const QStrin
 void TDbMan::AddRecord(const QString &user, const QString &date, const QString &type,
                        const QString &cate, const QString &amount, const QString &notes)
 {
+    RefuseWrite();
     TConnRef c = Connect();
     Stmt ins(c, InsertRecordSql);
     insertRecord(ins, enc(user), date, type, cate, amount, notes);
@@ -498,6 +517,7 @@ void TDbMan::AddRecord(const QString &user, const QString &date, const QString &
 
 void TDbMan::AddRecords(const QString &user, const TRowList &rows)
 {
+    RefuseWrite();
     TConnRef c = Connect();
     if (rows.isEmpty())
         return;
@@ -517,6 +537,7 @@ void TDbMan::AddRecords(const QString &user, const TRowList &rows)
 
 void TDbMan::DeleteRecord(const QString &user, const QString &id)
 {
+    RefuseWrite();
     const qint64 key = checkedId(id);
     TConnRef c = Connect();
     Stmt del(c, "delete from \"data\" where \"id\"=? and \"user\"=?");
@@ -528,6 +549,7 @@ void TDbMan::ReplaceRecord(const QString &id, const QString &user, const QString
                            const QString &type, const QString &cate, const QString &amount,
                            const QString &notes)
 {
+    RefuseWrite();
     const qint64 key = checkedId(id);
     const QByteArray encUser = enc(user);
     TConnRef c = Connect();
@@ -945,6 +967,7 @@ QString keepBytes(const QString &dataFile, const QString &folder)
 
 void TDbMan::ImportFrom(const QString &fileName)
 {
+    RefuseWrite();
     const QFileInfo src(fileName);
     if (!IsDataFile(fileName)) {
         throw EDbError(QStringLiteral("“%1”不是本程序的数据文件，或者已经损坏，没有导入。\n"
@@ -1066,6 +1089,7 @@ bool periodIndexIsCurrent(SqliteConn &c)
 
 void TDbMan::Upgrade()
 {
+    RefuseWrite();
     if (IsServer(m_dataFile)) {
         Connect(); // a server's tables are made, or refused, by connecting
         return;

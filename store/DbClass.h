@@ -39,6 +39,13 @@ public:
     using EDbError::EDbError;
 };
 
+// A write that the disk or the file does not take: the disk is full, or the
+// data file (or database) is read-only. Reading still works.
+class EDbCannotWrite : public EDbError {
+public:
+    using EDbError::EDbError;
+};
+
 // AddUser of a name that is already an account (names are unique).
 class EUserExists : public EDbError {
 public:
@@ -145,6 +152,14 @@ public:
 
     QString DataFile() const { return m_dataFile; }
 
+    // A ledger opened although it cannot be written (the login's own write
+    // failed on a full disk): every write is refused with EDbCannotWrite and
+    // ReadOnlyText() before it reaches the store; reading and backups to
+    // another place go on.
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool ReadOnly() const { return m_readOnly; }
+    static QString ReadOnlyText();
+
     // True for a PostgreSQL URL ("postgresql://..." or "postgres://...").
     static bool IsServer(const QString &location);
     // The store as messages name it: the file's path, or the URL without a password.
@@ -229,9 +244,11 @@ public:
 
 private:
     TConnRef Connect();
+    void RefuseWrite() const; // raises in a read-only ledger
     void ServerBackupInto(const QString &file, const QString &shownAs);
     void ServerImportFrom(const QString &fileName);
 
     QString m_dataFile;
     std::unique_ptr<PgConn> m_server;
+    bool m_readOnly = false;
 };

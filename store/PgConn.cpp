@@ -451,10 +451,15 @@ void PgConn::raise(PGresult *res)
                         QLatin1Char('\n') + detail);
     } else if (state.startsWith("23")) {
         what = QStringLiteral("数据库“%1”拒绝了这次写入，数据没有改变。").arg(shown);
-    } else if (state == "53100") {
-        what = QStringLiteral("数据库服务器“%1”的磁盘已满，这次操作没有保存任何内容。\n"
-                              "请让服务器的管理员腾出空间后再试。")
-                   .arg(shown);
+    } else if (state == "53100" || state == "25006") {
+        throw EDbCannotWrite(
+            (state == "25006"
+                 ? QStringLiteral("数据库“%1”现在只能读取，这次操作没有保存任何内容。\n"
+                                  "请让服务器的管理员检查后再试。")
+                 : QStringLiteral("数据库服务器“%1”的磁盘已满，这次操作没有保存任何内容。\n"
+                                  "请让服务器的管理员腾出空间后再试。"))
+                .arg(shown) +
+            QLatin1Char('\n') + detail);
     } else if (state == "42P01" || state == "42703") {
         what = QStringLiteral("数据库“%1”缺少本程序需要的表或列，这次操作没有完成。\n"
                               "请检查是否连到了 Tallimo 的数据库。")

@@ -94,16 +94,16 @@ void RaiseSqlite(sqlite3 *db, int rc, const QString &file)
         what = damagedText(file);
         break;
     case SQLITE_FULL:
-        what = QStringLiteral("磁盘已满，无法写入“%1”，这次操作没有保存任何内容。\n"
-                              "请腾出磁盘空间后再试。")
-                   .arg(path);
-        break;
+        throw EDbCannotWrite(QStringLiteral("磁盘已满，无法写入“%1”，这次操作没有保存任何内容。\n"
+                                            "请腾出磁盘空间后再试。")
+                                 .arg(path) +
+                             QLatin1Char('\n') + detail);
     case SQLITE_READONLY:
     case SQLITE_PERM:
-        what = QStringLiteral("“%1”是只读的，无法写入，这次操作没有保存任何内容。\n"
-                              "请检查这个文件和它所在文件夹的权限。")
-                   .arg(path);
-        break;
+        throw EDbCannotWrite(QStringLiteral("“%1”是只读的，无法写入，这次操作没有保存任何内容。\n"
+                                            "请检查这个文件和它所在文件夹的权限。")
+                                 .arg(path) +
+                             QLatin1Char('\n') + detail);
     case SQLITE_CANTOPEN:
         what = QStringLiteral("无法打开“%1”。\n请检查这个文件是否存在，以及您对它和它所在的"
                               "文件夹是否有读写权限。")

@@ -1,4 +1,5 @@
 #include "DbClass.h"
+#include "DiskFull.h"
 #include "Placement.h"
 #include "SafeFile.h"
 #include "TestSupport.h"
@@ -101,6 +102,9 @@ private slots:
     void damagedFileSaysWhatToDo();
     void busyFileRaisesBusy_data();
     void busyFileRaisesBusy();
+    void readOnlyRefusesEveryWrite_data();
+    void readOnlyRefusesEveryWrite();
+    void fullDiskIsCannotWrite();
     void waitHookWhileLocked_data();
     void waitHookWhileLocked();
 
@@ -967,6 +971,66 @@ void TestDbClass::busyFileRaisesBusy()
     add("2011-04-13", TypeExpense(), "Food", "4");
     QCOMPARE(count("data"), 2);
     QVERIFY(!m_db->UserExists("Wang"));
+}
+
+void TestDbClass::readOnlyRefusesEveryWrite_data()
+{
+    QTest::addColumn<int>("write");
+    const char *const names[] = {"add user",      "delete user",   "rewrite user",
+                                 "set cate list", "merge cate",    "add record",
+                                 "add records",   "delete record", "replace record"};
+    for (int i = 0; i < 9; ++i)
+        QTest::addRow("%s", names[i]) << i;
+}
+
+// A ledger opened read-only (the login could not write) refuses every write
+// with one sentence before the store is touched; reading goes on.
+void TestDbClass::readOnlyRefusesEveryWrite()
+{
+    QFETCH(int, write);
+    m_db->AddUser("Li", "1");
+    m_db->SetCateList("Li", "out", "Food");
+    add("2011-04-12", TypeExpense(), "Food", "3");
+    const QString id = query("Li", "2011-01-01", "2011-12-31").RecRows.Row(0).value(RecId);
+    m_db->SetReadOnly(true);
+    const std::function<void()> writes[] = {
+        [&] { m_db->AddUser("Wang", "1"); },
+        [&] { m_db->DeleteUser("Li"); },
+        [&] { m_db->RewriteUser("Li", "2"); },
+        [&] { m_db->SetCateList("Li", "out", "Bus"); },
+        [&] { m_db->MergeCate("Li", "out", "Bus"); },
+        [&] { add("2011-04-13", TypeExpense(), "Food", "4"); },
+        [&] {
+            m_db->AddRecords("Li", {{"2011-04-13", TypeExpense(), "Food", "4", ""}});
+        },
+        [&] { m_db->DeleteRecord("Li", id); },
+        [&] { m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Food", "4", ""); },
+    };
+    try {
+        writes[write]();
+        QFAIL("the write went through");
+    } catch (const EDbCannotWrite &e) {
+        QCOMPARE(e.text(), TDbMan::ReadOnlyText());
+    }
+    QCOMPARE(count("users"), 1);
+    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
+    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.Row(0).value(RecId), id);
+    QVERIFY(m_db->CheckLogin("Li", "1"));
+}
+
+// A full disk is told apart from other failures: the login opens read-only on it.
+void TestDbClass::fullDiskIsCannotWrite()
+{
+    DATA_FILE_ONLY();
+    m_db->AddUser("Li", "1");
+    TestSupport::DiskFull full;
+    try {
+        m_db->RewriteUser("Li", "2");
+        QFAIL("the write went through");
+    } catch (const EDbCannotWrite &e) {
+        QVERIFY(e.text().startsWith(QStringLiteral("磁盘已满")));
+    }
+    QVERIFY(m_db->CheckLogin("Li", "1"));
 }
 
 void TestDbClass::waitHookWhileLocked_data()

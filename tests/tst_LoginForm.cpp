@@ -1,5 +1,6 @@
 #include "DbClass.h"
 #include "DialogScript.h"
+#include "DiskFull.h"
 #include "LoginForm.h"
 #include "Placement.h"
 #include "TestSupport.h"
@@ -31,6 +32,8 @@ private slots:
     void cancelWays_data();
     void cancelWays();
     void storeFailureIsReportedAndButtonComesBack();
+    void fullDiskLogsInReadOnly_data();
+    void fullDiskLogsInReadOnly();
 
 private:
     void addUser(const QString &name, const QString &pwd) { TDbMan(m_dataFile).AddUser(name, pwd); }
@@ -304,6 +307,54 @@ void TestLoginForm::storeFailureIsReportedAndButtonComesBack()
     QVERIFY(dlg.isVisible());
     QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
     QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void TestLoginForm::fullDiskLogsInReadOnly_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("accepted");
+    QTest::addRow("stored account") << "Tom"
+                                    << "1234" << true;
+    QTest::addRow("wrong password") << "Tom"
+                                    << "9999" << false;
+    QTest::addRow("new account") << "Ann"
+                                 << "1234" << false;
+}
+
+// Logging in writes the account row; on a full disk that write fails, and the
+// stored account still gets in, read-only, so the ledger can be backed up
+// elsewhere. A new account cannot be made there.
+void TestLoginForm::fullDiskLogsInReadOnly()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(bool, accepted);
+    addUser("Tom", "1234");
+    DialogScript script;
+    script.yes(); // the new-account question
+    TfrmLogin dlg(m_dataFile);
+    dlg.show();
+    fill(dlg, name, password);
+    {
+        TestSupport::DiskFull full;
+        submit(dlg);
+    }
+    QCOMPARE(dlg.result(), int(accepted ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(dlg.ReadOnly, accepted);
+    QCOMPARE(dlg.UserName, accepted ? name : dlg.UserName);
+    QCOMPARE(script.of(TDialogCall::Error).size(), accepted ? 0 : 1);
+    if (name == "Ann")
+        QVERIFY(script.of(TDialogCall::Error).value(0).text.contains(QStringLiteral("磁盘已满")));
+    QVERIFY(!TDbMan(m_dataFile).UserExists("Ann"));
+
+    // With room again, the next login writes as ever.
+    TfrmLogin again(m_dataFile);
+    again.show();
+    fill(again, "Tom", "1234");
+    submit(again);
+    QCOMPARE(again.result(), int(QDialog::Accepted));
+    QVERIFY(!again.ReadOnly);
 }
 
 QTEST_MAIN(TestLoginForm)

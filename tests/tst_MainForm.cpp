@@ -70,6 +70,7 @@ private slots:
     void pendingLinesAskFirst();
     void pendingQuestionDefaultsToNo();
     void waitForLockKeepsPainting();
+    void readOnlyLedger();
     void lineInFieldsIsPending_data();
     void lineInFieldsIsPending();
     void failedRestartKeepsLinesAndAsksAgain();
@@ -917,6 +918,48 @@ void TestMainForm::waitForLockKeepsPainting()
     QVERIFY2(watch.paints > paintsBefore, "no paint while waiting");
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(Child<TEntryPanel>(w.get(), "pnlExpense")->PendingRows().size(), 1);
+}
+
+// A login that could not write opens the ledger read-only: a line says so,
+// every write is refused with that sentence and keeps what was typed, and the
+// ledger can still be read and backed up to another place.
+void TestMainForm::readOnlyLedger()
+{
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    TDbMan(m_dataFile).AddRecord("Li", "2011-04-12", TypeExpense(), "Food", "3", "");
+    auto w = open();
+    addPendingLine(w.get(), false);
+    auto *line = w->findChild<QLabel *>("lblReadOnly");
+    QVERIFY(!line || !line->isVisible());
+    w->SetReadOnly();
+    line = Child<QLabel>(w.get(), "lblReadOnly");
+    QVERIFY(line->isVisible());
+    QVERIFY(line->text().contains(QStringLiteral("只读")));
+    QVERIFY(line->x() + line->width() <= Child<QLabel>(w.get(), "imgMenu")->x());
+
+    DialogScript script;
+    script.yes();
+    QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutSave"), Qt::LeftButton);
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY(script.of(TDialogCall::Error)[0].text.startsWith(TDbMan::ReadOnlyText()));
+    QCOMPARE(Child<TEntryPanel>(w.get(), "pnlExpense")->PendingRows().size(), 1);
+
+    script.calls.clear();
+    script.answer("new password");
+    action(w.get(), "mnuMenu_SetPwd")->trigger();
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY(TDbMan(m_dataFile).CheckLogin("Li", "1234"));
+
+    // Reading and a backup elsewhere go on.
+    QTemporaryDir elsewhere;
+    script.calls.clear();
+    script.answer(elsewhere.filePath("copy.tlmdb"));
+    action(w.get(), "mnuMenu_Backup")->trigger();
+    QCOMPARE(script.of(TDialogCall::Error).size(), 0);
+    QVERIFY(TDbMan::IsDataFile(elsewhere.filePath("copy.tlmdb")));
+    QCOMPARE(TestSupport::Records(*w->DbMan, "Li").size(), 1);
+    TDbMan fresh(m_dataFile);
+    QCOMPARE(TestSupport::Records(fresh, "Li").size(), 1);
 }
 
 void TestMainForm::lineInFieldsIsPending_data()
