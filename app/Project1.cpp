@@ -78,6 +78,8 @@ int main(int argc, char *argv[])
         return runCopy(options);
     }
 
+    // Dates in the file dialog's list follow Qt's system locale, read once.
+    THi::UseChineseSystemLocale();
     TApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(Placement::ProductName));
     QApplication::setDesktopFileName(QStringLiteral("tallimo"));

@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,6 +73,7 @@ private slots:
     void pendingQuestionDefaultsToNo();
     void waitForLockKeepsPainting();
     void readOnlyLedger();
+    void fileDialogSpeaksChinese();
     void lineInFieldsIsPending_data();
     void lineInFieldsIsPending();
     void failedRestartKeepsLinesAndAsksAgain();
@@ -962,6 +965,32 @@ void TestMainForm::readOnlyLedger()
     QCOMPARE(TestSupport::Records(fresh, "Li").size(), 1);
 }
 
+// Qt's own file dialog (the one used without a desktop's) lists types and
+// dates in Chinese like the rest: "文件夹", not "Folder", and dates in the
+// Chinese short form. main() below prepares the locale as the program does.
+void TestMainForm::fileDialogSpeaksChinese()
+{
+    QVERIFY(THi::UseChineseLocale());
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    QFile file(dir.filePath("a.tlmdb"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QFileDialog dlg(nullptr, QString(), dir.path());
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.setViewMode(QFileDialog::Detail);
+    dlg.show();
+    auto *model = dlg.findChild<QFileSystemModel *>();
+    QVERIFY(model);
+    const QModelIndex sub = model->index(dir.filePath("sub"));
+    QTRY_VERIFY(sub.isValid() && !model->data(sub.siblingAtColumn(3)).toString().isEmpty());
+    QCOMPARE(model->data(sub.siblingAtColumn(2)).toString(), QStringLiteral("文件夹"));
+    const QDateTime modified = QFileInfo(dir.filePath("sub")).lastModified();
+    QCOMPARE(model->data(sub.siblingAtColumn(3)).toString(),
+             QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat));
+    QCOMPARE(model->headerData(3, Qt::Horizontal).toString(), QStringLiteral("修改日期"));
+}
+
 void TestMainForm::lineInFieldsIsPending_data()
 {
     QTest::addColumn<QString>("after"); // what happens to the line taken back with Edit
@@ -1058,5 +1087,12 @@ void TestMainForm::failedRestartKeepsLinesAndAsksAgain()
     QVERIFY(w->isVisible());
 }
 
-QTEST_MAIN(TestMainForm)
+int main(int argc, char *argv[])
+{
+    THi::UseChineseSystemLocale(); // before the application object, as the program does
+    QApplication app(argc, argv);
+    TestMainForm test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_MainForm.moc"
