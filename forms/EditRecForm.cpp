@@ -2,6 +2,7 @@
 
 #include "DateEdit.h"
 #include "Dialogs.h"
+#include "FormKit.h"
 #include "HiClass.h"
 
 #include <QFrame>
@@ -83,6 +84,7 @@ TfrmEditRec::TfrmEditRec(QWidget *owner) : TEditDialog(owner)
         e->setMaxLength(std::numeric_limits<int>::max());
         limit = new TByteLimit(MaxInputBytes, e);
         e->setValidator(limit);
+        SayWhenCut(e, QStringLiteral("至多 %1 个字节（一个汉字算两个）").arg(MaxInputBytes));
         connect(e, &QLineEdit::textChanged, this, &TfrmEditRec::edtCateChange);
         return e;
     };

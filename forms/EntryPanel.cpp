@@ -3,6 +3,7 @@
 #include "DateEdit.h"
 #include "Dialogs.h"
 #include "EditCateForm.h"
+#include "FormKit.h"
 #include "HiClass.h"
 #include "Placement.h"
 
@@ -202,6 +203,9 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
     connect(btnCalc, &QPushButton::clicked, this, &TEntryPanel::btnCalcClick);
     connect(btnEditCates, &QPushButton::clicked, this, &TEntryPanel::btnEditCatesClick);
     connect(lvwRecs, &QTreeWidget::itemSelectionChanged, this, &TEntryPanel::lvwRecsSelectItem);
+
+    for (QLineEdit *e : {cboCate->lineEdit(), edtAmount, edtNotes})
+        SayWhenCut(e);
 
     for (QObject *o :
          std::initializer_list<QObject *>{dtpDate, cboCate, edtAmount, edtNotes, lvwRecs})

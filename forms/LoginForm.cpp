@@ -74,6 +74,8 @@ TfrmLogin::TfrmLogin(const QString &dataFile, QWidget *owner)
     connect(cboUsername, &QComboBox::editTextChanged, this, &TfrmLogin::cboUsernameChange);
     connect(edtPassword, &QLineEdit::textChanged, this, &TfrmLogin::edtPasswordChange);
     // Keys reach the combo box or its line edit, depending on who has the focus.
+    SayWhenCut(cboUsername->lineEdit());
+    SayWhenCut(edtPassword);
     cboUsername->installEventFilter(this);
     cboUsername->lineEdit()->installEventFilter(this);
     edtPassword->installEventFilter(this);
@@ -188,7 +190,7 @@ void TfrmLogin::btnSubmitClick()
         const QString question =
             QStringLiteral("您想要创建一个新的用户名称和一个新的用户密码吗？\r\n\r\n"
                            "- 用户名称：%1\r\n- 用户密码：%2")
-                .arg(UserName, password);
+                .arg(ElidedName(UserName), ElidedName(password));
         if (!TDialogs::Ask(this, question))
             return;
         TBusy again(btnSubmit);

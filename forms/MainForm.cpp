@@ -149,7 +149,7 @@ void TfrmMain::FormCreate()
     setWindowTitle(
         QStringLiteral("%1 - 用户名称：%2").arg(QLatin1String(Placement::ProductName), UserName));
     // "&" in a name would turn into an access key.
-    QString menuName = UserName;
+    QString menuName = ElidedName(UserName);
     menuName.replace(QLatin1Char('&'), QStringLiteral("&&"));
     mnuMenu_DeleteUser->setText(QStringLiteral("删除 %1").arg(menuName));
 

@@ -2,6 +2,7 @@
 #include "DialogScript.h"
 #include "EditCateForm.h"
 #include "EditRecForm.h"
+#include "FormKit.h"
 #include "HiClass.h"
 #include "TestSupport.h"
 
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 // Both dialogs are driven through their real widgets, found by object name.
@@ -392,9 +394,16 @@ void TestEditForms::recTypingLimit()
     QLineEdit *e = r.field(field);
     QCOMPARE(e->text(), given);
     e->end(false);
+    QToolTip::hideText();
     TypeText(e, typed);
     QCOMPARE(e->text(), expected);
     QVERIFY(THi::ByteLength(e->text()) <= std::max(100, THi::ByteLength(given)));
+    // A key refused at the limit is said beside the field.
+    const bool cut = e->text() != given + typed;
+    QCOMPARE(QToolTip::isVisible(), cut);
+    if (cut)
+        QCOMPARE(QToolTip::text(), CutHint(QStringLiteral("至多 100 个字节（一个汉字算两个）")));
+    QToolTip::hideText();
 }
 
 void TestEditForms::recPasteLimit_data()

@@ -1,11 +1,13 @@
 #include "DateEdit.h"
 #include "DialogScript.h"
 #include "EntryPanel.h"
+#include "FormKit.h"
 #include "HiClass.h"
 #include "Placement.h"
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -52,6 +55,8 @@ private slots:
     void panelsAreIndependent();
     void typedDate_data();
     void typedDate();
+    void cutTextIsSaid_data();
+    void cutTextIsSaid();
     void calculator_data();
     void calculator();
     void help_data();
@@ -781,6 +786,42 @@ void TestEntryPanel::typedDate()
     QCOMPARE(panel->PendingRows().size(), 1);
     QCOMPARE(panel->PendingRows().value(0).value(0), QString("2026-01-05"));
     QVERIFY(date->toolTip().isEmpty());
+}
+
+void TestEntryPanel::cutTextIsSaid_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("paste"); // else one more key in a full field
+    for (const char *field : {"cboOutCate", "edtOutAmount", "edtOutNotes"}) {
+        QTest::addRow("%s, typing", field) << field << false;
+        QTest::addRow("%s, paste", field) << field << true;
+    }
+}
+
+// A field cuts what goes beyond its length; the cut is said beside the field.
+void TestEntryPanel::cutTextIsSaid()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, paste);
+    QWidget *w = child<QWidget>(field);
+    auto *combo = qobject_cast<QComboBox *>(w);
+    QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(w);
+    QVERIFY(edit);
+    const int max = edit->maxLength();
+    edit->setFocus();
+    QToolTip::hideText();
+    if (paste) {
+        QApplication::clipboard()->setText(QString(max + 10, QLatin1Char('7')));
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        edit->setText(QString(max, QLatin1Char('7')));
+        QVERIFY(!QToolTip::isVisible()); // the program's own text says nothing
+        QTest::keyClick(edit, Qt::Key_8);
+    }
+    QCOMPARE(edit->text().size(), max);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), CutHint(QStringLiteral("至多 %1 个字符").arg(max)));
+    QToolTip::hideText();
 }
 
 void TestEntryPanel::calculator_data()

@@ -1,13 +1,19 @@
 #include "DbClass.h"
 #include "DialogScript.h"
 #include "DiskFull.h"
+#include "FormKit.h"
 #include "LoginForm.h"
 #include "Placement.h"
 #include "TestSupport.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QToolTip>
 #include <QtTest>
 
 using TestSupport::Child;
@@ -32,6 +38,8 @@ private slots:
     void cancelWays_data();
     void cancelWays();
     void storeFailureIsReportedAndButtonComesBack();
+    void longNameIsElided();
+    void cutPasswordIsSaid();
     void fullDiskLogsInReadOnly_data();
     void fullDiskLogsInReadOnly();
 
@@ -307,6 +315,45 @@ void TestLoginForm::storeFailureIsReportedAndButtonComesBack()
     QVERIFY(dlg.isVisible());
     QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
     QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+// A very long name (or password) is cut in the middle in the new-account
+// question, so the box stays on the screen; the account gets the whole name.
+void TestLoginForm::longNameIsElided()
+{
+    const QString name = QString(3000, QChar(0x90ED)) + "end";
+    DialogScript script;
+    script.yes();
+    TfrmLogin dlg(m_dataFile);
+    dlg.show();
+    fill(dlg, name, QString(3000, QLatin1Char('9')));
+    submit(dlg);
+    const auto questions = script.of(TDialogCall::Question);
+    QCOMPARE(questions.size(), 1);
+    const QString text = questions[0].text;
+    QVERIFY(text.contains(QStringLiteral("…")));
+    const QFontMetrics fm(QApplication::font());
+    for (const QString &line : text.split("\r\n"))
+        QVERIFY(fm.horizontalAdvance(line) < dlg.screen()->availableGeometry().width());
+    QCOMPARE(ElidedName(QStringLiteral("郭靖")), QStringLiteral("郭靖")); // short names stay whole
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QVERIFY(TDbMan(m_dataFile).UserExists(name));
+}
+
+// A paste longer than the password field takes is cut, and that is said.
+void TestLoginForm::cutPasswordIsSaid()
+{
+    TfrmLogin dlg(m_dataFile);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    auto *password = Child<QLineEdit>(&dlg, "edtPassword");
+    password->setFocus();
+    QApplication::clipboard()->setText(QString(password->maxLength() + 1, QLatin1Char('1')));
+    QTest::keyClick(password, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(password->text().size(), password->maxLength());
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY(QToolTip::text().startsWith(QStringLiteral("文字太长")));
+    QToolTip::hideText();
 }
 
 void TestLoginForm::fullDiskLogsInReadOnly_data()

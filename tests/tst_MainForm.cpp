@@ -1,6 +1,7 @@
 #include "DbClass.h"
 #include "DialogScript.h"
 #include "EntryPanel.h"
+#include "FormKit.h"
 #include "MainForm.h"
 #include "Placement.h"
 #include "Settings.h"
@@ -83,6 +84,7 @@ private slots:
     void realBoxesArePlainText_data();
     void realBoxesArePlainText();
     void deleteQuestionShowsNameAsTyped();
+    void longNameIsElided();
 
 private:
     std::unique_ptr<TfrmMain> open(const QString &user = "Li");
@@ -694,6 +696,26 @@ void TestMainForm::deleteQuestionShowsNameAsTyped()
     QVERIFY(seen.plain);
     QVERIFY(TDbMan(m_dataFile).UserExists("<b>Li</b>"));
     QVERIFY(w->isVisible());
+}
+
+// A name wider than a third of the screen is cut in the middle in the
+// account menu and the delete question; the window title keeps it whole.
+void TestMainForm::longNameIsElided()
+{
+    const QString name = "A" + QString(2000, QLatin1Char('m')) + "Z";
+    auto w = open(name);
+    const QString entry = action(w.get(), "mnuMenu_DeleteUser")->text();
+    QVERIFY(entry.startsWith(QStringLiteral("删除 A")));
+    QVERIFY(entry.endsWith("Z"));
+    QVERIFY(entry.contains(QStringLiteral("…")));
+    auto *menu = Child<QMenu>(w.get(), "mnuMenu");
+    QVERIFY(menu->sizeHint().width() < w->screen()->availableGeometry().width());
+    DialogScript script;
+    action(w.get(), "mnuMenu_DeleteUser")->trigger(); // No: nothing happens
+    QCOMPARE(script.of(TDialogCall::Question).value(0).text,
+             QStringLiteral("您真的想要删除 %1 吗？").arg(ElidedName(name)));
+    QVERIFY(TDbMan(m_dataFile).UserExists(name));
+    QVERIFY(w->windowTitle().endsWith(name));
 }
 
 // The same loop through the real input dialog: each step answers the next
