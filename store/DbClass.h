@@ -235,10 +235,10 @@ public:
 
     // Test seam: how long an operation waits for another copy's write lock.
     static void SetBusyTimeout(int ms);
-    // Called while an operation on the data file waits for another copy's
-    // write lock: with true at every pause (some 10 ms apart), with false once
-    // when that operation ends. The windows keep painting from it. Never
-    // called from within itself; what it raises is dropped.
+    // Called while an operation waits for another copy's write lock (on a
+    // server: for a statement's answer, past a moment): with true at every
+    // pause (some 10 to 20 ms apart), with false once when that wait ends. The windows keep
+    // painting from it. Never called from within itself; what it raises is dropped.
     using TWaitHook = std::function<void(bool waiting)>;
     static void SetWaitHook(TWaitHook hook);
 
