@@ -500,10 +500,39 @@ bool THi::RunProgram(const QString &fileName, const QString &params, int showCmd
     return QProcess::startDetached(program, SplitParams(params), dir);
 }
 
+namespace {
+// Qt 6.4's Chinese catalog still keeps the file dialog's type texts ("Folder",
+// "Drive", "%1 File") under the contexts they had in Qt 5; the file list asks
+// for them under QAbstractFileIconProvider. This looks them up there.
+class TFileTypeTexts : public QTranslator {
+public:
+    explicit TFileTypeTexts(const QTranslator *qt) : m_qt(qt) {}
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *source, const char *disambiguation,
+                      int n) const override
+    {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0 &&
+            qstrcmp(context, "QFileIconProvider") != 0)
+            return QString();
+        for (const char *old : {"QFileDialog", "QFileSystemModel", "QFileIconProvider"}) {
+            QString text = m_qt->translate(old, source, disambiguation, n);
+            if (text.isEmpty())
+                text = m_qt->translate(old, source, nullptr, n);
+            if (!text.isEmpty())
+                return text;
+        }
+        return QString();
+    }
+
+private:
+    const QTranslator *m_qt;
+};
+} // namespace
+
 bool THi::UseChineseLocale()
 {
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    // Lives as long as the program; installed once.
+    // Live as long as the program; installed once.
     static QTranslator *qtTranslator = nullptr;
     if (qtTranslator)
         return true;
@@ -513,7 +542,24 @@ bool THi::UseChineseLocale()
         return false;
     QCoreApplication::installTranslator(translator.get());
     qtTranslator = translator.release();
+    // Asked before the catalog itself (the last installed is asked first).
+    QCoreApplication::installTranslator(new TFileTypeTexts(qtTranslator));
     return true;
+}
+
+void THi::UseChineseSystemLocale()
+{
+    // Qt reads the system locale from the environment once, at its first
+    // use, and keeps it; the C library reads it when the application object
+    // is made, after the environment is back.
+    const bool had = qEnvironmentVariableIsSet("LC_ALL");
+    const QByteArray before = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "zh_CN.UTF-8");
+    QLocale::system();
+    if (had)
+        qputenv("LC_ALL", before);
+    else
+        qunsetenv("LC_ALL");
 }
 
 bool THi::IsWin2000OrLater()

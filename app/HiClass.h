@@ -119,6 +119,11 @@ public:
     // Qt's own texts (dialog buttons, file dialogs) are translated. False when
     // Qt's translation could not be loaded (the texts then stay English).
     static bool UseChineseLocale();
+    // Called before the application object exists: Qt's own idea of the
+    // system locale, which the file dialog's list uses for its dates and
+    // sizes, becomes zh_CN. The environment and the C library's locale stay
+    // the user's (programs started from here see no change).
+    static void UseChineseSystemLocale();
 
     static bool IsWin2000OrLater();
     // Ends the process with a message on standard error on an unsupported system.

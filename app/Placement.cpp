@@ -2,6 +2,7 @@
 
 #include "HiClass.h"
 #include "SafeFile.h"
+#include "Settings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -77,10 +78,28 @@ bool CopyFileAtomic(const QString &from, const QString &to)
     }
 }
 
+int RemoveStaleTemporaries()
+{
+    const QString folder = THi::AppDataDir(QLatin1String(ProductName));
+    QStringList folders{folder, folder + QStringLiteral("/backups")};
+    const QString last = Settings::LastBackupFolder();
+    if (!last.isEmpty())
+        folders << last;
+    folders.removeDuplicates();
+    int removed = 0;
+    for (const QString &f : folders)
+        removed += TSafeFile::RemoveStale(f);
+    return removed;
+}
+
 QString PlaceDataFile(const QStringList &args, const Importer &importer, const QString &serverUrl)
 {
     const QString folder = THi::AppDataDir(QLatin1String(ProductName));
     const QString path = folder + QLatin1Char('/') + QLatin1String(DataFileName);
+
+    // A killed backup or safety copy leaves a temporary as large as the data
+    // file; nothing else would ever remove it.
+    RemoveStaleTemporaries();
 
     MakeWritable(path);
     // A backup is imported into a data file, so there has to be one first.

@@ -30,11 +30,19 @@ using Importer = std::function<void(const QString &dataFile, const QString &back
 // folder, makes an existing file writable, copies the template (owner-only)
 // when no data file exists, then hands a first argument that IsImportArgument
 // accepts to importer. With a server URL the backup goes to the server and the
-// URL is returned; the data file still exists for the one-shot copies. The
+// URL is returned; the data file still exists for the one-shot copies.
+// Temporaries left by killed writers are removed first
+// (RemoveStaleTemporaries). The
 // data file itself is never replaced here; without an importer a backup
 // argument is ignored.
 QString PlaceDataFile(const QStringList &args, const Importer &importer = {},
                       const QString &serverUrl = QString());
+
+// Removes what killed backups and safety copies left behind: TSafeFile's
+// temporaries (and their journals) whose writing process no longer runs, in
+// the data folder, its backups/ folder and the folder of the last backup.
+// Another running copy's temporaries stay. Returns how many files went.
+int RemoveStaleTemporaries();
 
 // The command line: "--database URL" chooses a server, "--copy-to URL" and
 // "--copy-from URL" (with "--replace") copy the whole ledger once and end;

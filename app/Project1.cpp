@@ -78,6 +78,8 @@ int main(int argc, char *argv[])
         return runCopy(options);
     }
 
+    // Dates in the file dialog's list follow Qt's system locale, read once.
+    THi::UseChineseSystemLocale();
     TApplication app(argc, argv);
     QApplication::setApplicationName(QLatin1String(Placement::ProductName));
     QApplication::setDesktopFileName(QStringLiteral("tallimo"));
@@ -98,6 +100,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rcdata/APP_ICON")));
+    StartUp::KeepPaintingWhileWaiting();
 
     // 1. The data file: the folder, the template on first start, then a backup
     //    named as the first argument imported by the store (a restore).
@@ -118,14 +121,18 @@ int main(int argc, char *argv[])
         return 1;
 
     // 2. The login.
-    const QString userName = StartUp::RunLogin(dataFile);
+    bool readOnly = false;
+    const QString userName = StartUp::RunLogin(dataFile, &readOnly);
     if (userName.isEmpty())
         return 0; // login cancelled: end quietly
 
-    // 3. The main window for the logged-in user.
+    // 3. The main window for the logged-in user; read-only when the login
+    //    could not write (a full disk), so the ledger can still be backed up.
     TfrmMain frmMain(dataFile, userName);
     if (!frmMain.LoggedIn())
         return 0;
+    if (readOnly)
+        frmMain.SetReadOnly();
     frmMain.show();
     frmMain.activateWindow();
     return app.exec();

@@ -145,14 +145,17 @@ int TSafeFile::RemoveStale(const QString &folder)
 {
     int removed = 0;
     const QDir dir(folder);
-    const QStringList names = dir.entryList({QStringLiteral("*.partial-*")}, QDir::Files);
+    const QStringList names =
+        dir.entryList({QStringLiteral("*.partial-*")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QString journal = QStringLiteral("-journal");
     for (const QString &name : names) {
+        // A journal left without its temporary goes with the same rule.
+        const QString temp = name.endsWith(journal) ? name.chopped(journal.size()) : name;
         qint64 pid = 0;
-        if (!IsTempName(name, &pid) || processRuns(pid))
+        if (!IsTempName(temp, &pid) || processRuns(pid))
             continue;
         if (QFile::remove(dir.filePath(name)))
             ++removed;
-        QFile::remove(dir.filePath(name + QStringLiteral("-journal")));
     }
     return removed;
 }

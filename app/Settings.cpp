@@ -10,7 +10,7 @@
 namespace Settings {
 
 namespace {
-const QString LastBackupFolder = QStringLiteral("backup/lastFolder");
+const QString LastBackupKey = QStringLiteral("backup/lastFolder");
 const QString LastExportFolder = QStringLiteral("export/lastFolder");
 
 // A folder the dialogs may open in.
@@ -60,12 +60,17 @@ void remember(const QString &key, const QString &fileName)
 
 QString BackupDialogFolder()
 {
-    return dialogFolder(LastBackupFolder);
+    return dialogFolder(LastBackupKey);
 }
 
 void RememberBackupFile(const QString &fileName)
 {
-    remember(LastBackupFolder, fileName);
+    remember(LastBackupKey, fileName);
+}
+
+QString LastBackupFolder()
+{
+    return QSettings(FilePath(), QSettings::NativeFormat).value(LastBackupKey).toString();
 }
 
 QString ExportDialogFolder()

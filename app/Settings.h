@@ -18,6 +18,8 @@ QString BackupDialogFolder();
 
 // Remembers the folder of a backup file just written or chosen.
 void RememberBackupFile(const QString &fileName);
+// That folder as remembered (empty when none), whether or not it still exists.
+QString LastBackupFolder();
 
 // The same for the save dialogs of the exports and the PDF.
 QString ExportDialogFolder();

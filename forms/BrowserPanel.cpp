@@ -32,7 +32,7 @@ namespace {
 
 // Every date field of the page comes from here, so a different date control
 // is a change of this one function.
-QDateEdit *MakeDatePicker(QWidget *parent, const char *name, const QRect &geometry)
+TDateEdit *MakeDatePicker(QWidget *parent, const char *name, const QRect &geometry)
 {
     auto *d = Make<TDateEdit>(parent, name, geometry);
     d->setFocusPolicy(Qt::ClickFocus);
@@ -225,6 +225,8 @@ void TBrowserPanel::Build()
 
     connect(dtpTransDate1, &QDateEdit::dateChanged, this, &TBrowserPanel::dtpTransDate1Change);
     connect(dtpTransDate2, &QDateEdit::dateChanged, this, &TBrowserPanel::dtpTransDate1Change);
+    connect(dtpTransDate1, &TDateEdit::wholeChanged, this, &TBrowserPanel::dtpTransDate1Change);
+    connect(dtpTransDate2, &TDateEdit::wholeChanged, this, &TBrowserPanel::dtpTransDate1Change);
     connect(btnTransSearch, &QPushButton::clicked, this, &TBrowserPanel::btnTransSearchClick);
     connect(rdoTransTransactions, &QRadioButton::clicked, this,
             &TBrowserPanel::rdoTransTransactionsClick);
@@ -320,7 +322,8 @@ void TBrowserPanel::rdoTransTransactionsClick()
 
 void TBrowserPanel::dtpTransDate1Change()
 {
-    btnTransSearch->setEnabled(dtpTransDate1->date() <= dtpTransDate2->date());
+    btnTransSearch->setEnabled(dtpTransDate1->IsWhole() && dtpTransDate2->IsWhole() &&
+                               dtpTransDate1->date() <= dtpTransDate2->date());
 }
 
 void TBrowserPanel::TabSet1Click()
@@ -368,7 +371,10 @@ void TBrowserPanel::UpdateButtons()
 
 void TBrowserPanel::btnTransSearchClick()
 {
-    if (!btnTransSearch->isEnabled())
+    // Alt+S leaves the focus in a date being typed: take both first.
+    const bool whole = dtpTransDate1->Commit() & dtpTransDate2->Commit();
+    dtpTransDate1Change();
+    if (!whole || !btnTransSearch->isEnabled())
         return;
     Search(dtpTransDate1->date(), dtpTransDate2->date());
 }

@@ -19,7 +19,6 @@
 #include <memory>
 
 class QAction;
-class QDateEdit;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -27,6 +26,7 @@ class QRadioButton;
 class QSplitter;
 class QTabBar;
 class QTreeView;
+class TDateEdit;
 class TRecordListModel;
 class TRowListModel;
 class TReport;
@@ -142,7 +142,7 @@ private:
     QTreeView *m_activeCateList = nullptr;
     bool m_scrolling = false; // selection changes of lvwTrans leave the buttons alone
 
-    QDateEdit *dtpTransDate1 = nullptr, *dtpTransDate2 = nullptr;
+    TDateEdit *dtpTransDate1 = nullptr, *dtpTransDate2 = nullptr;
     QLabel *lblTransTo = nullptr;
     QPushButton *btnTransSearch = nullptr;
     QRadioButton *rdoTransTransactions = nullptr, *rdoTransCategories = nullptr;

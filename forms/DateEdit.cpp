@@ -2,17 +2,15 @@
 
 #include "HiClass.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QRegularExpression>
+#include <QToolTip>
 
 namespace {
-
-bool IsDateChar(QChar c)
-{
-    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') ||
-           c == QLatin1Char('/') || c == QLatin1Char('.');
-}
 
 // Text that no further key can turn into another date.
 bool IsComplete(const QString &typed)
@@ -28,6 +26,53 @@ TDateEdit::TDateEdit(QWidget *parent) : QDateEdit(parent)
 {
     setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     setCalendarPopup(true);
+    // A date picked in the calendar or set by the program ends a refusal.
+    connect(this, &QDateEdit::dateChanged, this, [this] {
+        Sync();
+        Announce();
+    });
+}
+
+QString TDateEdit::RefusedText()
+{
+    return QStringLiteral("这不是一个完整的日期。请输入例如 2026-10-01、2026-1-5、"
+                          "2026/10/01 或 20261001 这样的日期。");
+}
+
+bool TDateEdit::ShowsTyped() const
+{
+    return m_typing && lineEdit()->text() == m_typed;
+}
+
+QDate TDateEdit::TypedValue() const
+{
+    const QDate typed = THi::TypedDate(m_typed);
+    return typed.isValid() && typed >= minimumDate() && typed <= maximumDate() ? typed : QDate();
+}
+
+bool TDateEdit::IsWhole() const
+{
+    return !ShowsTyped() || TypedValue().isValid();
+}
+
+void TDateEdit::Sync()
+{
+    // Something else set the text meanwhile (the program or the calendar set
+    // a date): that ends the typing without taking it.
+    if (m_typing && !ShowsTyped()) {
+        m_typing = false;
+        setKeyboardTracking(m_tracking);
+        ClearRefusal();
+    }
+}
+
+void TDateEdit::Announce()
+{
+    const bool whole = IsWhole();
+    if (whole == m_whole)
+        return;
+    m_whole = whole;
+    emit wholeChanged(whole);
 }
 
 void TDateEdit::StartTyping()
@@ -49,35 +94,70 @@ void TDateEdit::ShowTyped(const QString &text)
     lineEdit()->setText(text);
     lineEdit()->setCursorPosition(int(text.size()));
     lineEdit()->update();
+    if (m_refused && TypedValue().isValid())
+        ClearRefusal();
 }
 
-void TDateEdit::FinishTyping()
+bool TDateEdit::FinishTyping()
 {
+    Sync();
     if (!m_typing)
-        return;
+        return true;
+    const QDate typed = TypedValue();
+    if (!typed.isValid()) {
+        Refuse();
+        return false;
+    }
     m_typing = false;
     setKeyboardTracking(m_tracking);
-    const QDate typed = THi::TypedDate(m_typed);
-    const bool ok = typed.isValid() && typed >= minimumDate() && typed <= maximumDate();
-    // Setting the date also writes the field's text in its own format again.
-    setDate(ok ? typed : m_before);
+    ClearRefusal();
+    // Setting the date also writes the field's text in its own format again,
+    // also when the date itself stays the same.
+    setDate(typed);
+    // The cursor stays in the last section, so Tab goes on to the next field.
+    setCurrentSection(QDateTimeEdit::DaySection);
+    lineEdit()->setCursorPosition(int(lineEdit()->text().size()));
+    Announce();
+    return true;
 }
 
 void TDateEdit::CancelTyping()
 {
-    m_typed.clear();
-    FinishTyping();
+    m_typing = false;
+    setKeyboardTracking(m_tracking);
+    ClearRefusal();
+    setDate(m_before);
+    Announce();
+}
+
+bool TDateEdit::Commit()
+{
+    return FinishTyping();
+}
+
+void TDateEdit::Refuse()
+{
+    m_refused = true;
+    setToolTip(RefusedText());
+    if (isVisible())
+        QToolTip::showText(mapToGlobal(QPoint(0, height())), RefusedText(), this);
+    update();
+    Announce();
+}
+
+void TDateEdit::ClearRefusal()
+{
+    if (!m_refused)
+        return;
+    m_refused = false;
+    setToolTip(QString());
+    QToolTip::hideText();
+    update();
 }
 
 void TDateEdit::keyPressEvent(QKeyEvent *event)
 {
-    // Something else set the text meanwhile (the program set a date): that
-    // ends the typing without taking it.
-    if (m_typing && lineEdit()->text() != m_typed) {
-        m_typing = false;
-        setKeyboardTracking(m_tracking);
-    }
-
+    Sync();
     const QString text = event->text();
     const bool plain = !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
     const bool printable = plain && !text.isEmpty() && text.at(0).isPrint();
@@ -86,25 +166,39 @@ void TDateEdit::keyPressEvent(QKeyEvent *event)
     const QLineEdit *edit = lineEdit();
     const bool allSelected = !edit->text().isEmpty() && edit->selectedText() == edit->text();
 
-    if (!m_typing && allSelected && (printable || erase))
+    if (event->matches(QKeySequence::Paste)) {
+        if (!m_typing)
+            StartTyping();
+        ShowTyped(THi::Trim(QApplication::clipboard()->text()));
+        if (IsComplete(m_typed))
+            FinishTyping();
+        event->accept();
+        Announce();
+        return;
+    }
+
+    // Whatever section holds the cursor, the first key starts a whole date.
+    // Erasing without a selection works from the end of the shown date.
+    if (!m_typing && (printable || erase)) {
+        const QString shown = edit->text();
         StartTyping();
+        if (erase && !allSelected)
+            m_typed = shown;
+    }
 
     if (m_typing) {
         if (printable) {
-            QString next = m_typed;
-            for (QChar c : text) {
-                if (IsDateChar(c))
-                    next.append(c);
-            }
-            ShowTyped(next);
+            ShowTyped((allSelected ? QString() : m_typed) + text);
             if (IsComplete(m_typed))
                 FinishTyping();
             event->accept();
+            Announce();
             return;
         }
         if (erase) {
-            ShowTyped(m_typed.left(m_typed.size() - 1));
+            ShowTyped(allSelected ? QString() : m_typed.left(m_typed.size() - 1));
             event->accept();
+            Announce();
             return;
         }
         if (event->key() == Qt::Key_Escape) {
@@ -113,8 +207,21 @@ void TDateEdit::keyPressEvent(QKeyEvent *event)
             event->accept();
             return;
         }
-        // Enter, Tab, arrows and the rest first take what was typed.
-        FinishTyping();
+        if (event->matches(QKeySequence::SelectAll)) {
+            lineEdit()->selectAll();
+            event->accept();
+            return;
+        }
+        // Enter, arrows and the rest first take what was typed. Refused text
+        // stays as it is: the spin box would write its last date over it.
+        if (!FinishTyping()) {
+            const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+            if (enter || !plain)
+                event->ignore(); // the dialog's default button or a shortcut
+            else
+                event->accept();
+            return;
+        }
     }
     QDateEdit::keyPressEvent(event);
 }
@@ -135,7 +242,8 @@ void TDateEdit::fixup(QString &input) const
 
 bool TDateEdit::focusNextPrevChild(bool next)
 {
-    // Tab after a whole typed date goes on to the next field, not to a section.
+    // Tab after a typed date goes on to the next field, not to a section; a
+    // refused one stays marked in the field.
     if (m_typing) {
         FinishTyping();
         return QWidget::focusNextPrevChild(next);
@@ -143,10 +251,28 @@ bool TDateEdit::focusNextPrevChild(bool next)
     return QDateEdit::focusNextPrevChild(next);
 }
 
+void TDateEdit::focusInEvent(QFocusEvent *event)
+{
+    Sync();
+    if (!ShowsTyped()) {
+        QDateEdit::focusInEvent(event);
+        return;
+    }
+    // Refused text has no sections to select: all of it, so typing replaces it.
+    QAbstractSpinBox::focusInEvent(event);
+    lineEdit()->selectAll();
+}
+
 void TDateEdit::focusOutEvent(QFocusEvent *event)
 {
-    FinishTyping();
-    QDateEdit::focusOutEvent(event);
+    if (FinishTyping()) {
+        QDateEdit::focusOutEvent(event);
+        return;
+    }
+    // The spin box would write its last date over the refused text.
+    QCoreApplication::sendEvent(lineEdit(), event);
+    QWidget::focusOutEvent(event);
+    Announce();
 }
 
 void TDateEdit::mousePressEvent(QMouseEvent *event)
@@ -157,6 +283,21 @@ void TDateEdit::mousePressEvent(QMouseEvent *event)
 
 void TDateEdit::wheelEvent(QWheelEvent *event)
 {
-    FinishTyping();
+    // Stepping from a date the field does not show would be a guess.
+    if (!FinishTyping()) {
+        event->accept();
+        return;
+    }
     QDateEdit::wheelEvent(event);
+}
+
+void TDateEdit::paintEvent(QPaintEvent *event)
+{
+    QDateEdit::paintEvent(event);
+    if (!(m_refused && ShowsTyped()))
+        return;
+    QPainter p(this);
+    p.setPen(QPen(QColor(0xD0, 0x10, 0x10), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
 }

@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include "FormKit.h"
 #include "HiClass.h"
 
 #include <QApplication>
@@ -88,6 +89,8 @@ QVariant TDialogs::dispatch(const TDialogCall &call, QWidget *parent)
         dlg.setTextValue(call.value);
         for (QLabel *label : dlg.findChildren<QLabel *>())
             label->setTextFormat(Qt::PlainText);
+        if (auto *edit = dlg.findChild<QLineEdit *>())
+            SayWhenCut(edit);
         if (dlg.exec() != QDialog::Accepted)
             return QVariant(QString()); // null: cancelled
         // OK on an untouched field gives a null text; it is an empty answer, not a cancel.

@@ -2,6 +2,7 @@
 
 #include "DateEdit.h"
 #include "Dialogs.h"
+#include "FormKit.h"
 #include "HiClass.h"
 
 #include <QFrame>
@@ -83,6 +84,7 @@ TfrmEditRec::TfrmEditRec(QWidget *owner) : TEditDialog(owner)
         e->setMaxLength(std::numeric_limits<int>::max());
         limit = new TByteLimit(MaxInputBytes, e);
         e->setValidator(limit);
+        SayWhenCut(e, QStringLiteral("至多 %1 个字节（一个汉字算两个）").arg(MaxInputBytes));
         connect(e, &QLineEdit::textChanged, this, &TfrmEditRec::edtCateChange);
         return e;
     };
@@ -98,6 +100,7 @@ TfrmEditRec::TfrmEditRec(QWidget *owner) : TEditDialog(owner)
     setTabOrder(edtNotes, btnSave);
     setTabOrder(btnSave, btnCancel);
 
+    connect(dtpDate, &TDateEdit::wholeChanged, this, &TfrmEditRec::dtpDateWholeChange);
     connect(btnSave, &QPushButton::clicked, this, &TfrmEditRec::btnSaveClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmEditRec::btnCancelClick);
 }
@@ -119,6 +122,7 @@ void TfrmEditRec::FormShow()
     edtAmount->setText(RecAmount);
     m_notesLimit->Allow(RecNotes);
     edtNotes->setText(RecNotes);
+    m_fieldsSavable = false;
     btnSave->setEnabled(false);
 
     if (dateError) {
@@ -136,11 +140,24 @@ void TfrmEditRec::FormShow()
 
 void TfrmEditRec::edtCateChange()
 {
-    btnSave->setEnabled(!THi::Trim(edtCate->text()).isEmpty() && THi::IsAmount(edtAmount->text()));
+    m_fieldsSavable = !THi::Trim(edtCate->text()).isEmpty() && THi::IsAmount(edtAmount->text());
+    dtpDateWholeChange();
+}
+
+void TfrmEditRec::dtpDateWholeChange()
+{
+    btnSave->setEnabled(m_fieldsSavable && dtpDate->IsWhole());
 }
 
 void TfrmEditRec::btnSaveClick()
 {
+    // Alt+S leaves the focus in a date being typed: take it first.
+    if (!dtpDate->Commit()) {
+        dtpDateWholeChange();
+        dtpDate->setFocus();
+        dtpDate->selectAll(); // typing replaces the refused text
+        return;
+    }
     double amount = 0;
     if (!btnSave->isEnabled() || !THi::IsAmount(edtAmount->text(), &amount))
         return;

@@ -29,10 +29,12 @@ protected:
 
 private slots:
     void edtCateChange();
+    void dtpDateWholeChange(); // a date being typed or refused holds Save back
     void btnSaveClick();
     void btnCancelClick();
 
 private:
+    bool m_fieldsSavable = false; // what the text fields' check last said
     TByteLimit *m_cateLimit = nullptr, *m_amountLimit = nullptr, *m_notesLimit = nullptr;
     QFrame *bvlRect = nullptr;
     QLabel *lblDate = nullptr, *lblCate = nullptr, *lblAmount = nullptr, *lblNotes = nullptr;

@@ -4,6 +4,7 @@
 #include "DateEdit.h"
 #include "Dialogs.h"
 #include "EditCateForm.h"
+#include "FormKit.h"
 #include "HiClass.h"
 #include "Placement.h"
 
@@ -192,6 +193,7 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
     setTabOrder(edtAmount, edtNotes);
     setTabOrder(edtNotes, btnAdd);
 
+    connect(dtpDate, &TDateEdit::wholeChanged, this, &TEntryPanel::CateChange);
     connect(cboCate, &QComboBox::editTextChanged, this, &TEntryPanel::CateChange);
     connect(edtAmount, &QLineEdit::textChanged, this, &TEntryPanel::CateChange);
     connect(btnAdd, &QPushButton::clicked, this, &TEntryPanel::btnAddClick);
@@ -202,6 +204,9 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
     connect(btnCalc, &QPushButton::clicked, this, &TEntryPanel::btnCalcClick);
     connect(btnEditCates, &QPushButton::clicked, this, &TEntryPanel::btnEditCatesClick);
     connect(lvwRecs, &QTreeWidget::itemSelectionChanged, this, &TEntryPanel::lvwRecsSelectItem);
+
+    for (QLineEdit *e : {cboCate->lineEdit(), edtAmount, edtNotes})
+        SayWhenCut(e);
 
     for (QObject *o :
          std::initializer_list<QObject *>{dtpDate, cboCate, edtAmount, edtNotes, lvwRecs})
@@ -230,6 +235,7 @@ TDbMan &TEntryPanel::Db() const
 void TEntryPanel::SetDate(const QDate &date)
 {
     dtpDate->setDate(date);
+    CateChange();
 }
 
 void TEntryPanel::LoadCateList(const QString &listText)
@@ -257,7 +263,8 @@ void TEntryPanel::UpdatePendingTotal()
 
 void TEntryPanel::CateChange()
 {
-    btnAdd->setEnabled(!THi::Trim(cboCate->currentText()).isEmpty() &&
+    // A date that is still being typed, or was refused, is no date to file under.
+    btnAdd->setEnabled(dtpDate->IsWhole() && !THi::Trim(cboCate->currentText()).isEmpty() &&
                        THi::IsAmount(edtAmount->text()));
 }
 
@@ -294,8 +301,25 @@ TRowList TEntryPanel::PendingRows() const
     return rows;
 }
 
+bool TEntryPanel::HasPending() const
+{
+    if (lvwRecs->topLevelItemCount() > 0)
+        return true;
+    // Emptied by hand, the taken line was given up on purpose.
+    return m_lineInFields &&
+           !(THi::Trim(cboCate->currentText()).isEmpty() &&
+             THi::Trim(edtAmount->text()).isEmpty() && THi::Trim(edtNotes->text()).isEmpty());
+}
+
 void TEntryPanel::btnAddClick()
 {
+    // Alt+A leaves the focus in a date being typed: take it first.
+    if (!dtpDate->Commit()) {
+        CateChange();
+        dtpDate->setFocus();
+        dtpDate->selectAll(); // typing replaces the refused text
+        return;
+    }
     if (!btnAdd->isEnabled()) {
         cboCate->setFocus();
         return;
@@ -315,6 +339,7 @@ void TEntryPanel::btnAddClick()
         item->setText(ColNotes, THi::Trim(edtNotes->text()));
         lvwRecs->addTopLevelItem(item);
         UpdatePendingTotal();
+        m_lineInFields = false;
         RememberCate(cate);
     });
 
@@ -370,8 +395,10 @@ void TEntryPanel::btnEditClick()
         edtAmount->setText(row->text(ColAmount));
         edtNotes->setText(row->text(ColNotes));
     });
-    if (taken) // a line that could not be taken back stays in the list
-        RemoveRow(row);
+    if (!taken) // a line that could not be taken back stays in the list
+        return;
+    m_lineInFields = true;
+    RemoveRow(row);
 }
 
 void TEntryPanel::RemoveRow(QTreeWidgetItem *row)

@@ -50,6 +50,9 @@ public:
 
     // The pending lines, five strings each, in list order.
     TRowList PendingRows() const;
+    // Pending lines, or a line taken out of the list with Edit that is still
+    // in the fields: what closing would lose.
+    bool HasPending() const;
 
 signals:
     // The list or its selection changed: the main window recomputes its buttons.
@@ -79,6 +82,7 @@ private:
     TEntryPanelKind m_kind;
     TDbMan *m_db = nullptr;
     QString m_user;
+    bool m_lineInFields = false; // a pending line taken back with Edit, not added again
 
     TDateEdit *dtpDate = nullptr;
     QComboBox *cboCate = nullptr;

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QString>
 #include <QWidget>
@@ -64,3 +65,15 @@ inline void SetBackground(QWidget *w, const QColor &c)
 // Every push button of the window gets the flat look, with a thin frame kept
 // so that it still reads as a button.
 void FlatButtons(QWidget *form);
+
+// Typing or a paste that the field cuts (its length limit, or a validator
+// that refuses the rest) is said in a short hint beside the field, never in
+// a box. limitText names the limit; empty: "至多 <maxLength> 个字符".
+void SayWhenCut(QLineEdit *edit, const QString &limitText = QString());
+// The hint SayWhenCut shows.
+QString CutHint(const QString &limitText);
+
+// A name as boxes and menus show it: whole when it fits in a line of
+// reasonable width, else cut in the middle with "…", so no box or menu gets
+// wider than the screen.
+QString ElidedName(const QString &name);

@@ -74,6 +74,8 @@ TfrmLogin::TfrmLogin(const QString &dataFile, QWidget *owner)
     connect(cboUsername, &QComboBox::editTextChanged, this, &TfrmLogin::cboUsernameChange);
     connect(edtPassword, &QLineEdit::textChanged, this, &TfrmLogin::edtPasswordChange);
     // Keys reach the combo box or its line edit, depending on who has the focus.
+    SayWhenCut(cboUsername->lineEdit());
+    SayWhenCut(edtPassword);
     cboUsername->installEventFilter(this);
     cboUsername->lineEdit()->installEventFilter(this);
     edtPassword->installEventFilter(this);
@@ -86,6 +88,7 @@ TfrmLogin::~TfrmLogin() = default; // FormClose: the store goes with the dialog
 void TfrmLogin::FormCreate()
 {
     UserName.clear();
+    ReadOnly = false;
     DbMan = std::make_unique<TDbMan>(DataFile);
 
     cboUsername->addItems(THi::SplitLines(DbMan->ListUsers()));
@@ -165,7 +168,13 @@ void TfrmLogin::btnSubmitClick()
         // so this user is listed first next time.
         const auto logIn = [&](TBusy &working) {
             if (DbMan->CheckLogin(UserName, password)) {
-                DbMan->RewriteUser(UserName, password);
+                try {
+                    DbMan->RewriteUser(UserName, password);
+                } catch (const EDbCannotWrite &) {
+                    // Only the order of the name list is lost; the ledger
+                    // itself can still be read and backed up elsewhere.
+                    ReadOnly = true;
+                }
                 accepted = true;
             } else {
                 working.Done();
@@ -181,7 +190,7 @@ void TfrmLogin::btnSubmitClick()
         const QString question =
             QStringLiteral("您想要创建一个新的用户名称和一个新的用户密码吗？\r\n\r\n"
                            "- 用户名称：%1\r\n- 用户密码：%2")
-                .arg(UserName, password);
+                .arg(ElidedName(UserName), ElidedName(password));
         if (!TDialogs::Ask(this, question))
             return;
         TBusy again(btnSubmit);
@@ -210,5 +219,6 @@ void TfrmLogin::btnCancelClick()
 void TfrmLogin::reject()
 {
     UserName.clear();
+    ReadOnly = false;
     QDialog::reject();
 }

@@ -24,6 +24,9 @@ public:
 
     QString DataFile;
     QString UserName;
+    // The login could not write (a full disk, a read-only file): the ledger
+    // opens read-only, so it can still be read and backed up elsewhere.
+    bool ReadOnly = false;
 
     // The example password of the instructions.
     static QString ExamplePassword() { return QStringLiteral("2468"); }

@@ -159,7 +159,7 @@ void TfrmMain::FormCreate()
     setWindowTitle(
         QStringLiteral("%1 - 用户名称：%2").arg(QLatin1String(Placement::ProductName), UserName));
     // "&" in a name would turn into an access key.
-    QString menuName = UserName;
+    QString menuName = ElidedName(UserName);
     menuName.replace(QLatin1Char('&'), QStringLiteral("&&"));
     mnuMenu_DeleteUser->setText(QStringLiteral("删除 %1").arg(menuName));
 
@@ -192,6 +192,22 @@ void TfrmMain::FormCreate()
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfrmMain::SetReadOnly()
+{
+    if (!DbMan)
+        return;
+    DbMan->SetReadOnly(true);
+    if (!lblReadOnly) {
+        // In the free part of the control strip, between the views and the menu.
+        lblReadOnly = Make<QLabel>(pnlControl, "lblReadOnly", QRect(280, 10, 356, 17));
+        lblReadOnly->setText(QStringLiteral("账本只读：磁盘已满，腾出空间后请重新启动。"));
+        lblReadOnly->setToolTip(TDbMan::ReadOnlyText());
+        SetBold(lblReadOnly);
+        SetTextColor(lblReadOnly, QColor(0xC0, 0x00, 0x00));
+    }
+    lblReadOnly->show();
 }
 
 // ---------------------------------------------------------------------------
@@ -264,7 +280,7 @@ bool TfrmMain::CanClose()
 {
     if (m_discardAgreed || !pnlExpense || !pnlIncome)
         return true;
-    if (pnlExpense->PendingRows().isEmpty() && pnlIncome->PendingRows().isEmpty())
+    if (!pnlExpense->HasPending() && !pnlIncome->HasPending())
         return true;
     return TDialogs::Ask(this, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"),
                          /*defaultYes=*/false);

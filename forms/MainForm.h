@@ -42,6 +42,11 @@ public:
     void UpdateButtons();
     void ShowTotals(double inTotal, double outTotal);
 
+    // The ledger could not be written at the login (a full disk): every
+    // write is refused with a message, and a line in the control strip says
+    // so until the program is started again.
+    void SetReadOnly();
+
     // The browser's handlers, kept by the page itself.
     void btnTransSearchClick();
     void btnTransDeleteClick();
@@ -94,6 +99,7 @@ private:
     QFrame *shpTop1 = nullptr, *shpTop2 = nullptr, *shpTop3 = nullptr;
     QRadioButton *rdoExpense = nullptr, *rdoIncome = nullptr, *rdoTransactions = nullptr;
     QLabel *imgMenu = nullptr, *imgMenuUp = nullptr, *imgMenuDown = nullptr;
+    QLabel *lblReadOnly = nullptr;
 
     // Account menu.
     QMenu *mnuMenu = nullptr;

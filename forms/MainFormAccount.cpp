@@ -4,6 +4,7 @@
 
 #include "DbClass.h"
 #include "Dialogs.h"
+#include "FormKit.h"
 #include "HiClass.h"
 #include "Settings.h"
 
@@ -71,7 +72,7 @@ void TfrmMain::mnuMenu_SetPwdClick()
 
 void TfrmMain::mnuMenu_DeleteUserClick()
 {
-    if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除 %1 吗？").arg(UserName)))
+    if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除 %1 吗？").arg(ElidedName(UserName))))
         return;
     // Before the account goes, so that keeping the pending lines keeps it too.
     if (!CanClose())

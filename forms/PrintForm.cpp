@@ -24,8 +24,10 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cerrno>
 
@@ -186,18 +188,38 @@ void TfrmPrint::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (!m_placed) {
-        // The frame, not only the inside, covers the work area; fixed from then on.
         m_placed = true;
-        const QScreen *s = screen();
-        const QMargins frame(geometry().left() - frameGeometry().left(),
-                             geometry().top() - frameGeometry().top(),
-                             frameGeometry().right() - geometry().right(),
-                             frameGeometry().bottom() - geometry().bottom());
-        if (s)
-            setGeometry(s->availableGeometry() - frame);
-        setFixedSize(size());
+        // A window manager adds its frame only after the window is mapped,
+        // and tells its size later still: fit again whenever the frame or
+        // the place changes during the first moments.
+        m_fitting = true;
+        QTimer::singleShot(1500, this, [this] { m_fitting = false; });
+        FitToWorkArea();
     }
     btnFirstPageClick(nullptr);
+}
+
+bool TfrmPrint::event(QEvent *event)
+{
+    const bool handled = QDialog::event(event);
+    if (m_fitting && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                      event->type() == QEvent::WindowStateChange ||
+                      event->type() == QEvent::Expose || event->type() == QEvent::UpdateRequest))
+        FitToWorkArea();
+    return handled;
+}
+
+void TfrmPrint::FitToWorkArea()
+{
+    const QScreen *s = screen();
+    if (!s)
+        return;
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QRect inside = s->availableGeometry() - frame;
+    if (geometry() == inside && maximumSize() == inside.size())
+        return;
+    setFixedSize(inside.size());
+    setGeometry(inside);
 }
 
 void TfrmPrint::ShowPage(int number)

@@ -42,8 +42,12 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override; // the frame arriving after the show
 
 private:
+    // The whole window, frame included, covers the work area (the desktop
+    // without the task bar); fixed in size from then on.
+    void FitToWorkArea();
     void ShowPage(int number);
     bool RunPrintDialog(QPrinter &printer);
 
@@ -55,4 +59,5 @@ private:
     QStatusBar *StatusBar1 = nullptr;
     QLabel *m_status = nullptr;
     bool m_placed = false;
+    bool m_fitting = false; // shortly after the first show, while the frame settles
 };

@@ -4,9 +4,34 @@
 #include "Dialogs.h"
 #include "LoginForm.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QThread>
 
 namespace StartUp {
+
+void KeepPaintingWhileWaiting()
+{
+    TDbMan::SetWaitHook([](bool waiting) {
+        static bool cursorShown = false;
+        const QCoreApplication *app = QCoreApplication::instance();
+        if (!app || QThread::currentThread() != app->thread())
+            return; // a worker's wait: the windows are not its to paint
+        if (!waiting) {
+            if (cursorShown)
+                QApplication::restoreOverrideCursor();
+            cursorShown = false;
+            return;
+        }
+        if (!cursorShown) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            cursorShown = true;
+        }
+        // Painting, timers and window-system events other than input: nothing
+        // the user does runs in the middle of the waiting operation.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+}
 
 void ImportBackup(const QString &dataFile, const QString &backup)
 {
@@ -28,13 +53,18 @@ bool UpgradeDataFile(const QString &dataFile)
     return done || !TDbMan::IsServer(dataFile);
 }
 
-QString RunLogin(const QString &dataFile)
+QString RunLogin(const QString &dataFile, bool *readOnly)
 {
     QString userName;
+    if (readOnly)
+        *readOnly = false;
     TDialogs::Guard(nullptr, [&] {
         TfrmLogin login(dataFile);
-        if (login.exec() == QDialog::Accepted)
+        if (login.exec() == QDialog::Accepted) {
             userName = login.UserName;
+            if (readOnly)
+                *readOnly = login.ReadOnly;
+        }
     });
     return userName;
 }

@@ -7,6 +7,11 @@
 
 namespace StartUp {
 
+// While a store operation waits for another running copy's write lock (up to
+// ten seconds), the windows keep painting and show the wait cursor; clicks
+// and keys wait until the operation is over. Installed once at start.
+void KeepPaintingWhileWaiting();
+
 // The importer of the data-file placement: the store imports the backup into
 // the data file. A failure is shown, and the program goes on with the data
 // it had.
@@ -19,7 +24,8 @@ bool UpgradeDataFile(const QString &dataFile);
 
 // Shows the login dialog on the data file and returns the accepted user
 // name; empty when the login was cancelled or the data file could not be
-// read (which is shown).
-QString RunLogin(const QString &dataFile);
+// read (which is shown). readOnly says that the login could not write, so
+// the ledger is to be opened read-only.
+QString RunLogin(const QString &dataFile, bool *readOnly = nullptr);
 
 } // namespace StartUp

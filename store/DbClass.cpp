@@ -34,7 +34,28 @@ namespace {
 // A second running copy may hold a write lock for a moment; wait instead of failing.
 std::atomic<int> busyTimeoutMs{10000};
 
+TDbMan::TWaitHook &waitHook()
+{
+    static TDbMan::TWaitHook hook;
+    return hook;
+}
+
 } // namespace
+
+void CallWaitHook(bool waiting) noexcept
+{
+    // The hook may run events, and one of them another store operation that
+    // waits as well: that one waits without calling in again.
+    static thread_local bool inside = false;
+    if (inside || !waitHook())
+        return;
+    inside = true;
+    try {
+        waitHook()(waiting);
+    } catch (...) {
+    }
+    inside = false;
+}
 
 int BusyTimeoutMs()
 {
@@ -143,6 +164,7 @@ void copyDatabase(SqliteConn &from, SqliteConn &to)
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(int(busyTimeoutMs));
     int rc = SQLITE_OK;
+    bool waited = false;
     for (;;) {
         rc = sqlite3_backup_step(b, -1);
         if (rc == SQLITE_DONE)
@@ -152,6 +174,8 @@ void copyDatabase(SqliteConn &from, SqliteConn &to)
         // The source is being written by another copy: wait for it like a busy handler.
         if ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) &&
             std::chrono::steady_clock::now() < deadline) {
+            waited = true;
+            CallWaitHook(true);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             continue;
         }
@@ -159,6 +183,8 @@ void copyDatabase(SqliteConn &from, SqliteConn &to)
     }
     // finish rolls the target back when the copy did not complete.
     const int frc = sqlite3_backup_finish(b);
+    if (waited)
+        CallWaitHook(false);
     if (rc != SQLITE_DONE)
         RaiseSqlite(nullptr, rc, to.file());
     if (frc != SQLITE_OK)
@@ -188,6 +214,19 @@ constexpr int AutoCopiesKept = 10;
 TDbMan::TDbMan(const QString &dataFile) : m_dataFile(dataFile) {}
 
 TDbMan::~TDbMan() = default;
+
+QString TDbMan::ReadOnlyText()
+{
+    return QStringLiteral("账本现在是只读的：登录时无法写入数据（磁盘已满或数据文件只读），"
+                          "这次操作没有保存任何内容。\n可以查看记录，也可以用“备份数据”"
+                          "把账本备份到别的磁盘；腾出磁盘空间后重新启动 Tallimo 即可保存。");
+}
+
+void TDbMan::RefuseWrite() const
+{
+    if (m_readOnly)
+        throw EDbCannotWrite(ReadOnlyText());
+}
 
 bool TDbMan::IsServer(const QString &location)
 {
@@ -263,6 +302,11 @@ void TDbMan::SetBusyTimeout(int ms)
     busyTimeoutMs = ms;
 }
 
+void TDbMan::SetWaitHook(TWaitHook hook)
+{
+    waitHook() = std::move(hook);
+}
+
 // ---------------------------------------------------------------------------
 // Passwords
 
@@ -329,6 +373,7 @@ bool TDbMan::UserExists(const QString &name)
 
 bool TDbMan::AddUser(const QString &name, const QString &password)
 {
+    RefuseWrite();
     const QString hash = HashPassword(password);
     const QString exists =
         QStringLiteral(
@@ -358,6 +403,7 @@ bool TDbMan::AddUser(const QString &name, const QString &password)
 
 bool TDbMan::DeleteUser(const QString &name)
 {
+    RefuseWrite();
     {
         TConnRef c = Connect();
         Stmt del(c, "delete from \"users\" where \"name\"=?");
@@ -369,6 +415,7 @@ bool TDbMan::DeleteUser(const QString &name)
 
 void TDbMan::RewriteUser(const QString &name, const QString &password)
 {
+    RefuseWrite();
     const QString hash = HashPassword(password);
     TConnRef c = Connect();
     WriteTransaction(c, [&] {
@@ -418,6 +465,7 @@ void writeCates(TConn &c, const QByteArray &encUser, const QString &out, const Q
 
 void TDbMan::SetCateList(const QString &user, const QString &kind, const QString &text)
 {
+    RefuseWrite();
     cateColumn(kind); // refuses an unknown kind before anything is written
     const QByteArray encUser = enc(user);
     TConnRef c = Connect();
@@ -452,6 +500,7 @@ bool TDbMan::SetCateListIf(const QString &user, const QString &kind, const QStri
 
 QString TDbMan::MergeCate(const QString &user, const QString &kind, const QString &name)
 {
+    RefuseWrite();
     cateColumn(kind);
     const QByteArray encUser = enc(user);
     const QString wanted = THi::LowerAscii(THi::Trim(name));
@@ -542,6 +591,7 @@ qint64 TDbMan::CountCate(const QString &user, const QString &type, const QString
 void TDbMan::AddRecord(const QString &user, const QString &date, const QString &type,
                        const QString &cate, const QString &amount, const QString &notes)
 {
+    RefuseWrite();
     TConnRef c = Connect();
     Stmt ins(c, InsertRecordSql);
     insertRecord(ins, enc(user), date, type, cate, amount, notes);
@@ -549,6 +599,7 @@ void TDbMan::AddRecord(const QString &user, const QString &date, const QString &
 
 void TDbMan::AddRecords(const QString &user, const TRowList &rows)
 {
+    RefuseWrite();
     TConnRef c = Connect();
     if (rows.isEmpty())
         return;
@@ -568,6 +619,7 @@ void TDbMan::AddRecords(const QString &user, const TRowList &rows)
 
 void TDbMan::DeleteRecord(const QString &user, const QString &id)
 {
+    RefuseWrite();
     const qint64 key = checkedId(id);
     TConnRef c = Connect();
     Stmt del(c, "delete from \"data\" where \"id\"=? and \"user\"=?");
@@ -579,6 +631,7 @@ void TDbMan::ReplaceRecord(const QString &id, const QString &user, const QString
                            const QString &type, const QString &cate, const QString &amount,
                            const QString &notes)
 {
+    RefuseWrite();
     const qint64 key = checkedId(id);
     const QByteArray encUser = enc(user);
     TConnRef c = Connect();
@@ -1133,6 +1186,7 @@ void TDbMan::CheckImportFile(const QString &fileName)
 
 void TDbMan::ImportFrom(const QString &fileName, const TProgress &progress)
 {
+    RefuseWrite();
     CheckImportFile(fileName);
     if (!IsDataFile(fileName)) {
         throw EDbError(QStringLiteral("“%1”不是本程序的数据文件，或者已经损坏，没有导入。\n"
@@ -1248,6 +1302,7 @@ bool periodIndexIsCurrent(SqliteConn &c)
 
 void TDbMan::Upgrade()
 {
+    RefuseWrite();
     if (IsServer(m_dataFile)) {
         Connect(); // a server's tables are made, or refused, by connecting
         return;

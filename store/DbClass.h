@@ -12,6 +12,7 @@
 // writes are all-or-nothing.
 
 #include "HiClass.h"
+#include "Progress.h"
 
 #include <QByteArray>
 #include <QList>
@@ -40,15 +41,19 @@ public:
     using EDbError::EDbError;
 };
 
-// A long operation stopped because its progress callback asked to.
+// A long operation stopped because its progress callback (TProgress) asked
+// to; nothing was changed.
 class EDbCancelled : public EDbError {
 public:
     using EDbError::EDbError;
 };
 
-// Progress of a long operation: rows done of total. Returning false stops the
-// operation, which then raises EDbCancelled and changes nothing.
-using TProgress = std::function<bool(qint64 done, qint64 total)>;
+// A write that the disk or the file does not take: the disk is full, or the
+// data file (or database) is read-only. Reading still works.
+class EDbCannotWrite : public EDbError {
+public:
+    using EDbError::EDbError;
+};
 
 // AddUser of a name that is already an account (names are unique).
 class EUserExists : public EDbError {
@@ -156,6 +161,14 @@ public:
 
     QString DataFile() const { return m_dataFile; }
 
+    // A ledger opened although it cannot be written (the login's own write
+    // failed on a full disk): every write is refused with EDbCannotWrite and
+    // ReadOnlyText() before it reaches the store; reading and backups to
+    // another place go on.
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool ReadOnly() const { return m_readOnly; }
+    static QString ReadOnlyText();
+
     // True for a PostgreSQL URL ("postgresql://..." or "postgres://...").
     static bool IsServer(const QString &location);
     // The store as messages name it: the file's path, or the URL without a password.
@@ -253,9 +266,16 @@ public:
 
     // Test seam: how long an operation waits for another copy's write lock.
     static void SetBusyTimeout(int ms);
+    // Called while an operation waits for another copy's write lock (on a
+    // server: for a statement's answer, past a moment): with true at every
+    // pause (some 10 to 20 ms apart), with false once when that wait ends. The windows keep
+    // painting from it. Never called from within itself; what it raises is dropped.
+    using TWaitHook = std::function<void(bool waiting)>;
+    static void SetWaitHook(TWaitHook hook);
 
 private:
     TConnRef Connect();
+    void RefuseWrite() const; // raises in a read-only ledger
     void ServerBackupInto(const QString &file, const QString &shownAs);
     void ServerImportFrom(const QString &fileName, const TProgress &progress);
     static void WriteCandidate(TRowReader &rows, const QString &file, const QString &shownAs);
@@ -264,4 +284,5 @@ private:
 
     QString m_dataFile;
     std::unique_ptr<PgConn> m_server;
+    bool m_readOnly = false;
 };

@@ -128,3 +128,7 @@ private:
 // The busy text and the wait both engines share.
 int BusyTimeoutMs();
 QString BusyText();
+// Tells the wait hook (TDbMan::SetWaitHook) that an operation waits for
+// another copy's lock (true, at every pause) or that such an operation ended
+// (false). A call from within the hook is dropped.
+void CallWaitHook(bool waiting) noexcept;

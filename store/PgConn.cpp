@@ -9,7 +9,10 @@
 
 #include <libpq-fe.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <poll.h>
 
 namespace {
 
@@ -252,8 +255,9 @@ private:
         // is 400,000 ids and amounts).
         if (m_runs == 0) {
             // A statement run once is sent with its values in one round trip.
-            res = PQexecParams(m_c.handle(), m_sql.constData(), n, nullptr, p.values.data(),
-                               p.lengths.data(), nullptr, 1);
+            if (PQsendQueryParams(m_c.handle(), m_sql.constData(), n, nullptr, p.values.data(),
+                                  p.lengths.data(), nullptr, 1) == 1)
+                res = m_c.awaitResult();
             m_c.unnamedOwner = 0;
         } else {
             // Run again (a batch of records): parsed once on the server.
@@ -261,8 +265,9 @@ private:
                 PQclear(m_c.checked(PQprepare(m_c.handle(), "", m_sql.constData(), n, nullptr)));
                 m_c.unnamedOwner = m_serial;
             }
-            res =
-                PQexecPrepared(m_c.handle(), "", n, p.values.data(), p.lengths.data(), nullptr, 1);
+            if (PQsendQueryPrepared(m_c.handle(), "", n, p.values.data(), p.lengths.data(), nullptr,
+                                    1) == 1)
+                res = m_c.awaitResult();
         }
         return res;
     }
@@ -451,10 +456,15 @@ void PgConn::raise(PGresult *res)
                         QLatin1Char('\n') + detail);
     } else if (state.startsWith("23")) {
         what = QStringLiteral("数据库“%1”拒绝了这次写入，数据没有改变。").arg(shown);
-    } else if (state == "53100") {
-        what = QStringLiteral("数据库服务器“%1”的磁盘已满，这次操作没有保存任何内容。\n"
-                              "请让服务器的管理员腾出空间后再试。")
-                   .arg(shown);
+    } else if (state == "53100" || state == "25006") {
+        throw EDbCannotWrite(
+            (state == "25006"
+                 ? QStringLiteral("数据库“%1”现在只能读取，这次操作没有保存任何内容。\n"
+                                  "请让服务器的管理员检查后再试。")
+                 : QStringLiteral("数据库服务器“%1”的磁盘已满，这次操作没有保存任何内容。\n"
+                                  "请让服务器的管理员腾出空间后再试。"))
+                .arg(shown) +
+            QLatin1Char('\n') + detail);
     } else if (state == "42P01" || state == "42703") {
         what = QStringLiteral("数据库“%1”缺少本程序需要的表或列，这次操作没有完成。\n"
                               "请检查是否连到了 Tallimo 的数据库。")
@@ -483,6 +493,37 @@ PGresult *PgConn::checked(PGresult *res)
 void PgConn::noteChanges(PGresult *res)
 {
     m_changes = std::strtoll(PQcmdTuples(res), nullptr, 10);
+}
+
+PGresult *PgConn::awaitResult()
+{
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    bool waited = false;
+    while (PQisBusy(m_conn)) {
+        pollfd fd{PQsocket(m_conn), POLLIN, 0};
+        if (::poll(&fd, 1, 20) < 0 && errno != EINTR)
+            break;
+        if (!PQconsumeInput(m_conn))
+            break; // the connection is gone: PQgetResult says so
+        // A moment is the server's work; longer is someone else's lock.
+        if (PQisBusy(m_conn) && steady_clock::now() - start > milliseconds(100)) {
+            waited = true;
+            CallWaitHook(true);
+        }
+    }
+    PGresult *last = nullptr;
+    while (PGresult *res = PQgetResult(m_conn)) {
+        PQclear(last);
+        last = res;
+        const ExecStatusType status = PQresultStatus(res);
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH ||
+            PQstatus(m_conn) == CONNECTION_BAD)
+            break;
+    }
+    if (waited)
+        CallWaitHook(false);
+    return last;
 }
 
 PGresult *PgConn::query(const char *sql, const QList<QByteArray> &values)

@@ -42,6 +42,11 @@ public:
     // The first value of a one-row result, as text.
     QByteArray value(const char *sql, const QList<QByteArray> &values = {});
 
+    // The answer to a statement sent with PQsend…, as PQexec would give it
+    // (the last result; null when nothing came). While the server makes it
+    // wait (another computer's lock), the store's wait hook is called.
+    pg_result *awaitResult();
+
     // Connects again with the same URL after the connection was lost; false
     // when the server cannot be reached.
     bool reopen();

@@ -6,6 +6,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <thread>
+
 namespace {
 
 // What to tell the user when a data file cannot be read as one.
@@ -91,16 +94,16 @@ void RaiseSqlite(sqlite3 *db, int rc, const QString &file)
         what = damagedText(file);
         break;
     case SQLITE_FULL:
-        what = QStringLiteral("磁盘已满，无法写入“%1”，这次操作没有保存任何内容。\n"
-                              "请腾出磁盘空间后再试。")
-                   .arg(path);
-        break;
+        throw EDbCannotWrite(QStringLiteral("磁盘已满，无法写入“%1”，这次操作没有保存任何内容。\n"
+                                            "请腾出磁盘空间后再试。")
+                                 .arg(path) +
+                             QLatin1Char('\n') + detail);
     case SQLITE_READONLY:
     case SQLITE_PERM:
-        what = QStringLiteral("“%1”是只读的，无法写入，这次操作没有保存任何内容。\n"
-                              "请检查这个文件和它所在文件夹的权限。")
-                   .arg(path);
-        break;
+        throw EDbCannotWrite(QStringLiteral("“%1”是只读的，无法写入，这次操作没有保存任何内容。\n"
+                                            "请检查这个文件和它所在文件夹的权限。")
+                                 .arg(path) +
+                             QLatin1Char('\n') + detail);
     case SQLITE_CANTOPEN:
         what = QStringLiteral("无法打开“%1”。\n请检查这个文件是否存在，以及您对它和它所在的"
                               "文件夹是否有读写权限。")
@@ -161,12 +164,30 @@ SqliteConn::SqliteConn(const QString &file, bool readOnly, const QString &shownA
         }
     }
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, BusyTimeoutMs());
+    sqlite3_busy_handler(m_db, &SqliteConn::BusyWait, this);
 }
 
 SqliteConn::~SqliteConn()
 {
     sqlite3_close_v2(m_db);
+    if (m_waited)
+        CallWaitHook(false);
+}
+
+int SqliteConn::BusyWait(void *self, int count)
+{
+    auto *c = static_cast<SqliteConn *>(self);
+    using namespace std::chrono;
+    if (count == 0)
+        c->m_waitStart = steady_clock::now();
+    const milliseconds left = milliseconds(BusyTimeoutMs()) -
+                              duration_cast<milliseconds>(steady_clock::now() - c->m_waitStart);
+    if (left <= milliseconds(0))
+        return 0; // SQLite reports the lock as busy
+    c->m_waited = true;
+    CallWaitHook(true);
+    std::this_thread::sleep_for(std::min(left, milliseconds(10)));
+    return 1;
 }
 
 void SqliteConn::fail(int rc) const

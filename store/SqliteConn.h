@@ -5,6 +5,8 @@
 
 #include "DbConn.h"
 
+#include <chrono>
+
 struct sqlite3;
 
 class SqliteConn : public TConn {
@@ -32,8 +34,14 @@ public:
     QString shownName() const override;
 
 private:
+    // SQLite's busy handler: waits for another copy's lock up to the busy
+    // timeout in short pauses, calling the wait hook at each.
+    static int BusyWait(void *self, int count);
+
     QString m_file;
     sqlite3 *m_db = nullptr;
+    std::chrono::steady_clock::time_point m_waitStart;
+    bool m_waited = false; // the hook hears the end of the operation too
 };
 
 // Turns an engine failure into a sentence for the user: what happened, to

@@ -1,5 +1,6 @@
 #include "BrowserPanel.h"
 #include "ChartData.h"
+#include "DateEdit.h"
 #include "DbClass.h"
 #include "DialogScript.h"
 #include "MainForm.h"
@@ -48,6 +49,8 @@ private slots:
 
     void searchFillsLists_data();
     void searchFillsLists();
+    void typedDates_data();
+    void typedDates();
     void expenseBeforeIncomeWithinDay();
     void highlightAndScroll_data();
     void highlightAndScroll();
@@ -222,6 +225,79 @@ void TestBrowser::searchFillsLists()
     QVERIFY(!button(w.get(), "btnMoreInfo")->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QVERIFY(button(w.get(), "btnTransSearch")->isEnabled());
+}
+
+void TestBrowser::typedDates_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("section"); // 0 year, 1 month, 2 day: where the cursor is
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QDate>("taken"); // invalid: refused
+    const char *const sections[] = {"year", "month", "day"};
+    for (const char *field : {"dtpTransDate1", "dtpTransDate2"}) {
+        const bool first = field[12] == '1';
+        for (int section = 0; section < 3; ++section) {
+            const auto row = [&](const char *what, const char *typed, const QDate &taken) {
+                QTest::addRow("%s, from the %s, %s", field, sections[section], what)
+                    << QString::fromLatin1(field) << section << QString::fromLatin1(typed) << taken;
+            };
+            if (first) {
+                row("dashes", "2011-04-01", QDate(2011, 4, 1));
+                row("short parts", "2011-4-1", QDate(2011, 4, 1));
+            } else {
+                row("slashes", "2011/04/02", QDate(2011, 4, 2));
+                row("digits", "20110402", QDate(2011, 4, 2));
+            }
+            row("no such month", "2011-13-01", QDate());
+            row("letters", "abc", QDate());
+        }
+    }
+}
+
+// The browser's dates typed after a click into them: Enter, then Search.
+void TestBrowser::typedDates()
+{
+    QFETCH(QString, field);
+    QFETCH(int, section);
+    QFETCH(QString, typed);
+    QFETCH(QDate, taken);
+    addLi(ledger());
+    auto w = open();
+    auto *date1 = child<TDateEdit>(w.get(), "dtpTransDate1");
+    auto *date2 = child<TDateEdit>(w.get(), "dtpTransDate2");
+    date1->setDate(QDate(2011, 3, 1));
+    date2->setDate(QDate(2011, 4, 30));
+    auto *date = field == QLatin1String("dtpTransDate1") ? date1 : date2;
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    const QDate before = date->date();
+    QTest::mouseClick(date->findChild<QLineEdit *>(), Qt::LeftButton);
+    QVERIFY(date->hasFocus());
+    date->setCurrentSection(date->sectionAt(section));
+    QTest::keyClicks(date, typed);
+    QTest::keyClick(date, Qt::Key_Return);
+    QPushButton *searchButton = button(w.get(), "btnTransSearch");
+    QTest::mouseClick(searchButton, Qt::LeftButton);
+
+    const TBrowserPanel *b = w->Browser();
+    if (taken.isValid()) {
+        QCOMPARE(date->date(), taken);
+        QCOMPARE(b->PeriodStart(), date1->date());
+        QCOMPARE(b->PeriodEnd(), date2->date());
+        return;
+    }
+    // Refused: no search over a date the field does not show.
+    QCOMPARE(date->date(), before);
+    QCOMPARE(date->text(), typed);
+    QVERIFY(!searchButton->isEnabled());
+    QVERIFY(!b->PeriodStart().isValid());
+    // Corrected, the search runs again.
+    QTest::mouseClick(date->findChild<QLineEdit *>(), Qt::LeftButton);
+    QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(date, "20110402");
+    QVERIFY(searchButton->isEnabled());
+    QTest::mouseClick(searchButton, Qt::LeftButton);
+    QCOMPARE(date->date(), QDate(2011, 4, 2));
+    QCOMPARE(b->PeriodStart(), date1->date());
 }
 
 void TestBrowser::expenseBeforeIncomeWithinDay()

@@ -1,4 +1,5 @@
 #include "DbClass.h"
+#include "DiskFull.h"
 #include "Placement.h"
 #include "SafeFile.h"
 #include "TestSupport.h"
@@ -139,6 +140,11 @@ private slots:
     void damagedFileSaysWhatToDo();
     void busyFileRaisesBusy_data();
     void busyFileRaisesBusy();
+    void readOnlyRefusesEveryWrite_data();
+    void readOnlyRefusesEveryWrite();
+    void fullDiskIsCannotWrite();
+    void waitHookWhileLocked_data();
+    void waitHookWhileLocked();
 
     // two running copies
     void namesAreUnique();
@@ -237,6 +243,7 @@ QString TestDbClass::pgDatabase(const QString &name) const
 void TestDbClass::cleanup()
 {
     TDbMan::SetBusyTimeout(10000);
+    TDbMan::SetWaitHook({});
     m_db.reset();
     m_data.reset();
 }
@@ -1022,6 +1029,135 @@ void TestDbClass::busyFileRaisesBusy()
     add("2011-04-13", TypeExpense(), "Food", "4");
     QCOMPARE(count("data"), 2);
     QVERIFY(!m_db->UserExists("Wang"));
+}
+
+void TestDbClass::readOnlyRefusesEveryWrite_data()
+{
+    QTest::addColumn<int>("write");
+    const char *const names[] = {"add user",      "delete user",   "rewrite user",
+                                 "set cate list", "merge cate",    "add record",
+                                 "add records",   "delete record", "replace record"};
+    for (int i = 0; i < 9; ++i)
+        QTest::addRow("%s", names[i]) << i;
+}
+
+// A ledger opened read-only (the login could not write) refuses every write
+// with one sentence before the store is touched; reading goes on.
+void TestDbClass::readOnlyRefusesEveryWrite()
+{
+    QFETCH(int, write);
+    m_db->AddUser("Li", "1");
+    m_db->SetCateList("Li", "out", "Food");
+    add("2011-04-12", TypeExpense(), "Food", "3");
+    const QString id = query("Li", "2011-01-01", "2011-12-31").RecRows.Row(0).value(RecId);
+    m_db->SetReadOnly(true);
+    const std::function<void()> writes[] = {
+        [&] { m_db->AddUser("Wang", "1"); },
+        [&] { m_db->DeleteUser("Li"); },
+        [&] { m_db->RewriteUser("Li", "2"); },
+        [&] { m_db->SetCateList("Li", "out", "Bus"); },
+        [&] { m_db->MergeCate("Li", "out", "Bus"); },
+        [&] { add("2011-04-13", TypeExpense(), "Food", "4"); },
+        [&] {
+            m_db->AddRecords("Li", {{"2011-04-13", TypeExpense(), "Food", "4", ""}});
+        },
+        [&] { m_db->DeleteRecord("Li", id); },
+        [&] { m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Food", "4", ""); },
+    };
+    try {
+        writes[write]();
+        QFAIL("the write went through");
+    } catch (const EDbCannotWrite &e) {
+        QCOMPARE(e.text(), TDbMan::ReadOnlyText());
+    }
+    QCOMPARE(count("users"), 1);
+    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
+    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.Row(0).value(RecId), id);
+    QVERIFY(m_db->CheckLogin("Li", "1"));
+}
+
+// A full disk is told apart from other failures: the login opens read-only on it.
+void TestDbClass::fullDiskIsCannotWrite()
+{
+    DATA_FILE_ONLY();
+    m_db->AddUser("Li", "1");
+    TestSupport::DiskFull full;
+    try {
+        m_db->RewriteUser("Li", "2");
+        QFAIL("the write went through");
+    } catch (const EDbCannotWrite &e) {
+        QVERIFY(e.text().startsWith(QStringLiteral("磁盘已满")));
+    }
+    QVERIFY(m_db->CheckLogin("Li", "1"));
+}
+
+void TestDbClass::waitHookWhileLocked_data()
+{
+    QTest::addColumn<QString>("other"); // what the other copy does while we wait
+    QTest::addRow("holds the lock to the end") << "holds";
+    QTest::addRow("lets go during the wait") << "lets go";
+    QTest::addRow("the hook itself writes") << "nested";
+}
+
+// While another copy holds the write lock, the wait goes on in short pauses
+// with the hook called at each (the windows paint from it), as long as the
+// busy timeout, and the hook hears when the operation ends. On a server the
+// wait is the server's lock wait.
+void TestDbClass::waitHookWhileLocked()
+{
+    QFETCH(QString, other);
+    TDbMan::SetBusyTimeout(400);
+    m_db->ListUsers(); // on a server: the connection is set up before the lock
+    auto lock = std::make_unique<Raw>(m_file);
+    QCOMPARE(
+        lock->exec(onPg() ? "begin; lock table \"data\" in exclusive mode" : "begin immediate"),
+        QString());
+
+    QList<bool> calls;
+    int depth = 0, deepest = 0;
+    bool nestedFailed = false;
+    TDbMan::SetWaitHook([&](bool waiting) {
+        calls << waiting;
+        ++depth;
+        deepest = std::max(deepest, depth);
+        if (waiting && other == "lets go" && calls.size() == 3)
+            lock.reset(); // the other copy commits and closes
+        if (waiting && other == "nested" && calls.size() == 1) {
+            try {
+                TDbMan(m_file).AddRecord("Li", "2011-04-14", TypeExpense(), "Food", "1", "");
+            } catch (const EDbBusy &) {
+                nestedFailed = true;
+            }
+        }
+        --depth;
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    bool stored = true;
+    try {
+        add("2011-04-13", TypeExpense(), "Food", "4");
+    } catch (const EDbBusy &) {
+        stored = false;
+    }
+    QCOMPARE(stored, other == "lets go");
+    QVERIFY(calls.count(true) >= (other == "nested" ? 1 : 3));
+    QCOMPARE(calls.last(), false);
+    QCOMPARE(calls.count(false), 1);
+    QCOMPARE(deepest, 1); // never called from within itself
+    if (!stored)          // the whole timeout was waited
+        QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
+    if (other == "holds") // in short pauses
+        QVERIFY(calls.count(true) >= 10);
+    if (other == "nested")
+        QVERIFY(nestedFailed);
+    lock.reset();
+    QCOMPARE(count("data"), stored ? 1 : 0);
+
+    // Without a wait the hook hears nothing.
+    calls.clear();
+    add("2011-04-15", TypeExpense(), "Food", "5");
+    QVERIFY(calls.isEmpty());
 }
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "DialogScript.h"
 #include "EditCateForm.h"
 #include "EditRecForm.h"
+#include "FormKit.h"
 #include "HiClass.h"
 #include "TestSupport.h"
 
@@ -15,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 // Both dialogs are driven through their real widgets, found by object name.
@@ -60,6 +62,7 @@ private slots:
     void recCancel_data();
     void recCancel();
     void recUnreadableDate();
+    void recTypedDate_data();
     void recTypedDate();
 
     // The date field of every window
@@ -396,9 +399,16 @@ void TestEditForms::recTypingLimit()
     QLineEdit *e = r.field(field);
     QCOMPARE(e->text(), given);
     e->end(false);
+    QToolTip::hideText();
     TypeText(e, typed);
     QCOMPARE(e->text(), expected);
     QVERIFY(THi::ByteLength(e->text()) <= std::max(100, THi::ByteLength(given)));
+    // A key refused at the limit is said beside the field.
+    const bool cut = e->text() != given + typed;
+    QCOMPARE(QToolTip::isVisible(), cut);
+    if (cut)
+        QCOMPARE(QToolTip::text(), CutHint(QStringLiteral("至多 100 个字节（一个汉字算两个）")));
+    QToolTip::hideText();
 }
 
 void TestEditForms::recPasteLimit_data()
@@ -483,18 +493,61 @@ void TestEditForms::recUnreadableDate()
     QCOMPARE(r.dlg.RecDate, QStringLiteral("2024-13-01"));
 }
 
+void TestEditForms::recTypedDate_data()
+{
+    QTest::addColumn<int>("section"); // 0 year, 1 month, 2 day: where the cursor is
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved"); // null: refused
+    const char *const sections[] = {"year", "month", "day"};
+    for (int section = 0; section < 3; ++section) {
+        const char *from = sections[section];
+        QTest::addRow("from the %s, dashes", from) << section << "2026-11-21"
+                                                   << "2026-11-21";
+        QTest::addRow("from the %s, short parts", from) << section << "2026-1-5"
+                                                        << "2026-01-05";
+        QTest::addRow("from the %s, slashes", from) << section << "2026/11/21"
+                                                    << "2026-11-21";
+        QTest::addRow("from the %s, digits", from) << section << "20261121"
+                                                   << "2026-11-21";
+        QTest::addRow("from the %s, no such day", from) << section << "2026-02-30" << QString();
+        QTest::addRow("from the %s, partial", from) << section << "10-5" << QString();
+    }
+}
+
+// Typed from the keyboard into the dialog's date, then Tab on to the notes.
 void TestEditForms::recTypedDate()
 {
+    QFETCH(int, section);
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
     RecDialog r;
     r.dlg.show();
-    r.date->setFocus();
-    QTest::keyClick(r.date, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(r.date, "20261201");
-    QCOMPARE(r.date->date(), QDate(2026, 12, 1));
+    QVERIFY(QTest::qWaitForWindowActive(&r.dlg));
+    r.date->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < section; ++i)
+        QTest::keyClick(r.date, Qt::Key_Tab);
+    QCOMPARE(r.date->currentSectionIndex(), section);
+    QTest::keyClicks(r.date, typed);
+    QTest::keyClick(r.date, Qt::Key_Tab);
+    QTest::keyClick(r.cate, Qt::Key_Tab);
+    QTest::keyClick(r.amount, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), r.notes);
     TypeText(r.notes, QStringLiteral("和晚饭"));
     r.clickSave();
+    if (saved.isNull()) {
+        // Refused: the text stays, the record's date is not replaced, Save waits.
+        QCOMPARE(r.date->text(), typed);
+        QCOMPARE(r.date->date(), QDate(2024, 3, 5));
+        QVERIFY(!r.save->isEnabled());
+        QVERIFY(r.dlg.isVisible());
+        r.date->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(r.date, "2026-11-21");
+        QVERIFY(r.save->isEnabled());
+        saved = QStringLiteral("2026-11-21");
+        r.clickSave();
+    }
     QCOMPARE(r.dlg.result(), int(QDialog::Accepted));
-    QCOMPARE(r.dlg.RecDate, QStringLiteral("2026-12-01"));
+    QCOMPARE(r.dlg.RecDate, saved);
 }
 
 // ---------------------------------------------------------------------------
@@ -504,33 +557,58 @@ void TestEditForms::dateTyping_data()
 {
     // keys: typed as they stand, except \t Tab, \b Backspace, \x1b Escape,
     // \r Return and | for leaving the field (the focus goes elsewhere).
-    QTest::addColumn<bool>("selectAll"); // else only the year section is selected
+    QTest::addColumn<QString>("from"); // the selected part: all, year, month or day
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QDate>("expected");
+    QTest::addColumn<QString>("shown"); // null: the expected date
     const QDate before(2011, 4, 12);
-    QTest::addRow("eight digits") << true << "20261201" << QDate(2026, 12, 1);
-    QTest::addRow("dashes") << true << "2026-12-01" << QDate(2026, 12, 1);
-    QTest::addRow("slashes") << true << "2026/12/01" << QDate(2026, 12, 1);
-    QTest::addRow("short parts, Tab") << true << "2026-1-5\t" << QDate(2026, 1, 5);
-    QTest::addRow("short parts, Return") << true << "2026-1-5\r" << QDate(2026, 1, 5);
-    QTest::addRow("short parts, leaving") << true << "2026-1-5|" << QDate(2026, 1, 5);
-    QTest::addRow("corrected with Backspace") << true << "2026-12\b\b03-07" << QDate(2026, 3, 7);
-    QTest::addRow("letters are ignored") << true << "2026x1201" << QDate(2026, 12, 1);
-    QTest::addRow("no such day goes back") << true << "20260230" << before;
-    QTest::addRow("unfinished goes back") << true << "2026-12|" << before;
-    QTest::addRow("Escape goes back") << true << "2026-1-5\x1b" << before;
-    QTest::addRow("cleared goes back") << true << "\b|" << before;
-    QTest::addRow("same date") << true << "20110412" << before;
-    // Typing into one section is the field's own editing, unchanged.
-    QTest::addRow("year section") << false << "2026" << QDate(2026, 4, 12);
-    QTest::addRow("year section, all digits") << false << "20261201" << QDate(2026, 12, 1);
+    const QString all = QStringLiteral("all");
+    QTest::addRow("eight digits") << all << "20261201" << QDate(2026, 12, 1) << QString();
+    QTest::addRow("dashes") << all << "2026-12-01" << QDate(2026, 12, 1) << QString();
+    QTest::addRow("slashes") << all << "2026/12/01" << QDate(2026, 12, 1) << QString();
+    QTest::addRow("short parts, Tab") << all << "2026-1-5\t" << QDate(2026, 1, 5) << QString();
+    QTest::addRow("short parts, Return") << all << "2026-1-5\r" << QDate(2026, 1, 5) << QString();
+    QTest::addRow("short parts, leaving") << all << "2026-1-5|" << QDate(2026, 1, 5) << QString();
+    QTest::addRow("corrected with Backspace")
+        << all << "2026-12\b\b03-07" << QDate(2026, 3, 7) << QString();
+    QTest::addRow("refused, then corrected")
+        << all << "20260230\b\b\b\b0301" << QDate(2026, 3, 1) << QString();
+    QTest::addRow("Escape goes back") << all << "2026-1-5\x1b" << before << QString();
+    QTest::addRow("Escape after a refusal goes back")
+        << all << "2026-2-30|\x1b" << before << QString();
+    QTest::addRow("same date") << all << "20110412" << before << QString();
+    // Refused: the text stays as typed, the date is not replaced.
+    QTest::addRow("letters refused") << all << "2026x1201|" << before << "2026x1201";
+    QTest::addRow("no such day refused") << all << "20260230" << before << "20260230";
+    QTest::addRow("no such month refused") << all << "2026-13-01|" << before << "2026-13-01";
+    QTest::addRow("unfinished refused") << all << "2026-12|" << before << "2026-12";
+    QTest::addRow("month and day only refused") << all << "10-5\t" << before << "10-5";
+    QTest::addRow("word refused") << all << "abc\r" << before << "abc";
+    QTest::addRow("cleared refused") << all << "\b|" << before << "";
+    QTest::addRow("arrow keeps a refusal") << all << "2026-2-30\x1c" << before << "2026-2-30";
+    // Whichever section holds the cursor, the typing is a whole date.
+    for (const char *from : {"year", "month", "day"}) {
+        const QString f = QLatin1String(from);
+        QTest::addRow("%s section, dashes", from)
+            << f << "2026-10-01" << QDate(2026, 10, 1) << QString();
+        QTest::addRow("%s section, short parts", from)
+            << f << "2026-1-5\t" << QDate(2026, 1, 5) << QString();
+        QTest::addRow("%s section, slashes", from)
+            << f << "2026/10/01" << QDate(2026, 10, 1) << QString();
+        QTest::addRow("%s section, digits", from)
+            << f << "20261001" << QDate(2026, 10, 1) << QString();
+        QTest::addRow("%s section, year only refused", from) << f << "2026|" << before << "2026";
+        QTest::addRow("%s section, Backspace works from the end", from)
+            << f << "\b\b15\r" << QDate(2011, 4, 15) << QString();
+    }
 }
 
 void TestEditForms::dateTyping()
 {
-    QFETCH(bool, selectAll);
+    QFETCH(QString, from);
     QFETCH(QString, keys);
     QFETCH(QDate, expected);
+    QFETCH(QString, shown);
     QWidget host;
     auto *date = new TDateEdit(&host);
     auto *other = new QLineEdit(&host);
@@ -538,11 +616,15 @@ void TestEditForms::dateTyping()
     date->setDate(QDate(2011, 4, 12));
     host.show();
     QVERIFY(QTest::qWaitForWindowActive(&host));
-    date->setFocus();
-    if (selectAll)
+    // Tab into the field selects the year; Tab again goes on to the month and the day.
+    date->setFocus(Qt::TabFocusReason);
+    if (from == QLatin1String("all"))
         QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
-    else
-        date->setSelectedSection(QDateTimeEdit::YearSection);
+    const QStringList sections{"year", "month", "day"};
+    for (int i = 0; i < sections.indexOf(from); ++i)
+        QTest::keyClick(date, Qt::Key_Tab);
+    if (from != QLatin1String("all"))
+        QCOMPARE(date->currentSectionIndex(), sections.indexOf(from));
     QSignalSpy changed(date, &QDateEdit::dateChanged);
 
     for (const QChar c : keys) {
@@ -552,6 +634,8 @@ void TestEditForms::dateTyping()
             QTest::keyClick(date, Qt::Key_Backspace);
         else if (c == QLatin1Char('\x1b'))
             QTest::keyClick(date, Qt::Key_Escape);
+        else if (c == QLatin1Char('\x1c'))
+            QTest::keyClick(date, Qt::Key_Up);
         else if (c == QLatin1Char('\r'))
             QTest::keyClick(date, Qt::Key_Return);
         else if (c == QLatin1Char('|'))
@@ -560,15 +644,31 @@ void TestEditForms::dateTyping()
             QTest::keyClick(date, c.toLatin1());
     }
     QCOMPARE(date->date(), expected);
-    QCOMPARE(date->text(), THi::DateToYmd(expected));
-    if (!selectAll)
-        return;
+    const bool refused = !shown.isNull();
+    QCOMPARE(date->text(), refused ? shown : THi::DateToYmd(expected));
+    QCOMPARE(date->IsWhole(), !refused);
+    QCOMPARE(date->toolTip().isEmpty(), !refused);
     // A whole typed date is announced once it is taken, never half-typed;
     // a date typed in vain announces nothing.
     const QDate before(2011, 4, 12);
     QCOMPARE(changed.isEmpty(), expected == before);
     for (const QList<QVariant> &signal : changed)
         QCOMPARE(signal.value(0).toDate(), expected);
+    if (!refused)
+        return;
+    // Refused text is marked with a red frame, and stays when the focus comes back.
+    const QImage shot = date->grab().toImage();
+    const QColor edge = shot.pixelColor(1, shot.height() / 2);
+    QVERIFY2(edge.red() > 150 && edge.green() < 80 && edge.blue() < 80, qPrintable(edge.name()));
+    other->setFocus();
+    date->setFocus(Qt::TabFocusReason);
+    QCOMPARE(date->text(), shown);
+    QCOMPARE(date->date(), before);
+    // The program setting a date ends the refusal.
+    date->setDate(QDate(2020, 2, 2));
+    QVERIFY(date->IsWhole());
+    QCOMPARE(date->text(), QStringLiteral("2020-02-02"));
+    QVERIFY(date->toolTip().isEmpty());
 }
 
 void TestEditForms::cateRename_data()

@@ -1,10 +1,13 @@
+#include "DateEdit.h"
 #include "DialogScript.h"
 #include "EntryPanel.h"
+#include "FormKit.h"
 #include "HiClass.h"
 #include "Placement.h"
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -16,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -52,6 +56,8 @@ private slots:
     void panelsAreIndependent();
     void typedDate_data();
     void typedDate();
+    void cutTextIsSaid_data();
+    void cutTextIsSaid();
     void calculator_data();
     void calculator();
     void help_data();
@@ -704,37 +710,122 @@ void TestEntryPanel::panelsAreIndependent()
 
 void TestEntryPanel::typedDate_data()
 {
+    QTest::addColumn<bool>("income");
+    QTest::addColumn<int>("section"); // 0 year, 1 month, 2 day: where the cursor is
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("lineDate");
-    QTest::addRow("eight digits") << "20261201"
-                                  << "2026-12-01";
-    QTest::addRow("short parts") << "2026-3-7"
-                                 << "2026-03-07";
-    QTest::addRow("no such day") << "2026-02-30"
-                                 << "2011-04-12";
+    QTest::addColumn<QString>("lineDate"); // null: refused
+    const struct {
+        const char *name, *typed, *lineDate;
+    } dates[] = {
+        {"dashes", "2026-10-01", "2026-10-01"},  {"short parts", "2026-1-5", "2026-01-05"},
+        {"slashes", "2026/10/01", "2026/10/01"}, {"eight digits", "20261001", "2026-10-01"},
+        {"no such day", "2026-02-30", nullptr},  {"no such month", "2026-13-01", nullptr},
+        {"month and day only", "10-5", nullptr}, {"letters", "abc", nullptr},
+    };
+    const char *const sections[] = {"year", "month", "day"};
+    for (bool income : {false, true}) {
+        for (int section = 0; section < 3; ++section) {
+            for (const auto &d : dates) {
+                const QString lineDate =
+                    !d.lineDate ? QString() : QString::fromLatin1(d.lineDate).replace('/', '-');
+                QTest::addRow("%s, from the %s, %s", income ? "income" : "expense",
+                              sections[section], d.name)
+                    << income << section << QString::fromLatin1(d.typed) << lineDate;
+            }
+        }
+    }
 }
 
-// A date typed over the selected field and ended with Enter, as a person
-// enters a line from the keyboard.
+// A date typed into the field as a person enters a line from the keyboard:
+// Tab into the date (the year is selected), Tab on to the section, type, then
+// Enter through the fields. A date that is no date is refused where it stands
+// and no line is filed under another date.
 void TestEntryPanel::typedDate()
 {
+    QFETCH(bool, income);
+    QFETCH(int, section);
     QFETCH(QString, typed);
     QFETCH(QString, lineDate);
-    m_panel->LoadCateList("Food"); // a known name: Add writes nothing
-    auto *date = child<QDateEdit>("dtpOutDate");
-    date->setFocus();
-    QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(date, typed);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QVERIFY(focusIn(child<QComboBox>("cboOutCate")));
-    QCOMPARE(THi::DateToYmd(date->date()), lineDate);
+    TEntryPanel *panel = income ? makePanel(TEntryPanelKind::Income(), 445) : m_panel;
+    const QString p = panel->Kind().prefix;
+    panel->LoadCateList("Food"); // a known name: Add writes nothing
+    auto *date = child<TDateEdit>("dtp" + p + "Date", panel);
+    auto *add = child<QPushButton>("btn" + p + "Add", panel);
+    const auto focused = [] { return QApplication::focusWidget(); };
 
-    TestSupport::TypeText(QApplication::focusWidget(), "Food");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    TestSupport::TypeText(QApplication::focusWidget(), "5");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QCOMPARE(m_panel->PendingRows().value(0).value(0), lineDate);
+    date->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < section; ++i)
+        QTest::keyClick(focused(), Qt::Key_Tab);
+    QCOMPARE(date->currentSectionIndex(), section);
+    QTest::keyClicks(focused(), typed);
+    QTest::keyClick(focused(), Qt::Key_Return);
+    QVERIFY(focusIn(child<QComboBox>("cbo" + p + "Cate", panel)));
+    TestSupport::TypeText(focused(), "Food");
+    QTest::keyClick(focused(), Qt::Key_Return);
+    TestSupport::TypeText(focused(), "5");
+    QTest::keyClick(focused(), Qt::Key_Return);
+
+    if (!lineDate.isNull()) {
+        QCOMPARE(THi::DateToYmd(date->date()), lineDate);
+        QVERIFY(add->isEnabled());
+        QTest::keyClick(focused(), Qt::Key_Return);
+        QCOMPARE(panel->PendingRows().value(0).value(0), lineDate);
+        return;
+    }
+
+    // Refused: the typed text stays, marked, and Add waits for a whole date.
+    QCOMPARE(date->date(), Day);
+    QCOMPARE(date->text(), typed);
+    QCOMPARE(date->toolTip(), TDateEdit::RefusedText());
+    QVERIFY(!add->isEnabled());
+    QTest::keyClick(focused(), Qt::Key_Return); // Enter in the notes: Add
+    QCOMPARE(panel->PendingRows().size(), 0);
+    QCOMPARE(date->text(), typed);
+
+    // Corrected, the line goes in under the corrected date.
+    date->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(focused(), "2026-1-5");
+    QVERIFY(add->isEnabled());
+    add->click(); // as Alt+A does: the focus stays in the date being typed
+    QCOMPARE(panel->PendingRows().size(), 1);
+    QCOMPARE(panel->PendingRows().value(0).value(0), QString("2026-01-05"));
+    QVERIFY(date->toolTip().isEmpty());
+}
+
+void TestEntryPanel::cutTextIsSaid_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("paste"); // else one more key in a full field
+    for (const char *field : {"cboOutCate", "edtOutAmount", "edtOutNotes"}) {
+        QTest::addRow("%s, typing", field) << field << false;
+        QTest::addRow("%s, paste", field) << field << true;
+    }
+}
+
+// A field cuts what goes beyond its length; the cut is said beside the field.
+void TestEntryPanel::cutTextIsSaid()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, paste);
+    QWidget *w = child<QWidget>(field);
+    auto *combo = qobject_cast<QComboBox *>(w);
+    QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(w);
+    QVERIFY(edit);
+    const int max = edit->maxLength();
+    edit->setFocus();
+    QToolTip::hideText();
+    if (paste) {
+        QApplication::clipboard()->setText(QString(max + 10, QLatin1Char('7')));
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        edit->setText(QString(max, QLatin1Char('7')));
+        QVERIFY(!QToolTip::isVisible()); // the program's own text says nothing
+        QTest::keyClick(edit, Qt::Key_8);
+    }
+    QCOMPARE(edit->text().size(), max);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), CutHint(QStringLiteral("至多 %1 个字符").arg(max)));
+    QToolTip::hideText();
 }
 
 void TestEntryPanel::calculator_data()

@@ -543,6 +543,11 @@ void TestHiClass::chineseLocale_data()
                                  << "Look in:" << QStringLiteral("查找范围：");
     QTest::addRow("file list column") << "QFileSystemModel"
                                       << "Name" << QStringLiteral("名称");
+    // Kept by Qt 6.4's catalog under the file dialog's old context.
+    QTest::addRow("file type of a folder") << "QAbstractFileIconProvider"
+                                           << "Folder" << QStringLiteral("文件夹");
+    QTest::addRow("file type of a suffix") << "QAbstractFileIconProvider"
+                                           << "%1 File" << QStringLiteral("%1 文件");
 }
 
 void TestHiClass::chineseLocale()

@@ -1,12 +1,19 @@
 #include "DbClass.h"
 #include "DialogScript.h"
+#include "DiskFull.h"
+#include "FormKit.h"
 #include "LoginForm.h"
 #include "Placement.h"
 #include "TestSupport.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QToolTip>
 #include <QtTest>
 
 using TestSupport::Child;
@@ -31,6 +38,10 @@ private slots:
     void cancelWays_data();
     void cancelWays();
     void storeFailureIsReportedAndButtonComesBack();
+    void longNameIsElided();
+    void cutPasswordIsSaid();
+    void fullDiskLogsInReadOnly_data();
+    void fullDiskLogsInReadOnly();
 
 private:
     void addUser(const QString &name, const QString &pwd) { TDbMan(m_dataFile).AddUser(name, pwd); }
@@ -304,6 +315,93 @@ void TestLoginForm::storeFailureIsReportedAndButtonComesBack()
     QVERIFY(dlg.isVisible());
     QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
     QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+// A very long name (or password) is cut in the middle in the new-account
+// question, so the box stays on the screen; the account gets the whole name.
+void TestLoginForm::longNameIsElided()
+{
+    const QString name = QString(3000, QChar(0x90ED)) + "end";
+    DialogScript script;
+    script.yes();
+    TfrmLogin dlg(m_dataFile);
+    dlg.show();
+    fill(dlg, name, QString(3000, QLatin1Char('9')));
+    submit(dlg);
+    const auto questions = script.of(TDialogCall::Question);
+    QCOMPARE(questions.size(), 1);
+    const QString text = questions[0].text;
+    QVERIFY(text.contains(QStringLiteral("…")));
+    const QFontMetrics fm(QApplication::font());
+    for (const QString &line : text.split("\r\n"))
+        QVERIFY(fm.horizontalAdvance(line) < dlg.screen()->availableGeometry().width());
+    QCOMPARE(ElidedName(QStringLiteral("郭靖")), QStringLiteral("郭靖")); // short names stay whole
+    QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    QVERIFY(TDbMan(m_dataFile).UserExists(name));
+}
+
+// A paste longer than the password field takes is cut, and that is said.
+void TestLoginForm::cutPasswordIsSaid()
+{
+    TfrmLogin dlg(m_dataFile);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    auto *password = Child<QLineEdit>(&dlg, "edtPassword");
+    password->setFocus();
+    QApplication::clipboard()->setText(QString(password->maxLength() + 1, QLatin1Char('1')));
+    QTest::keyClick(password, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(password->text().size(), password->maxLength());
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY(QToolTip::text().startsWith(QStringLiteral("文字太长")));
+    QToolTip::hideText();
+}
+
+void TestLoginForm::fullDiskLogsInReadOnly_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("accepted");
+    QTest::addRow("stored account") << "Tom"
+                                    << "1234" << true;
+    QTest::addRow("wrong password") << "Tom"
+                                    << "9999" << false;
+    QTest::addRow("new account") << "Ann"
+                                 << "1234" << false;
+}
+
+// Logging in writes the account row; on a full disk that write fails, and the
+// stored account still gets in, read-only, so the ledger can be backed up
+// elsewhere. A new account cannot be made there.
+void TestLoginForm::fullDiskLogsInReadOnly()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(bool, accepted);
+    addUser("Tom", "1234");
+    DialogScript script;
+    script.yes(); // the new-account question
+    TfrmLogin dlg(m_dataFile);
+    dlg.show();
+    fill(dlg, name, password);
+    {
+        TestSupport::DiskFull full;
+        submit(dlg);
+    }
+    QCOMPARE(dlg.result(), int(accepted ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(dlg.ReadOnly, accepted);
+    QCOMPARE(dlg.UserName, accepted ? name : dlg.UserName);
+    QCOMPARE(script.of(TDialogCall::Error).size(), accepted ? 0 : 1);
+    if (name == "Ann")
+        QVERIFY(script.of(TDialogCall::Error).value(0).text.contains(QStringLiteral("磁盘已满")));
+    QVERIFY(!TDbMan(m_dataFile).UserExists("Ann"));
+
+    // With room again, the next login writes as ever.
+    TfrmLogin again(m_dataFile);
+    again.show();
+    fill(again, "Tom", "1234");
+    submit(again);
+    QCOMPARE(again.result(), int(QDialog::Accepted));
+    QVERIFY(!again.ReadOnly);
 }
 
 QTEST_MAIN(TestLoginForm)

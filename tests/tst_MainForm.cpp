@@ -1,6 +1,7 @@
 #include "DbClass.h"
 #include "DialogScript.h"
 #include "EntryPanel.h"
+#include "FormKit.h"
 #include "MainForm.h"
 #include "Placement.h"
 #include "Settings.h"
@@ -12,6 +13,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,9 +22,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -70,6 +75,11 @@ private slots:
     void pendingLinesAskFirst_data();
     void pendingLinesAskFirst();
     void pendingQuestionDefaultsToNo();
+    void waitForLockKeepsPainting();
+    void readOnlyLedger();
+    void fileDialogSpeaksChinese();
+    void lineInFieldsIsPending_data();
+    void lineInFieldsIsPending();
     void failedRestartKeepsLinesAndAsksAgain();
 
     void dialogStartFolder_data();
@@ -79,6 +89,7 @@ private slots:
     void realErrorBoxFitsTheScreen_data();
     void realErrorBoxFitsTheScreen();
     void deleteQuestionShowsNameAsTyped();
+    void longNameIsElided();
 
 private:
     std::unique_ptr<TfrmMain> open(const QString &user = "Li");
@@ -773,6 +784,26 @@ void TestMainForm::deleteQuestionShowsNameAsTyped()
     QVERIFY(w->isVisible());
 }
 
+// A name wider than a third of the screen is cut in the middle in the
+// account menu and the delete question; the window title keeps it whole.
+void TestMainForm::longNameIsElided()
+{
+    const QString name = "A" + QString(2000, QLatin1Char('m')) + "Z";
+    auto w = open(name);
+    const QString entry = action(w.get(), "mnuMenu_DeleteUser")->text();
+    QVERIFY(entry.startsWith(QStringLiteral("删除 A")));
+    QVERIFY(entry.endsWith("Z"));
+    QVERIFY(entry.contains(QStringLiteral("…")));
+    auto *menu = Child<QMenu>(w.get(), "mnuMenu");
+    QVERIFY(menu->sizeHint().width() < w->screen()->availableGeometry().width());
+    DialogScript script;
+    action(w.get(), "mnuMenu_DeleteUser")->trigger(); // No: nothing happens
+    QCOMPARE(script.of(TDialogCall::Question).value(0).text,
+             QStringLiteral("您真的想要删除 %1 吗？").arg(ElidedName(name)));
+    QVERIFY(TDbMan(m_dataFile).UserExists(name));
+    QVERIFY(w->windowTitle().endsWith(name));
+}
+
 // The same loop through the real input dialog: each step answers the next
 // dialog that comes up, "" with OK on an untouched field, "cancel" with
 // Cancel, any other text by typing it and pressing OK.
@@ -949,6 +980,177 @@ void TestMainForm::pendingLinesAskFirst()
     }
 }
 
+// Another running copy holds the write lock while Save waits for it: the
+// window keeps painting and shows the wait cursor all the while, and the error
+// comes after the whole wait.
+void TestMainForm::waitForLockKeepsPainting()
+{
+    StartUp::KeepPaintingWhileWaiting();
+    const auto noHook = qScopeGuard([] {
+        TDbMan::SetWaitHook({});
+        TDbMan::SetBusyTimeout(10000);
+    });
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    auto w = open();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    addPendingLine(w.get(), false);
+    TDbMan::SetBusyTimeout(600);
+    TestSupport::Raw other(m_dataFile);
+    QCOMPARE(other.exec("begin immediate"), QString());
+
+    // Counts what reaches the window while the store waits.
+    struct Watch : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } watch;
+    w->installEventFilter(&watch);
+    DialogScript script;
+    script.yes();
+    int paintsBefore = -1, errorsWhileWaiting = -1;
+    Qt::CursorShape cursor = Qt::ArrowCursor;
+    QTimer::singleShot(200, w.get(), [&] {
+        paintsBefore = watch.paints;
+        errorsWhileWaiting = int(script.of(TDialogCall::Error).size());
+        if (QApplication::overrideCursor())
+            cursor = QApplication::overrideCursor()->shape();
+        w->update();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutSave"), Qt::LeftButton);
+    QVERIFY(clock.elapsed() >= 600);
+    QCOMPARE(errorsWhileWaiting, 0); // the timer ran during the wait
+    QCOMPARE(cursor, Qt::WaitCursor);
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY2(watch.paints > paintsBefore, "no paint while waiting");
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(Child<TEntryPanel>(w.get(), "pnlExpense")->PendingRows().size(), 1);
+}
+
+// A login that could not write opens the ledger read-only: a line says so,
+// every write is refused with that sentence and keeps what was typed, and the
+// ledger can still be read and backed up to another place.
+void TestMainForm::readOnlyLedger()
+{
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    TDbMan(m_dataFile).AddRecord("Li", "2011-04-12", TypeExpense(), "Food", "3", "");
+    auto w = open();
+    addPendingLine(w.get(), false);
+    auto *line = w->findChild<QLabel *>("lblReadOnly");
+    QVERIFY(!line || !line->isVisible());
+    w->SetReadOnly();
+    line = Child<QLabel>(w.get(), "lblReadOnly");
+    QVERIFY(line->isVisible());
+    QVERIFY(line->text().contains(QStringLiteral("只读")));
+    QVERIFY(line->x() + line->width() <= Child<QLabel>(w.get(), "imgMenu")->x());
+
+    DialogScript script;
+    script.yes();
+    QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutSave"), Qt::LeftButton);
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY(script.of(TDialogCall::Error)[0].text.startsWith(TDbMan::ReadOnlyText()));
+    QCOMPARE(Child<TEntryPanel>(w.get(), "pnlExpense")->PendingRows().size(), 1);
+
+    script.calls.clear();
+    script.answer("new password");
+    action(w.get(), "mnuMenu_SetPwd")->trigger();
+    QCOMPARE(script.of(TDialogCall::Error).size(), 1);
+    QVERIFY(TDbMan(m_dataFile).CheckLogin("Li", "1234"));
+
+    // Reading and a backup elsewhere go on.
+    QTemporaryDir elsewhere;
+    script.calls.clear();
+    script.answer(elsewhere.filePath("copy.tlmdb"));
+    action(w.get(), "mnuMenu_Backup")->trigger();
+    QCOMPARE(script.of(TDialogCall::Error).size(), 0);
+    QVERIFY(TDbMan::IsDataFile(elsewhere.filePath("copy.tlmdb")));
+    QCOMPARE(TestSupport::Records(*w->DbMan, "Li").size(), 1);
+    TDbMan fresh(m_dataFile);
+    QCOMPARE(TestSupport::Records(fresh, "Li").size(), 1);
+}
+
+// Qt's own file dialog (the one used without a desktop's) lists types and
+// dates in Chinese like the rest: "文件夹", not "Folder", and dates in the
+// Chinese short form. main() below prepares the locale as the program does.
+void TestMainForm::fileDialogSpeaksChinese()
+{
+    QVERIFY(THi::UseChineseLocale());
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    QFile file(dir.filePath("a.tlmdb"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QFileDialog dlg(nullptr, QString(), dir.path());
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
+    dlg.setViewMode(QFileDialog::Detail);
+    dlg.show();
+    auto *model = dlg.findChild<QFileSystemModel *>();
+    QVERIFY(model);
+    const QModelIndex sub = model->index(dir.filePath("sub"));
+    QTRY_VERIFY(sub.isValid() && !model->data(sub.siblingAtColumn(3)).toString().isEmpty());
+    QCOMPARE(model->data(sub.siblingAtColumn(2)).toString(), QStringLiteral("文件夹"));
+    const QDateTime modified = QFileInfo(dir.filePath("sub")).lastModified();
+    QCOMPARE(model->data(sub.siblingAtColumn(3)).toString(),
+             QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat));
+    QCOMPARE(model->headerData(3, Qt::Horizontal).toString(), QStringLiteral("修改日期"));
+}
+
+void TestMainForm::lineInFieldsIsPending_data()
+{
+    QTest::addColumn<QString>("after"); // what happens to the line taken back with Edit
+    QTest::addColumn<bool>("asks");
+    QTest::addRow("left in the fields") << "nothing" << true;
+    QTest::addRow("only the notes left") << "keep notes" << true;
+    QTest::addRow("fields emptied by hand") << "empty" << false;
+    QTest::addRow("added again and saved") << "add and save" << false;
+}
+
+// A pending line taken out of the list with Edit lives only in the fields:
+// closing asks about it as about a line in the list.
+void TestMainForm::lineInFieldsIsPending()
+{
+    QFETCH(QString, after);
+    QFETCH(bool, asks);
+    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    auto w = open();
+    addPendingLine(w.get(), false);
+    auto *list = Child<QTreeWidget>(w.get(), "lvwOutRecs");
+    list->setCurrentItem(list->topLevelItem(0));
+    DialogScript script;
+    script.yes();
+    QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutEdit"), Qt::LeftButton);
+    auto *panel = Child<TEntryPanel>(w.get(), "pnlExpense");
+    QCOMPARE(panel->PendingRows().size(), 0);
+    auto *cate = Child<QComboBox>(w.get(), "cboOutCate");
+    auto *amount = Child<QLineEdit>(w.get(), "edtOutAmount");
+    QCOMPARE(amount->text(), QString("1.00"));
+    if (after == "keep notes" || after == "empty") {
+        cate->setEditText(QString());
+        amount->clear();
+        Child<QLineEdit>(w.get(), "edtOutNotes")->setText(after == "keep notes" ? "x" : "");
+    } else if (after == "add and save") {
+        QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutAdd"), Qt::LeftButton);
+        script.yes();
+        QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutSave"), Qt::LeftButton);
+        QCOMPARE(TestSupport::Records(*w->DbMan, "Li").size(), 1);
+    }
+
+    script.calls.clear();
+    script.no();
+    w->close();
+    const auto questions = script.of(TDialogCall::Question);
+    QCOMPARE(questions.size(), asks ? 1 : 0);
+    QCOMPARE(w->isVisible(), asks);
+    if (asks) {
+        QCOMPARE(questions.first().text, QStringLiteral("有尚未保存的记录，确定要放弃它们吗？"));
+        QVERIFY(script.answers.isEmpty());
+    }
+}
+
 // The real box: No is the default button, so Enter keeps the lines.
 void TestMainForm::pendingQuestionDefaultsToNo()
 {
@@ -993,5 +1195,12 @@ void TestMainForm::failedRestartKeepsLinesAndAsksAgain()
     QVERIFY(w->isVisible());
 }
 
-QTEST_MAIN(TestMainForm)
+int main(int argc, char *argv[])
+{
+    THi::UseChineseSystemLocale(); // before the application object, as the program does
+    QApplication app(argc, argv);
+    TestMainForm test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_MainForm.moc"

@@ -1,7 +1,10 @@
 #include "HiClass.h"
 #include "Placement.h"
+#include "SafeFile.h"
+#include "Settings.h"
 #include "TestSupport.h"
 
+#include <QProcess>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -25,6 +28,8 @@ private slots:
     void importFindsADataFileOnFirstStart();
     void templateShipsBesideTheProgram();
     void copyIsOwnerOnly();
+    void staleTemporariesGoAtStart_data();
+    void staleTemporariesGoAtStart();
 
 private:
     QString dataFile() const { return m_home->filePath("Tallimo/db.tlmdb"); }
@@ -235,6 +240,70 @@ void TestPlacement::copyIsOwnerOnly()
     QVERIFY(!Placement::CopyFileAtomic(dir.filePath("missing"), to));
     QCOMPARE(bytes(to), QByteArray("data"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"from.tlmdb", "to.tlmdb"}));
+}
+
+void TestPlacement::staleTemporariesGoAtStart_data()
+{
+    QTest::addColumn<QString>("where");  // data folder, backups or last backup folder
+    QTest::addColumn<QString>("name");   // %1 is the writer's process id
+    QTest::addColumn<QString>("writer"); // dead, this copy or another copy
+    QTest::addColumn<bool>("removed");
+    for (const char *where : {"data", "backups", "last"}) {
+        const auto row = [&](const char *what, const char *name, const char *writer, bool gone) {
+            QTest::addRow("%s: %s", where, what) << where << name << writer << gone;
+        };
+        row("killed backup", "b.tlmdb.partial-%1-AbC123", "dead", true);
+        row("its journal", "b.tlmdb.partial-%1-AbC123-journal", "dead", true);
+        row("backup running in this copy", "b.tlmdb.partial-%1-AbC123", "this", false);
+        row("backup running in another copy", "b.tlmdb.partial-%1-x9Z8y7", "other", false);
+        row("not our name: short suffix", "b.tlmdb.partial-%1-AbC12", "dead", false);
+        row("not our name: text after", "b.tlmdb.partial-%1-AbC123.txt", "dead", false);
+        row("not our name: no pid", "b.tlmdb.partial-x%1-AbC123", "dead", false);
+    }
+}
+
+// A killed backup or safety copy leaves "<target>.partial-<pid>-XXXXXX" as big
+// as the data file; the next start removes it, and only that.
+void TestPlacement::staleTemporariesGoAtStart()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, name);
+    QFETCH(QString, writer);
+    QFETCH(bool, removed);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home->filePath("config")));
+    const QString data = m_home->filePath("Tallimo");
+    const QString last = m_home->filePath("elsewhere");
+    QVERIFY(QDir().mkpath(data + "/backups"));
+    QVERIFY(QDir().mkpath(last));
+    Settings::RememberBackupFile(last + "/ledger.tlmdb");
+    QCOMPARE(Settings::LastBackupFolder(), last);
+
+    qint64 pid = 999999999; // above any pid_max: no such process
+    QProcess other;
+    if (writer == "this") {
+        pid = QCoreApplication::applicationPid();
+    } else if (writer == "other") {
+        other.start("sleep", {"30"});
+        QVERIFY(other.waitForStarted());
+        pid = other.processId();
+    }
+    const QString folder = where == "data" ? data : where == "backups" ? data + "/backups" : last;
+    const QString file = folder + "/" + name.arg(pid);
+    write(file, "partial");
+    const QString keep = folder + "/ledger.tlmdb";
+    write(keep, "a backup");
+
+    Placement::PlaceDataFile({});
+    QCOMPARE(!QFileInfo::exists(file), removed);
+    QVERIFY(QFileInfo::exists(keep));
+    QVERIFY(QFileInfo::exists(dataFile()));
+    if (other.state() != QProcess::NotRunning) {
+        other.kill();
+        other.waitForFinished();
+        // Once that copy is gone, its temporary goes at the next start.
+        Placement::PlaceDataFile({});
+        QVERIFY(!QFileInfo::exists(file));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPlacement)
