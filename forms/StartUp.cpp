@@ -3,6 +3,7 @@
 #include "DbClass.h"
 #include "Dialogs.h"
 #include "LoginForm.h"
+#include "ProgressWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,7 +37,12 @@ void KeepPaintingWhileWaiting()
 void ImportBackup(const QString &dataFile, const QString &backup)
 {
     try {
-        TDbMan(dataFile).ImportFrom(backup);
+        // A large backup takes seconds to read and check; nothing is replaced
+        // until every row is read, so stopping there is safe.
+        TProgressWindow progress(nullptr, QStringLiteral("正在从备份文件恢复数据…"));
+        TDbMan(dataFile).ImportFrom(backup, progress.Callback());
+    } catch (const EDbCancelled &) {
+        // The person's own choice: the old data stays, nothing to report.
     } catch (const std::exception &e) {
         TDialogs::Error(nullptr,
                         QStringLiteral("无法从备份文件“%1”恢复数据，程序继续使用原来的数据。\n\n%2")

@@ -4,6 +4,7 @@
 #include "FormKit.h"
 #include "MainForm.h"
 #include "Placement.h"
+#include "ProgressWindow.h"
 #include "Settings.h"
 #include "SkinClass.h"
 #include "StartUp.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -71,6 +73,8 @@ private slots:
     void restore();
     void startUpImport_data();
     void startUpImport();
+    void startUpImportShowsProgress_data();
+    void startUpImportShowsProgress();
     void exit();
     void pendingLinesAskFirst_data();
     void pendingLinesAskFirst();
@@ -585,6 +589,54 @@ void TestMainForm::startUpImport()
     QCOMPARE(TDbMan(m_dataFile).ListUsers(), QString(imported ? "FromBackup" : "Current"));
 }
 
+void TestMainForm::startUpImportShowsProgress_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::addRow("to the end") << false;
+    QTest::addRow("cancelled") << true;
+}
+
+// A long start-up import shows its progress; 取消 keeps the old data and
+// reports nothing.
+void TestMainForm::startUpImportShowsProgress()
+{
+    QFETCH(bool, cancel);
+    TDbMan(m_dataFile).AddUser("Current", "1");
+    QTemporaryDir dir;
+    const QString backup = dir.filePath("big.tlmdb");
+    QVERIFY(QFile::copy(Placement::TemplateFile(), backup));
+    QFile(backup).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    {
+        TDbMan db(backup);
+        db.AddUser("FromBackup", "1");
+        db.AddRecords("FromBackup",
+                      TRowList(20000, TRow{"2011-04-12", TypeExpense(), "Food", "1", ""}));
+    }
+    TProgressWindow::SetShowDelay(0);
+    const auto back = qScopeGuard([] { TProgressWindow::SetShowDelay(500); });
+    bool seen = false;
+    QTimer watch;
+    watch.setInterval(0);
+    connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *d = qobject_cast<QProgressDialog *>(top);
+            if (!d || d->objectName() != QLatin1String("frmProgress") || !d->isVisible())
+                continue;
+            seen = true;
+            if (cancel)
+                d->findChild<QPushButton *>("btnProgressCancel")->click();
+        }
+    });
+    watch.start();
+    DialogScript script;
+    QCOMPARE(Placement::PlaceDataFile({backup}, StartUp::ImportBackup), m_dataFile);
+    watch.stop();
+
+    QVERIFY(seen);
+    QCOMPARE(script.of(TDialogCall::Error).size(), 0);
+    QCOMPARE(TDbMan(m_dataFile).UserExists("Current"), cancel);
+    QCOMPARE(TDbMan(m_dataFile).UserExists("FromBackup"), !cancel);
+}
 void TestMainForm::exit()
 {
     auto w = open();
