@@ -543,7 +543,8 @@ bool THi::UseChineseLocale()
     QCoreApplication::installTranslator(translator.get());
     qtTranslator = translator.release();
     // Asked before the catalog itself (the last installed is asked first).
-    QCoreApplication::installTranslator(new TFileTypeTexts(qtTranslator));
+    static QTranslator *const fileTypes = new TFileTypeTexts(qtTranslator);
+    QCoreApplication::installTranslator(fileTypes);
     return true;
 }
 
