@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -96,12 +97,16 @@ QMap<QString, QStringList> helpEntries(const QString &help)
 class TestCommandLine : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void parse_data();
     void parse();
     void badCommandLine_data();
     void badCommandLine();
     void helpGivesEveryOptionAnExample_data();
     void helpGivesEveryOptionAnExample();
+    void helpFitsATerminal();
+    void desktopEntryOpensBackups_data();
+    void desktopEntryOpensBackups();
     void restartArgumentsPassUnchanged_data();
     void restartArgumentsPassUnchanged();
 
@@ -110,7 +115,23 @@ private slots:
     void badOptionExitsWithTwoAndChangesNothing_data();
     void badOptionExitsWithTwoAndChangesNothing();
     void relativeBackupIsImported();
+
+private:
+    QTemporaryDir m_mimeHome;
 };
+
+void TestCommandLine::initTestCase()
+{
+    // The file type of backups as the package installs it, and nothing else
+    // of this machine's: read by the first QMimeDatabase of this process.
+    QVERIFY(m_mimeHome.isValid());
+    const QString packages = m_mimeHome.filePath(QStringLiteral("mime/packages"));
+    QVERIFY(QDir().mkpath(packages));
+    QVERIFY(QFile::copy(QStringLiteral(TALLIMO_SOURCE_DIR "/dist/tallimo-mime.xml"),
+                        packages + QStringLiteral("/tallimo.xml")));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(m_mimeHome.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_mimeHome.filePath(QStringLiteral("home"))));
+}
 
 void TestCommandLine::parse_data()
 {
@@ -270,6 +291,54 @@ void TestCommandLine::helpGivesEveryOptionAnExample()
                                                                 : o.Version;
         QVERIFY(set);
     }
+}
+
+void TestCommandLine::helpFitsATerminal()
+{
+    // Chinese characters take two columns of a terminal.
+    for (const QString &line : CommandLine::HelpText().split(QLatin1Char('\n'))) {
+        int columns = 0;
+        for (const QChar c : line)
+            columns += c.unicode() >= 0x1100 ? 2 : 1;
+        QVERIFY2(columns <= 80, qPrintable(line));
+    }
+}
+
+void TestCommandLine::desktopEntryOpensBackups_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("database"); // an SQLite file, not just its name
+    QTest::addRow("a backup") << QStringLiteral("备份.tlmdb") << true;
+    QTest::addRow("capital extension") << QStringLiteral("MAY.TLMDB") << true;
+    QTest::addRow("named only") << QStringLiteral("empty.tlmdb") << false;
+}
+
+void TestCommandLine::desktopEntryOpensBackups()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, database);
+    QFile entry(QStringLiteral(TALLIMO_SOURCE_DIR "/dist/tallimo.desktop"));
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n'));
+    // The desktop hands a double-clicked file over as one argument.
+    QVERIFY(lines.contains(QStringLiteral("Exec=tallimo %f")));
+    QVERIFY(lines.contains(QStringLiteral("MimeType=application/x-tallimo-ledger;")));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(fileName);
+    if (database) {
+        TestSupport::DataFile backup;
+        QVERIFY(QFile::copy(backup.path(), path));
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(QMimeDatabase().mimeTypeForFile(path).name(),
+             QStringLiteral("application/x-tallimo-ledger"));
+    // What the desktop runs then is an ordinary start with a backup.
+    const TStartOptions o = CommandLine::Parse({path}, WorkDir);
+    QCOMPARE(o.Error, QString());
+    QCOMPARE(o.Backup, path);
 }
 
 void TestCommandLine::restartArgumentsPassUnchanged_data()
