@@ -35,16 +35,17 @@ QList<TEntry> optionEntries()
           QStringLiteral("设置文件里 [database] 一节的 url。密码不写进网址，写进 ~/.pgpass。")},
          Program + QStringLiteral(" --database ") + ExampleUrl},
         {QStringLiteral("--copy-to 网址"),
-         {QStringLiteral("把本机数据文件里的整个账本复制到服务器上，说明复制了多少，然后"),
-          QStringLiteral("结束，不打开窗口。服务器上已有账本时拒绝，除非加 --replace。")},
+         {QStringLiteral("把本机数据文件里的整个账本复制到服务器上，说明复制了多少，"),
+          QStringLiteral("然后结束，不打开窗口。服务器上的数据库已有内容时不复制，"),
+          QStringLiteral("除非加 --replace。")},
          Program + QStringLiteral(" --copy-to ") + ExampleUrl},
         {QStringLiteral("--copy-from 网址"),
          {QStringLiteral("把服务器上的整个账本复制到本机数据文件，然后结束，不打开窗口。"),
-          QStringLiteral("本机已有记录时拒绝，除非加 --replace。")},
+          QStringLiteral("本机的数据文件已有内容时不复制，除非加 --replace。")},
          Program + QStringLiteral(" --copy-from ") + ExampleUrl},
         {QStringLiteral("--replace"),
-         {QStringLiteral("与 --copy-to 或 --copy-from 一起用：替换目标里已有的账本；本机的"),
-          QStringLiteral("数据文件被替换之前先复制到 backups/ 里。")},
+         {QStringLiteral("与 --copy-to 或 --copy-from 一起用：替换目标里已有的全部"),
+          QStringLiteral("内容；原来的内容先存进 backups/ 里的自动备份。")},
          Program + QStringLiteral(" --copy-from ") + ExampleUrl + QStringLiteral(" --replace")},
         {QStringLiteral("-h, --help"),
          {QStringLiteral("显示这份说明，然后结束。")},
@@ -72,6 +73,19 @@ bool isUrlOption(const QString &arg)
             return true;
     }
     return false;
+}
+
+// "--replace=yes": the switch, when one was given a value.
+QString switchWithValue(const QStringList &arguments)
+{
+    for (const QString &arg : arguments) {
+        const QString name = arg.section(QLatin1Char('='), 0, 0);
+        for (const char *option : {"--replace", "--help", "--version"}) {
+            if (arg.contains(QLatin1Char('=')) && name == QLatin1String(option))
+                return name;
+        }
+    }
+    return QString();
 }
 
 QString missingUrl(const QString &option)
@@ -165,6 +179,8 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
             o.Error = QStringLiteral("没有“%1”这个选项。").arg(dashed(unknown.first()));
         else if (!arguments.isEmpty() && isUrlOption(arguments.last()))
             o.Error = missingUrl(arguments.last());
+        else if (const QString s = switchWithValue(arguments); !s.isEmpty())
+            o.Error = QStringLiteral("“%1”后面不跟值。").arg(s);
         else
             o.Error = QStringLiteral("命令行有误（%1）。").arg(parser.errorText());
         return o;

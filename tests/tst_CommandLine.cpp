@@ -220,8 +220,8 @@ void TestCommandLine::badCommandLine_data()
                                << needsUrl.arg(QStringLiteral("--copy-from"));
     QTest::addRow("blank URL") << QStringList{QStringLiteral("--database"), QStringLiteral("  ")}
                                << needsUrl.arg(QStringLiteral("--database"));
-    QTest::addRow("a value for a switch")
-        << QStringList{QStringLiteral("--replace=yes")} << QStringLiteral("命令行有误");
+    QTest::addRow("a value for a switch") << QStringList{QStringLiteral("--replace=yes")}
+                                          << QStringLiteral("“--replace”后面不跟值。");
     QTest::addRow("two backups") << QStringList{QStringLiteral("a.tlmdb"),
                                                 QStringLiteral("b.tlmdb")}
                                  << QStringLiteral("一次只能导入一个备份文件，却给了 2 个。");
