@@ -491,13 +491,19 @@ void THi::SetRunProgramHook(RunHook hook)
 bool THi::RunProgram(const QString &fileName, const QString &params, int showCmd,
                      const QString &workDir)
 {
+    return RunProgram(fileName, SplitParams(params), showCmd, workDir);
+}
+
+bool THi::RunProgram(const QString &fileName, const QStringList &arguments, int showCmd,
+                     const QString &workDir)
+{
     Q_UNUSED(showCmd); // window placement is the desktop's business here
     QString program = fileName;
     program.remove(QLatin1Char('"'));
     if (runHook())
-        return runHook()(program, SplitParams(params));
+        return runHook()(program, arguments);
     const QString dir = QFileInfo(workDir).isDir() ? workDir : QString();
-    return QProcess::startDetached(program, SplitParams(params), dir);
+    return QProcess::startDetached(program, arguments, dir);
 }
 
 namespace {

@@ -107,6 +107,10 @@ public:
     // Starts a program without waiting for it; false when it could not be started.
     static bool RunProgram(const QString &fileName, const QString &params, int showCmd,
                            const QString &workDir);
+    // The same with each argument handed over as it stands: nothing to quote,
+    // whatever blanks or quotes a path holds.
+    static bool RunProgram(const QString &fileName, const QStringList &arguments, int showCmd,
+                           const QString &workDir);
     // Test seam: when set, RunProgram hands the program and its arguments here
     // instead of starting anything.
     using RunHook = std::function<bool(const QString &program, const QStringList &args)>;

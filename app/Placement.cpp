@@ -112,37 +112,4 @@ QString PlaceDataFile(const QStringList &args, const Importer &importer, const Q
     return location;
 }
 
-TStartOptions ParseStartOptions(const QStringList &args)
-{
-    TStartOptions o;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        QString *value = nullptr;
-        if (a == QLatin1String("--database"))
-            value = &o.Database;
-        else if (a == QLatin1String("--copy-to"))
-            value = &o.CopyTo;
-        else if (a == QLatin1String("--copy-from"))
-            value = &o.CopyFrom;
-        if (value) {
-            if (i + 1 >= args.size() || args.at(i + 1).trimmed().isEmpty()) {
-                o.Error = QStringLiteral("“%1”后面要跟一个数据库网址，例如 "
-                                         "postgresql://用户@主机/数据库。")
-                              .arg(a);
-                return o;
-            }
-            *value = args.at(++i).trimmed();
-        } else if (a == QLatin1String("--replace")) {
-            o.Replace = true;
-        } else {
-            o.Rest << a;
-        }
-    }
-    if (!o.CopyTo.isEmpty() && !o.CopyFrom.isEmpty())
-        o.Error = QStringLiteral("--copy-to 和 --copy-from 一次只能用一个。");
-    else if (o.Replace && o.CopyTo.isEmpty() && o.CopyFrom.isEmpty())
-        o.Error = QStringLiteral("--replace 只和 --copy-to 或 --copy-from 一起用。");
-    return o;
-}
-
 } // namespace Placement

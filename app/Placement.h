@@ -44,17 +44,6 @@ QString PlaceDataFile(const QStringList &args, const Importer &importer = {},
 // Another running copy's temporaries stay. Returns how many files went.
 int RemoveStaleTemporaries();
 
-// The command line: "--database URL" chooses a server, "--copy-to URL" and
-// "--copy-from URL" (with "--replace") copy the whole ledger once and end;
-// anything else stays in Rest (a backup to restore).
-struct TStartOptions {
-    QString Database, CopyTo, CopyFrom;
-    bool Replace = false;
-    QStringList Rest;
-    QString Error; // a malformed command line, as a sentence for the user
-};
-TStartOptions ParseStartOptions(const QStringList &args);
-
 // Copies a file through a temporary sibling and a rename, so the target is
 // either absent or the whole copy, never a half one. The copy is owner-only.
 bool CopyFileAtomic(const QString &from, const QString &to);

@@ -78,7 +78,7 @@ private:
     void imgMenuMouseUp(Qt::MouseButton button);
     // Starts a fresh copy of the program and closes this one; stays open when
     // the new copy cannot be started or pending lines are to be kept.
-    void Restart(const QString &params);
+    void Restart(const QStringList &arguments);
     // Every way out passes here: true when no entry panel holds pending
     // lines, or the user agrees to lose them.
     bool CanClose();

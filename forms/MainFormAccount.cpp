@@ -20,19 +20,16 @@ QString backupFilter()
 
 } // namespace
 
-void TfrmMain::Restart(const QString &params)
+void TfrmMain::Restart(const QStringList &arguments)
 {
     // Asked before the new copy starts, so that No leaves this one as it is.
     if (!CanClose())
         return;
     const QScopedValueRollback<bool> agreed(m_discardAgreed, true);
     // The new copy opens the same ledger, wherever it came from.
-    QString all = params;
-    if (TDbMan::IsServer(DataFile)) {
-        QString url = DataFile;
-        url.replace(QLatin1Char('"'), QStringLiteral("\"\"\""));
-        all = QStringLiteral("--database \"%1\" %2").arg(url, params).trimmed();
-    }
+    QStringList all = arguments;
+    if (TDbMan::IsServer(DataFile))
+        all = QStringList{QStringLiteral("--database"), DataFile} + arguments;
     if (!THi::RunProgram(QCoreApplication::applicationFilePath(), all, 1, QString())) {
         // Closing anyway would leave the user with no program at all.
         TDialogs::Error(this, QStringLiteral("错误：无法启动新的程序实例。"));
@@ -45,7 +42,7 @@ void TfrmMain::mnuMenu_SwitchUserClick()
 {
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要切换用户吗？")))
         return;
-    Restart(QString());
+    Restart({});
 }
 
 void TfrmMain::mnuMenu_SetPwdClick()
@@ -83,7 +80,7 @@ void TfrmMain::mnuMenu_DeleteUserClick()
         DbMan->DeleteUser(UserName);
     });
     if (done)
-        Restart(QString());
+        Restart({});
 }
 
 void TfrmMain::mnuMenu_BackupClick()
@@ -128,10 +125,8 @@ void TfrmMain::mnuMenu_RestoreClick()
         return;
     }
     Settings::RememberBackupFile(fileName);
-    // In double quotes so blanks survive; a quote inside is written as three.
-    QString quoted = fileName;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\"\""));
-    Restart(QStringLiteral("\"%1\"").arg(quoted));
+    // One argument, blanks and quotes included; absolute, so never taken for an option.
+    Restart({QFileInfo(fileName).absoluteFilePath()});
 }
 
 void TfrmMain::mnuMenu_ExitClick()

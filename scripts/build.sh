@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds everything into build/ (program, tests, benchmarks).
+# Configures and builds everything into build/ (program and tests; the
+# benchmarks too with -DTALLIMO_BUILD_BENCH=ON, as scripts/test.sh does).
 # The build's progress goes to build/build.log; only what the compiler has to
 # say (warnings, errors) is shown, so a run with nothing to rebuild is quiet.
 # BUILD_DIR and BUILD_TYPE choose another folder and build type,

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Tallimo needs to build, run and test.
-# Does nothing (and needs no network) when they are all present already.
+# Installs the Debian 12 packages Tallimo needs to build, run and test; with
+# --package also what scripts/package.sh needs to make and check the Debian
+# package. Does nothing (and needs no network) when they are all present already.
 set -euo pipefail
 
 PACKAGES=(
@@ -13,6 +14,11 @@ PACKAGES=(
   poppler-utils xvfb xauth unzip
   clang-format
 )
+# cpack's DEB generator computes the dependencies with dpkg-shlibdeps (dpkg-dev)
+# and finds the programs with file; lintian checks the package.
+if [ "${1:-}" = --package ]; then
+  PACKAGES+=(dpkg-dev file lintian)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

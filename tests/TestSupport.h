@@ -79,13 +79,13 @@ public:
     // engine's error text when they fail.
     QString exec(const QString &statement) const
     {
-        return Raw(m_path, SQLITE_OPEN_READWRITE).exec(statement);
+        return Raw(m_path, RawReadWrite).exec(statement);
     }
 
     // The rows of a table; -1 when it cannot be read.
     int count(const QString &table) const
     {
-        const QString n = Raw(m_path, SQLITE_OPEN_READONLY)
+        const QString n = Raw(m_path, RawReadOnly)
                               .value(QStringLiteral("select count(*) from \"%1\"").arg(table));
         bool ok = false;
         const int rows = n.toInt(&ok);

@@ -531,12 +531,8 @@ void TestBrowser::failureKeepsData()
         f.write(QByteArray(8192, 'x')); // no longer a database
     };
     const auto refuse = [&](const char *statement) {
-        sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(m_dataFile).constData(), &db), SQLITE_OK);
-        const int rc = sqlite3_exec(db, statement, nullptr, nullptr, nullptr);
-        const QString error = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_close(db);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(error));
+        const QString error = TestSupport::Raw(m_dataFile).exec(QString::fromLatin1(statement));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     };
 
     DialogScript dialogs;

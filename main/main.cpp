@@ -1,7 +1,9 @@
-// Start-up: checks, the running marker and the application object; then the
-// data file is placed (importing a backup named on the command line), the
-// user logs in, and the main window opens for that user.
+// Start-up: the command line, checks, the running marker and the application
+// object; then the data file is placed (importing a backup named on the
+// command line), the user logs in, and the main window opens for that user.
 
+#include "CommandLine.h"
+#include "DataFormat.h"
 #include "Dialogs.h"
 #include "HiClass.h"
 #include "MainForm.h"
@@ -12,6 +14,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
 #include <QSharedMemory>
@@ -36,7 +39,7 @@ public:
 namespace {
 // tallimo --copy-to URL / --copy-from URL [--replace]: copies the whole
 // ledger once, says what it did, and ends; no window is opened.
-int runCopy(const Placement::TStartOptions &options)
+int runCopy(const CommandLine::TStartOptions &options)
 {
     QTextStream out(stdout), err(stderr);
     try {
@@ -54,27 +57,30 @@ int runCopy(const Placement::TStartOptions &options)
     return 1;
 }
 
-bool isCopyRun(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        if (qstrcmp(argv[i], "--copy-to") == 0 || qstrcmp(argv[i], "--copy-from") == 0)
-            return true;
-    }
-    return false;
-}
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (isCopyRun(argc, argv)) {
+    // The command line is read before anything else happens: --help,
+    // --version and a mistyped option need no display and change nothing, and
+    // a relative backup path is taken against the folder it was typed in.
+    // Arguments are UTF-8 on every system Qt 6 supports here.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine::TStartOptions options = CommandLine::Parse(arguments, QDir::currentPath());
+    if (!options.Error.isEmpty()) {
+        QTextStream(stderr) << CommandLine::ErrorText(options.Error);
+        return 2;
+    }
+    if (options.Help || options.Version) {
+        QTextStream(stdout) << (options.Help ? CommandLine::HelpText()
+                                             : CommandLine::VersionText(DataFormatVersion));
+        return 0;
+    }
+    if (!options.CopyTo.isEmpty() || !options.CopyFrom.isEmpty()) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QLatin1String(Placement::ProductName));
-        const Placement::TStartOptions options =
-            Placement::ParseStartOptions(QCoreApplication::arguments().mid(1));
-        if (!options.Error.isEmpty()) {
-            QTextStream(stderr) << options.Error << Qt::endl;
-            return 2;
-        }
         return runCopy(options);
     }
 
@@ -105,16 +111,18 @@ int main(int argc, char *argv[])
     // 1. The data file: the folder, the template on first start, then a backup
     //    named as the first argument imported by the store (a restore).
     //    "--database URL", else the settings file's URL, puts the ledger on a server.
-    const Placement::TStartOptions options =
-        Placement::ParseStartOptions(QApplication::arguments().mid(1));
-    if (!options.Error.isEmpty()) {
-        TDialogs::Error(nullptr, options.Error);
-        return 2;
+    QStringList backup;
+    if (!options.Backup.isEmpty()) {
+        backup << options.Backup;
+        if (!QFileInfo(options.Backup).isFile())
+            QTextStream(stderr) << QStringLiteral(
+                                       "tallimo：没有找到备份文件“%1”，没有导入任何数据。\n")
+                                       .arg(options.Backup);
     }
     const QString server = options.Database.isEmpty() ? Settings::DatabaseUrl() : options.Database;
     QString dataFile;
     if (!TDialogs::Guard(nullptr, [&] {
-            dataFile = Placement::PlaceDataFile(options.Rest, StartUp::ImportBackup, server);
+            dataFile = Placement::PlaceDataFile(backup, StartUp::ImportBackup, server);
         }))
         return 1; // no data folder: the error has been shown
     if (!StartUp::UpgradeDataFile(dataFile))

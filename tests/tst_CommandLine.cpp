@@ -1,0 +1,466 @@
+#include "CommandLine.h"
+#include "DataFormat.h"
+#include "DbClass.h"
+#include "HiClass.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using CommandLine::TStartOptions;
+
+namespace {
+
+const QString WorkDir = QStringLiteral("/home/li/下载");
+
+// The built program, beside this test in bin/.
+QString program()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/tallimo");
+}
+
+// What one run of the program did.
+struct TRun {
+    int exitCode = -1;
+    bool finished = false;
+    QString out, err;
+};
+
+// A run of the program with data and settings folders of its own and no
+// display at all: a platform that needs one (xcb) and nothing to connect to,
+// so a window the program tried to open would end it at once.
+class ProgramRun {
+public:
+    ProgramRun()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_data.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+        m_process.setProcessEnvironment(env);
+    }
+
+    TRun run(const QStringList &arguments)
+    {
+        TRun r;
+        m_process.start(program(), arguments);
+        r.finished = m_process.waitForFinished(60000);
+        if (!r.finished) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+        r.exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+        r.out = QString::fromUtf8(m_process.readAllStandardOutput());
+        r.err = QString::fromUtf8(m_process.readAllStandardError());
+        return r;
+    }
+
+    // True when the program left no trace in the user's folders.
+    bool changedNothing() const
+    {
+        return QDir(m_data.path())
+                   .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) &&
+               QDir(m_config.path())
+                   .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+
+private:
+    QTemporaryDir m_data, m_config;
+    QProcess m_process;
+};
+
+// The entries of one section of the help text: each entry's first line
+// (two blanks in) and the lines under it (six blanks in).
+QMap<QString, QStringList> helpEntries(const QString &help)
+{
+    QMap<QString, QStringList> entries;
+    QString current;
+    for (const QString &line : help.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("      ")) && !current.isEmpty())
+            entries[current] << line.trimmed();
+        else if (line.startsWith(QStringLiteral("  ")))
+            entries[current = line.trimmed()];
+        else
+            current.clear();
+    }
+    return entries;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void parse_data();
+    void parse();
+    void badCommandLine_data();
+    void badCommandLine();
+    void helpGivesEveryOptionAnExample_data();
+    void helpGivesEveryOptionAnExample();
+    void helpFitsATerminal();
+    void desktopEntryOpensBackups_data();
+    void desktopEntryOpensBackups();
+    void restartArgumentsPassUnchanged_data();
+    void restartArgumentsPassUnchanged();
+
+    void helpAndVersionNeedNoDisplay_data();
+    void helpAndVersionNeedNoDisplay();
+    void badOptionExitsWithTwoAndChangesNothing_data();
+    void badOptionExitsWithTwoAndChangesNothing();
+    void relativeBackupIsImported();
+
+private:
+    QTemporaryDir m_mimeHome;
+};
+
+void TestCommandLine::initTestCase()
+{
+    // The file type of backups as the package installs it, and nothing else
+    // of this machine's: read by the first QMimeDatabase of this process.
+    QVERIFY(m_mimeHome.isValid());
+    const QString packages = m_mimeHome.filePath(QStringLiteral("mime/packages"));
+    QVERIFY(QDir().mkpath(packages));
+    QVERIFY(QFile::copy(QStringLiteral(TALLIMO_SOURCE_DIR "/dist/tallimo-mime.xml"),
+                        packages + QStringLiteral("/tallimo.xml")));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(m_mimeHome.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_mimeHome.filePath(QStringLiteral("home"))));
+}
+
+void TestCommandLine::parse_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("copyTo");
+    QTest::addColumn<QString>("copyFrom");
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QString>("backup");
+    QTest::addColumn<QString>("flag"); // help, version or empty
+
+    const QString url = QStringLiteral("postgresql://ledger@nas.local/tallimo");
+    const QString none;
+    QTest::addRow("nothing") << QStringList() << none << none << none << false << none << none;
+    QTest::addRow("relative backup, taken where it was typed")
+        << QStringList{QStringLiteral("备份.tlmdb")} << none << none << none << false
+        << WorkDir + QStringLiteral("/备份.tlmdb") << none;
+    QTest::addRow("relative backup in a parent folder")
+        << QStringList{QStringLiteral("../备份 五月.tlmdb")} << none << none << none << false
+        << QStringLiteral("/home/li/备份 五月.tlmdb") << none;
+    QTest::addRow("absolute backup") << QStringList{QStringLiteral("/tmp/a.tlmdb")} << none << none
+                                     << none << false << QStringLiteral("/tmp/a.tlmdb") << none;
+    QTest::addRow("backup after --, dash and all")
+        << QStringList{QStringLiteral("--"), QStringLiteral("-x.tlmdb")} << none << none << none
+        << false << WorkDir + QStringLiteral("/-x.tlmdb") << none;
+    QTest::addRow("server and a backup")
+        << QStringList{QStringLiteral("--database"), url, QStringLiteral("b.tlmdb")} << url << none
+        << none << false << WorkDir + QStringLiteral("/b.tlmdb") << none;
+    QTest::addRow("value after =") << QStringList{QStringLiteral("--database=") + url} << url
+                                   << none << none << false << none << none;
+    QTest::addRow("one dash for a long option") << QStringList{QStringLiteral("-database"), url}
+                                                << url << none << none << false << none << none;
+    QTest::addRow("copy to, replacing")
+        << QStringList{QStringLiteral("--copy-to"), url, QStringLiteral("--replace")} << none << url
+        << none << true << none << none;
+    QTest::addRow("copy from, blanks around the URL")
+        << QStringList{QStringLiteral("--copy-from"),
+                       QStringLiteral(" ") + url + QStringLiteral(" ")}
+        << none << none << url << false << none << none;
+    QTest::addRow("--help wins over the rest")
+        << QStringList{QStringLiteral("--replace"), QStringLiteral("--help")} << none << none
+        << none << false << none << QStringLiteral("help");
+    QTest::addRow("-h") << QStringList{QStringLiteral("-h")} << none << none << none << false
+                        << none << QStringLiteral("help");
+    QTest::addRow("-v") << QStringList{QStringLiteral("-v")} << none << none << none << false
+                        << none << QStringLiteral("version");
+}
+
+void TestCommandLine::parse()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, database);
+    QFETCH(QString, copyTo);
+    QFETCH(QString, copyFrom);
+    QFETCH(bool, replace);
+    QFETCH(QString, backup);
+    QFETCH(QString, flag);
+    const TStartOptions o = CommandLine::Parse(args, WorkDir);
+    QCOMPARE(o.Error, QString());
+    QCOMPARE(o.Help, flag == QLatin1String("help"));
+    QCOMPARE(o.Version, flag == QLatin1String("version"));
+    QCOMPARE(o.Database, database);
+    QCOMPARE(o.CopyTo, copyTo);
+    QCOMPARE(o.CopyFrom, copyFrom);
+    QCOMPARE(o.Replace, replace);
+    QCOMPARE(o.Backup, backup);
+}
+
+void TestCommandLine::badCommandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error");
+    const QString url = QStringLiteral("postgresql://ledger@nas.local/tallimo");
+    const QString needsUrl = QStringLiteral("“%1”后面要跟一个数据库网址，例如 "
+                                            "postgresql://用户@主机/数据库。");
+    QTest::addRow("unknown option") << QStringList{QStringLiteral("--databse"), url}
+                                    << QStringLiteral("没有“--databse”这个选项。");
+    QTest::addRow("unknown short option")
+        << QStringList{QStringLiteral("-x")} << QStringLiteral("没有“-x”这个选项。");
+    QTest::addRow("URL missing at the end")
+        << QStringList{QStringLiteral("--copy-to")} << needsUrl.arg(QStringLiteral("--copy-to"));
+    QTest::addRow("an option where the URL belongs")
+        << QStringList{QStringLiteral("--database"), QStringLiteral("--replace")}
+        << needsUrl.arg(QStringLiteral("--database"));
+    QTest::addRow("empty URL") << QStringList{QStringLiteral("--copy-from=")}
+                               << needsUrl.arg(QStringLiteral("--copy-from"));
+    QTest::addRow("blank URL") << QStringList{QStringLiteral("--database"), QStringLiteral("  ")}
+                               << needsUrl.arg(QStringLiteral("--database"));
+    QTest::addRow("a value for a switch") << QStringList{QStringLiteral("--replace=yes")}
+                                          << QStringLiteral("“--replace”后面不跟值。");
+    QTest::addRow("two backups") << QStringList{QStringLiteral("a.tlmdb"),
+                                                QStringLiteral("b.tlmdb")}
+                                 << QStringLiteral("一次只能导入一个备份文件，却给了 2 个。");
+    QTest::addRow("both directions")
+        << QStringList{QStringLiteral("--copy-to"), url, QStringLiteral("--copy-from"), url}
+        << QStringLiteral("--copy-to 和 --copy-from 一次只能用一个。");
+    QTest::addRow("--replace alone")
+        << QStringList{QStringLiteral("--replace")}
+        << QStringLiteral("--replace 只和 --copy-to 或 --copy-from 一起用。");
+    QTest::addRow("a copy and a backup")
+        << QStringList{QStringLiteral("--copy-from"), url, QStringLiteral("a.tlmdb")}
+        << QStringLiteral("复制账本时不能同时导入备份文件。");
+}
+
+void TestCommandLine::badCommandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    const TStartOptions o = CommandLine::Parse(args, WorkDir);
+    QVERIFY2(o.Error.startsWith(error), qPrintable(o.Error));
+    // Nothing of a bad command line is acted on.
+    QVERIFY(o.Backup.isEmpty());
+    QVERIFY(!o.Help && !o.Version);
+}
+
+void TestCommandLine::helpGivesEveryOptionAnExample_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("option");
+    QTest::addRow("backup file") << QStringLiteral("备份文件.tlmdb") << QString();
+    QTest::addRow("--database") << QStringLiteral("--database 网址") << QStringLiteral("database");
+    QTest::addRow("--copy-to") << QStringLiteral("--copy-to 网址") << QStringLiteral("copy-to");
+    QTest::addRow("--copy-from") << QStringLiteral("--copy-from 网址")
+                                 << QStringLiteral("copy-from");
+    QTest::addRow("--replace") << QStringLiteral("--replace") << QStringLiteral("replace");
+    QTest::addRow("--help") << QStringLiteral("-h, --help") << QStringLiteral("help");
+    QTest::addRow("--version") << QStringLiteral("-v, --version") << QStringLiteral("version");
+}
+
+void TestCommandLine::helpGivesEveryOptionAnExample()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, option);
+    const QString help = CommandLine::HelpText();
+    QVERIFY(help.startsWith(CommandLine::UsageLine() + QLatin1Char('\n')));
+    const QMap<QString, QStringList> entries = helpEntries(help);
+    QVERIFY2(entries.contains(entry), qPrintable(help));
+    const QStringList lines = entries.value(entry);
+    QVERIFY(lines.size() >= 2); // what it does, and the example
+    const QString prefix = QStringLiteral("例：tallimo ");
+    QVERIFY2(lines.last().startsWith(prefix), qPrintable(lines.last()));
+
+    // The example is a command line that works as it stands, using the option.
+    const QStringList args = QProcess::splitCommand(lines.last().mid(prefix.size()));
+    const TStartOptions o = CommandLine::Parse(args, WorkDir);
+    QCOMPARE(o.Error, QString());
+    if (option.isEmpty()) {
+        QVERIFY(!o.Backup.isEmpty());
+    } else {
+        QVERIFY(args.contains(QStringLiteral("--") + option));
+        const QString url = QStringLiteral("postgresql://");
+        const bool set = option == QLatin1String("database")    ? o.Database.startsWith(url)
+                         : option == QLatin1String("copy-to")   ? o.CopyTo.startsWith(url)
+                         : option == QLatin1String("copy-from") ? o.CopyFrom.startsWith(url)
+                         : option == QLatin1String("replace")   ? o.Replace
+                         : option == QLatin1String("help")      ? o.Help
+                                                                : o.Version;
+        QVERIFY(set);
+    }
+}
+
+void TestCommandLine::helpFitsATerminal()
+{
+    // Chinese characters take two columns of a terminal.
+    for (const QString &line : CommandLine::HelpText().split(QLatin1Char('\n'))) {
+        int columns = 0;
+        for (const QChar c : line)
+            columns += c.unicode() >= 0x1100 ? 2 : 1;
+        QVERIFY2(columns <= 80, qPrintable(line));
+    }
+}
+
+void TestCommandLine::desktopEntryOpensBackups_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("database"); // an SQLite file, not just its name
+    QTest::addRow("a backup") << QStringLiteral("备份.tlmdb") << true;
+    QTest::addRow("capital extension") << QStringLiteral("MAY.TLMDB") << true;
+    QTest::addRow("named only") << QStringLiteral("empty.tlmdb") << false;
+}
+
+void TestCommandLine::desktopEntryOpensBackups()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, database);
+    QFile entry(QStringLiteral(TALLIMO_SOURCE_DIR "/dist/tallimo.desktop"));
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n'));
+    // The desktop hands a double-clicked file over as one argument.
+    QVERIFY(lines.contains(QStringLiteral("Exec=tallimo %f")));
+    QVERIFY(lines.contains(QStringLiteral("MimeType=application/x-tallimo-ledger;")));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(fileName);
+    if (database) {
+        TestSupport::DataFile backup;
+        QVERIFY(QFile::copy(backup.path(), path));
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(QMimeDatabase().mimeTypeForFile(path).name(),
+             QStringLiteral("application/x-tallimo-ledger"));
+    // What the desktop runs then is an ordinary start with a backup.
+    const TStartOptions o = CommandLine::Parse({path}, WorkDir);
+    QCOMPARE(o.Error, QString());
+    QCOMPARE(o.Backup, path);
+}
+
+void TestCommandLine::restartArgumentsPassUnchanged_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addRow("nothing") << QStringList();
+    QTest::addRow("blanks and quotes") << QStringList{QStringLiteral("/tmp/my \"old\" one.tlmdb")};
+    QTest::addRow("a lone quote and a backslash")
+        << QStringList{QStringLiteral("/tmp/it's 5\" \\ wide.tlmdb")};
+    QTest::addRow("server and a backup")
+        << QStringList{QStringLiteral("--database"),
+                       QStringLiteral("postgresql://ledger@nas.local/t?sslmode=require"),
+                       QStringLiteral("/tmp/b \"\"\" c.tlmdb")};
+}
+
+void TestCommandLine::restartArgumentsPassUnchanged()
+{
+    QFETCH(QStringList, arguments);
+    QStringList seen;
+    THi::SetRunProgramHook([&](const QString &, const QStringList &args) {
+        seen = args;
+        return true;
+    });
+    const bool started = THi::RunProgram(program(), arguments, 1, QString());
+    THi::SetRunProgramHook({});
+    QVERIFY(started);
+    QCOMPARE(seen, arguments);
+}
+
+void TestCommandLine::helpAndVersionNeedNoDisplay_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("--help") << QStringLiteral("--help") << CommandLine::HelpText();
+    QTest::addRow("-h") << QStringLiteral("-h") << CommandLine::HelpText();
+    QTest::addRow("--version") << QStringLiteral("--version")
+                               << CommandLine::VersionText(DataFormatVersion);
+}
+
+void TestCommandLine::helpAndVersionNeedNoDisplay()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, expected);
+    ProgramRun p;
+    const TRun r = p.run({option});
+    QVERIFY(r.finished);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, expected);
+    QVERIFY(p.changedNothing());
+}
+
+void TestCommandLine::badOptionExitsWithTwoAndChangesNothing_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error");
+    QTest::addRow("unknown option")
+        << QStringList{QStringLiteral("--bogus")} << QStringLiteral("没有“--bogus”这个选项。");
+    QTest::addRow("missing URL") << QStringList{QStringLiteral("--database")}
+                                 << QStringLiteral("“--database”后面要跟一个数据库网址");
+    QTest::addRow("two backups") << QStringList{QStringLiteral("a.tlmdb"),
+                                                QStringLiteral("b.tlmdb")}
+                                 << QStringLiteral("一次只能导入一个备份文件");
+}
+
+void TestCommandLine::badOptionExitsWithTwoAndChangesNothing()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    ProgramRun p;
+    const TRun r = p.run(args);
+    QVERIFY(r.finished);
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.startsWith(QStringLiteral("tallimo：") + error), qPrintable(r.err));
+    QVERIFY2(r.err.contains(CommandLine::UsageLine()), qPrintable(r.err));
+    QVERIFY(p.changedNothing());
+}
+
+void TestCommandLine::relativeBackupIsImported()
+{
+    // cd ~/下载 && tallimo 备份.tlmdb: the backup holds an account the fresh
+    // data file lacks, so the account showing up in the data file shows the
+    // import happened.
+    TestSupport::DataFile backup;
+    QVERIFY(TDbMan(backup.path()).AddUser(QStringLiteral("Wang"), QStringLiteral("pw")));
+    QTemporaryDir home, config;
+    const QString downloads = home.filePath(QStringLiteral("下载"));
+    QVERIFY(QDir().mkpath(downloads));
+    QVERIFY(QFile::copy(backup.path(), downloads + QStringLiteral("/备份.tlmdb")));
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(downloads);
+    process.start(program(), {QStringLiteral("备份.tlmdb")});
+    QVERIFY(process.waitForStarted());
+
+    // After the import the program waits at its login window; the data file
+    // is read beside it and the program ended once the account is there.
+    const QString dataFile = home.filePath(QStringLiteral("data/Tallimo/db.tlmdb"));
+    const auto imported = [&] {
+        if (!QFileInfo(dataFile).isFile())
+            return false;
+        TestSupport::Raw raw(dataFile, TestSupport::RawReadOnly);
+        return raw.value(QStringLiteral("select count(*) from \"users\"")) == QLatin1String("1");
+    };
+    bool done = false;
+    for (int i = 0; i < 300 && !done && process.state() == QProcess::Running; ++i) {
+        QTest::qWait(100);
+        done = imported();
+    }
+    const bool ranOn = process.state() == QProcess::Running;
+    process.kill();
+    process.waitForFinished();
+    QVERIFY2(ranOn, qPrintable(QString::fromUtf8(process.readAllStandardError())));
+    QVERIFY(done);
+    QVERIFY(TDbMan(dataFile).UserExists(QStringLiteral("Wang")));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_CommandLine.moc"
