@@ -152,8 +152,9 @@ void TestCommandLine::parse_data()
     QTest::addRow("relative backup in a parent folder")
         << QStringList{QStringLiteral("../备份 五月.tlmdb")} << none << none << none << false
         << QStringLiteral("/home/li/备份 五月.tlmdb") << none;
-    QTest::addRow("absolute backup") << QStringList{QStringLiteral("/tmp/a.tlmdb")} << none << none
-                                     << none << false << QStringLiteral("/tmp/a.tlmdb") << none;
+    QTest::addRow("absolute backup")
+        << QStringList{QStringLiteral("/srv/ledger/a.tlmdb")} << none << none << none << false
+        << QStringLiteral("/srv/ledger/a.tlmdb") << none;
     QTest::addRow("backup after --, dash and all")
         << QStringList{QStringLiteral("--"), QStringLiteral("-x.tlmdb")} << none << none << none
         << false << WorkDir + QStringLiteral("/-x.tlmdb") << none;
@@ -345,13 +346,14 @@ void TestCommandLine::restartArgumentsPassUnchanged_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addRow("nothing") << QStringList();
-    QTest::addRow("blanks and quotes") << QStringList{QStringLiteral("/tmp/my \"old\" one.tlmdb")};
+    QTest::addRow("blanks and quotes")
+        << QStringList{QStringLiteral("/srv/ledger/my \"old\" one.tlmdb")};
     QTest::addRow("a lone quote and a backslash")
-        << QStringList{QStringLiteral("/tmp/it's 5\" \\ wide.tlmdb")};
+        << QStringList{QStringLiteral("/srv/ledger/it's 5\" \\ wide.tlmdb")};
     QTest::addRow("server and a backup")
         << QStringList{QStringLiteral("--database"),
                        QStringLiteral("postgresql://ledger@nas.local/t?sslmode=require"),
-                       QStringLiteral("/tmp/b \"\"\" c.tlmdb")};
+                       QStringLiteral("/srv/ledger/b \"\"\" c.tlmdb")};
 }
 
 void TestCommandLine::restartArgumentsPassUnchanged()
