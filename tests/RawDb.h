@@ -70,7 +70,10 @@ public:
     }
 
     // One column of every row, joined with " | "; empty when the query fails.
-    QString column(const QString &sql, int col) { return rows(sql, col, -1).join(" | "); }
+    QString column(const QString &sql, int col)
+    {
+        return rows(sql, col, -1).join(QStringLiteral(" | "));
+    }
 
     // First column of the first row; empty when there is none.
     QString value(const QString &sql) { return rows(sql, 0, 1).value(0); }
