@@ -193,13 +193,13 @@ QString THi::Base64Decode(const QString &text)
 namespace {
 // 0..63 for the alphabet, 64 for '=', -1 for everything that is skipped.
 struct DecodeTable {
-    signed char v[256];
+    int v[256];
     DecodeTable()
     {
         std::memset(v, -1, sizeof v);
         const char *abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
         for (int i = 0; i < 64; ++i)
-            v[static_cast<unsigned char>(abc[i])] = static_cast<signed char>(i);
+            v[static_cast<unsigned char>(abc[i])] = i;
         v[static_cast<unsigned char>('=')] = 64;
     }
 };
@@ -593,7 +593,7 @@ QString THi::Trim(const QString &text)
 
 QString THi::CateName(const QString &typed)
 {
-    const QString name = Trim(typed);
+    QString name = Trim(typed);
     if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
         return QString();
     return name;

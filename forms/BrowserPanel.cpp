@@ -372,7 +372,9 @@ void TBrowserPanel::UpdateButtons()
 void TBrowserPanel::btnTransSearchClick()
 {
     // Alt+S leaves the focus in a date being typed: take both first.
-    const bool whole = dtpTransDate1->Commit() & dtpTransDate2->Commit();
+    const bool whole1 = dtpTransDate1->Commit();
+    const bool whole2 = dtpTransDate2->Commit();
+    const bool whole = whole1 && whole2;
     dtpTransDate1Change();
     if (!whole || !btnTransSearch->isEnabled())
         return;

@@ -31,7 +31,7 @@ const char *const Calculators[] = {"gnome-calculator", "kcalc",     "galculator"
 QString FindCalculator()
 {
     for (const char *name : Calculators) {
-        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
         if (!path.isEmpty())
             return path;
     }

@@ -140,7 +140,7 @@ QString TfrmLogin::FindUserName(const QString &typed)
     const QString key = THi::LowerAscii(typed);
     const QStringList lines = THi::SplitLines(DbMan->ListUsers());
     for (const QString &line : lines) {
-        const QString name = THi::Trim(line);
+        QString name = THi::Trim(line);
         if (THi::LowerAscii(name) == key)
             return name;
     }

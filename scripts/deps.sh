@@ -11,7 +11,7 @@ PACKAGES=(
   zlib1g-dev libxlsxwriter-dev
   fonts-wqy-microhei
   poppler-utils xvfb xauth unzip
-  clang-format
+  clang-format clang-tidy
 )
 
 missing=()
