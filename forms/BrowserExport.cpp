@@ -119,15 +119,9 @@ void TBrowserPanel::Export(TExportKind kind, TExportFormat format)
                         : format == TExportFormat::Html ? QStringLiteral(".html")
                                                         : QStringLiteral(".csv");
     QWidget *owner = window();
-    const QString chosen = TDialogs::SaveFileName(
-        owner, QString(), QStringLiteral("*%1 (*%1)").arg(ext), Settings::ExportDialogFolder());
-    if (chosen.isEmpty())
-        return;
-    // The dialog asked about the name it returned; a name the extension
-    // changed may hit another file, which is not replaced unasked.
-    const QString target = Exports::WithExtension(chosen, ext);
-    if (target != chosen && QFileInfo::exists(target) &&
-        !TDialogs::Ask(owner, QStringLiteral("%1 已存在。\r\n要替换它吗？").arg(target)))
+    const QString target = TDialogs::SaveFileWithExtension(
+        owner, QStringLiteral("*%1 (*%1)").arg(ext), Settings::ExportDialogFolder(), ext);
+    if (target.isEmpty())
         return;
 
     bool cancelled = false;

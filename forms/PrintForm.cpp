@@ -325,18 +325,10 @@ void TfrmPrint::btnPdfClick()
 {
     if (!btnPdf->isEnabled() || PageCount() == 0)
         return;
-    QString fileName = TDialogs::SaveFileName(this, QString(), QStringLiteral("*.pdf"),
-                                              Settings::ExportDialogFolder());
+    const QString fileName = TDialogs::SaveFileWithExtension(
+        this, QStringLiteral("*.pdf"), Settings::ExportDialogFolder(), QStringLiteral(".pdf"));
     if (fileName.isEmpty())
         return;
-    if (THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("pdf")) {
-        fileName += QStringLiteral(".pdf");
-        // The dialog asked about the name it was given, not this one.
-        if (QFileInfo::exists(fileName) &&
-            !TDialogs::Ask(this, QStringLiteral("%1 已存在。\r\n要替换它吗？")
-                                     .arg(QDir::toNativeSeparators(fileName))))
-            return;
-    }
     bool cancelled = false;
     const bool done = TDialogs::Guard(this, [&] {
         TBusy busy(btnPdf);

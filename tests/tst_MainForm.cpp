@@ -68,6 +68,8 @@ private slots:
     void deleteUser();
     void backupNames_data();
     void backupNames();
+    void backupAsksBeforeReplacing_data();
+    void backupAsksBeforeReplacing();
     void backupFailureIsReported();
     void restore_data();
     void restore();
@@ -418,8 +420,42 @@ void TestMainForm::backupNames_data()
                                        << "MAY.TLMDB";
     QTest::addRow("blanks in the name") << "my backups/may 1"
                                         << "my backups/may 1.tlmdb";
-    QTest::addRow("appended name replaces a file") << "old"
-                                                   << "old.tlmdb";
+}
+
+// A name the extension changed may hit another file: as for exports and
+// PDFs, it is replaced only after asking.
+void TestMainForm::backupAsksBeforeReplacing_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::addRow("replaced after yes") << true;
+    QTest::addRow("kept after no") << false;
+}
+
+void TestMainForm::backupAsksBeforeReplacing()
+{
+    QFETCH(bool, replace);
+    auto w = open();
+    QTemporaryDir dir;
+    const QString old = dir.filePath(QStringLiteral("old.tlmdb"));
+    QFile f(old);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("previous content");
+    f.close();
+
+    DialogScript script;
+    script.answer(dir.filePath(QStringLiteral("old")));
+    script.answers.enqueue(replace);
+    action(w.get(), "mnuMenu_Backup")->trigger();
+    const auto questions = script.of(TDialogCall::Question);
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(questions[0].text, QStringLiteral("%1 已存在。\r\n要替换它吗？").arg(old));
+    QCOMPARE(script.of(TDialogCall::Info).size(), replace ? 1 : 0);
+    if (replace) {
+        QCOMPARE(TDbMan(old).ListUsers(), QStringLiteral("Li"));
+    } else {
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("previous content"));
+    }
 }
 
 void TestMainForm::backupNames()
@@ -443,6 +479,7 @@ void TestMainForm::backupNames()
     QCOMPARE(infos[0].caption, QStringLiteral("备份"));
     QCOMPARE(infos[0].text, QStringLiteral("成功！"));
     QCOMPARE(script.of(TDialogCall::SaveFile).value(0).text, QStringLiteral("*.tlmdb (*.tlmdb)"));
+    QVERIFY(script.of(TDialogCall::Question).isEmpty());
 }
 
 void TestMainForm::backupFailureIsReported()
