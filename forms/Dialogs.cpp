@@ -149,7 +149,7 @@ QString TDialogs::SaveFileWithExtension(QWidget *parent, const QString &filter,
     const QString chosen = SaveFileName(parent, QString(), filter, folder);
     if (chosen.isEmpty())
         return QString();
-    const QString target = Exports::WithExtension(chosen, ext);
+    QString target = Exports::WithExtension(chosen, ext);
     if (target != chosen && QFileInfo::exists(target) &&
         !Ask(parent,
              QStringLiteral("%1 已存在。\r\n要替换它吗？").arg(QDir::toNativeSeparators(target))))
