@@ -193,13 +193,13 @@ QString THi::Base64Decode(const QString &text)
 namespace {
 // 0..63 for the alphabet, 64 for '=', -1 for everything that is skipped.
 struct DecodeTable {
-    signed char v[256];
+    int v[256];
     DecodeTable()
     {
         std::memset(v, -1, sizeof v);
         const char *abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
         for (int i = 0; i < 64; ++i)
-            v[static_cast<unsigned char>(abc[i])] = static_cast<signed char>(i);
+            v[static_cast<unsigned char>(abc[i])] = i;
         v[static_cast<unsigned char>('=')] = 64;
     }
 };
@@ -302,12 +302,13 @@ QDate THi::StrToDateFmt(const QString &text, const QString &format, const QStrin
     const auto fail = [&]() {
         return EConvertError(QStringLiteral("'%1' is not a valid date").arg(text));
     };
-    const QChar sep = separator.isEmpty() ? QChar('-') : separator.at(0);
+    const QChar sep = separator.isEmpty() ? QLatin1Char('-') : separator.at(0);
 
     // The order of year, month and day comes from the format's letters.
     QString order;
     for (QChar c : format.toLower()) {
-        if ((c == 'y' || c == 'm' || c == 'd') && !order.contains(c))
+        if ((c == QLatin1Char('y') || c == QLatin1Char('m') || c == QLatin1Char('d')) &&
+            !order.contains(c))
             order.append(c);
     }
     if (order.size() != 3)
@@ -319,17 +320,17 @@ QDate THi::StrToDateFmt(const QString &text, const QString &format, const QStrin
     int y = 0, m = 0, d = 0;
     for (int i = 0; i < 3; ++i) {
         const QString &p = parts.at(i);
-        const int maxLen = order.at(i) == 'y' ? 4 : 2;
+        const int maxLen = order.at(i) == QLatin1Char('y') ? 4 : 2;
         if (p.isEmpty() || p.size() > maxLen)
             throw fail();
         for (QChar c : p) {
-            if (c < '0' || c > '9')
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
                 throw fail();
         }
         const int v = p.toInt();
-        if (order.at(i) == 'y')
+        if (order.at(i) == QLatin1Char('y'))
             y = v;
-        else if (order.at(i) == 'm')
+        else if (order.at(i) == QLatin1Char('m'))
             m = v;
         else
             d = v;
@@ -599,7 +600,7 @@ QString THi::Trim(const QString &text)
 
 QString THi::CateName(const QString &typed)
 {
-    const QString name = Trim(typed);
+    QString name = Trim(typed);
     if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
         return QString();
     return name;
@@ -666,27 +667,27 @@ bool THi::IsNumber(const QString &text, double *value)
     // Optional sign, digits with at most one point, optional exponent; nothing else.
     const qsizetype n = text.size();
     qsizetype i = 0;
-    if (i < n && (text.at(i) == '+' || text.at(i) == '-'))
+    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
         ++i;
     int digits = 0;
     bool point = false;
     for (; i < n; ++i) {
         const QChar c = text.at(i);
-        if (c >= '0' && c <= '9')
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
             ++digits;
-        else if (c == '.' && !point)
+        else if (c == QLatin1Char('.') && !point)
             point = true;
         else
             break;
     }
     if (digits == 0)
         return false;
-    if (i < n && (text.at(i) == 'e' || text.at(i) == 'E')) {
+    if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
         ++i;
-        if (i < n && (text.at(i) == '+' || text.at(i) == '-'))
+        if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
             ++i;
         int expDigits = 0;
-        for (; i < n && text.at(i) >= '0' && text.at(i) <= '9'; ++i)
+        for (; i < n && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9'); ++i)
             ++expDigits;
         if (expDigits == 0)
             return false;

@@ -106,7 +106,7 @@ QString PlaceDataFile(const QStringList &args, const Importer &importer, const Q
     if (!QFileInfo::exists(path))
         CopyFileAtomic(TemplateFile(), path);
 
-    const QString location = serverUrl.isEmpty() ? path : serverUrl;
+    QString location = serverUrl.isEmpty() ? path : serverUrl;
     if (!args.isEmpty() && IsImportArgument(args.first(), path) && importer)
         importer(location, args.first());
     return location;

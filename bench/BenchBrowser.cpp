@@ -144,8 +144,10 @@ int main(int argc, char *argv[])
     QCoreApplication::processEvents();
 
     const QDate y1s(2020, 1, 1), y1e(2020, 12, 31), y10s(2015, 1, 1), y10e(2024, 12, 31);
-    const double shell1 = shellPeriodMs(file, stored, "2020-01-01", "2020-12-31");
-    const double shell10 = shellPeriodMs(file, stored, "2015-01-01", "2024-12-31");
+    const double shell1 =
+        shellPeriodMs(file, stored, QStringLiteral("2020-01-01"), QStringLiteral("2020-12-31"));
+    const double shell10 =
+        shellPeriodMs(file, stored, QStringLiteral("2015-01-01"), QStringLiteral("2024-12-31"));
 
     std::vector<double> one, ten;
     for (int i = 0; i < runs; ++i)

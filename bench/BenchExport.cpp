@@ -131,10 +131,11 @@ int main(int argc, char **argv)
             std::printf("%s failed: %s\n", target.kind, p.readAllStandardError().constData());
             return 1;
         }
-        std::printf("%-28s %7.0f ms %7.0f ms %7.0f ms %9.1f MB %9.1f MB %5.1f MB\n",
-                    qPrintable(QStringLiteral("%1, %2 records").arg(target.kind).arg(n)),
-                    f.at(2).toDouble(), f.at(6).toDouble(), target.ms, f.at(3).toDouble() / 1024,
-                    f.at(4).toDouble() / 1024, f.at(5).toDouble() / 1048576);
+        std::printf(
+            "%-28s %7.0f ms %7.0f ms %7.0f ms %9.1f MB %9.1f MB %5.1f MB\n",
+            qPrintable(QStringLiteral("%1, %2 records").arg(QLatin1String(target.kind)).arg(n)),
+            f.at(2).toDouble(), f.at(6).toDouble(), target.ms, f.at(3).toDouble() / 1024,
+            f.at(4).toDouble() / 1024, f.at(5).toDouble() / 1048576);
     }
     std::printf("peak memory target: 200 MB each\n");
     return 0;

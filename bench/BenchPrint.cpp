@@ -43,16 +43,19 @@ namespace {
 TRecordList makeRecords(int n)
 {
     TRecordList recs;
-    const QStringList cates = {"餐饮", "交通", "房租", "工资", "日用品", "医疗", "娱乐", "水电费"};
-    const QStringList notes = {"",
-                               "午饭",
-                               "地铁月票",
-                               "超市：牛奶、面包、鸡蛋",
-                               "给孩子买的学习用品和两本书",
-                               "Taxi to the airport"};
+    const QStringList cates = {QStringLiteral("餐饮"),   QStringLiteral("交通"),
+                               QStringLiteral("房租"),   QStringLiteral("工资"),
+                               QStringLiteral("日用品"), QStringLiteral("医疗"),
+                               QStringLiteral("娱乐"),   QStringLiteral("水电费")};
+    const QStringList notes = {QStringLiteral(""),
+                               QStringLiteral("午饭"),
+                               QStringLiteral("地铁月票"),
+                               QStringLiteral("超市：牛奶、面包、鸡蛋"),
+                               QStringLiteral("给孩子买的学习用品和两本书"),
+                               QStringLiteral("Taxi to the airport")};
     QList<QByteArray> stored;
-    for (const QString &n : notes)
-        stored.append(THi::Base64Encode(n).toLatin1());
+    for (const QString &note : notes)
+        stored.append(THi::Base64Encode(note).toLatin1());
     QDate day(1990, 1, 1);
     int dayIndex = recs.AddDate(THi::DateToYmd(day));
     for (int i = 0; i < n; ++i) {
@@ -99,10 +102,12 @@ int shots(const QString &folder)
         TDbMan db(file);
         db.AddUser(QStringLiteral("李明"), QStringLiteral("1234"));
         TRowList rows;
-        const QStringList cates = {"餐饮", "交通", "日用品", "房租", "工资", "奖金"};
+        const QStringList cates = {QStringLiteral("餐饮"),   QStringLiteral("交通"),
+                                   QStringLiteral("日用品"), QStringLiteral("房租"),
+                                   QStringLiteral("工资"),   QStringLiteral("奖金")};
         for (int i = 0; i < 60; ++i) {
             const bool income = i % 10 == 4;
-            rows.append({QDate(2011, 4, 1).addDays(i / 2).toString("yyyy-MM-dd"),
+            rows.append({QDate(2011, 4, 1).addDays(i / 2).toString(QStringLiteral("yyyy-MM-dd")),
                          income ? TypeIncome() : TypeExpense(),
                          cates.at(income ? 4 + i % 2 : i % 4),
                          QString::asprintf("%d.%02d", income ? 3000 + i : 5 + i * 3, i % 100),
@@ -112,35 +117,36 @@ int shots(const QString &folder)
     }
     TfrmMain w(file, QStringLiteral("李明"));
     w.show();
-    w.findChild<QRadioButton *>("rdoTransactions")->click();
-    w.findChild<QDateEdit *>("dtpTransDate1")->setDate(QDate(2011, 4, 1));
-    w.findChild<QDateEdit *>("dtpTransDate2")->setDate(QDate(2011, 5, 31));
-    w.findChild<QPushButton *>("btnTransSearch")->click();
+    w.findChild<QRadioButton *>(QStringLiteral("rdoTransactions"))->click();
+    w.findChild<QDateEdit *>(QStringLiteral("dtpTransDate1"))->setDate(QDate(2011, 4, 1));
+    w.findChild<QDateEdit *>(QStringLiteral("dtpTransDate2"))->setDate(QDate(2011, 5, 31));
+    w.findChild<QPushButton *>(QStringLiteral("btnTransSearch"))->click();
 
     const QString pdf = QDir(folder).filePath(QStringLiteral("report.pdf"));
     QFile::remove(pdf);
     TDialogs::SetHandler([&](const TDialogCall &call) -> QVariant {
         std::printf("dialog: %s | %s\n", qPrintable(call.caption), qPrintable(call.text));
-        return call.kind == TDialogCall::SaveFile ? QVariant(QDir(folder).filePath("report"))
-                                                  : QVariant(true);
+        return call.kind == TDialogCall::SaveFile
+                   ? QVariant(QDir(folder).filePath(QStringLiteral("report")))
+                   : QVariant(true);
     });
-    withModal([&] { w.findChild<QAction *>("btnTransMore_Print")->trigger(); },
+    withModal([&] { w.findChild<QAction *>(QStringLiteral("btnTransMore_Print"))->trigger(); },
               [&](QWidget *modal) {
                   settle();
                   std::printf("trans preview %dx%d\n", modal->width(), modal->height());
-                  modal->grab().save(QDir(folder).filePath("trans.png"));
-                  modal->findChild<QToolButton *>("btnPdf")->click();
-                  modal->findChild<QToolButton *>("btnLastPage")->click();
+                  modal->grab().save(QDir(folder).filePath(QStringLiteral("trans.png")));
+                  modal->findChild<QToolButton *>(QStringLiteral("btnPdf"))->click();
+                  modal->findChild<QToolButton *>(QStringLiteral("btnLastPage"))->click();
                   settle();
-                  modal->grab().save(QDir(folder).filePath("trans-2.png"));
+                  modal->grab().save(QDir(folder).filePath(QStringLiteral("trans-2.png")));
                   modal->close();
               });
-    w.findChild<QRadioButton *>("rdoTransCategories")->click();
-    withModal([&] { w.findChild<QPushButton *>("btnCatesPrint")->click(); },
+    w.findChild<QRadioButton *>(QStringLiteral("rdoTransCategories"))->click();
+    withModal([&] { w.findChild<QPushButton *>(QStringLiteral("btnCatesPrint"))->click(); },
               [&](QWidget *modal) {
                   settle();
                   std::printf("cates preview %dx%d\n", modal->width(), modal->height());
-                  modal->grab().save(QDir(folder).filePath("cates.png"));
+                  modal->grab().save(QDir(folder).filePath(QStringLiteral("cates.png")));
                   modal->close();
               });
     TDialogs::SetHandler({});

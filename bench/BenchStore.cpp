@@ -405,15 +405,16 @@ int main(int argc, char **argv)
             }
             RawPg pg(serverUrl);
             pg.exec("vacuum analyze");
-            const QByteArray lastId = pg.value("select max(\"id\") from \"data\"");
+            const QByteArray lastServerId = pg.value("select max(\"id\") from \"data\"");
             server = runCases(
                 srv, srv, cases,
                 [&]() {
                     return pg
-                        .value("select count(*) from \"data\" where \"id\">$1::bigint", {lastId})
+                        .value("select count(*) from \"data\" where \"id\">$1::bigint",
+                               {lastServerId})
                         .toInt();
                 },
-                [&]() { pg.value("delete from \"data\" where \"id\">$1::bigint", {lastId}); },
+                [&]() { pg.value("delete from \"data\" where \"id\">$1::bigint", {lastServerId}); },
                 100.0);
         }
     } catch (const TError &e) {

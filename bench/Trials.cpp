@@ -664,7 +664,10 @@ void trialKillDuringLargeImport(const QString &folder, int kills, int records)
                         (now == oldData || (s == 1 && now == newData));
         if (!ok) {
             ++bad;
-            notes << QStringLiteral("%1 kill %2: %3").arg(s ? "sound" : "damaged").arg(k).arg(why);
+            notes << QStringLiteral("%1 kill %2: %3")
+                         .arg(s ? QStringLiteral("sound") : QStringLiteral("damaged"))
+                         .arg(k)
+                         .arg(why);
         }
     }
     if (wrongOutcome > 0)
@@ -809,7 +812,8 @@ void trialFullDisk(const QString &folder)
     QString saveError = attempt([&] {
         TDbMan db(file);
         for (int k = 0; k < 60; ++k)
-            db.AddRecords(User, batch(1000, QStringLiteral("big%1-").arg(k) + QString(200, 'x')));
+            db.AddRecords(User, batch(1000, QStringLiteral("big%1-").arg(k) +
+                                                QString(200, QLatin1Char('x'))));
     });
     disk.release();
     const QMap<QString, int> counts = batchCounts(file);

@@ -119,39 +119,33 @@ void TBrowserPanel::Export(TExportKind kind, TExportFormat format)
                         : format == TExportFormat::Html ? QStringLiteral(".html")
                                                         : QStringLiteral(".csv");
     QWidget *owner = window();
-    const QString chosen = TDialogs::SaveFileName(
-        owner, QString(), QStringLiteral("*%1 (*%1)").arg(ext), Settings::ExportDialogFolder());
-    if (chosen.isEmpty())
-        return;
-    // The dialog asked about the name it returned; a name the extension
-    // changed may hit another file, which is not replaced unasked.
-    const QString target = Exports::WithExtension(chosen, ext);
-    if (target != chosen && QFileInfo::exists(target) &&
-        !TDialogs::Ask(owner, QStringLiteral("%1 已存在。\r\n要替换它吗？").arg(target)))
+    const QString target = TDialogs::SaveFileWithExtension(
+        owner, QStringLiteral("*%1 (*%1)").arg(ext), Settings::ExportDialogFolder(), ext);
+    if (target.isEmpty())
         return;
 
     bool cancelled = false;
     const bool done = TDialogs::Guard(owner, [&] {
         TBusy busy(nullptr);
-        const TExportData data = ExportData(kind);
+        const TExportData exportData = ExportData(kind);
         // Stopping is safe: the file is written under a temporary name and
         // only renamed into place when complete.
         std::unique_ptr<TProgressWindow> window;
-        if (TProgressWindow::Wanted(data.RowCount()))
+        if (TProgressWindow::Wanted(exportData.RowCount()))
             window = std::make_unique<TProgressWindow>(owner, QStringLiteral("正在导出…"));
         const TProgress progress = window ? window->Callback() : TProgress();
         try {
             switch (format) {
             case TExportFormat::Xlsx:
-                TXlsxExport::Save(target, data, progress);
+                TXlsxExport::Save(target, exportData, progress);
                 break;
             case TExportFormat::Html:
                 // The template is read first: when it fails, nothing is written.
                 THtmlExport::FromFile(kind, THtmlExport::TemplateFile(kind))
-                    .Save(target, data, progress);
+                    .Save(target, exportData, progress);
                 break;
             case TExportFormat::Csv:
-                TCsvExport::Save(target, data, progress);
+                TCsvExport::Save(target, exportData, progress);
                 break;
             }
         } catch (const ECancelled &) {

@@ -41,7 +41,7 @@ TDateEdit *MakeDatePicker(QWidget *parent, const char *name, const QRect &geomet
 
 QPushButton *button(QWidget *parent, const char *name, const QString &text, int x, int y)
 {
-    auto *b = Make<QPushButton>(parent, name, QRect(x, y, 74, 23));
+    auto *b = Make<QPushButton>(parent, name, QRect(QPoint(x, y), ButtonSize));
     b->setText(text);
     b->setAutoDefault(false);
     return b;
@@ -61,7 +61,7 @@ QRadioButton *maroonRadio(QWidget *parent, const char *name, const QString &text
 // The upper and lower lists of a page share their 672 x 362 area.
 QSplitter *listSplitter(QWidget *parent, const char *name, int handleWidth)
 {
-    auto *s = Make<QSplitter>(parent, name, QRect(0, 0, 672, 362));
+    auto *s = Make<QSplitter>(parent, name, QRect(QPoint(0, 0), ListSize));
     s->setOrientation(Qt::Vertical);
     s->setHandleWidth(handleWidth);
     s->setChildrenCollapsible(false);
@@ -116,7 +116,7 @@ int selectedRow(const QTreeView *list)
 TBrowserPanel::TBrowserPanel(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("pnlTransactions"));
-    resize(696, 445);
+    resize(ClientSize);
     Build();
 }
 
@@ -135,7 +135,7 @@ void TBrowserPanel::Build()
 
     // Records: day or month totals above, the single records below.
     pnlTransTransactions = Make<QWidget>(this, "pnlTransTransactions", QRect(0, 40, 696, 405));
-    pnlTrans = Make<QWidget>(pnlTransTransactions, "pnlTrans", QRect(12, 0, 672, 362));
+    pnlTrans = Make<QWidget>(pnlTransTransactions, "pnlTrans", QRect(QPoint(12, 0), ListSize));
     Splitter1 = listSplitter(pnlTrans, "Splitter1", 2);
     auto *upper = new QWidget(Splitter1);
     auto *upperLayout = new QVBoxLayout(upper);
@@ -191,7 +191,7 @@ void TBrowserPanel::Build()
 
     // Category ranking: incomes above, expenses below.
     pnlTransCategories = Make<QWidget>(this, "pnlTransCategories", QRect(0, 40, 696, 405));
-    pnlCates = Make<QWidget>(pnlTransCategories, "pnlCates", QRect(12, 0, 672, 362));
+    pnlCates = Make<QWidget>(pnlTransCategories, "pnlCates", QRect(QPoint(12, 0), ListSize));
     Splitter3 = listSplitter(pnlCates, "Splitter3", 8);
     const auto rankColumns = [right](const QString &sum) {
         return QList<TColumn>{{QStringLiteral("类别"), 80},
@@ -372,7 +372,9 @@ void TBrowserPanel::UpdateButtons()
 void TBrowserPanel::btnTransSearchClick()
 {
     // Alt+S leaves the focus in a date being typed: take both first.
-    const bool whole = dtpTransDate1->Commit() & dtpTransDate2->Commit();
+    const bool whole1 = dtpTransDate1->Commit();
+    const bool whole2 = dtpTransDate2->Commit();
+    const bool whole = whole1 && whole2;
     dtpTransDate1Change();
     if (!whole || !btnTransSearch->isEnabled())
         return;
@@ -580,9 +582,9 @@ void TBrowserPanel::btnCatesChartClick()
 {
     if (!btnCatesChart->isEnabled())
         return;
-    const TChartData data = MakeChartData(m_period.OutCateRows, m_period.InCateRows,
-                                          m_period.MonthRows, m_start, m_end);
-    TfrmChart chart(window(), data);
+    const TChartData chartData = MakeChartData(m_period.OutCateRows, m_period.InCateRows,
+                                               m_period.MonthRows, m_start, m_end);
+    TfrmChart chart(window(), chartData);
     connect(&chart, &TfrmChart::sliceClicked, this,
             [this, &chart](const QString &type, const QString &cate) {
                 const TRowList &rows = type == TypeIncome() ? InCateRows() : OutCateRows();

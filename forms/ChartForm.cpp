@@ -32,7 +32,7 @@ QFont boldOf(QFont f)
 }
 } // namespace
 
-TfrmChart::TfrmChart(QWidget *owner, const TChartData &data)
+TfrmChart::TfrmChart(QWidget *owner, const TChartData &chartData)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint)
 {
@@ -40,9 +40,9 @@ TfrmChart::TfrmChart(QWidget *owner, const TChartData &data)
     setWindowTitle(QStringLiteral("收支图表"));
     resize(980, 680);
 
-    chtOut = MakeDonut("chtOut", QStringLiteral("支出"), data.OutSlices);
-    chtIn = MakeDonut("chtIn", QStringLiteral("收入"), data.InSlices);
-    chtMonths = MakeMonths(data.Months, data.Step);
+    chtOut = MakeDonut("chtOut", QStringLiteral("支出"), chartData.OutSlices);
+    chtIn = MakeDonut("chtIn", QStringLiteral("收入"), chartData.InSlices);
+    chtMonths = MakeMonths(chartData.Months, chartData.Step);
     chtMonths->installEventFilter(this);
 
     auto *grid = new QGridLayout(this);

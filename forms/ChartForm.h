@@ -17,7 +17,7 @@ class QPieSeries;
 class TfrmChart : public QDialog {
     Q_OBJECT
 public:
-    TfrmChart(QWidget *owner, const TChartData &data);
+    TfrmChart(QWidget *owner, const TChartData &chartData);
     ~TfrmChart() override;
 
 protected:

@@ -246,6 +246,7 @@ bool TDateEdit::focusNextPrevChild(bool next)
     // refused one stays marked in the field.
     if (m_typing) {
         FinishTyping();
+        // NOLINTNEXTLINE(bugprone-parent-virtual-call): past the spin box's sections on purpose
         return QWidget::focusNextPrevChild(next);
     }
     return QDateEdit::focusNextPrevChild(next);
@@ -259,6 +260,7 @@ void TDateEdit::focusInEvent(QFocusEvent *event)
         return;
     }
     // Refused text has no sections to select: all of it, so typing replaces it.
+    // NOLINTNEXTLINE(bugprone-parent-virtual-call): the date edit would select a section
     QAbstractSpinBox::focusInEvent(event);
     lineEdit()->selectAll();
 }
@@ -271,6 +273,7 @@ void TDateEdit::focusOutEvent(QFocusEvent *event)
     }
     // The spin box would write its last date over the refused text.
     QCoreApplication::sendEvent(lineEdit(), event);
+    // NOLINTNEXTLINE(bugprone-parent-virtual-call): the spin box would rewrite the text
     QWidget::focusOutEvent(event);
     Announce();
 }

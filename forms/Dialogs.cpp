@@ -1,11 +1,13 @@
 #include "Dialogs.h"
 
+#include "Exports.h"
 #include "FormKit.h"
 #include "HiClass.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -139,6 +141,20 @@ QString TDialogs::SaveFileName(QWidget *parent, const QString &caption, const QS
                                const QString &folder, const QString &suggested)
 {
     return dispatch({TDialogCall::SaveFile, caption, filter, suggested, folder}, parent).toString();
+}
+
+QString TDialogs::SaveFileWithExtension(QWidget *parent, const QString &filter,
+                                        const QString &folder, const QString &ext)
+{
+    const QString chosen = SaveFileName(parent, QString(), filter, folder);
+    if (chosen.isEmpty())
+        return QString();
+    QString target = Exports::WithExtension(chosen, ext);
+    if (target != chosen && QFileInfo::exists(target) &&
+        !Ask(parent,
+             QStringLiteral("%1 已存在。\r\n要替换它吗？").arg(QDir::toNativeSeparators(target))))
+        return QString();
+    return target;
 }
 
 QString TDialogs::OpenFileName(QWidget *parent, const QString &caption, const QString &filter,

@@ -46,6 +46,12 @@ public:
                                 const QString &folder, const QString &suggested = QString());
     static QString OpenFileName(QWidget *parent, const QString &caption, const QString &filter,
                                 const QString &folder);
+    // The save dialog for a file of one type (backups, exports, PDFs): ext
+    // (".pdf") is appended to a name without it, and since the dialog asked
+    // only about the name it returned, a file by the longer name is replaced
+    // only after asking. Empty when cancelled or not to be replaced.
+    static QString SaveFileWithExtension(QWidget *parent, const QString &filter,
+                                         const QString &folder, const QString &ext);
 
     // Shows the text of an escaped error in an error box, its details folded.
     static void ShowException(QWidget *parent, const std::exception &e);

@@ -38,23 +38,18 @@ TfrmEditCate::TfrmEditCate(QWidget *owner) : TEditDialog(owner)
     setFixedSize(392, 273);
 
     // Created first so that it lies beneath the text field.
-    bvlRect = new QFrame(this);
-    bvlRect->setObjectName(QStringLiteral("bvlRect"));
+    bvlRect = Make<QFrame>(this, "bvlRect", QRect(8, 8, 376, 223));
     bvlRect->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    bvlRect->setGeometry(8, 8, 376, 223);
 
-    memText = new QPlainTextEdit(this);
-    memText->setObjectName(QStringLiteral("memText"));
-    memText->setGeometry(19, 21, 354, 198);
+    memText = Make<QPlainTextEdit>(this, "memText", QRect(19, 21, 354, 198));
     memText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memText->setTabChangesFocus(true);
 
     MakeSaveCancel(119, 240, btnSave, btnCancel);
 
     // Left of Save, away from the two that close the editor.
-    btnRenameCate = new QPushButton(QStringLiteral("重命名类别"), this);
-    btnRenameCate->setObjectName(QStringLiteral("btnRenameCate"));
-    btnRenameCate->setGeometry(8, 240, 96, 23);
+    btnRenameCate = Make<QPushButton>(this, "btnRenameCate", QRect(8, 240, 96, 23));
+    btnRenameCate->setText(QStringLiteral("重命名类别"));
     btnRenameCate->setAutoDefault(false);
     btnRenameCate->setVisible(false);
 

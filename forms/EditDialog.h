@@ -4,6 +4,8 @@
 // box, FormShow on the first show, and an Escape key that closes nothing
 // (only Cancel and the close box throw an edit away).
 
+#include "FormKit.h"
+
 #include <QDialog>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -26,12 +28,9 @@ protected:
     // default button: Enter belongs to the fields.
     void MakeSaveCancel(int x, int y, QPushButton *&save, QPushButton *&cancel)
     {
-        save = new QPushButton(QStringLiteral("保存(&S)"), this);
-        save->setObjectName(QStringLiteral("btnSave"));
-        save->setGeometry(x, y, 74, 23);
-        cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
-        cancel->setObjectName(QStringLiteral("btnCancel"));
-        cancel->setGeometry(x + 80, y, 74, 23);
+        save = MakeButton(this, "btnSave", QStringLiteral("保存(&S)"), x, y);
+        cancel = MakeButton(this, "btnCancel", QStringLiteral("取消(&C)"),
+                            x + ButtonSize.width() + 6, y);
         for (QPushButton *b : {save, cancel}) {
             b->setAutoDefault(false);
             b->setDefault(false);

@@ -53,15 +53,12 @@ TfrmEditRec::TfrmEditRec(QWidget *owner) : TEditDialog(owner)
     setFixedSize(380, 196);
 
     // Created first so that it lies beneath the fields.
-    bvlRect = new QFrame(this);
-    bvlRect->setObjectName(QStringLiteral("bvlRect"));
+    bvlRect = Make<QFrame>(this, "bvlRect", QRect(8, 8, 362, 146));
     bvlRect->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    bvlRect->setGeometry(8, 8, 362, 146);
 
     auto label = [this](const char *name, const QString &text, int y) {
-        auto *l = new QLabel(text, this);
-        l->setObjectName(QLatin1String(name));
-        l->setGeometry(20, y, 40, 21);
+        auto *l = Make<QLabel>(this, name, QRect(20, y, 40, 21));
+        l->setText(text);
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         return l;
     };
@@ -70,16 +67,12 @@ TfrmEditRec::TfrmEditRec(QWidget *owner) : TEditDialog(owner)
     lblAmount = label("lblAmount", QStringLiteral("金额："), 86);
     lblNotes = label("lblNotes", QStringLiteral("备注："), 118);
 
-    dtpDate = new TDateEdit(this);
-    dtpDate->setObjectName(QStringLiteral("dtpDate"));
-    dtpDate->setGeometry(60, 22, 298, 21);
+    dtpDate = Make<TDateEdit>(this, "dtpDate", QRect(60, 22, 298, 21));
     // As wide as the widget allows, so a record's date is shown, not clamped.
     dtpDate->setDateRange(QDate(100, 1, 1), QDate(9999, 12, 31));
 
     auto edit = [this](const char *name, int y, TByteLimit *&limit) {
-        auto *e = new QLineEdit(this);
-        e->setObjectName(QLatin1String(name));
-        e->setGeometry(60, y, 298, 21);
+        auto *e = Make<QLineEdit>(this, name, QRect(60, y, 298, 21));
         // The byte limit is the validator's; no count of characters may cut a caller's value.
         e->setMaxLength(std::numeric_limits<int>::max());
         limit = new TByteLimit(MaxInputBytes, e);

@@ -31,28 +31,48 @@ const char *const Calculators[] = {"gnome-calculator", "kcalc",     "galculator"
 QString FindCalculator()
 {
     for (const char *name : Calculators) {
-        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
         if (!path.isEmpty())
             return path;
     }
     return QString();
 }
 
-QFont StepFont()
-{
-    QFont f(QStringLiteral("WenQuanYi Micro Hei"), 9);
-    f.setStyleHint(QFont::SansSerif);
-    return f;
-}
+const TEntryPanelNames ExpenseNames = {
+    "pnlExpense",
+    {"lblOutStep1", "lblOutStep2", "lblOutStep3", "lblOutStep4", "lblOutStep5", "lblOutStep6"},
+    "dtpOutDate",
+    "cboOutCate",
+    "edtOutAmount",
+    "edtOutNotes",
+    "btnOutAdd",
+    "btnOutHelp",
+    "btnOutEditCates",
+    "btnOutCalc",
+    "btnOutDelete",
+    "btnOutEdit",
+    "btnOutSave",
+    "lvwOutRecs",
+    "lblOutTotal",
+};
+
+const TEntryPanelNames IncomeNames = {
+    "pnlIncome",      {"lblStep1", "lblStep2", "lblStep3", "lblStep4", "lblStep5", "lblStep6"},
+    "dtpInDate",      "cboInCate",
+    "edtInAmount",    "edtInNotes",
+    "btnInAdd",       "btnInHelp",
+    "btnInEditCates", "btnInCalc",
+    "btnInDelete",    "btnInEdit",
+    "btnInSave",      "lvwInRecs",
+    "lblInTotal",
+};
 
 } // namespace
 
 TEntryPanelKind TEntryPanelKind::Expense()
 {
     TEntryPanelKind k;
-    k.panelName = QStringLiteral("pnlExpense");
-    k.prefix = QStringLiteral("Out");
-    k.stepPrefix = QStringLiteral("lblOutStep");
+    k.names = ExpenseNames;
     k.typeWord = TypeExpense();
     k.listKey = KindOut();
     k.helpResource = QStringLiteral("RES_HELP1");
@@ -70,9 +90,7 @@ TEntryPanelKind TEntryPanelKind::Expense()
 TEntryPanelKind TEntryPanelKind::Income()
 {
     TEntryPanelKind k;
-    k.panelName = QStringLiteral("pnlIncome");
-    k.prefix = QStringLiteral("In");
-    k.stepPrefix = QStringLiteral("lblStep");
+    k.names = IncomeNames;
     k.typeWord = TypeIncome();
     k.listKey = KindIn();
     k.helpResource = QStringLiteral("RES_HELP2");
@@ -90,22 +108,16 @@ TEntryPanelKind TEntryPanelKind::Income()
 TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
     : QWidget(parent), m_kind(kind)
 {
-    setObjectName(kind.panelName);
-    resize(696, 445);
-    const QString p = kind.prefix;
-    const auto named = [](QWidget *w, const QString &name) {
-        w->setObjectName(name);
-        return w;
-    };
-
+    const TEntryPanelNames &n = kind.names;
+    setObjectName(QLatin1String(n.panel));
+    resize(ClientSize);
     for (int i = 0; i < kind.steps.size(); ++i) {
-        auto *step = new QLabel(kind.steps.at(i), this);
-        named(step, kind.stepPrefix + QString::number(i + 1));
-        step->setFont(StepFont());
-        step->setStyleSheet(QStringLiteral("color: black;"));
         // Taller and wider than the 12-px slot so a CJK face's descent and the
         // longest line are not cut off; the next label is 20 px further down.
-        step->setGeometry(18, 10 + 20 * i, 228, 16);
+        auto *step = Make<QLabel>(this, n.steps[i], QRect(18, 10 + 20 * i, 228, 16));
+        step->setText(kind.steps.at(i));
+        step->setFont(ProgramFont());
+        step->setStyleSheet(QStringLiteral("color: black;"));
     }
 
     const QString captions[] = {QStringLiteral("日期："), QStringLiteral("项目："),
@@ -117,46 +129,33 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
 
-    dtpDate = new TDateEdit(this);
-    named(dtpDate, "dtp" + p + "Date");
-    dtpDate->setGeometry(293, fieldY[0], 311, 21);
+    dtpDate = Make<TDateEdit>(this, n.date, QRect(293, fieldY[0], 311, 21));
 
-    cboCate = new QComboBox(this);
-    named(cboCate, "cbo" + p + "Cate");
+    cboCate = Make<QComboBox>(this, n.cate, QRect(293, fieldY[1], 311, 21));
     cboCate->setEditable(true);
     cboCate->setCompleter(nullptr);
     cboCate->setInsertPolicy(QComboBox::NoInsert);
     cboCate->setMaxVisibleItems(32);
-    cboCate->setGeometry(293, fieldY[1], 311, 21);
 
-    edtAmount = new QLineEdit(this);
-    named(edtAmount, "edt" + p + "Amount");
-    edtAmount->setGeometry(293, fieldY[2], 311, 21);
+    edtAmount = Make<QLineEdit>(this, n.amount, QRect(293, fieldY[2], 311, 21));
+    edtNotes = Make<QLineEdit>(this, n.notes, QRect(293, fieldY[3], 311, 21));
 
-    edtNotes = new QLineEdit(this);
-    named(edtNotes, "edt" + p + "Notes");
-    edtNotes->setGeometry(293, fieldY[3], 311, 21);
-
-    const auto button = [&](const QString &name, const QString &text, int x, int y) {
-        auto *b = new QPushButton(text, this);
-        named(b, name);
-        b->setGeometry(x, y, 74, 23);
+    const auto button = [&](const char *name, const QString &text, int x, int y) {
+        QPushButton *b = MakeButton(this, name, text, x, y);
         b->setAutoDefault(false);
         b->setFocusPolicy(Qt::ClickFocus);
         return b;
     };
-    btnAdd = button("btn" + p + "Add", QStringLiteral("添加(&A)"), 610, 100);
+    btnAdd = button(n.add, QStringLiteral("添加(&A)"), 610, 100);
     btnAdd->setFocusPolicy(Qt::StrongFocus);
-    btnHelp = button("btn" + p + "Help", QStringLiteral("帮助"), 610, 9);
-    btnEditCates = button("btn" + p + "EditCates", QStringLiteral("编辑"), 610, 39);
-    btnCalc = button("btn" + p + "Calc", QStringLiteral("计算器"), 610, 69);
-    btnDelete = button("btn" + p + "Delete", QStringLiteral("删除(&D)"), 450, 410);
-    btnEdit = button("btn" + p + "Edit", QStringLiteral("编辑(&E)"), 530, 410);
-    btnSave = button("btn" + p + "Save", QStringLiteral("保存(&S)"), 610, 410);
+    btnHelp = button(n.help, QStringLiteral("帮助"), 610, 9);
+    btnEditCates = button(n.editCates, QStringLiteral("编辑"), 610, 39);
+    btnCalc = button(n.calc, QStringLiteral("计算器"), 610, 69);
+    btnDelete = button(n.del, QStringLiteral("删除(&D)"), 450, 410);
+    btnEdit = button(n.edit, QStringLiteral("编辑(&E)"), 530, 410);
+    btnSave = button(n.save, QStringLiteral("保存(&S)"), 610, 410);
 
-    lvwRecs = new QTreeWidget(this);
-    named(lvwRecs, "lvw" + p + "Recs");
-    lvwRecs->setGeometry(12, 135, 672, 268);
+    lvwRecs = Make<QTreeWidget>(this, n.recs, QRect(12, 135, 672, 268));
     lvwRecs->setColumnCount(ColumnCount);
     lvwRecs->setHeaderLabels({QString(), QStringLiteral("日期"), QStringLiteral("类别"),
                               QStringLiteral("项目"), QStringLiteral("金额"),
@@ -179,13 +178,9 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
     lvwRecs->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvwRecs->setFocusPolicy(Qt::ClickFocus);
 
-    lblTotal = new QLabel(this);
-    named(lblTotal, "lbl" + p + "Total");
-    QFont bold = lblTotal->font();
-    bold.setBold(true);
-    lblTotal->setFont(bold);
-    lblTotal->setStyleSheet(QStringLiteral("color: #800000;"));
-    lblTotal->setGeometry(12, 413, 420, 19);
+    lblTotal = Make<QLabel>(this, n.total, QRect(12, 413, 420, 19));
+    SetBold(lblTotal);
+    lblTotal->setStyleSheet(QStringLiteral("color: %1;").arg(Maroon().name()));
 
     // Tab walks the four fields and Add; everything else is reached by mouse.
     setTabOrder(dtpDate, cboCate);

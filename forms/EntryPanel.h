@@ -17,10 +17,19 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TDateEdit;
 
+// The objectNames of one kind's controls, written out in full (btnOutAdd,
+// cboInCate, lblStep1, ...) so that a search for a control's name finds where
+// it is made; the members stay generic (btnAdd) because one class serves both.
+struct TEntryPanelNames {
+    const char *panel;
+    const char *steps[6];
+    const char *date, *cate, *amount, *notes;
+    const char *add, *help, *editCates, *calc, *del, *edit, *save;
+    const char *recs, *total;
+};
+
 struct TEntryPanelKind {
-    QString panelName;    // "pnlExpense" / "pnlIncome"
-    QString prefix;       // "Out" / "In": btnOutAdd, cboInCate, ...
-    QString stepPrefix;   // "lblOutStep" / "lblStep"
+    TEntryPanelNames names;
     QString typeWord;     // "支出" / "收入"
     QString listKey;      // "out" / "in"
     QString helpResource; // "RES_HELP1" / "RES_HELP2"

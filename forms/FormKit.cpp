@@ -9,6 +9,13 @@
 #include <QScreen>
 #include <QToolTip>
 
+QFont ProgramFont()
+{
+    QFont f(QStringLiteral("WenQuanYi Micro Hei"), 9);
+    f.setStyleHint(QFont::SansSerif);
+    return f;
+}
+
 void FlatButtons(QWidget *form)
 {
     if (!form)

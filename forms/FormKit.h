@@ -8,8 +8,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPushButton>
+#include <QSize>
 #include <QString>
 #include <QWidget>
+
+// The sizes the windows share: a view inside the main window's frame (the
+// entry panels and the browser), the browser's two lists, a push button.
+constexpr QSize ClientSize(696, 445);
+constexpr QSize ListSize(672, 362);
+constexpr QSize ButtonSize(74, 23);
+
+// The program's font, for the whole application and the entry panels' steps.
+QFont ProgramFont();
 
 template <class T> T *Make(QWidget *parent, const char *name)
 {
@@ -23,6 +34,14 @@ template <class T> T *Make(QWidget *parent, const char *name, const QRect &geome
     T *w = Make<T>(parent, name);
     w->setGeometry(geometry);
     return w;
+}
+
+// A push button of the usual size at (x, y).
+inline QPushButton *MakeButton(QWidget *parent, const char *name, const QString &text, int x, int y)
+{
+    auto *b = Make<QPushButton>(parent, name, QRect(QPoint(x, y), ButtonSize));
+    b->setText(text);
+    return b;
 }
 
 inline QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y)

@@ -44,12 +44,8 @@ TfrmLogin::TfrmLogin(const QString &dataFile, QWidget *owner)
     lblStep3 = MakeLabel(this, "lblStep3",
                          QStringLiteral("3. 然后，请您用鼠标左键单击登陆按钮即可。"), 18, 59);
 
-    btnSubmit = Make<QPushButton>(this, "btnSubmit");
-    btnSubmit->setText(QStringLiteral("登陆(&S)"));
-    btnSubmit->setGeometry(273, 20, 74, 23);
-    btnCancel = Make<QPushButton>(this, "btnCancel");
-    btnCancel->setText(QStringLiteral("取消(&C)"));
-    btnCancel->setGeometry(273, 49, 74, 23);
+    btnSubmit = MakeButton(this, "btnSubmit", QStringLiteral("登陆(&S)"), 273, 20);
+    btnCancel = MakeButton(this, "btnCancel", QStringLiteral("取消(&C)"), 273, 49);
     // Enter is handled by the fields themselves, never by a default button.
     btnSubmit->setAutoDefault(false);
     btnCancel->setAutoDefault(false);
@@ -144,7 +140,7 @@ QString TfrmLogin::FindUserName(const QString &typed)
     const QString key = THi::LowerAscii(typed);
     const QStringList lines = THi::SplitLines(DbMan->ListUsers());
     for (const QString &line : lines) {
-        const QString name = THi::Trim(line);
+        QString name = THi::Trim(line);
         if (THi::LowerAscii(name) == key)
             return name;
     }

@@ -38,9 +38,9 @@ TfrmMain::TfrmMain(const QString &dataFile, const QString &userName)
     BuildMenu();
 
     pnlExpense = new TEntryPanel(TEntryPanelKind::Expense(), pnlCenter);
-    pnlExpense->setGeometry(0, 38, 696, 445);
+    pnlExpense->setGeometry(QRect(QPoint(0, 38), ClientSize));
     pnlIncome = new TEntryPanel(TEntryPanelKind::Income(), pnlCenter);
-    pnlIncome->setGeometry(0, 38, 696, 445);
+    pnlIncome->setGeometry(QRect(QPoint(0, 38), ClientSize));
     pnlTransactions = new TBrowserPanel(pnlCenter);
     pnlTransactions->move(0, 38);
 
@@ -225,52 +225,6 @@ void TfrmMain::UpdateButtons()
     pnlExpense->UpdateButtons();
     pnlIncome->UpdateButtons();
     pnlTransactions->UpdateButtons();
-}
-
-// The browser's handlers live with its state in the page.
-void TfrmMain::rdoTransTransactionsClick()
-{
-    pnlTransactions->rdoTransTransactionsClick();
-}
-
-void TfrmMain::dtpTransDate1Change()
-{
-    pnlTransactions->dtpTransDate1Change();
-}
-
-void TfrmMain::TabSet1Click()
-{
-    pnlTransactions->TabSet1Click();
-}
-
-void TfrmMain::ShowTotals(double inTotal, double outTotal)
-{
-    pnlTransactions->ShowTotals(inTotal, outTotal);
-}
-
-void TfrmMain::btnTransSearchClick()
-{
-    pnlTransactions->btnTransSearchClick();
-}
-
-void TfrmMain::btnTransDeleteClick()
-{
-    pnlTransactions->btnTransDeleteClick();
-}
-
-void TfrmMain::btnTransEditClick()
-{
-    pnlTransactions->btnTransEditClick();
-}
-
-void TfrmMain::btnMoreInfoClick()
-{
-    pnlTransactions->btnMoreInfoClick();
-}
-
-void TfrmMain::btnCatesChartClick()
-{
-    pnlTransactions->btnCatesChartClick();
 }
 
 // ---------------------------------------------------------------------------

@@ -40,25 +40,14 @@ public:
     TBrowserPanel *Browser() const { return pnlTransactions; }
 
     void UpdateButtons();
-    void ShowTotals(double inTotal, double outTotal);
 
     // The ledger could not be written at the login (a full disk): every
     // write is refused with a message, and a line in the control strip says
     // so until the program is started again.
     void SetReadOnly();
 
-    // The browser's handlers, kept by the page itself.
-    void btnTransSearchClick();
-    void btnTransDeleteClick();
-    void btnTransEditClick();
-    void btnMoreInfoClick();
-    void btnCatesChartClick();
-
 private slots:
     void rdoExpenseClick();
-    void rdoTransTransactionsClick();
-    void dtpTransDate1Change();
-    void TabSet1Click();
 
     void mnuMenu_SwitchUserClick();
     void mnuMenu_SetPwdClick();

@@ -85,12 +85,10 @@ void TfrmMain::mnuMenu_DeleteUserClick()
 
 void TfrmMain::mnuMenu_BackupClick()
 {
-    QString fileName =
-        TDialogs::SaveFileName(this, QString(), backupFilter(), Settings::BackupDialogFolder());
+    const QString fileName = TDialogs::SaveFileWithExtension(
+        this, backupFilter(), Settings::BackupDialogFolder(), QStringLiteral(".tlmdb"));
     if (fileName.isEmpty())
         return;
-    if (THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("tlmdb"))
-        fileName += QStringLiteral(".tlmdb");
     const bool done = TDialogs::Guard(this, [&] {
         TBusy busy(nullptr);
         // A consistent snapshot, even while another running copy writes.

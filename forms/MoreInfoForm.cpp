@@ -1,5 +1,6 @@
 #include "MoreInfoForm.h"
 
+#include "FormKit.h"
 #include "RowListModel.h"
 
 #include <QFrame>
@@ -24,10 +25,8 @@ TfrmMoreInfo::TfrmMoreInfo(QWidget *owner)
     setWindowTitle(QStringLiteral("#"));
     setFixedSize(631, 453);
 
-    bvlRect = new QFrame(this);
-    bvlRect->setObjectName(QStringLiteral("bvlRect"));
+    bvlRect = Make<QFrame>(this, "bvlRect", QRect(8, 8, 615, 432));
     bvlRect->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    bvlRect->setGeometry(8, 8, 615, 432);
 
     m_model = new TRowListModel(detailColumns(QStringLiteral("支出")), this);
     lvwRecs = MakeRowListView(this, "lvwRecs", m_model);

@@ -138,11 +138,10 @@ TfrmPrint::TfrmPrint(QWidget *parent, const TReport &report) : QDialog(parent), 
                           QStyle::SP_FileIcon);
     btnPdf = pageButton(pnlPageButtons, "btnPdf", QStringLiteral("保存为PDF(&F)"), 390, 100,
                         QStyle::SP_DialogSaveButton);
-    int tag = 0;
-    for (QToolButton *b : {btnFirstPage, btnPrevPage, btnNextPage, btnLastPage}) {
-        b->setProperty("tag", tag++);
-        connect(b, &QToolButton::clicked, this, [this, b] { btnFirstPageClick(b); });
-    }
+    connect(btnFirstPage, &QToolButton::clicked, this, &TfrmPrint::btnFirstPageClick);
+    connect(btnPrevPage, &QToolButton::clicked, this, &TfrmPrint::btnPrevPageClick);
+    connect(btnNextPage, &QToolButton::clicked, this, &TfrmPrint::btnNextPageClick);
+    connect(btnLastPage, &QToolButton::clicked, this, &TfrmPrint::btnLastPageClick);
     connect(btnPrint, &QToolButton::clicked, this, &TfrmPrint::btnPrintClick);
     connect(btnPdf, &QToolButton::clicked, this, &TfrmPrint::btnPdfClick);
     layout->addWidget(CoolBar1);
@@ -196,7 +195,7 @@ void TfrmPrint::showEvent(QShowEvent *event)
         QTimer::singleShot(1500, this, [this] { m_fitting = false; });
         FitToWorkArea();
     }
-    btnFirstPageClick(nullptr);
+    ShowStatus();
 }
 
 bool TfrmPrint::event(QEvent *event)
@@ -232,24 +231,32 @@ void TfrmPrint::ShowPage(int number)
     QRPreview1->verticalScrollBar()->setValue(0);
 }
 
-void TfrmPrint::btnFirstPageClick(QObject *sender)
+void TfrmPrint::btnFirstPageClick()
 {
-    if (sender) {
-        switch (sender->property("tag").toInt()) {
-        case 0:
-            ShowPage(1);
-            break;
-        case 1:
-            ShowPage(PageNumber() - 1);
-            break;
-        case 2:
-            ShowPage(PageNumber() + 1);
-            break;
-        case 3:
-            ShowPage(PageCount());
-            break;
-        }
-    }
+    ShowPage(1);
+    ShowStatus();
+}
+
+void TfrmPrint::btnPrevPageClick()
+{
+    ShowPage(PageNumber() - 1);
+    ShowStatus();
+}
+
+void TfrmPrint::btnNextPageClick()
+{
+    ShowPage(PageNumber() + 1);
+    ShowStatus();
+}
+
+void TfrmPrint::btnLastPageClick()
+{
+    ShowPage(PageCount());
+    ShowStatus();
+}
+
+void TfrmPrint::ShowStatus()
+{
     m_status->setText(QStringLiteral("第 %1 页 / 共 %2 页").arg(PageNumber()).arg(PageCount()));
 }
 
@@ -318,18 +325,10 @@ void TfrmPrint::btnPdfClick()
 {
     if (!btnPdf->isEnabled() || PageCount() == 0)
         return;
-    QString fileName = TDialogs::SaveFileName(this, QString(), QStringLiteral("*.pdf"),
-                                              Settings::ExportDialogFolder());
+    const QString fileName = TDialogs::SaveFileWithExtension(
+        this, QStringLiteral("*.pdf"), Settings::ExportDialogFolder(), QStringLiteral(".pdf"));
     if (fileName.isEmpty())
         return;
-    if (THi::LowerAscii(QFileInfo(fileName).suffix()) != QLatin1String("pdf")) {
-        fileName += QStringLiteral(".pdf");
-        // The dialog asked about the name it was given, not this one.
-        if (QFileInfo::exists(fileName) &&
-            !TDialogs::Ask(this, QStringLiteral("%1 已存在。\r\n要替换它吗？")
-                                     .arg(QDir::toNativeSeparators(fileName))))
-            return;
-    }
     bool cancelled = false;
     const bool done = TDialogs::Guard(this, [&] {
         TBusy busy(btnPdf);

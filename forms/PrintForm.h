@@ -29,12 +29,16 @@ public:
     int PageNumber() const;
     int PageCount() const;
 
-    // The four page buttons, told apart by their "tag"; without a sender only
-    // the status is written.
-    void btnFirstPageClick(QObject *sender);
+public slots:
+    // The four page buttons; each shows its page and writes the status.
+    void btnFirstPageClick();
+    void btnPrevPageClick();
+    void btnNextPageClick();
+    void btnLastPageClick();
     void btnPrintClick();
     void btnPdfClick();
 
+public:
     // Test seam for the print dialog: gets the printer set up for A4 portrait
     // and the page range, changes it as the user would, returns true for OK.
     using TPrintDialogHandler = std::function<bool(QPrinter &printer)>;
@@ -45,6 +49,8 @@ protected:
     bool event(QEvent *event) override; // the frame arriving after the show
 
 private:
+    // "第 n 页 / 共 m 页" in the status bar.
+    void ShowStatus();
     // The whole window, frame included, covers the work area (the desktop
     // without the task bar); fixed in size from then on.
     void FitToWorkArea();

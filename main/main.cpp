@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "DataFormat.h"
 #include "Dialogs.h"
+#include "FormKit.h"
 #include "HiClass.h"
 #include "MainForm.h"
 #include "Placement.h"
@@ -104,7 +105,7 @@ int main(int argc, char *argv[])
         qWarning("Qt's Chinese translation (qtbase_zh_CN) was not found");
 
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
+    QApplication::setFont(ProgramFont());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/rcdata/APP_ICON")));
     StartUp::KeepPaintingWhileWaiting();
 

@@ -12,7 +12,7 @@ PACKAGES=(
   zlib1g-dev libxlsxwriter-dev
   fonts-wqy-microhei
   poppler-utils xvfb xauth unzip
-  clang-format
+  clang-format clang-tidy
 )
 # cpack's DEB generator computes the dependencies with dpkg-shlibdeps (dpkg-dev)
 # and finds the programs with file; lintian checks the package.

@@ -450,13 +450,10 @@ void PgConn::raise(PGresult *res)
         throw EDbRetry(BusyText());
     if (state == "55P03")
         throw EDbBusy(QStringLiteral("数据库正被另一台电脑或另一个程序写入，请稍后再试。"));
-    QString what;
-    if (state == "23505") {
+    if (state == "23505")
         throw EDbUnique(QStringLiteral("数据库“%1”拒绝了这次写入，数据没有改变。").arg(shown) +
                         QLatin1Char('\n') + detail);
-    } else if (state.startsWith("23")) {
-        what = QStringLiteral("数据库“%1”拒绝了这次写入，数据没有改变。").arg(shown);
-    } else if (state == "53100" || state == "25006") {
+    if (state == "53100" || state == "25006")
         throw EDbCannotWrite(
             (state == "25006"
                  ? QStringLiteral("数据库“%1”现在只能读取，这次操作没有保存任何内容。\n"
@@ -465,6 +462,9 @@ void PgConn::raise(PGresult *res)
                                   "请让服务器的管理员腾出空间后再试。"))
                 .arg(shown) +
             QLatin1Char('\n') + detail);
+    QString what;
+    if (state.startsWith("23")) {
+        what = QStringLiteral("数据库“%1”拒绝了这次写入，数据没有改变。").arg(shown);
     } else if (state == "42P01" || state == "42703") {
         what = QStringLiteral("数据库“%1”缺少本程序需要的表或列，这次操作没有完成。\n"
                               "请检查是否连到了 Tallimo 的数据库。")

@@ -104,14 +104,15 @@ inline QString RefuseInserts(const DataFile &file, const QString &table,
                              const QString &when = QString())
 {
     if (file.isPg()) {
-        const QString condition = when.isEmpty() ? QString() : " when (" + when + ")";
+        const QString condition =
+            when.isEmpty() ? QString() : QStringLiteral(" when (") + when + QStringLiteral(")");
         return file.exec(QStringLiteral("create function \"refuse_%1\"() returns trigger "
                                         "language plpgsql as $$begin raise exception '%2'; "
                                         "end$$; create trigger \"refuse_%1\" before insert on "
                                         "\"%1\" for each row%3 execute function \"refuse_%1\"()")
                              .arg(table, message, condition));
     }
-    const QString condition = when.isEmpty() ? QString() : " when " + when;
+    const QString condition = when.isEmpty() ? QString() : QStringLiteral(" when ") + when;
     return file.exec(QStringLiteral("create trigger \"refuse_%1\" before insert on \"%1\"%3 "
                                     "begin select raise(abort,'%2'); end")
                          .arg(table, message, condition));

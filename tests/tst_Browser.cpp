@@ -82,7 +82,7 @@ private slots:
 
 private:
     std::unique_ptr<TfrmMain> open();
-    void addLi(const TRowList &rows) { TDbMan(m_dataFile).AddRecords("Li", rows); }
+    void addLi(const TRowList &rows) { TDbMan(m_dataFile).AddRecords(QStringLiteral("Li"), rows); }
     void search(TfrmMain *w, const QDate &start, const QDate &end);
     template <class T> T *child(QWidget *w, const char *name)
     {
@@ -107,10 +107,10 @@ private:
 };
 
 namespace {
-TRow rec(const char *date, const QString &type, const QString &cate, const char *amount,
+TRow rec(const QString &date, const QString &type, const QString &cate, const QString &amount,
          const QString &notes = QString())
 {
-    return {QLatin1String(date), type, cate, QLatin1String(amount), notes};
+    return {date, type, cate, amount, notes};
 }
 
 const QString Out = QStringLiteral("支出");
@@ -119,13 +119,16 @@ const QString In = QStringLiteral("收入");
 // Li's small ledger; Wang books on the same day to prove the lists are Li's.
 TRowList ledger()
 {
-    return {rec("2011-03-30", Out, QStringLiteral("餐饮"), "10.00", "a"),
-            rec("2011-04-01", In, QStringLiteral("工资"), "5000.00"),
-            rec("2011-04-01", Out, QStringLiteral("餐饮"), "20.00", "lunch"),
-            rec("2011-04-02", Out, QStringLiteral("交通"), "5.00"),
-            rec("2011-04-02", Out, QStringLiteral("餐饮"), "30.00"),
-            rec("2011-05-10", Out, QStringLiteral("房租"), "1500.00"),
-            rec("2011-05-10", In, QStringLiteral("奖金"), "800.00")};
+    return {
+        rec(QStringLiteral("2011-03-30"), Out, QStringLiteral("餐饮"), QStringLiteral("10.00"),
+            QStringLiteral("a")),
+        rec(QStringLiteral("2011-04-01"), In, QStringLiteral("工资"), QStringLiteral("5000.00")),
+        rec(QStringLiteral("2011-04-01"), Out, QStringLiteral("餐饮"), QStringLiteral("20.00"),
+            QStringLiteral("lunch")),
+        rec(QStringLiteral("2011-04-02"), Out, QStringLiteral("交通"), QStringLiteral("5.00")),
+        rec(QStringLiteral("2011-04-02"), Out, QStringLiteral("餐饮"), QStringLiteral("30.00")),
+        rec(QStringLiteral("2011-05-10"), Out, QStringLiteral("房租"), QStringLiteral("1500.00")),
+        rec(QStringLiteral("2011-05-10"), In, QStringLiteral("奖金"), QStringLiteral("800.00"))};
 }
 
 // Three records a day over June and July: far more rows than a page.
@@ -133,9 +136,10 @@ TRowList busySummer()
 {
     TRowList rows;
     for (QDate d(2011, 6, 1); d <= QDate(2011, 7, 31); d = d.addDays(1)) {
-        const QByteArray day = d.toString("yyyy-MM-dd").toLatin1();
+        const QByteArray day = d.toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
         for (int i = 0; i < 3; ++i)
-            rows.append(rec(day.constData(), Out, QStringLiteral("餐饮"), "1.00"));
+            rows.append(
+                rec(QLatin1String(day), Out, QStringLiteral("餐饮"), QStringLiteral("1.00")));
     }
     return rows;
 }
@@ -152,9 +156,10 @@ void TestBrowser::init()
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
     m_dataFile = Placement::PlaceDataFile({});
     TDbMan db(m_dataFile);
-    db.AddUser("Li", "1234");
-    db.AddUser("Wang", "1234");
-    db.AddRecord("Wang", "2011-04-01", Out, QStringLiteral("餐饮"), "99.00", "not Li's");
+    db.AddUser(QStringLiteral("Li"), QStringLiteral("1234"));
+    db.AddUser(QStringLiteral("Wang"), QStringLiteral("1234"));
+    db.AddRecord(QStringLiteral("Wang"), QStringLiteral("2011-04-01"), Out, QStringLiteral("餐饮"),
+                 QStringLiteral("99.00"), QStringLiteral("not Li's"));
 }
 
 void TestBrowser::cleanup()
@@ -211,7 +216,10 @@ void TestBrowser::searchFillsLists()
         QCOMPARE(list(w.get(), names[i])->model()->rowCount(), counts.at(i));
     QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(), totals);
     // Beside the chart button a long line breaks before the balance.
-    QCOMPARE(child<QLabel>(w.get(), "lblCatesTotal")->text().replace('\n', "    "), totals);
+    QCOMPARE(child<QLabel>(w.get(), "lblCatesTotal")
+                 ->text()
+                 .replace(QLatin1Char('\n'), QStringLiteral("    ")),
+             totals);
 
     const TBrowserPanel *b = w->Browser();
     QCOMPARE(b->PeriodStart(), start);
@@ -293,7 +301,7 @@ void TestBrowser::typedDates()
     // Corrected, the search runs again.
     QTest::mouseClick(date->findChild<QLineEdit *>(), Qt::LeftButton);
     QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(date, "20110402");
+    QTest::keyClicks(date, QStringLiteral("20110402"));
     QVERIFY(searchButton->isEnabled());
     QTest::mouseClick(searchButton, Qt::LeftButton);
     QCOMPARE(date->date(), QDate(2011, 4, 2));
@@ -309,10 +317,13 @@ void TestBrowser::expenseBeforeIncomeWithinDay()
     // Columns: id, date, category, income, expense, notes.
     QStringList shown;
     for (int r = 0; r < v->model()->rowCount(); ++r)
-        shown << cell(v, r, 1) + "|" + cell(v, r, 3) + "|" + cell(v, r, 4);
-    QCOMPARE(shown,
-             QStringList({"2011-04-01||20.00", "2011-04-01|5000.00|", "2011-04-02||5.00",
-                          "2011-04-02||30.00", "2011-05-10||1500.00", "2011-05-10|800.00|"}));
+        shown << cell(v, r, 1) + QStringLiteral("|") + cell(v, r, 3) + QStringLiteral("|") +
+                     cell(v, r, 4);
+    QCOMPARE(
+        shown,
+        QStringList({QStringLiteral("2011-04-01||20.00"), QStringLiteral("2011-04-01|5000.00|"),
+                     QStringLiteral("2011-04-02||5.00"), QStringLiteral("2011-04-02||30.00"),
+                     QStringLiteral("2011-05-10||1500.00"), QStringLiteral("2011-05-10|800.00|")}));
     QVERIFY(cell(v, 2, 0).toLongLong() < cell(v, 3, 0).toLongLong()); // then by id
 }
 
@@ -378,9 +389,9 @@ void TestBrowser::deselectingClearsHighlight()
     search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
     QTreeView *days = list(w.get(), "lvwDayTotal");
     selectRow(days, 1);
-    QCOMPARE(w->Browser()->HighlightKey(), QString("2011-04-01"));
+    QCOMPARE(w->Browser()->HighlightKey(), QStringLiteral("2011-04-01"));
     selectRow(days, 2);
-    QCOMPARE(w->Browser()->HighlightKey(), QString("2011-04-02"));
+    QCOMPARE(w->Browser()->HighlightKey(), QStringLiteral("2011-04-02"));
     days->clearSelection();
     QCOMPARE(w->Browser()->HighlightKey(), QString());
     QTreeView *recs = list(w.get(), "lvwTrans");
@@ -423,13 +434,13 @@ void TestBrowser::deleteRecord()
 
     QCOMPARE(dialogs.of(TDialogCall::Question).size(), 1);
     QCOMPARE(dialogs.calls.first().text, QStringLiteral("您真的想要删除它吗？"));
-    const TRowList left = TestSupport::Records(*w->DbMan, "Li");
+    const TRowList left = TestSupport::Records(*w->DbMan, QStringLiteral("Li"));
     QCOMPARE(left.size(), yes ? 6 : 7);
     bool idLeft = false;
     for (const TRow &r : left)
         idLeft = idLeft || r.value(RecId) == id;
     QCOMPARE(idLeft, !yes);
-    QCOMPARE(TestSupport::Records(*w->DbMan, "Wang").size(), 1);
+    QCOMPARE(TestSupport::Records(*w->DbMan, QStringLiteral("Wang")).size(), 1);
     QCOMPARE(recs->model()->rowCount(), left.size());
     if (yes) {
         // The lists and totals are those of a fresh search.
@@ -470,34 +481,37 @@ void TestBrowser::editReplacesOneRecord()
             if (!editor)
                 return;
             for (const char *name : {"edtCate", "edtAmount", "edtNotes"})
-                shown << editor->findChild<QLineEdit *>(name)->text();
-            editor->findChild<QDateEdit *>("dtpDate")->setDate(QDate(2011, 6, 1));
-            editor->findChild<QLineEdit *>("edtAmount")->setText(" 42 ");
-            editor->findChild<QLineEdit *>("edtNotes")->setText("changed");
-            QTest::mouseClick(editor->findChild<QPushButton *>("btnSave"), Qt::LeftButton);
+                shown << editor->findChild<QLineEdit *>(QLatin1String(name))->text();
+            editor->findChild<QDateEdit *>(QStringLiteral("dtpDate"))->setDate(QDate(2011, 6, 1));
+            editor->findChild<QLineEdit *>(QStringLiteral("edtAmount"))
+                ->setText(QStringLiteral(" 42 "));
+            editor->findChild<QLineEdit *>(QStringLiteral("edtNotes"))
+                ->setText(QStringLiteral("changed"));
+            QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("btnSave")),
+                              Qt::LeftButton);
         });
 
     QVERIFY(modal);
     QCOMPARE(dialogs.calls.first().text, QStringLiteral("您真的想要编辑它吗？"));
     QCOMPARE(shown.size(), 3);
-    QCOMPARE(shown.at(1), type == In ? QString("5000.00") : QString("20.00"));
-    QCOMPARE(oldDate, QString("2011-04-01"));
-    const TRowList left = TestSupport::Records(*w->DbMan, "Li");
+    QCOMPARE(shown.at(1), type == In ? QStringLiteral("5000.00") : QStringLiteral("20.00"));
+    QCOMPARE(oldDate, QStringLiteral("2011-04-01"));
+    const TRowList left = TestSupport::Records(*w->DbMan, QStringLiteral("Li"));
     QCOMPARE(left.size(), 7);
     int changed = 0;
     for (const TRow &r : left) {
         QVERIFY(r.value(RecId) != oldId);
-        if (r.value(RecNotes) == "changed") {
+        if (r.value(RecNotes) == QStringLiteral("changed")) {
             ++changed;
-            QCOMPARE(r.value(RecDate), QString("2011-06-01"));
-            QCOMPARE(r.value(type == In ? RecIn : RecOut), QString("42.00"));
+            QCOMPARE(r.value(RecDate), QStringLiteral("2011-06-01"));
+            QCOMPARE(r.value(type == In ? RecIn : RecOut), QStringLiteral("42.00"));
             QCOMPARE(r.value(type == In ? RecOut : RecIn), QString());
             QCOMPARE(r.value(RecCate), shown.at(0));
         }
     }
     QCOMPARE(changed, 1);
     // Rebuilt: the edited record is now the last one by date.
-    QCOMPARE(cell(recs, recs->model()->rowCount() - 1, 5), QString("changed"));
+    QCOMPARE(cell(recs, recs->model()->rowCount() - 1, 5), QStringLiteral("changed"));
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
@@ -537,17 +551,17 @@ void TestBrowser::failureKeepsData()
 
     DialogScript dialogs;
     QPushButton *sender = nullptr;
-    if (action == "search") {
+    if (action == QStringLiteral("search")) {
         breakFile();
         sender = button(w.get(), "btnTransSearch");
         QTest::mouseClick(sender, Qt::LeftButton);
-    } else if (action == "delete") {
+    } else if (action == QStringLiteral("delete")) {
         refuse("create trigger no_delete before delete on [data] "
                "begin select raise(abort,'disk says no'); end");
         dialogs.yes();
         sender = button(w.get(), "btnTransDelete");
         QTest::mouseClick(sender, Qt::LeftButton);
-    } else if (action == "edit") {
+    } else if (action == QStringLiteral("edit")) {
         refuse("create trigger no_insert before insert on [data] "
                "begin select raise(abort,'disk says no'); end");
         dialogs.yes();
@@ -556,9 +570,11 @@ void TestBrowser::failureKeepsData()
                           [](QWidget *editor) {
                               if (!editor)
                                   return;
-                              editor->findChild<QLineEdit *>("edtAmount")->setText("42");
-                              QTest::mouseClick(editor->findChild<QPushButton *>("btnSave"),
-                                                Qt::LeftButton);
+                              editor->findChild<QLineEdit *>(QStringLiteral("edtAmount"))
+                                  ->setText(QStringLiteral("42"));
+                              QTest::mouseClick(
+                                  editor->findChild<QPushButton *>(QStringLiteral("btnSave")),
+                                  Qt::LeftButton);
                           }));
     } else {
         selectRow(list(w.get(), "lvwOutCates"), 0);
@@ -582,16 +598,18 @@ void TestBrowser::failureKeepsData()
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(recs->model()->rowCount(), 7);
     QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(), shownTotals);
-    QCOMPARE(TestSupport::Records(*w->DbMan, "Li").size(), 7);
+    QCOMPARE(TestSupport::Records(*w->DbMan, QStringLiteral("Li")).size(), 7);
     QCOMPARE(w->Browser()->PeriodStart(), QDate(2011, 1, 1));
 }
 
 void TestBrowser::rankingMarking_data()
 {
     QTest::addColumn<QStringList>("order"); // lists selected one after the other
-    QTest::addRow("expense list") << QStringList{"lvwOutCates"};
-    QTest::addRow("expense, then income") << QStringList{"lvwOutCates", "lvwInCates"};
-    QTest::addRow("income, then expense") << QStringList{"lvwInCates", "lvwOutCates"};
+    QTest::addRow("expense list") << QStringList{QStringLiteral("lvwOutCates")};
+    QTest::addRow("expense, then income")
+        << QStringList{QStringLiteral("lvwOutCates"), QStringLiteral("lvwInCates")};
+    QTest::addRow("income, then expense")
+        << QStringList{QStringLiteral("lvwInCates"), QStringLiteral("lvwOutCates")};
 }
 
 void TestBrowser::rankingMarking()
@@ -617,7 +635,8 @@ void TestBrowser::rankingMarking()
             const bool marked = v == active && r == 1;
             QVERIFY2(
                 (c == navy) == marked,
-                qPrintable(QString("%1 row %2: %3").arg(v->objectName()).arg(r).arg(c.name())));
+                qPrintable(
+                    QStringLiteral("%1 row %2: %3").arg(v->objectName()).arg(r).arg(c.name())));
         }
     }
 
@@ -679,13 +698,13 @@ void TestBrowser::detailsWindow()
                           return;
                       shownCaption = m->windowTitle();
                       size = m->size();
-                      auto *recs = m->findChild<QTreeView *>("lvwRecs");
+                      auto *recs = m->findChild<QTreeView *>(QStringLiteral("lvwRecs"));
                       shownAmount = recs->model()->headerData(2, Qt::Horizontal).toString();
                       for (int r = 0; r < recs->model()->rowCount(); ++r) {
                           QStringList cells;
                           for (int c = 0; c < 4; ++c)
                               cells << cell(recs, r, c);
-                          shown << cells.join('|');
+                          shown << cells.join(QLatin1Char('|'));
                       }
                       m->close();
                   });
@@ -706,7 +725,10 @@ void TestBrowser::rankSlices_data()
     QTest::addColumn<qint64>("restCents");
     QTest::addRow("none") << 0 << QStringList{} << qint64(-1);
     QTest::addRow("three, no rest")
-        << 3 << QStringList{"c0 33.67%", "c1 33.33%", "c2 33.00%"} << qint64(-1);
+        << 3
+        << QStringList{QStringLiteral("c0 33.67%"), QStringLiteral("c1 33.33%"),
+                       QStringLiteral("c2 33.00%")}
+        << qint64(-1);
     QTest::addRow("exactly eight, no rest") << 8 << QStringList{} << qint64(-1);
     QTest::addRow("nine: one in the rest") << 9 << QStringList{} << qint64(9200);
     QTest::addRow("twelve: four in the rest") << 12 << QStringList{} << qint64(36200);
@@ -723,8 +745,8 @@ void TestBrowser::rankSlices()
         total += (100 - i) * 100;
     for (int i = 0; i < categories; ++i) {
         const qint64 cents = (100 - i) * 100;
-        rows.append(
-            {Out, QString("c%1").arg(i), "1", THi::FormatCents(cents), ShareText(cents, total)});
+        rows.append({Out, QStringLiteral("c%1").arg(i), QStringLiteral("1"),
+                     THi::FormatCents(cents), ShareText(cents, total)});
     }
     const QList<TChartSlice> slices = RankSlices(rows);
     QCOMPARE(slices.size(), std::min(categories, 8) + (categories > 8 ? 1 : 0));
@@ -742,13 +764,13 @@ void TestBrowser::rankSlices()
         QCOMPARE(rest.Cate, QStringLiteral("其他"));
         QCOMPARE(rest.Cents, restCents);
         QCOMPARE(rest.Share, ShareText(restCents, total));
-        QCOMPARE(slices.at(7).Cate, QString("c7"));
+        QCOMPARE(slices.at(7).Cate, QStringLiteral("c7"));
     } else {
         for (const TChartSlice &s : slices)
             QVERIFY(!s.Rest);
     }
-    QCOMPARE(ShareText(0, 0), QString("0.00%"));
-    QCOMPARE(ShareText(1, 3), QString("33.33%"));
+    QCOMPARE(ShareText(0, 0), QStringLiteral("0.00%"));
+    QCOMPARE(ShareText(1, 3), QStringLiteral("33.33%"));
 }
 
 void TestBrowser::monthSeries_data()
@@ -759,13 +781,14 @@ void TestBrowser::monthSeries_data()
     const TRowList none;
     QTest::addRow("months without records are zero")
         << QDate(2011, 1, 15) << QDate(2011, 4, 3)
-        << QStringList{"2011-01|0|0|0", "2011-02|50000|12050|37950", "2011-03|0|0|0",
-                       "2011-04|0|100|-100"};
+        << QStringList{QStringLiteral("2011-01|0|0|0"), QStringLiteral("2011-02|50000|12050|37950"),
+                       QStringLiteral("2011-03|0|0|0"), QStringLiteral("2011-04|0|100|-100")};
     QTest::addRow("across a year end")
         << QDate(2010, 12, 31) << QDate(2011, 2, 1)
-        << QStringList{"2010-12|0|0|0", "2011-01|0|0|0", "2011-02|50000|12050|37950"};
+        << QStringList{QStringLiteral("2010-12|0|0|0"), QStringLiteral("2011-01|0|0|0"),
+                       QStringLiteral("2011-02|50000|12050|37950")};
     QTest::addRow("one day") << QDate(2011, 2, 28) << QDate(2011, 2, 28)
-                             << QStringList{"2011-02|50000|12050|37950"};
+                             << QStringList{QStringLiteral("2011-02|50000|12050|37950")};
 }
 
 void TestBrowser::monthSeries()
@@ -773,12 +796,14 @@ void TestBrowser::monthSeries()
     QFETCH(QDate, start);
     QFETCH(QDate, end);
     QFETCH(QStringList, expected);
-    const TRowList months{{"2011-02", "500.00", "120.50"}, {"2011-04", "0.00", "1.00"}};
+    const TRowList months{
+        {QStringLiteral("2011-02"), QStringLiteral("500.00"), QStringLiteral("120.50")},
+        {QStringLiteral("2011-04"), QStringLiteral("0.00"), QStringLiteral("1.00")}};
     QStringList shown;
     for (const TChartMonth &m : MonthSeries(months, start, end)) {
         if (m.Month < THi::DateToYmd(start).left(7) || m.Month > THi::DateToYmd(end).left(7))
             continue; // a month row outside the range is kept, but not asked about here
-        shown << QString("%1|%2|%3|%4")
+        shown << QStringLiteral("%1|%2|%3|%4")
                      .arg(m.Month)
                      .arg(m.InCents)
                      .arg(m.OutCents)
@@ -838,19 +863,23 @@ void TestBrowser::groupMonths_data()
     QTest::addColumn<int>("step");
     QTest::addColumn<TRowList>("months");      // month rows: month, in, out
     QTest::addColumn<QStringList>("expected"); // key|in cents|out cents
-    const TRowList rows{{"2010-11", "1.00", "2.00"},
-                        {"2010-12", "10.00", "0.00"},
-                        {"2011-01", "0.00", "0.05"},
-                        {"2011-03", "100.00", "50.00"},
-                        {"2011-04", "0.01", "0.00"}};
+    const TRowList rows{
+        {QStringLiteral("2010-11"), QStringLiteral("1.00"), QStringLiteral("2.00")},
+        {QStringLiteral("2010-12"), QStringLiteral("10.00"), QStringLiteral("0.00")},
+        {QStringLiteral("2011-01"), QStringLiteral("0.00"), QStringLiteral("0.05")},
+        {QStringLiteral("2011-03"), QStringLiteral("100.00"), QStringLiteral("50.00")},
+        {QStringLiteral("2011-04"), QStringLiteral("0.01"), QStringLiteral("0.00")}};
     QTest::addRow("by quarter") << int(TChartStep::Quarter) << rows
-                                << QStringList{"2010-Q4|1100|200", "2011-Q1|10000|5005",
-                                               "2011-Q2|1|0"};
+                                << QStringList{QStringLiteral("2010-Q4|1100|200"),
+                                               QStringLiteral("2011-Q1|10000|5005"),
+                                               QStringLiteral("2011-Q2|1|0")};
     QTest::addRow("by year") << int(TChartStep::Year) << rows
-                             << QStringList{"2010|1100|200", "2011|10001|5005"};
+                             << QStringList{QStringLiteral("2010|1100|200"),
+                                            QStringLiteral("2011|10001|5005")};
     QTest::addRow("by month unchanged")
-        << int(TChartStep::Month) << TRowList{{"2011-03", "1.00", "2.00"}}
-        << QStringList{"2011-03|100|200"};
+        << int(TChartStep::Month)
+        << TRowList{{QStringLiteral("2011-03"), QStringLiteral("1.00"), QStringLiteral("2.00")}}
+        << QStringList{QStringLiteral("2011-03|100|200")};
 }
 
 void TestBrowser::groupMonths()
@@ -863,7 +892,7 @@ void TestBrowser::groupMonths()
         series = MonthSeries(months, QDate(2011, 3, 1), QDate(2011, 3, 31));
     QStringList shown;
     for (const TChartMonth &m : GroupMonths(series, TChartStep(step)))
-        shown << QString("%1|%2|%3").arg(m.Month).arg(m.InCents).arg(m.OutCents);
+        shown << QStringLiteral("%1|%2|%3").arg(m.Month).arg(m.InCents).arg(m.OutCents);
     QCOMPARE(shown, expected);
 }
 
@@ -886,8 +915,8 @@ void TestBrowser::chartOverTenYears()
     TRowList rows;
     for (int y = 2011; y <= 2020; ++y)
         for (int m = 1; m <= 12; ++m)
-            rows.append(rec(QString("%1-%2-10").arg(y).arg(m, 2, 10, QChar('0')).toLatin1(), Out,
-                            QStringLiteral("餐饮"), "10.00"));
+            rows.append(rec(QStringLiteral("%1-%2-10").arg(y).arg(m, 2, 10, QLatin1Char('0')), Out,
+                            QStringLiteral("餐饮"), QStringLiteral("10.00")));
     addLi(rows);
     auto w = open();
     search(w.get(), QDate(2011, 1, 1), QDate(2020, 12, 31));
@@ -900,7 +929,7 @@ void TestBrowser::chartOverTenYears()
               [&](QWidget *chart) {
                   if (!chart)
                       return;
-                  auto *view = chart->findChild<QChartView *>("chtMonths");
+                  auto *view = chart->findChild<QChartView *>(QStringLiteral("chtMonths"));
                   auto *axis = qobject_cast<QBarCategoryAxis *>(
                       view->chart()->axes(Qt::Horizontal).value(0));
                   labels = axis->categories();
@@ -911,13 +940,19 @@ void TestBrowser::chartOverTenYears()
                   emit bars->hovered(true, 9, bars->barSets().at(1));
                   tips << QToolTip::text();
                   auto *pie = qobject_cast<QPieSeries *>(
-                      chart->findChild<QChartView *>("chtOut")->chart()->series().value(0));
+                      chart->findChild<QChartView *>(QStringLiteral("chtOut"))
+                          ->chart()
+                          ->series()
+                          .value(0));
                   emit pie->slices().at(0)->hovered(true);
                   tips << QToolTip::text();
                   chart->close();
               });
-    QCOMPARE(labels, QStringList({"2011", "2012", "2013", "2014", "2015", "2016", "2017", "2018",
-                                  "2019", "2020"}));
+    QCOMPARE(labels,
+             QStringList({QStringLiteral("2011"), QStringLiteral("2012"), QStringLiteral("2013"),
+                          QStringLiteral("2014"), QStringLiteral("2015"), QStringLiteral("2016"),
+                          QStringLiteral("2017"), QStringLiteral("2018"), QStringLiteral("2019"),
+                          QStringLiteral("2020")}));
     QCOMPARE(angle, qreal(0)); // ten short labels fit across
     QCOMPARE(chartTitle, QStringLiteral("每年收支"));
     QCOMPARE(tips, QStringList({QStringLiteral("2020 支出：120.00"),
@@ -931,7 +966,7 @@ void TestBrowser::chartButtonFollowsRankings()
     QPushButton *chart = button(w.get(), "btnCatesChart");
     QCOMPARE(chart->text(), QStringLiteral("图表(&G)"));
     QCOMPARE(chart->pos(), QPoint(370, 370));
-    QCOMPARE(chart->parentWidget()->objectName(), QString("pnlTransCategories"));
+    QCOMPARE(chart->parentWidget()->objectName(), QStringLiteral("pnlTransCategories"));
     QVERIFY(!chart->isEnabled());
     search(w.get(), QDate(2011, 4, 2), QDate(2011, 4, 2)); // expenses only
     QVERIFY(chart->isEnabled());
@@ -943,7 +978,8 @@ void TestBrowser::chartWindow()
 {
     TRowList rows = ledger();
     for (int i = 0; i < 10; ++i) // eleven expense categories in all
-        rows.append(rec("2011-06-01", Out, QString("small%1").arg(i), "1.00"));
+        rows.append(rec(QStringLiteral("2011-06-01"), Out, QStringLiteral("small%1").arg(i),
+                        QStringLiteral("1.00")));
     addLi(rows);
     auto w = open();
     search(w.get(), QDate(2011, 3, 1), QDate(2011, 6, 30));
@@ -961,9 +997,9 @@ void TestBrowser::chartWindow()
             if (!chart)
                 return;
             title = chart->windowTitle();
-            auto *outView = chart->findChild<QChartView *>("chtOut");
-            auto *inView = chart->findChild<QChartView *>("chtIn");
-            auto *monthView = chart->findChild<QChartView *>("chtMonths");
+            auto *outView = chart->findChild<QChartView *>(QStringLiteral("chtOut"));
+            auto *inView = chart->findChild<QChartView *>(QStringLiteral("chtIn"));
+            auto *monthView = chart->findChild<QChartView *>(QStringLiteral("chtMonths"));
             if (!outView || !inView || !monthView) {
                 chart->close();
                 return;
@@ -985,7 +1021,9 @@ void TestBrowser::chartWindow()
                           if (details && details != chart) {
                               detailsCaption = details->windowTitle();
                               detailsRows =
-                                  details->findChild<QTreeView *>("lvwRecs")->model()->rowCount();
+                                  details->findChild<QTreeView *>(QStringLiteral("lvwRecs"))
+                                      ->model()
+                                      ->rowCount();
                               details->close();
                           }
                       });
@@ -1065,7 +1103,8 @@ void TestBrowser::renameFromRanking()
     QFETCH(QStringList, pick);
     QFETCH(int, errors);
     addLi(ledger());
-    TDbMan(m_dataFile).SetCateList("Li", "out", QStringLiteral("餐饮\r\n交通"));
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("餐饮\r\n交通"));
     auto w = open();
     search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
     QTreeView *ranking = list(w.get(), listName.toLatin1().constData());
@@ -1098,7 +1137,7 @@ void TestBrowser::renameFromRanking()
     QStringList shown;
     for (int r = 0; r < ranking->model()->rowCount(); ++r)
         shown << QStringList{cell(ranking, r, 1), cell(ranking, r, 2), cell(ranking, r, 3)}.join(
-            '|');
+            QLatin1Char('|'));
     QCOMPARE(shown, rows);
     auto *combo = child<QComboBox>(w.get(), "cboOutCate");
     QStringList items;
@@ -1106,7 +1145,8 @@ void TestBrowser::renameFromRanking()
         items << combo->itemText(i);
     QCOMPARE(items, pick);
     // Wang's record of the same name is his own.
-    QCOMPARE(TDbMan(m_dataFile).CountCate("Wang", Out, QStringLiteral("餐饮")), qint64(1));
+    QCOMPARE(TDbMan(m_dataFile).CountCate(QStringLiteral("Wang"), Out, QStringLiteral("餐饮")),
+             qint64(1));
 }
 
 QTEST_MAIN(TestBrowser)

@@ -77,10 +77,10 @@ const QString Out = QStringLiteral("支出");
 const QString In = QStringLiteral("收入");
 const QString Title = QStringLiteral("Li (2011-04-01 至 2011-04-30)");
 
-TRow rec(const char *date, const QString &type, const QString &cate, const char *amount,
+TRow rec(const QString &date, const QString &type, const QString &cate, const QString &amount,
          const QString &notes = QString())
 {
-    return {QLatin1String(date), type, cate, QLatin1String(amount), notes};
+    return {date, type, cate, amount, notes};
 }
 
 QByteArray unzip(const QString &zip, const QString &member)
@@ -104,10 +104,13 @@ void TestBrowserExport::init()
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
     m_dataFile = Placement::PlaceDataFile({});
     TDbMan db(m_dataFile);
-    db.AddUser("Li", "1234");
-    db.AddRecords("Li", {rec("2011-04-01", In, QStringLiteral("工资"), "100.00"),
-                         rec("2011-04-02", Out, QStringLiteral("餐饮"), "30.00", "<b>&amp;</b>"),
-                         rec("2011-05-02", Out, QStringLiteral("房租"), "900.00")});
+    db.AddUser(QStringLiteral("Li"), QStringLiteral("1234"));
+    db.AddRecords(
+        QStringLiteral("Li"),
+        {rec(QStringLiteral("2011-04-01"), In, QStringLiteral("工资"), QStringLiteral("100.00")),
+         rec(QStringLiteral("2011-04-02"), Out, QStringLiteral("餐饮"), QStringLiteral("30.00"),
+             QStringLiteral("<b>&amp;</b>")),
+         rec(QStringLiteral("2011-05-02"), Out, QStringLiteral("房租"), QStringLiteral("900.00"))});
 }
 
 void TestBrowserExport::cleanup()
@@ -138,8 +141,8 @@ QString TestBrowserExport::text(const QString &file)
 {
     const QByteArray bytes = THi::LoadFile(file);
     if (bytes.startsWith("PK"))
-        return QString::fromUtf8(unzip(file, "xl/sharedStrings.xml") +
-                                 unzip(file, "xl/worksheets/sheet1.xml"));
+        return QString::fromUtf8(unzip(file, QStringLiteral("xl/sharedStrings.xml")) +
+                                 unzip(file, QStringLiteral("xl/worksheets/sheet1.xml")));
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes.mid(3));
     return THi::FromBytes(bytes);
@@ -149,16 +152,18 @@ void TestBrowserExport::menus_data()
 {
     QTest::addColumn<QString>("menu");
     QTest::addColumn<QStringList>("entries"); // objectName=text, in order
-    QTest::addRow("mnuTransMenu") << "mnuTransMenu"
-                                  << QStringList{
-                                         "btnTransMore_ToXls=导出为Excel文件(*.xlsx)",
-                                         "btnTransMore_ToHtml=导出为网页文件(*.html)",
-                                         "btnTransMore_ToCsv=导出为CSV文件(*.csv)",
-                                         "btnTransMore_Separator=", "btnTransMore_Print=打印"};
-    QTest::addRow("mnuCatesExport") << "mnuCatesExport"
-                                    << QStringList{"mnuCatesExport_ToXls=导出为Excel文件(*.xlsx)",
-                                                   "mnuCatesExport_ToHtml=导出为网页文件(*.html)",
-                                                   "mnuCatesExport_ToCsv=导出为CSV文件(*.csv)"};
+    QTest::addRow("mnuTransMenu")
+        << "mnuTransMenu"
+        << QStringList{QStringLiteral("btnTransMore_ToXls=导出为Excel文件(*.xlsx)"),
+                       QStringLiteral("btnTransMore_ToHtml=导出为网页文件(*.html)"),
+                       QStringLiteral("btnTransMore_ToCsv=导出为CSV文件(*.csv)"),
+                       QStringLiteral("btnTransMore_Separator="),
+                       QStringLiteral("btnTransMore_Print=打印")};
+    QTest::addRow("mnuCatesExport")
+        << "mnuCatesExport"
+        << QStringList{QStringLiteral("mnuCatesExport_ToXls=导出为Excel文件(*.xlsx)"),
+                       QStringLiteral("mnuCatesExport_ToHtml=导出为网页文件(*.html)"),
+                       QStringLiteral("mnuCatesExport_ToCsv=导出为CSV文件(*.csv)")};
 }
 
 void TestBrowserExport::menus()
@@ -168,7 +173,7 @@ void TestBrowserExport::menus()
     auto w = open();
     QStringList actual;
     for (QAction *a : child<QMenu>(w.get(), qPrintable(menu))->actions())
-        actual.append(a->objectName() + '=' + a->text());
+        actual.append(a->objectName() + QLatin1Char('=') + a->text());
     QCOMPARE(actual, entries);
 }
 
@@ -190,8 +195,9 @@ void TestBrowserExport::buttonOpensMenu()
     auto *b = child<QPushButton>(w.get(), qPrintable(button));
     QVERIFY(!b->isEnabled()); // nothing searched yet
     searchApril(w.get());
-    QTest::mouseClick(child<QRadioButton>(w.get(), button == "btnTransMore" ? "rdoTransTransactions"
-                                                                            : "rdoTransCategories"),
+    QTest::mouseClick(child<QRadioButton>(w.get(), button == QStringLiteral("btnTransMore")
+                                                       ? "rdoTransTransactions"
+                                                       : "rdoTransCategories"),
                       Qt::LeftButton);
     QVERIFY(b->isEnabled());
     auto *m = child<QMenu>(w.get(), qPrintable(menu));
@@ -215,7 +221,8 @@ void TestBrowserExport::exportFile_data()
         << "report"
         << "report.html"
         << "*.html (*.html)"
-        << recTexts + QStringList{"&lt;b&gt;&amp;amp;&lt;/b&gt;", "<meta charset=\"gb18030\">"};
+        << recTexts + QStringList{QStringLiteral("&lt;b&gt;&amp;amp;&lt;/b&gt;"),
+                                  QStringLiteral("<meta charset=\"gb18030\">")};
     QTest::addRow("records page, .htm gets .html") << "btnTransMore_ToHtml"
                                                    << "report.htm"
                                                    << "report.htm.html"
@@ -224,12 +231,14 @@ void TestBrowserExport::exportFile_data()
         << "mnuCatesExport_ToHtml"
         << "cates.HTML"
         << "cates.HTML"
-        << "*.html (*.html)" << rankTexts + QStringList{"&nbsp;&nbsp;结余合计：70.00"};
+        << "*.html (*.html)"
+        << rankTexts + QStringList{QStringLiteral("&nbsp;&nbsp;结余合计：70.00")};
     QTest::addRow("records workbook, .xls gets .xlsx")
         << "btnTransMore_ToXls"
         << "book.xls"
         << "book.xls.xlsx"
-        << "*.xlsx (*.xlsx)" << QStringList{QStringLiteral("餐饮"), Title, "<v>40635</v>"};
+        << "*.xlsx (*.xlsx)"
+        << QStringList{QStringLiteral("餐饮"), Title, QStringLiteral("<v>40635</v>")};
     QTest::addRow("ranking workbook, .XLSX kept") << "mnuCatesExport_ToXls"
                                                   << "book.XLSX"
                                                   << "book.XLSX"
@@ -239,7 +248,8 @@ void TestBrowserExport::exportFile_data()
                                  << "list"
                                  << "list.csv"
                                  << "*.csv (*.csv)"
-                                 << QStringList{"2011-04-02,餐饮,,30.00,<b>&amp;</b>\r\n"};
+                                 << QStringList{
+                                        QStringLiteral("2011-04-02,餐饮,,30.00,<b>&amp;</b>\r\n")};
     QTest::addRow("ranking csv") << "mnuCatesExport_ToCsv"
                                  << "list.CSV"
                                  << "list.CSV"
@@ -334,7 +344,7 @@ void TestBrowserExport::badTemplate()
         THi::SaveFile(templFile, content);
     auto w = open();
     searchApril(w.get());
-    const QString target = m_out->filePath("page.html");
+    const QString target = m_out->filePath(QStringLiteral("page.html"));
     THi::SaveFile(target, "old"); // the chosen file is left as it was
     DialogScript script;
     script.answer(target);
@@ -346,7 +356,7 @@ void TestBrowserExport::badTemplate()
     QVERIFY2(errors.first().text.contains(templFile), qPrintable(errors.first().text));
     QCOMPARE(script.of(TDialogCall::Info).size(), 0);
     QCOMPARE(THi::LoadFile(target), QByteArray("old"));
-    QCOMPARE(QDir(m_out->path()).entryList(QDir::Files), QStringList{"page.html"});
+    QCOMPARE(QDir(m_out->path()).entryList(QDir::Files), QStringList{QStringLiteral("page.html")});
 }
 
 void TestBrowserExport::extensionHitsExisting_data()
@@ -404,7 +414,7 @@ void TestBrowserExport::failedWrite()
     auto w = open();
     searchApril(w.get());
     DialogScript script;
-    script.answer(m_out->filePath("missing/file"));
+    script.answer(m_out->filePath(QStringLiteral("missing/file")));
     trigger(w.get(), action);
     QCOMPARE(script.of(TDialogCall::Error).size(), 1);
     QCOMPARE(script.of(TDialogCall::Info).size(), 0);
@@ -424,9 +434,10 @@ void TestBrowserExport::fullDiskNamesFile()
     QFETCH(QString, action);
     auto w = open();
     searchApril(w.get());
-    const QString chosen = m_out->filePath(action.contains("Xls")    ? "full.xlsx"
-                                           : action.contains("Html") ? "full.html"
-                                                                     : "full.csv");
+    const QString chosen =
+        m_out->filePath(action.contains(QStringLiteral("Xls"))    ? QStringLiteral("full.xlsx")
+                        : action.contains(QStringLiteral("Html")) ? QStringLiteral("full.html")
+                                                                  : QStringLiteral("full.csv"));
     DialogScript script;
     script.answer(chosen);
     ::signal(SIGXFSZ, SIG_IGN);
@@ -467,15 +478,16 @@ void TestBrowserExport::progressWindow()
         TDbMan db(m_dataFile);
         TRowList many;
         for (int i = 0; i < TProgressWindow::ShowFromRows + 500; ++i)
-            many.append(rec("2011-04-03", Out, QStringLiteral("杂项%1").arg(i % 50), "1.00"));
-        db.AddRecords("Li", many);
+            many.append(rec(QStringLiteral("2011-04-03"), Out, QStringLiteral("杂项%1").arg(i % 50),
+                            QStringLiteral("1.00")));
+        db.AddRecords(QStringLiteral("Li"), many);
     }
     TProgressWindow::SetShowDelay(0);
     const auto back = qScopeGuard([] { TProgressWindow::SetShowDelay(500); });
     auto w = open();
     searchApril(w.get());
     DialogScript script;
-    script.answer(m_out->filePath("big"));
+    script.answer(m_out->filePath(QStringLiteral("big")));
 
     // Looks for the window while the export runs; it repaints through events.
     bool seen = false, cancelShown = false;
@@ -487,7 +499,7 @@ void TestBrowserExport::progressWindow()
             if (!d || d->objectName() != QLatin1String("frmProgress") || !d->isVisible())
                 continue;
             seen = true;
-            auto *b = d->findChild<QPushButton *>("btnProgressCancel");
+            auto *b = d->findChild<QPushButton *>(QStringLiteral("btnProgressCancel"));
             cancelShown = b && b->isVisible() && b->text() == QStringLiteral("取消");
             if (cancel && b)
                 b->click();

@@ -45,7 +45,8 @@ struct Hostile {
 // Passwords "1" and "2", hashed once (hashing is deliberately slow).
 const QString &hashOf(int n)
 {
-    static const QString one = TDbMan::HashPassword("1"), two = TDbMan::HashPassword("2");
+    static const QString one = TDbMan::HashPassword(QStringLiteral("1")),
+                         two = TDbMan::HashPassword(QStringLiteral("2"));
     return n == 1 ? one : two;
 }
 
@@ -56,12 +57,12 @@ void makeHostile(const QString &file, const Hostile &h)
         schema.replace(h.from, h.to);
     // Li and Wang, category Food, notes "n".
     const QString rows =
-        QString("insert into users (id,name,pwd) values (1,'TGk=','%1'),(2,'V2FuZw==','%2');"
-                "insert into cates (id,user,out,[in]) values (1,'TGk=','Rm9vZA==','');"
-                "insert into data (id,user,date,type,cate,amount,notes) values "
-                "(1,'TGk=','2011-04-12','支出','Rm9vZA==',3,'bg=='),"
-                "(2,'V2FuZw==','2011-04-13','收入','Rm9vZA==',5.5,'bg=='),"
-                "(3,'V2FuZw==','2011-04-14','支出','Rm9vZA==',0.01,'');")
+        QStringLiteral("insert into users (id,name,pwd) values (1,'TGk=','%1'),(2,'V2FuZw==','%2');"
+                       "insert into cates (id,user,out,[in]) values (1,'TGk=','Rm9vZA==','');"
+                       "insert into data (id,user,date,type,cate,amount,notes) values "
+                       "(1,'TGk=','2011-04-12','支出','Rm9vZA==',3,'bg=='),"
+                       "(2,'V2FuZw==','2011-04-13','收入','Rm9vZA==',5.5,'bg=='),"
+                       "(3,'V2FuZw==','2011-04-14','支出','Rm9vZA==',0.01,'');")
             .arg(hashOf(1), hashOf(2));
     QCOMPARE(TestSupport::Raw(file).exec(schema + rows + h.extra), QString());
 }
@@ -188,7 +189,7 @@ private:
     static TRowList recs(const TPeriod &p);
     QString folder() const { return m_data->folder(); }
     void add(const QString &date, const QString &type, const QString &cate, const QString &amount,
-             const QString &notes = QString(), const QString &user = "Li");
+             const QString &notes = QString(), const QString &user = QStringLiteral("Li"));
 
     bool onPg() const { return !m_pgUrl.isEmpty(); }
     // Another database of the test cluster.
@@ -236,7 +237,7 @@ void TestDbClass::init()
 QString TestDbClass::pgDatabase(const QString &name) const
 {
     QUrl url(m_pgUrl);
-    url.setPath("/" + name);
+    url.setPath(QStringLiteral("/") + name);
     return url.toString();
 }
 
@@ -272,14 +273,14 @@ void TestDbClass::add(const QString &date, const QString &type, const QString &c
 void TestDbClass::listUsersNewestFirst()
 {
     QCOMPARE(m_db->ListUsers(), QString());
-    m_db->AddUser("Ann", "1");
-    m_db->AddUser("Bob", "2");
-    m_db->AddUser(QStringLiteral("郭靖"), "3");
+    m_db->AddUser(QStringLiteral("Ann"), QStringLiteral("1"));
+    m_db->AddUser(QStringLiteral("Bob"), QStringLiteral("2"));
+    m_db->AddUser(QStringLiteral("郭靖"), QStringLiteral("3"));
     QCOMPARE(m_db->ListUsers(), QStringLiteral("郭靖\r\nBob\r\nAnn"));
     // A rewritten account row is the newest one.
-    m_db->RewriteUser("Ann", "9");
+    m_db->RewriteUser(QStringLiteral("Ann"), QStringLiteral("9"));
     QCOMPARE(m_db->ListUsers(), QStringLiteral("Ann\r\n郭靖\r\nBob"));
-    QCOMPARE(count("users"), 3);
+    QCOMPARE(count(QStringLiteral("users")), 3);
 }
 
 void TestDbClass::checkLogin_data()
@@ -331,75 +332,89 @@ void TestDbClass::checkLogin()
 
 void TestDbClass::passwordIsNotRecoverable()
 {
-    m_db->AddUser("Li", "s3cret");
-    const QString stored = Raw(m_file).value("select \"pwd\" from \"users\"");
-    QVERIFY(stored.startsWith("$argon2id$"));
-    QVERIFY(!stored.contains("s3cret"));
-    QVERIFY(!stored.contains(THi::Base64Encode("s3cret")));
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("s3cret"));
+    const QString stored = Raw(m_file).value(QStringLiteral("select \"pwd\" from \"users\""));
+    QVERIFY(stored.startsWith(QStringLiteral("$argon2id$")));
+    QVERIFY(!stored.contains(QStringLiteral("s3cret")));
+    QVERIFY(!stored.contains(THi::Base64Encode(QStringLiteral("s3cret"))));
 }
 
 void TestDbClass::deleteAndAddAgainKeepsData()
 {
-    m_db->AddUser("Li", "1");
-    m_db->SetCateList("Li", "out", "Food");
-    add("2011-04-12", TypeExpense(), "Food", "3.50");
-    QVERIFY(m_db->DeleteUser("Li"));
-    QVERIFY(!m_db->UserExists("Li"));
-    QVERIFY(m_db->DeleteUser("Li")); // already gone: still true, no error
-    QVERIFY(m_db->AddUser("Li", "2"));
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
-    QCOMPARE(query("Li", "2011-04-01", "2011-04-30").RecRows.size(), 1);
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
+        QStringLiteral("3.50"));
+    QVERIFY(m_db->DeleteUser(QStringLiteral("Li")));
+    QVERIFY(!m_db->UserExists(QStringLiteral("Li")));
+    QVERIFY(m_db->DeleteUser(QStringLiteral("Li"))); // already gone: still true, no error
+    QVERIFY(m_db->AddUser(QStringLiteral("Li"), QStringLiteral("2")));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("Food"));
+    QCOMPARE(query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-30"))
+                 .RecRows.size(),
+             1);
 }
 
 void TestDbClass::rewriteUserIsAtomic()
 {
-    m_db->AddUser("Li", "old");
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("old"));
     // The new row cannot be written: the old one must survive the failed rewrite.
-    QCOMPARE(TestSupport::RefuseInserts(*m_data, "users", "disk says no"), QString());
+    QCOMPARE(TestSupport::RefuseInserts(*m_data, QStringLiteral("users"),
+                                        QStringLiteral("disk says no")),
+             QString());
     try {
-        m_db->RewriteUser("Li", "new");
+        m_db->RewriteUser(QStringLiteral("Li"), QStringLiteral("new"));
         QFAIL("no error raised");
     } catch (const EDbError &e) {
-        QVERIFY2(e.text().contains("disk says no"), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("disk says no")), qPrintable(e.text()));
     }
-    QVERIFY(m_db->CheckLogin("Li", "old"));
-    QCOMPARE(count("users"), 1);
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("old")));
+    QCOMPARE(count(QStringLiteral("users")), 1);
 
-    QCOMPARE(TestSupport::AllowInserts(*m_data, "users"), QString());
-    m_db->RewriteUser("Li", "new");
-    QVERIFY(m_db->CheckLogin("Li", "new"));
-    QVERIFY(!m_db->CheckLogin("Li", "old"));
-    QCOMPARE(count("users"), 1);
+    QCOMPARE(TestSupport::AllowInserts(*m_data, QStringLiteral("users")), QString());
+    m_db->RewriteUser(QStringLiteral("Li"), QStringLiteral("new"));
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("new")));
+    QVERIFY(!m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("old")));
+    QCOMPARE(count(QStringLiteral("users")), 1);
 }
 
 void TestDbClass::cateLists()
 {
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString());
-    m_db->SetCateList("Li", "in", QStringLiteral("工资\r\nBonus"));
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString());
-    QCOMPARE(m_db->GetCateList("Li", "in"), QStringLiteral("工资\r\nBonus"));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), QString());
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("in"), QStringLiteral("工资\r\nBonus"));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), QString());
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("in")),
+             QStringLiteral("工资\r\nBonus"));
 
     const QString out = QStringLiteral("Food\r\nRent\r\n\r\nO'Brien's pub\r\n");
-    m_db->SetCateList("Li", "out", out);
-    QCOMPARE(m_db->GetCateList("Li", "out"), out); // line breaks kept exactly
-    QCOMPARE(m_db->GetCateList("Li", "in"), QStringLiteral("工资\r\nBonus"));
-    m_db->SetCateList("Wang", "out", "Other");
-    QCOMPARE(count("cates"), 2); // one row per user
-    QCOMPARE(m_db->GetCateList("Li", "out"), out);
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), out);
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             out); // line breaks kept exactly
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("in")),
+             QStringLiteral("工资\r\nBonus"));
+    m_db->SetCateList(QStringLiteral("Wang"), QStringLiteral("out"), QStringLiteral("Other"));
+    QCOMPARE(count(QStringLiteral("cates")), 2); // one row per user
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), out);
 }
 
 void TestDbClass::setCateListIsAtomic()
 {
-    m_db->SetCateList("Li", "out", "Food");
-    QCOMPARE(TestSupport::RefuseInserts(*m_data, "cates"), QString());
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->SetCateList("Li", "out", "Food\r\nRent"));
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
+    QCOMPARE(TestSupport::RefuseInserts(*m_data, QStringLiteral("cates")), QString());
+    QVERIFY_THROWS_EXCEPTION(EDbError,
+                             m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"),
+                                               QStringLiteral("Food\r\nRent")));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("Food"));
 }
 
 void TestDbClass::unknownCateKind()
 {
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->GetCateList("Li", "OUT"));
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->GetCateList("Li", "[out]"));
+    QVERIFY_THROWS_EXCEPTION(EDbError,
+                             m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("OUT")));
+    QVERIFY_THROWS_EXCEPTION(EDbError,
+                             m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("[out]")));
 }
 
 void TestDbClass::addRecordsAllOrNothing_data()
@@ -407,20 +422,36 @@ void TestDbClass::addRecordsAllOrNothing_data()
     QTest::addColumn<TRowList>("rows");
     QTest::addColumn<bool>("engineFails"); // a trigger refuses the category "Bad"
     QTest::addColumn<int>("stored");
-    const TRow a{"2011-04-12", TypeExpense(), "Food", "1.00", ""};
-    const TRow b{"2011-04-12", TypeIncome(), "Pay", "2.00", "x"};
+    const TRow a{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
+                 QStringLiteral("1.00"), QStringLiteral("")};
+    const TRow b{QStringLiteral("2011-04-12"), TypeIncome(), QStringLiteral("Pay"),
+                 QStringLiteral("2.00"), QStringLiteral("x")};
     QTest::addRow("three good rows") << TRowList{a, b, a} << false << 3;
     QTest::addRow("empty batch") << TRowList{} << false << 0;
     QTest::addRow("bad amount in the middle")
-        << TRowList{a, TRow{"2011-04-12", TypeExpense(), "Food", "abc", ""}, a} << false << 0;
+        << TRowList{a,
+                    TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
+                         QStringLiteral("abc"), QStringLiteral("")},
+                    a}
+        << false << 0;
     QTest::addRow("amount beyond the limit")
-        << TRowList{a, TRow{"2011-04-12", TypeExpense(), "Car", "1e12", ""}} << false << 0;
+        << TRowList{a, TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Car"),
+                            QStringLiteral("1e12"), QStringLiteral("")}}
+        << false << 0;
     QTest::addRow("bad date last")
-        << TRowList{a, b, TRow{"2011-02-30", TypeExpense(), "Food", "1", ""}} << false << 0;
-    QTest::addRow("unknown type") << TRowList{a, TRow{"2011-04-12", "x", "Food", "1", ""}} << false
-                                  << 0;
+        << TRowList{a, b,
+                    TRow{QStringLiteral("2011-02-30"), TypeExpense(), QStringLiteral("Food"),
+                         QStringLiteral("1"), QStringLiteral("")}}
+        << false << 0;
+    QTest::addRow("unknown type") << TRowList{a, TRow{QStringLiteral("2011-04-12"),
+                                                      QStringLiteral("x"), QStringLiteral("Food"),
+                                                      QStringLiteral("1"), QStringLiteral("")}}
+                                  << false << 0;
     QTest::addRow("engine refuses third row")
-        << TRowList{a, b, TRow{"2011-04-12", TypeExpense(), "Bad", "1", ""}} << true << 0;
+        << TRowList{a, b,
+                    TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Bad"),
+                         QStringLiteral("1"), QStringLiteral("")}}
+        << true << 0;
 }
 
 void TestDbClass::addRecordsAllOrNothing()
@@ -429,24 +460,26 @@ void TestDbClass::addRecordsAllOrNothing()
     QFETCH(bool, engineFails);
     QFETCH(int, stored);
     if (engineFails) {
-        QCOMPARE(TestSupport::RefuseInserts(*m_data, "data", "refused",
-                                            TestSupport::RecordOfCategory("Bad")),
+        QCOMPARE(TestSupport::RefuseInserts(*m_data, QStringLiteral("data"),
+                                            QStringLiteral("refused"),
+                                            TestSupport::RecordOfCategory(QStringLiteral("Bad"))),
                  QString());
     }
     const bool shouldFail = stored == 0 && !rows.isEmpty();
     try {
-        m_db->AddRecords("Li", rows);
+        m_db->AddRecords(QStringLiteral("Li"), rows);
         QVERIFY(!shouldFail);
     } catch (const EDbError &) {
         QVERIFY(shouldFail);
     }
-    QCOMPARE(count("data"), stored);
+    QCOMPARE(count(QStringLiteral("data")), stored);
 }
 
 void TestDbClass::emptyPeriod()
 {
-    add("2011-04-12", TypeExpense(), "Food", "3");
-    const TPeriod p = query("Li", "2011-05-01", "2011-05-31");
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    const TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-05-01"), QStringLiteral("2011-05-31"));
     QCOMPARE(p.OutTotal, 0.0);
     QCOMPARE(p.InTotal, 0.0);
     QVERIFY(p.DayRows.isEmpty() && p.MonthRows.isEmpty() && p.RecRows.isEmpty());
@@ -455,35 +488,45 @@ void TestDbClass::emptyPeriod()
 
 void TestDbClass::periodBoundsAreInclusive()
 {
-    add("2011-03-31", TypeExpense(), "Food", "1");
-    add("2011-04-01", TypeExpense(), "Food", "2");
-    add("2011-04-30", TypeExpense(), "Food", "4");
-    add("2011-05-01", TypeExpense(), "Food", "8");
-    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    add(QStringLiteral("2011-03-31"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("1"));
+    add(QStringLiteral("2011-04-01"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("2"));
+    add(QStringLiteral("2011-04-30"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("4"));
+    add(QStringLiteral("2011-05-01"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("8"));
+    const TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-30"));
     QCOMPARE(p.OutTotal, 6.0);
     QCOMPARE(p.RecRows.size(), 2);
-    QCOMPARE(p.RecRows.Date(0), QString("2011-04-01"));
-    QCOMPARE(p.RecRows.Text(1, RecDate), QString("2011-04-30"));
+    QCOMPARE(p.RecRows.Date(0), QStringLiteral("2011-04-01"));
+    QCOMPARE(p.RecRows.Text(1, RecDate), QStringLiteral("2011-04-30"));
 }
 
 void TestDbClass::dayMonthAndRecordRows()
 {
-    add("2011-10-05", TypeExpense(), "Rent", "100");
-    add("2011-01-15", TypeExpense(), "Food", "12.5", "lunch");
-    add("2011-01-15", TypeIncome(), "Pay", "1000");
-    add("2011-01-15", TypeExpense(), "Food", "2.25");
-    add("2011-1-3", TypeIncome(), "Gift", "5"); // stored as 2011-01-03
+    add(QStringLiteral("2011-10-05"), TypeExpense(), QStringLiteral("Rent"), QStringLiteral("100"));
+    add(QStringLiteral("2011-01-15"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("12.5"),
+        QStringLiteral("lunch"));
+    add(QStringLiteral("2011-01-15"), TypeIncome(), QStringLiteral("Pay"), QStringLiteral("1000"));
+    add(QStringLiteral("2011-01-15"), TypeExpense(), QStringLiteral("Food"),
+        QStringLiteral("2.25"));
+    add(QStringLiteral("2011-1-3"), TypeIncome(), QStringLiteral("Gift"),
+        QStringLiteral("5")); // stored as 2011-01-03
 
-    const TPeriod p = query("Li", "2011-01-01", "2011-12-31");
+    const TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"));
     QCOMPARE(p.InTotal, 1005.0);
     QCOMPARE(p.OutTotal, 114.75);
-    QCOMPARE(p.DayRows, (TRowList{{"2011-01-03", "5.00", "0.00"},
-                                  {"2011-01-15", "1000.00", "14.75"},
-                                  {"2011-10-05", "0.00", "100.00"}}));
-    QCOMPARE(p.DayRows[1][DayOut], QString("14.75"));
-    QCOMPARE(p.MonthRows,
-             (TRowList{{"2011-01", "1005.00", "14.75"}, {"2011-10", "0.00", "100.00"}}));
-    QCOMPARE(p.MonthRows[1][MonthMonth], QString("2011-10"));
+    QCOMPARE(
+        p.DayRows,
+        (TRowList{
+            {QStringLiteral("2011-01-03"), QStringLiteral("5.00"), QStringLiteral("0.00")},
+            {QStringLiteral("2011-01-15"), QStringLiteral("1000.00"), QStringLiteral("14.75")},
+            {QStringLiteral("2011-10-05"), QStringLiteral("0.00"), QStringLiteral("100.00")}}));
+    QCOMPARE(p.DayRows[1][DayOut], QStringLiteral("14.75"));
+    QCOMPARE(
+        p.MonthRows,
+        (TRowList{{QStringLiteral("2011-01"), QStringLiteral("1005.00"), QStringLiteral("14.75")},
+                  {QStringLiteral("2011-10"), QStringLiteral("0.00"), QStringLiteral("100.00")}}));
+    QCOMPARE(p.MonthRows[1][MonthMonth], QStringLiteral("2011-10"));
 
     // Within a day: expense (支出) before income (收入), then by ascending id.
     const TRowList r = recs(p);
@@ -491,145 +534,201 @@ void TestDbClass::dayMonthAndRecordRows()
     QStringList cates;
     for (const TRow &row : r)
         cates << row[RecCate];
-    QCOMPARE(cates, (QStringList{"Gift", "Food", "Food", "Pay", "Rent"}));
+    QCOMPARE(cates,
+             (QStringList{QStringLiteral("Gift"), QStringLiteral("Food"), QStringLiteral("Food"),
+                          QStringLiteral("Pay"), QStringLiteral("Rent")}));
     QVERIFY(r[1][RecId].toInt() < r[2][RecId].toInt());
     QVERIFY(r[2][RecId].toInt() > r[3][RecId].toInt()); // the income was added before it
-    QCOMPARE(r[3], (TRow{r[3][RecId], "2011-01-15", "Pay", "1000.00", "", ""}));
-    QCOMPARE(r[1], (TRow{r[1][RecId], "2011-01-15", "Food", "", "12.50", "lunch"}));
+    QCOMPARE(r[3], (TRow{r[3][RecId], QStringLiteral("2011-01-15"), QStringLiteral("Pay"),
+                         QStringLiteral("1000.00"), QStringLiteral(""), QStringLiteral("")}));
+    QCOMPARE(r[1], (TRow{r[1][RecId], QStringLiteral("2011-01-15"), QStringLiteral("Food"),
+                         QStringLiteral(""), QStringLiteral("12.50"), QStringLiteral("lunch")}));
 }
 
 void TestDbClass::rankingShares()
 {
-    add("2011-04-01", TypeExpense(), "Small", "10");
-    add("2011-04-02", TypeExpense(), "Big", "20");
-    add("2011-04-03", TypeExpense(), "Big", "10");
-    add("2011-04-03", TypeIncome(), "Pay", "7");
-    add("2011-04-03", TypeExpense(), "big", "0"); // another name: another group
-    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
-    QCOMPARE(p.OutCateRows, (TRowList{{TypeExpense(), "Big", "2", "30.00", "75.00%"},
-                                      {TypeExpense(), "Small", "1", "10.00", "25.00%"},
-                                      {TypeExpense(), "big", "1", "0.00", "0.00%"}}));
-    QCOMPARE(p.InCateRows, (TRowList{{TypeIncome(), "Pay", "1", "7.00", "100.00%"}}));
-    QCOMPARE(p.OutCateRows[0][RankShare], QString("75.00%"));
+    add(QStringLiteral("2011-04-01"), TypeExpense(), QStringLiteral("Small"), QStringLiteral("10"));
+    add(QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("Big"), QStringLiteral("20"));
+    add(QStringLiteral("2011-04-03"), TypeExpense(), QStringLiteral("Big"), QStringLiteral("10"));
+    add(QStringLiteral("2011-04-03"), TypeIncome(), QStringLiteral("Pay"), QStringLiteral("7"));
+    add(QStringLiteral("2011-04-03"), TypeExpense(), QStringLiteral("big"),
+        QStringLiteral("0")); // another name: another group
+    const TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-30"));
+    QCOMPARE(p.OutCateRows, (TRowList{{TypeExpense(), QStringLiteral("Big"), QStringLiteral("2"),
+                                       QStringLiteral("30.00"), QStringLiteral("75.00%")},
+                                      {TypeExpense(), QStringLiteral("Small"), QStringLiteral("1"),
+                                       QStringLiteral("10.00"), QStringLiteral("25.00%")},
+                                      {TypeExpense(), QStringLiteral("big"), QStringLiteral("1"),
+                                       QStringLiteral("0.00"), QStringLiteral("0.00%")}}));
+    QCOMPARE(p.InCateRows, (TRowList{{TypeIncome(), QStringLiteral("Pay"), QStringLiteral("1"),
+                                      QStringLiteral("7.00"), QStringLiteral("100.00%")}}));
+    QCOMPARE(p.OutCateRows[0][RankShare], QStringLiteral("75.00%"));
 }
 
 void TestDbClass::rankingWithZeroTotal()
 {
-    add("2011-04-01", TypeExpense(), "Refund", "-5");
-    add("2011-04-02", TypeExpense(), "Food", "5");
-    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    add(QStringLiteral("2011-04-01"), TypeExpense(), QStringLiteral("Refund"),
+        QStringLiteral("-5"));
+    add(QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("5"));
+    const TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-30"));
     QCOMPARE(p.OutTotal, 0.0);
     QCOMPARE(p.OutCateRows.size(), 2);
     for (const TRow &r : p.OutCateRows)
-        QCOMPARE(r.at(RankShare), QString("0.00%"));
+        QCOMPARE(r.at(RankShare), QStringLiteral("0.00%"));
 }
 
 void TestDbClass::sumsAreExactToTheCent()
 {
     TRowList rows;
     for (int i = 0; i < 1000; ++i)
-        rows << TRow{"2011-04-01", TypeExpense(), "Coins", "0.10", ""};
-    rows << TRow{"2011-04-01", TypeExpense(), "Coins", "0.20", ""};
-    m_db->AddRecords("Li", rows);
-    const TPeriod p = query("Li", "2011-04-01", "2011-04-01");
-    QCOMPARE(p.DayRows.first().at(DayOut), QString("100.20"));
-    QCOMPARE(p.OutCateRows.first().at(RankSum), QString("100.20"));
-    QCOMPARE(THi::FormatFloat(p.OutTotal), QString("100.20"));
+        rows << TRow{QStringLiteral("2011-04-01"), TypeExpense(), QStringLiteral("Coins"),
+                     QStringLiteral("0.10"), QStringLiteral("")};
+    rows << TRow{QStringLiteral("2011-04-01"), TypeExpense(), QStringLiteral("Coins"),
+                 QStringLiteral("0.20"), QStringLiteral("")};
+    m_db->AddRecords(QStringLiteral("Li"), rows);
+    const TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-01"));
+    QCOMPARE(p.DayRows.first().at(DayOut), QStringLiteral("100.20"));
+    QCOMPARE(p.OutCateRows.first().at(RankSum), QStringLiteral("100.20"));
+    QCOMPARE(THi::FormatFloat(p.OutTotal), QStringLiteral("100.20"));
 }
 
 void TestDbClass::quotesAndChineseRoundTrip()
 {
     const QString cate = QStringLiteral("O'Brien's \"pub\" 酒吧");
     const QString notes = QStringLiteral("it's 好 😀; drop table [data];--");
-    add("2011-04-12", TypeExpense(), cate, "3", notes, "D'Arcy");
-    const TPeriod p = query("D'Arcy", "2011-04-12", "2011-04-12");
+    add(QStringLiteral("2011-04-12"), TypeExpense(), cate, QStringLiteral("3"), notes,
+        QStringLiteral("D'Arcy"));
+    const TPeriod p =
+        query(QStringLiteral("D'Arcy"), QStringLiteral("2011-04-12"), QStringLiteral("2011-04-12"));
     QCOMPARE(p.RecRows.size(), 1);
     QCOMPARE(p.RecRows.Cate(0), cate);
     QCOMPARE(p.RecRows.Notes(0), notes);
     QCOMPARE(p.OutCateRows[0][RankCate], cate);
     TRowList detail;
-    m_db->QueryCateDetail("D'Arcy", "2011-04-12", "2011-04-12", TypeExpense(), cate, detail);
-    QCOMPARE(detail, (TRowList{{"2011-04-12", cate, "3.00", notes}}));
-    QCOMPARE(count("data"), 1);
+    m_db->QueryCateDetail(QStringLiteral("D'Arcy"), QStringLiteral("2011-04-12"),
+                          QStringLiteral("2011-04-12"), TypeExpense(), cate, detail);
+    QCOMPARE(detail,
+             (TRowList{{QStringLiteral("2011-04-12"), cate, QStringLiteral("3.00"), notes}}));
+    QCOMPARE(count(QStringLiteral("data")), 1);
 }
 
 void TestDbClass::usersAreSeparate()
 {
-    add("2011-04-12", TypeExpense(), "Food", "3", "", "Li");
-    add("2011-04-12", TypeExpense(), "Food", "4", "", "li");
-    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").OutTotal, 3.0);
-    QCOMPARE(query("li", "2011-01-01", "2011-12-31").OutTotal, 4.0);
-    QCOMPARE(query("Wang", "2011-01-01", "2011-12-31").RecRows.size(), 0);
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"),
+        QStringLiteral(""), QStringLiteral("Li"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("4"),
+        QStringLiteral(""), QStringLiteral("li"));
+    QCOMPARE(query(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"))
+                 .OutTotal,
+             3.0);
+    QCOMPARE(query(QStringLiteral("li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"))
+                 .OutTotal,
+             4.0);
+    QCOMPARE(
+        query(QStringLiteral("Wang"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"))
+            .RecRows.size(),
+        0);
 }
 
 void TestDbClass::deleteRecord()
 {
-    add("2011-04-12", TypeExpense(), "Food", "3");
-    add("2011-04-12", TypeExpense(), "Rent", "4");
-    const QString id = query("Li", "2011-04-12", "2011-04-12").RecRows.Text(0, RecId);
-    m_db->DeleteRecord("Li", " " + id + " ");
-    m_db->DeleteRecord("Li", id); // gone already: no error, nothing else changes
-    m_db->DeleteRecord("Li", "999999");
-    const TPeriod p = query("Li", "2011-04-12", "2011-04-12");
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Rent"), QStringLiteral("4"));
+    const QString id =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-12"), QStringLiteral("2011-04-12"))
+            .RecRows.Text(0, RecId);
+    m_db->DeleteRecord(QStringLiteral("Li"), QStringLiteral(" ") + id + QStringLiteral(" "));
+    m_db->DeleteRecord(QStringLiteral("Li"), id); // gone already: no error, nothing else changes
+    m_db->DeleteRecord(QStringLiteral("Li"), QStringLiteral("999999"));
+    const TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-12"), QStringLiteral("2011-04-12"));
     QCOMPARE(p.RecRows.size(), 1);
-    QCOMPARE(p.RecRows.Cate(0), QString("Rent"));
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->DeleteRecord("Li", "1 or 1=1"));
-    QCOMPARE(count("data"), 1);
+    QCOMPARE(p.RecRows.Cate(0), QStringLiteral("Rent"));
+    QVERIFY_THROWS_EXCEPTION(EDbError,
+                             m_db->DeleteRecord(QStringLiteral("Li"), QStringLiteral("1 or 1=1")));
+    QCOMPARE(count(QStringLiteral("data")), 1);
 }
 
 void TestDbClass::replaceRecord()
 {
-    add("2011-04-12", TypeExpense(), "Food", "3");
-    const QString id = query("Li", "2011-04-12", "2011-04-12").RecRows.Text(0, RecId);
-    m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Meal", "3.5", "fixed");
-    const TRowList r = recs(query("Li", "2011-04-01", "2011-04-30"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    const QString id =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-12"), QStringLiteral("2011-04-12"))
+            .RecRows.Text(0, RecId);
+    m_db->ReplaceRecord(id, QStringLiteral("Li"), QStringLiteral("2011-04-13"), TypeExpense(),
+                        QStringLiteral("Meal"), QStringLiteral("3.5"), QStringLiteral("fixed"));
+    const TRowList r = recs(
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-30")));
     QCOMPARE(r.size(), 1);
     QVERIFY(r[0][RecId].toInt() > id.toInt()); // an edit gets a new id, never an old one
-    QCOMPARE(r[0].mid(RecDate), (QStringList{"2011-04-13", "Meal", "", "3.50", "fixed"}));
+    QCOMPARE(r[0].mid(RecDate),
+             (QStringList{QStringLiteral("2011-04-13"), QStringLiteral("Meal"), QStringLiteral(""),
+                          QStringLiteral("3.50"), QStringLiteral("fixed")}));
 }
 
 void TestDbClass::replaceRecordIsAtomic()
 {
-    add("2011-04-12", TypeExpense(), "Food", "3");
-    const QString id = query("Li", "2011-04-12", "2011-04-12").RecRows.Text(0, RecId);
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    const QString id =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-12"), QStringLiteral("2011-04-12"))
+            .RecRows.Text(0, RecId);
     QVERIFY_THROWS_EXCEPTION(
-        EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-31", TypeExpense(), "Food", "3", ""));
-    QCOMPARE(TestSupport::RefuseInserts(*m_data, "data"), QString());
+        EDbError,
+        m_db->ReplaceRecord(id, QStringLiteral("Li"), QStringLiteral("2011-04-31"), TypeExpense(),
+                            QStringLiteral("Food"), QStringLiteral("3"), QStringLiteral("")));
+    QCOMPARE(TestSupport::RefuseInserts(*m_data, QStringLiteral("data")), QString());
     QVERIFY_THROWS_EXCEPTION(
-        EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Food", "4", ""));
-    const TRowList r = recs(query("Li", "2011-04-01", "2011-04-30"));
+        EDbError,
+        m_db->ReplaceRecord(id, QStringLiteral("Li"), QStringLiteral("2011-04-13"), TypeExpense(),
+                            QStringLiteral("Food"), QStringLiteral("4"), QStringLiteral("")));
+    const TRowList r = recs(
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-30")));
     QCOMPARE(r.size(), 1);
     QCOMPARE(r[0][RecId], id);
-    QCOMPARE(r[0][RecOut], QString("3.00"));
+    QCOMPARE(r[0][RecOut], QStringLiteral("3.00"));
 }
 
 void TestDbClass::cateDetail()
 {
-    add("2011-04-20", TypeExpense(), "Food", "1", "late");
-    add("2011-04-02", TypeExpense(), "Food", "2", "early");
-    add("2011-04-20", TypeExpense(), "Food", "3");
-    add("2011-04-20", TypeIncome(), "Food", "4");  // other type
-    add("2011-04-20", TypeExpense(), "food", "5"); // other category
-    add("2011-05-01", TypeExpense(), "Food", "6"); // outside
+    add(QStringLiteral("2011-04-20"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("1"),
+        QStringLiteral("late"));
+    add(QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("2"),
+        QStringLiteral("early"));
+    add(QStringLiteral("2011-04-20"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    add(QStringLiteral("2011-04-20"), TypeIncome(), QStringLiteral("Food"),
+        QStringLiteral("4")); // other type
+    add(QStringLiteral("2011-04-20"), TypeExpense(), QStringLiteral("food"),
+        QStringLiteral("5")); // other category
+    add(QStringLiteral("2011-05-01"), TypeExpense(), QStringLiteral("Food"),
+        QStringLiteral("6")); // outside
     TRowList rows;
-    m_db->QueryCateDetail("Li", "2011-04-01", "2011-04-30", TypeExpense(), "Food", rows);
-    QCOMPARE(rows, (TRowList{{"2011-04-02", "Food", "2.00", "early"},
-                             {"2011-04-20", "Food", "1.00", "late"},
-                             {"2011-04-20", "Food", "3.00", ""}}));
+    m_db->QueryCateDetail(QStringLiteral("Li"), QStringLiteral("2011-04-01"),
+                          QStringLiteral("2011-04-30"), TypeExpense(), QStringLiteral("Food"),
+                          rows);
+    QCOMPARE(rows, (TRowList{{QStringLiteral("2011-04-02"), QStringLiteral("Food"),
+                              QStringLiteral("2.00"), QStringLiteral("early")},
+                             {QStringLiteral("2011-04-20"), QStringLiteral("Food"),
+                              QStringLiteral("1.00"), QStringLiteral("late")},
+                             {QStringLiteral("2011-04-20"), QStringLiteral("Food"),
+                              QStringLiteral("3.00"), QStringLiteral("")}}));
 }
 
 void TestDbClass::missingFileIsAnError()
 {
     if (onPg()) {
         // Nor does the store create a database that is not there.
-        TDbMan db(pgDatabase("tallimo_missing"));
+        TDbMan db(pgDatabase(QStringLiteral("tallimo_missing")));
         QVERIFY_THROWS_EXCEPTION(EDbError, db.ListUsers());
-        QCOMPARE(Raw(m_file).value("select count(*) from pg_database where datname like "
-                                   "'tallimo_missing%'"),
-                 QString("0"));
+        QCOMPARE(
+            Raw(m_file).value(QStringLiteral("select count(*) from pg_database where datname like "
+                                             "'tallimo_missing%'")),
+            QStringLiteral("0"));
         return;
     }
-    const QString missing = QDir(m_data->folder()).filePath("nothing.tlmdb");
+    const QString missing = QDir(m_data->folder()).filePath(QStringLiteral("nothing.tlmdb"));
     TDbMan db(missing);
     QVERIFY_THROWS_EXCEPTION(EDbError, db.ListUsers());
     QVERIFY(!QFileInfo::exists(missing)); // the engine must not create an empty file
@@ -637,9 +736,9 @@ void TestDbClass::missingFileIsAnError()
 
 void TestDbClass::backupIsAConsistentCopy()
 {
-    m_db->AddUser("Li", "1");
-    add("2011-04-12", TypeExpense(), "Food", "3");
-    const QString target = QDir(m_data->folder()).filePath("backup.tlmdb");
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    const QString target = QDir(m_data->folder()).filePath(QStringLiteral("backup.tlmdb"));
     QFile stale(target);
     QVERIFY(stale.open(QIODevice::WriteOnly));
     stale.write("older file in the way");
@@ -647,13 +746,14 @@ void TestDbClass::backupIsAConsistentCopy()
     m_db->BackupTo(target); // replaces without asking: the dialog asked already
     QVERIFY(TDbMan::IsDataFile(target));
     TDbMan copy(target);
-    QCOMPARE(copy.ListUsers(), QString("Li"));
-    QVERIFY(copy.CheckLogin("Li", "1"));
-    QCOMPARE(QDir(m_data->folder()).filePath("backup.tlmdb"), target);
+    QCOMPARE(copy.ListUsers(), QStringLiteral("Li"));
+    QVERIFY(copy.CheckLogin(QStringLiteral("Li"), QStringLiteral("1")));
+    QCOMPARE(QDir(m_data->folder()).filePath(QStringLiteral("backup.tlmdb")), target);
     // Beside the data file, or alone when the data are on a server.
     QCOMPARE(QDir(m_data->folder()).entryList(QDir::Files).size(), onPg() ? 1 : 2);
-    QVERIFY_THROWS_EXCEPTION(EDbError,
-                             m_db->BackupTo(QDir(m_data->folder()).filePath("no/dir/x.tlmdb")));
+    QVERIFY_THROWS_EXCEPTION(
+        EDbError,
+        m_db->BackupTo(QDir(m_data->folder()).filePath(QStringLiteral("no/dir/x.tlmdb"))));
 }
 
 // ---------------------------------------------------------------------------
@@ -661,37 +761,42 @@ void TestDbClass::backupIsAConsistentCopy()
 
 void TestDbClass::recordListDecodesOnDemand()
 {
-    add("2011-04-12", TypeExpense(), QStringLiteral("餐饮"), "3",
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("餐饮"), QStringLiteral("3"),
         QStringLiteral("和朋友吃饭 2 人"));
-    add("2011-04-12", TypeIncome(), "Pay", "1000.5");
-    add("2011-04-13", TypeExpense(), QStringLiteral("餐饮"), "4");
-    TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    add(QStringLiteral("2011-04-12"), TypeIncome(), QStringLiteral("Pay"),
+        QStringLiteral("1000.5"));
+    add(QStringLiteral("2011-04-13"), TypeExpense(), QStringLiteral("餐饮"), QStringLiteral("4"));
+    TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-30"));
     TRecordList &r = p.RecRows;
     QCOMPARE(r.size(), 3);
     QCOMPARE(r.Kind(0), TRecordList::Expense);
     QCOMPARE(r.Kind(1), TRecordList::Income);
     QCOMPARE(r.Cents(1), qint64(100050));
-    QCOMPARE(r.Text(1, RecIn), QString("1000.50"));
+    QCOMPARE(r.Text(1, RecIn), QStringLiteral("1000.50"));
     QCOMPARE(r.Text(1, RecOut), QString());
     QCOMPARE(r.Notes(0), QStringLiteral("和朋友吃饭 2 人"));
     QCOMPARE(r.Notes(2), QString());
     QCOMPARE(r.at(0).Cate, r.at(2).Cate); // one shared name
     r.RemoveAt(0);
     QCOMPARE(r.size(), 2);
-    QCOMPARE(r.Row(0), (TRow{r.Text(0, RecId), "2011-04-12", "Pay", "1000.50", "", ""}));
-    QCOMPARE(r.Row(1),
-             (TRow{r.Text(1, RecId), "2011-04-13", QStringLiteral("餐饮"), "", "4.00", ""}));
+    QCOMPARE(r.Row(0), (TRow{r.Text(0, RecId), QStringLiteral("2011-04-12"), QStringLiteral("Pay"),
+                             QStringLiteral("1000.50"), QStringLiteral(""), QStringLiteral("")}));
+    QCOMPARE(r.Row(1), (TRow{r.Text(1, RecId), QStringLiteral("2011-04-13"), QStringLiteral("餐饮"),
+                             QStringLiteral(""), QStringLiteral("4.00"), QStringLiteral("")}));
 }
 
 void TestDbClass::outParameterFormMatches()
 {
-    add("2011-04-12", TypeExpense(), "Food", "3", "x");
-    add("2011-04-12", TypeIncome(), "Pay", "7");
-    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"),
+        QStringLiteral("x"));
+    add(QStringLiteral("2011-04-12"), TypeIncome(), QStringLiteral("Pay"), QStringLiteral("7"));
+    const TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-30"));
     double out = -1, in = -1;
     TRowList days, months, rows, outCates, inCates;
-    m_db->QueryPeriod("Li", "2011-04-01", "2011-04-30", out, in, days, months, rows, outCates,
-                      inCates);
+    m_db->QueryPeriod(QStringLiteral("Li"), QStringLiteral("2011-04-01"),
+                      QStringLiteral("2011-04-30"), out, in, days, months, rows, outCates, inCates);
     QCOMPARE(out, p.OutTotal);
     QCOMPARE(in, p.InTotal);
     QCOMPARE(days, p.DayRows);
@@ -712,31 +817,42 @@ void TestDbClass::isDataFile_data()
     QTest::addColumn<QString>("make");
     QTest::addColumn<bool>("ours");
     QTest::addRow("template") << "template" << true;
-    QTest::addRow("our schema") << "sql:" + ourSchema() << true;
+    QTest::addRow("our schema") << QStringLiteral("sql:") + ourSchema() << true;
     QTest::addRow("extra nullable column")
-        << "sql:" + ourSchema() + "alter table data add column memo text;" << true;
+        << QStringLiteral("sql:") + ourSchema() +
+               QStringLiteral("alter table data add column memo text;")
+        << true;
     QTest::addRow("extra NOT NULL column with default")
-        << "sql:" + ourSchema() + "alter table data add column memo text not null default 'x';"
+        << QStringLiteral("sql:") + ourSchema() +
+               QStringLiteral("alter table data add column memo text not null default 'x';")
         << true;
     QTest::addRow("extra NOT NULL column without default")
-        << "sql:" + QString(ourSchema())
-                        .replace("notes text not null default ''",
-                                 "notes text not null default '', "
-                                 "memo text not null")
+        << QStringLiteral("sql:") + QString(ourSchema())
+                                        .replace(QStringLiteral("notes text not null default ''"),
+                                                 QStringLiteral("notes text not null default '', "
+                                                                "memo text not null"))
         << false;
     QTest::addRow("missing column")
-        << "sql:" + QString(ourSchema()).replace(", notes text not null default ''", "") << false;
+        << QStringLiteral("sql:") +
+               QString(ourSchema())
+                   .replace(QStringLiteral(", notes text not null default ''"), QString())
+        << false;
     QTest::addRow("missing table")
-        << "sql:" + QString(ourSchema()).section(';', 0, 1) + ";" << false;
+        << QStringLiteral("sql:") + QString(ourSchema()).section(QLatin1Char(';'), 0, 1) +
+               QStringLiteral(";")
+        << false;
     QTest::addRow("data is a view")
-        << "sql:" + QString(ourSchema()).section(';', 0, 1) +
-               ";create table d2 (id integer primary key, user, date, type, cate, amount, notes);"
-               "create view data as select * from d2;"
+        << QStringLiteral("sql:") + QString(ourSchema()).section(QLatin1Char(';'), 0, 1) +
+               QStringLiteral(";create table d2 (id integer primary key, user, date, type, cate, "
+                              "amount, notes);"
+                              "create view data as select * from d2;")
         << false;
     QTest::addRow("id not the row key")
-        << "sql:" + QString(ourSchema())
-                        .replace("create table data (id integer primary key autoincrement,",
-                                 "create table data (id text,")
+        << QStringLiteral("sql:") +
+               QString(ourSchema())
+                   .replace(
+                       QStringLiteral("create table data (id integer primary key autoincrement,"),
+                       QStringLiteral("create table data (id text,"))
         << false;
     QTest::addRow("another program's database") << "sql:create table t (a, b);" << false;
     QTest::addRow("empty file") << "bytes:" << false;
@@ -751,28 +867,31 @@ void TestDbClass::isDataFile()
 {
     QFETCH(QString, make);
     QFETCH(bool, ours);
-    const QString file = QDir(folder()).filePath("candidate.tlmdb");
-    if (make == "template") {
+    const QString file = QDir(folder()).filePath(QStringLiteral("candidate.tlmdb"));
+    if (make == QStringLiteral("template")) {
         QVERIFY(QFile::copy(m_file, file));
-    } else if (make.startsWith("sql:")) {
+    } else if (make.startsWith(QStringLiteral("sql:"))) {
         QCOMPARE(Raw(file).exec(make.mid(4)), QString());
-    } else if (make.startsWith("bytes:")) {
+    } else if (make.startsWith(QStringLiteral("bytes:"))) {
         writeBytes(file, make.mid(6).toUtf8());
-    } else if (make == "zeros") {
+    } else if (make == QStringLiteral("zeros")) {
         writeBytes(file, QByteArray(8192, '\0'));
-    } else if (make == "template-truncated") {
-        m_db->AddRecords("Li", TRowList(300, TRow{"2011-04-12", TypeExpense(), "Food", "1", "n"}));
+    } else if (make == QStringLiteral("template-truncated")) {
+        m_db->AddRecords(
+            QStringLiteral("Li"),
+            TRowList(300, TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
+                               QStringLiteral("1"), QStringLiteral("n")}));
         QFile f(m_file);
         QVERIFY(f.open(QIODevice::ReadOnly));
         writeBytes(file, f.read(f.size() / 2));
-    } else if (make == "folder") {
-        QVERIFY(QDir(folder()).mkdir("candidate.tlmdb"));
+    } else if (make == QStringLiteral("folder")) {
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("candidate.tlmdb")));
     }
     const QStringList before = QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     QCOMPARE(TDbMan::IsDataFile(file), ours);
     // Looked at read-only: nothing created beside it, not even for a missing name.
     QCOMPARE(QDir(folder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
-    if (!ours && make != "folder" && make != "missing") {
+    if (!ours && make != QStringLiteral("folder") && make != QStringLiteral("missing")) {
         QVERIFY_THROWS_EXCEPTION(EDbError, m_db->ImportFrom(file));
         QVERIFY(!QDir(TDbMan::BackupFolder(m_file)).exists()); // refused before any copy
     }
@@ -782,54 +901,63 @@ void TestDbClass::importOverHotJournal()
 {
     DATA_FILE_ONLY();
     // The live file: one user whose big save was cut off by a crash.
-    m_db->AddUser("Old", "1");
-    add("2011-04-12", TypeExpense(), "Food", "3", "", "Old");
-    const QString crashed = QDir(folder()).filePath("crashed.tlmdb");
+    m_db->AddUser(QStringLiteral("Old"), QStringLiteral("1"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"),
+        QStringLiteral(""), QStringLiteral("Old"));
+    const QString crashed = QDir(folder()).filePath(QStringLiteral("crashed.tlmdb"));
     {
         Raw w(m_file);
-        QCOMPARE(w.exec("pragma cache_size=2; begin;"), QString());
+        QCOMPARE(w.exec(QStringLiteral("pragma cache_size=2; begin;")), QString());
         for (int i = 0; i < 40; ++i) {
-            QCOMPARE(w.exec(QString("insert into [data] ([user],[date],[type],[cate],[amount],"
-                                    "[notes]) values ('x','2011-04-12','支出','y',1,'%1')")
-                                .arg(QString(500, QChar('a' + i % 26)))),
-                     QString());
+            QCOMPARE(
+                w.exec(QStringLiteral("insert into [data] ([user],[date],[type],[cate],[amount],"
+                                      "[notes]) values ('x','2011-04-12','支出','y',1,'%1')")
+                           .arg(QString(500, QChar('a' + i % 26)))),
+                QString());
         }
         // Copying both files now is what a SIGKILL leaves: pages written into the
         // file and their old contents in a hot journal beside it.
-        QVERIFY(QFileInfo(m_file + "-journal").size() > 0);
+        QVERIFY(QFileInfo(m_file + QStringLiteral("-journal")).size() > 0);
         QVERIFY(QFile::copy(m_file, crashed));
-        QVERIFY(QFile::copy(m_file + "-journal", crashed + "-journal"));
-        QCOMPARE(w.exec("rollback"), QString());
+        QVERIFY(
+            QFile::copy(m_file + QStringLiteral("-journal"), crashed + QStringLiteral("-journal")));
+        QCOMPARE(w.exec(QStringLiteral("rollback")), QString());
     }
 
     // The backup to restore holds other data.
     TestSupport::DataFile backupData;
     TDbMan backup(backupData.path());
-    backup.AddUser("Restored", "2");
+    backup.AddUser(QStringLiteral("Restored"), QStringLiteral("2"));
     TRowList rows;
     for (int i = 0; i < 50; ++i)
-        rows << TRow{"2012-01-02", TypeIncome(), "Pay", QString::number(i + 1),
-                     QStringLiteral("第 %1 笔").arg(i)};
-    backup.AddRecords("Restored", rows);
+        rows << TRow{QStringLiteral("2012-01-02"), TypeIncome(), QStringLiteral("Pay"),
+                     QString::number(i + 1), QStringLiteral("第 %1 笔").arg(i)};
+    backup.AddRecords(QStringLiteral("Restored"), rows);
 
     TDbMan live(crashed);
     live.ImportFrom(backupData.path());
-    QCOMPARE(Raw(crashed).value("pragma integrity_check"), QString("ok"));
-    QVERIFY(!QFileInfo::exists(crashed + "-journal"));
-    QCOMPARE(live.ListUsers(), QString("Restored"));
-    QVERIFY(live.CheckLogin("Restored", "2"));
-    QCOMPARE(recs(live.QueryPeriod("Restored", "2000-01-01", "2099-12-31")),
-             recs(backup.QueryPeriod("Restored", "2000-01-01", "2099-12-31")));
+    QCOMPARE(Raw(crashed).value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+    QVERIFY(!QFileInfo::exists(crashed + QStringLiteral("-journal")));
+    QCOMPARE(live.ListUsers(), QStringLiteral("Restored"));
+    QVERIFY(live.CheckLogin(QStringLiteral("Restored"), QStringLiteral("2")));
+    QCOMPARE(recs(live.QueryPeriod(QStringLiteral("Restored"), QStringLiteral("2000-01-01"),
+                                   QStringLiteral("2099-12-31"))),
+             recs(backup.QueryPeriod(QStringLiteral("Restored"), QStringLiteral("2000-01-01"),
+                                     QStringLiteral("2099-12-31"))));
     // Later saves land in a sound file.
-    live.AddRecord("Restored", "2012-01-03", TypeExpense(), "Food", "1", "");
-    QCOMPARE(Raw(crashed).value("pragma integrity_check"), QString("ok"));
-    QCOMPARE(live.QueryPeriod("Restored", "2000-01-01", "2099-12-31").RecRows.size(), 51);
+    live.AddRecord(QStringLiteral("Restored"), QStringLiteral("2012-01-03"), TypeExpense(),
+                   QStringLiteral("Food"), QStringLiteral("1"), QStringLiteral(""));
+    QCOMPARE(Raw(crashed).value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+    QCOMPARE(live.QueryPeriod(QStringLiteral("Restored"), QStringLiteral("2000-01-01"),
+                              QStringLiteral("2099-12-31"))
+                 .RecRows.size(),
+             51);
 }
 
 void TestDbClass::importRefusesForeignFile()
 {
-    m_db->AddUser("Li", "1");
-    const QString text = QDir(folder()).filePath("notes.tlmdb");
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+    const QString text = QDir(folder()).filePath(QStringLiteral("notes.tlmdb"));
     writeBytes(text, "not a ledger");
     try {
         m_db->ImportFrom(text);
@@ -838,29 +966,30 @@ void TestDbClass::importRefusesForeignFile()
         QVERIFY2(e.text().contains(QStringLiteral("不是本程序的数据文件")), qPrintable(e.text()));
         QVERIFY2(e.text().contains(QDir::toNativeSeparators(text)), qPrintable(e.text()));
     }
-    QCOMPARE(m_db->ListUsers(), QString("Li"));
+    QCOMPARE(m_db->ListUsers(), QStringLiteral("Li"));
 }
 
 void TestDbClass::importUndoesADamagedFile()
 {
     DATA_FILE_ONLY();
-    m_db->AddUser("Li", "1");
-    add("2011-04-12", TypeExpense(), "Food", "3");
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
     // Passes the column check, but its index no longer matches its rows.
-    const QString bad = QDir(folder()).filePath("bad.tlmdb");
+    const QString bad = QDir(folder()).filePath(QStringLiteral("bad.tlmdb"));
     {
         Raw w(bad);
-        QCOMPARE(w.exec(ourSchema() + "create index [n] on [data] ([notes]);"
-                                      "insert into [data] ([user],[date],[type],[cate],[amount],"
-                                      "[notes]) values ('eA==','2011-01-01','支出','eQ==',1,"
-                                      "'YQ=='),('eA==','2011-01-02','支出','eQ==',1,'Yg==');"
-                                      "pragma writable_schema=on;"
-                                      "update sqlite_master set sql='CREATE INDEX [n] ON [data] "
-                                      "([cate] desc)' where name='n';"),
+        QCOMPARE(w.exec(ourSchema() +
+                        QStringLiteral("create index [n] on [data] ([notes]);"
+                                       "insert into [data] ([user],[date],[type],[cate],[amount],"
+                                       "[notes]) values ('eA==','2011-01-01','支出','eQ==',1,"
+                                       "'YQ=='),('eA==','2011-01-02','支出','eQ==',1,'Yg==');"
+                                       "pragma writable_schema=on;"
+                                       "update sqlite_master set sql='CREATE INDEX [n] ON [data] "
+                                       "([cate] desc)' where name='n';")),
                  QString());
     }
     QVERIFY(TDbMan::IsDataFile(bad));
-    QVERIFY(Raw(bad).value("pragma integrity_check") != "ok");
+    QVERIFY(Raw(bad).value(QStringLiteral("pragma integrity_check")) != QStringLiteral("ok"));
     try {
         m_db->ImportFrom(bad);
         QFAIL("no error raised");
@@ -869,49 +998,54 @@ void TestDbClass::importUndoesADamagedFile()
         // the message itself, which must fit the screen, in the details.
         QVERIFY2(e.text().contains(QStringLiteral("已经损坏")), qPrintable(e.text()));
         QVERIFY2(e.text().contains(QStringLiteral("当前的数据没有改变")), qPrintable(e.text()));
-        QVERIFY2(!e.text().contains("wrong # of entries") && !e.text().contains("out of order"),
+        QVERIFY2(!e.text().contains(QStringLiteral("wrong # of entries")) &&
+                     !e.text().contains(QStringLiteral("out of order")),
                  qPrintable(e.text()));
-        QVERIFY2(e.details().contains("index n"), qPrintable(e.details()));
+        QVERIFY2(e.details().contains(QStringLiteral("index n")), qPrintable(e.details()));
     }
-    QCOMPARE(Raw(m_file).value("pragma integrity_check"), QString("ok"));
-    QCOMPARE(m_db->ListUsers(), QString("Li"));
-    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.size(), 1);
+    QCOMPARE(Raw(m_file).value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+    QCOMPARE(m_db->ListUsers(), QStringLiteral("Li"));
+    QCOMPARE(query(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"))
+                 .RecRows.size(),
+             1);
     // Nothing was replaced, so nothing needed a safety copy; no temporary is left.
     QVERIFY(!QDir(TDbMan::BackupFolder(m_file)).exists());
-    QCOMPARE(QDir(folder()).entryList(QDir::Files), (QStringList{"bad.tlmdb", "db.tlmdb"}));
+    QCOMPARE(QDir(folder()).entryList(QDir::Files),
+             (QStringList{QStringLiteral("bad.tlmdb"), QStringLiteral("db.tlmdb")}));
 }
 
 void TestDbClass::autoBackupKeepsTenNewest()
 {
     DATA_FILE_ONLY();
-    m_db->AddUser("Li", "1");
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
     const QDir dir(TDbMan::BackupFolder(m_file));
     QVERIFY(QDir().mkpath(dir.path()));
     // Older automatic copies (names sort by time), one with a suffix, and a
     // file of the user's own that is no automatic copy.
     QStringList old;
     for (int i = 0; i < 11; ++i)
-        old << QString("db-20200101-0000%1.tlmdb").arg(i, 2, 10, QChar('0'));
-    old << "db-20200101-000010-2.tlmdb";
+        old << QStringLiteral("db-20200101-0000%1.tlmdb").arg(i, 2, 10, QLatin1Char('0'));
+    old << QStringLiteral("db-20200101-000010-2.tlmdb");
     for (const QString &name : old)
         writeBytes(dir.filePath(name), "old");
-    writeBytes(dir.filePath("mine.tlmdb"), "keep");
+    writeBytes(dir.filePath(QStringLiteral("mine.tlmdb")), "keep");
 
     const QString made = m_db->AutoBackup();
     QCOMPARE(QFileInfo(made).absolutePath(), dir.absolutePath());
-    QVERIFY2(QRegularExpression("^db-\\d{8}-\\d{6}(-\\d+)?\\.tlmdb$")
+    QVERIFY2(QRegularExpression(QStringLiteral("^db-\\d{8}-\\d{6}(-\\d+)?\\.tlmdb$"))
                  .match(QFileInfo(made).fileName())
                  .hasMatch(),
              qPrintable(made));
     TDbMan copy(made);
-    QCOMPARE(copy.ListUsers(), QString("Li"));
+    QCOMPARE(copy.ListUsers(), QStringLiteral("Li"));
 
-    const QStringList left = dir.entryList({"db-*.tlmdb"}, QDir::Files, QDir::Name);
+    const QStringList left = dir.entryList({QStringLiteral("db-*.tlmdb")}, QDir::Files, QDir::Name);
     QCOMPARE(left.size(), 10);
     QVERIFY(left.contains(QFileInfo(made).fileName()));
-    QVERIFY(left.contains("db-20200101-000010-2.tlmdb")); // newer than ...10 without suffix
-    QVERIFY(!left.contains("db-20200101-000002.tlmdb"));
-    QVERIFY(dir.exists("mine.tlmdb"));
+    QVERIFY(left.contains(
+        QStringLiteral("db-20200101-000010-2.tlmdb"))); // newer than ...10 without suffix
+    QVERIFY(!left.contains(QStringLiteral("db-20200101-000002.tlmdb")));
+    QVERIFY(dir.exists(QStringLiteral("mine.tlmdb")));
 
     // Two copies within one second get two names.
     const QString again = m_db->AutoBackup();
@@ -921,9 +1055,9 @@ void TestDbClass::autoBackupKeepsTenNewest()
 void TestDbClass::copiesAreOwnerOnly()
 {
     DATA_FILE_ONLY();
-    m_db->AddUser("Li", "1");
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
     const QFileDevice::Permissions owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    const QString target = QDir(folder()).filePath("b.tlmdb");
+    const QString target = QDir(folder()).filePath(QStringLiteral("b.tlmdb"));
     writeBytes(target, "older file readable by all");
     QFile::setPermissions(target, owner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     m_db->BackupTo(target);
@@ -940,31 +1074,35 @@ void TestDbClass::backupRemovesStaleTemporaries()
     DATA_FILE_ONLY();
     const QDir dir(folder());
     // One left by a killed process (no such pid), one of a backup running now.
-    const QString dead = dir.filePath("x.tlmdb.partial-999999999-AbC123");
-    const QString running =
-        dir.filePath(QString("y.tlmdb.partial-%1-XyZ789").arg(QCoreApplication::applicationPid()));
-    for (const QString &f : {dead, dead + "-journal", running})
+    const QString dead = dir.filePath(QStringLiteral("x.tlmdb.partial-999999999-AbC123"));
+    const QString running = dir.filePath(
+        QStringLiteral("y.tlmdb.partial-%1-XyZ789").arg(QCoreApplication::applicationPid()));
+    for (const QString &f : {dead, dead + QStringLiteral("-journal"), running})
         writeBytes(f, "partial");
     QVERIFY(TSafeFile::IsTempName(QFileInfo(dead).fileName()));
-    QVERIFY(!TSafeFile::IsTempName("x.tlmdb"));
+    QVERIFY(!TSafeFile::IsTempName(QStringLiteral("x.tlmdb")));
 
-    m_db->BackupTo(dir.filePath("new.tlmdb"));
+    m_db->BackupTo(dir.filePath(QStringLiteral("new.tlmdb")));
     QVERIFY(!QFileInfo::exists(dead));
-    QVERIFY(!QFileInfo::exists(dead + "-journal"));
+    QVERIFY(!QFileInfo::exists(dead + QStringLiteral("-journal")));
     QVERIFY(QFileInfo::exists(running));
-    QVERIFY(TDbMan::IsDataFile(dir.filePath("new.tlmdb")));
+    QVERIFY(TDbMan::IsDataFile(dir.filePath(QStringLiteral("new.tlmdb"))));
 }
 
 void TestDbClass::failedBackupLeavesNothing()
 {
     DATA_FILE_ONLY();
-    const QString target = QDir(folder()).filePath("out/b.tlmdb");
-    QVERIFY(QDir(folder()).mkdir("out"));
+    const QString target = QDir(folder()).filePath(QStringLiteral("out/b.tlmdb"));
+    QVERIFY(QDir(folder()).mkdir(QStringLiteral("out")));
     // The source cannot be copied: the temporary must go again.
     writeBytes(m_file, QByteArray(8192, 'x'));
     QVERIFY_THROWS_EXCEPTION(EDbError, m_db->BackupTo(target));
-    QCOMPARE(QDir(folder()).entryList({"*"}, QDir::Files | QDir::Hidden, QDir::Name).size(), 1);
-    QCOMPARE(QDir(folder() + "/out").entryList(QDir::Files | QDir::Hidden).size(), 0);
+    QCOMPARE(QDir(folder())
+                 .entryList({QStringLiteral("*")}, QDir::Files | QDir::Hidden, QDir::Name)
+                 .size(),
+             1);
+    QCOMPARE(QDir(folder() + QStringLiteral("/out")).entryList(QDir::Files | QDir::Hidden).size(),
+             0);
 }
 
 void TestDbClass::damagedFileSaysWhatToDo()
@@ -977,11 +1115,11 @@ void TestDbClass::damagedFileSaysWhatToDo()
     } catch (const EDbBusy &) {
         QFAIL("a damaged file is not busy");
     } catch (const EDbError &e) {
-        const QStringList lines = e.text().split('\n');
+        const QStringList lines = e.text().split(QLatin1Char('\n'));
         QVERIFY2(e.text().contains(QStringLiteral("已损坏")), qPrintable(e.text()));
         QVERIFY2(e.text().contains(QDir::toNativeSeparators(m_file)), qPrintable(e.text()));
-        QVERIFY2(e.text().contains("backups"), qPrintable(e.text()));
-        QCOMPARE(lines.last(), QString("file is not a database"));
+        QVERIFY2(e.text().contains(QStringLiteral("backups")), qPrintable(e.text()));
+        QCOMPARE(lines.last(), QStringLiteral("file is not a database"));
     }
 }
 
@@ -1003,32 +1141,42 @@ void TestDbClass::busyFileRaisesBusy()
     QFETCH(QString, pgLockMode);
     QFETCH(bool, readsGoOn);
     TDbMan::SetBusyTimeout(200);
-    add("2011-04-12", TypeExpense(), "Food", "3");
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
     {
         Raw other(m_file);
-        QCOMPARE(other.exec(onPg() ? QString("begin; lock table \"users\", \"cates\", \"data\" "
-                                             "in %1 mode")
-                                         .arg(pgLockMode)
-                                   : sqliteLock),
+        QCOMPARE(other.exec(onPg()
+                                ? QStringLiteral("begin; lock table \"users\", \"cates\", \"data\" "
+                                                 "in %1 mode")
+                                      .arg(pgLockMode)
+                                : sqliteLock),
                  QString());
         try {
-            add("2011-04-13", TypeExpense(), "Food", "4");
+            add(QStringLiteral("2011-04-13"), TypeExpense(), QStringLiteral("Food"),
+                QStringLiteral("4"));
             QFAIL("no error raised");
         } catch (const EDbBusy &e) {
             if (!onPg())
                 QCOMPARE(e.text(), QStringLiteral("数据文件正被另一个程序写入，请稍后再试。"));
         }
-        QVERIFY_THROWS_EXCEPTION(EDbBusy, m_db->SetCateList("Li", "out", "Food"));
-        QVERIFY_THROWS_EXCEPTION(EDbBusy, m_db->AddUser("Wang", "1"));
+        QVERIFY_THROWS_EXCEPTION(
+            EDbBusy,
+            m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food")));
+        QVERIFY_THROWS_EXCEPTION(EDbBusy,
+                                 m_db->AddUser(QStringLiteral("Wang"), QStringLiteral("1")));
         // Reading goes on while the other copy holds a write lock.
         if (readsGoOn)
-            QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.size(), 1);
+            QCOMPARE(query(QStringLiteral("Li"), QStringLiteral("2011-01-01"),
+                           QStringLiteral("2011-12-31"))
+                         .RecRows.size(),
+                     1);
         else
-            QVERIFY_THROWS_EXCEPTION(EDbBusy, query("Li", "2011-01-01", "2011-12-31"));
+            QVERIFY_THROWS_EXCEPTION(EDbBusy,
+                                     query(QStringLiteral("Li"), QStringLiteral("2011-01-01"),
+                                           QStringLiteral("2011-12-31")));
     }
-    add("2011-04-13", TypeExpense(), "Food", "4");
-    QCOMPARE(count("data"), 2);
-    QVERIFY(!m_db->UserExists("Wang"));
+    add(QStringLiteral("2011-04-13"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("4"));
+    QCOMPARE(count(QStringLiteral("data")), 2);
+    QVERIFY(!m_db->UserExists(QStringLiteral("Wang")));
 }
 
 void TestDbClass::readOnlyRefusesEveryWrite_data()
@@ -1046,23 +1194,39 @@ void TestDbClass::readOnlyRefusesEveryWrite_data()
 void TestDbClass::readOnlyRefusesEveryWrite()
 {
     QFETCH(int, write);
-    m_db->AddUser("Li", "1");
-    m_db->SetCateList("Li", "out", "Food");
-    add("2011-04-12", TypeExpense(), "Food", "3");
-    const QString id = query("Li", "2011-01-01", "2011-12-31").RecRows.Row(0).value(RecId);
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    const QString id =
+        query(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"))
+            .RecRows.Row(0)
+            .value(RecId);
     m_db->SetReadOnly(true);
     const std::function<void()> writes[] = {
-        [&] { m_db->AddUser("Wang", "1"); },
-        [&] { m_db->DeleteUser("Li"); },
-        [&] { m_db->RewriteUser("Li", "2"); },
-        [&] { m_db->SetCateList("Li", "out", "Bus"); },
-        [&] { m_db->MergeCate("Li", "out", "Bus"); },
-        [&] { add("2011-04-13", TypeExpense(), "Food", "4"); },
+        [&] { m_db->AddUser(QStringLiteral("Wang"), QStringLiteral("1")); },
+        [&] { m_db->DeleteUser(QStringLiteral("Li")); },
+        [&] { m_db->RewriteUser(QStringLiteral("Li"), QStringLiteral("2")); },
         [&] {
-            m_db->AddRecords("Li", {{"2011-04-13", TypeExpense(), "Food", "4", ""}});
+            m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Bus"));
         },
-        [&] { m_db->DeleteRecord("Li", id); },
-        [&] { m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Food", "4", ""); },
+        [&] {
+            m_db->MergeCate(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Bus"));
+        },
+        [&] {
+            add(QStringLiteral("2011-04-13"), TypeExpense(), QStringLiteral("Food"),
+                QStringLiteral("4"));
+        },
+        [&] {
+            m_db->AddRecords(QStringLiteral("Li"),
+                             {{QStringLiteral("2011-04-13"), TypeExpense(), QStringLiteral("Food"),
+                               QStringLiteral("4"), QStringLiteral("")}});
+        },
+        [&] { m_db->DeleteRecord(QStringLiteral("Li"), id); },
+        [&] {
+            m_db->ReplaceRecord(id, QStringLiteral("Li"), QStringLiteral("2011-04-13"),
+                                TypeExpense(), QStringLiteral("Food"), QStringLiteral("4"),
+                                QStringLiteral(""));
+        },
     };
     try {
         writes[write]();
@@ -1070,25 +1234,29 @@ void TestDbClass::readOnlyRefusesEveryWrite()
     } catch (const EDbCannotWrite &e) {
         QCOMPARE(e.text(), TDbMan::ReadOnlyText());
     }
-    QCOMPARE(count("users"), 1);
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
-    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.Row(0).value(RecId), id);
-    QVERIFY(m_db->CheckLogin("Li", "1"));
+    QCOMPARE(count(QStringLiteral("users")), 1);
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("Food"));
+    QCOMPARE(query(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"))
+                 .RecRows.Row(0)
+                 .value(RecId),
+             id);
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("1")));
 }
 
 // A full disk is told apart from other failures: the login opens read-only on it.
 void TestDbClass::fullDiskIsCannotWrite()
 {
     DATA_FILE_ONLY();
-    m_db->AddUser("Li", "1");
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
     TestSupport::DiskFull full;
     try {
-        m_db->RewriteUser("Li", "2");
+        m_db->RewriteUser(QStringLiteral("Li"), QStringLiteral("2"));
         QFAIL("the write went through");
     } catch (const EDbCannotWrite &e) {
         QVERIFY(e.text().startsWith(QStringLiteral("磁盘已满")));
     }
-    QVERIFY(m_db->CheckLogin("Li", "1"));
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("1")));
 }
 
 void TestDbClass::waitHookWhileLocked_data()
@@ -1109,9 +1277,9 @@ void TestDbClass::waitHookWhileLocked()
     TDbMan::SetBusyTimeout(400);
     m_db->ListUsers(); // on a server: the connection is set up before the lock
     auto lock = std::make_unique<Raw>(m_file);
-    QCOMPARE(
-        lock->exec(onPg() ? "begin; lock table \"data\" in exclusive mode" : "begin immediate"),
-        QString());
+    QCOMPARE(lock->exec(onPg() ? QStringLiteral("begin; lock table \"data\" in exclusive mode")
+                               : QStringLiteral("begin immediate")),
+             QString());
 
     QList<bool> calls;
     int depth = 0, deepest = 0;
@@ -1120,11 +1288,13 @@ void TestDbClass::waitHookWhileLocked()
         calls << waiting;
         ++depth;
         deepest = std::max(deepest, depth);
-        if (waiting && other == "lets go" && calls.size() == 3)
+        if (waiting && other == QStringLiteral("lets go") && calls.size() == 3)
             lock.reset(); // the other copy commits and closes
-        if (waiting && other == "nested" && calls.size() == 1) {
+        if (waiting && other == QStringLiteral("nested") && calls.size() == 1) {
             try {
-                TDbMan(m_file).AddRecord("Li", "2011-04-14", TypeExpense(), "Food", "1", "");
+                TDbMan(m_file).AddRecord(QStringLiteral("Li"), QStringLiteral("2011-04-14"),
+                                         TypeExpense(), QStringLiteral("Food"), QStringLiteral("1"),
+                                         QStringLiteral(""));
             } catch (const EDbBusy &) {
                 nestedFailed = true;
             }
@@ -1136,27 +1306,28 @@ void TestDbClass::waitHookWhileLocked()
     clock.start();
     bool stored = true;
     try {
-        add("2011-04-13", TypeExpense(), "Food", "4");
+        add(QStringLiteral("2011-04-13"), TypeExpense(), QStringLiteral("Food"),
+            QStringLiteral("4"));
     } catch (const EDbBusy &) {
         stored = false;
     }
-    QCOMPARE(stored, other == "lets go");
-    QVERIFY(calls.count(true) >= (other == "nested" ? 1 : 3));
+    QCOMPARE(stored, other == QStringLiteral("lets go"));
+    QVERIFY(calls.count(true) >= (other == QStringLiteral("nested") ? 1 : 3));
     QCOMPARE(calls.last(), false);
     QCOMPARE(calls.count(false), 1);
     QCOMPARE(deepest, 1); // never called from within itself
     if (!stored)          // the whole timeout was waited
         QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
-    if (other == "holds") // in short pauses
+    if (other == QStringLiteral("holds")) // in short pauses
         QVERIFY(calls.count(true) >= 10);
-    if (other == "nested")
+    if (other == QStringLiteral("nested"))
         QVERIFY(nestedFailed);
     lock.reset();
-    QCOMPARE(count("data"), stored ? 1 : 0);
+    QCOMPARE(count(QStringLiteral("data")), stored ? 1 : 0);
 
     // Without a wait the hook hears nothing.
     calls.clear();
-    add("2011-04-15", TypeExpense(), "Food", "5");
+    add(QStringLiteral("2011-04-15"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("5"));
     QVERIFY(calls.isEmpty());
 }
 
@@ -1165,20 +1336,20 @@ void TestDbClass::waitHookWhileLocked()
 
 void TestDbClass::namesAreUnique()
 {
-    QVERIFY(m_db->AddUser("Li", "1"));
+    QVERIFY(m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1")));
     TDbMan other(m_file);
     try {
-        other.AddUser("Li", "2");
+        other.AddUser(QStringLiteral("Li"), QStringLiteral("2"));
         QFAIL("no error raised");
     } catch (const EUserExists &e) {
         QVERIFY2(e.text().contains(QStringLiteral("已经有了")), qPrintable(e.text()));
     }
-    QCOMPARE(count("users"), 1);
-    QVERIFY(m_db->CheckLogin("Li", "1"));
+    QCOMPARE(count(QStringLiteral("users")), 1);
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("1")));
     // The engine holds the rule as well, for any writer.
     QVERIFY(!Raw(m_file)
-                 .exec(QString("insert into \"users\" (\"name\",\"pwd\") values ('%1','x')")
-                           .arg(THi::Base64Encode("Li")))
+                 .exec(QStringLiteral("insert into \"users\" (\"name\",\"pwd\") values ('%1','x')")
+                           .arg(THi::Base64Encode(QStringLiteral("Li"))))
                  .isEmpty());
 }
 
@@ -1186,38 +1357,44 @@ void TestDbClass::upgradeCollapsesDuplicateNames()
 {
     DATA_FILE_ONLY();
     // A file from before the rule, where two copies created "Li" twice.
-    sql("drop index [users_name]; create index [users_name] on [users] ([name])");
-    const QString li = THi::Base64Encode("Li"), wang = THi::Base64Encode("Wang");
-    sql(QString("insert into [users] ([name],[pwd]) values ('%1','first'),('%2','w'),"
-                "('%1','second')")
+    sql(QStringLiteral("drop index [users_name]; create index [users_name] on [users] ([name])"));
+    const QString li = THi::Base64Encode(QStringLiteral("Li")),
+                  wang = THi::Base64Encode(QStringLiteral("Wang"));
+    sql(QStringLiteral("insert into [users] ([name],[pwd]) values ('%1','first'),('%2','w'),"
+                       "('%1','second')")
             .arg(li, wang));
     m_db->Upgrade();
-    QCOMPARE(count("users"), 2);
+    QCOMPARE(count(QStringLiteral("users")), 2);
     Raw r(m_file);
     // The newest row stays: the account as it was last written.
-    QCOMPARE(r.column("select [pwd] from [users] order by [id]", 0), QString("w | second"));
-    QCOMPARE(r.value("select [unique] from pragma_index_list('users') where name='users_name'"),
-             QString("1"));
+    QCOMPARE(r.column(QStringLiteral("select [pwd] from [users] order by [id]"), 0),
+             QStringLiteral("w | second"));
+    QCOMPARE(r.value(QStringLiteral(
+                 "select [unique] from pragma_index_list('users') where name='users_name'")),
+             QStringLiteral("1"));
     m_db->Upgrade(); // nothing left to do
-    QCOMPARE(count("users"), 2);
+    QCOMPARE(count(QStringLiteral("users")), 2);
 }
 
 void TestDbClass::upgradeRebuildsThePeriodIndex()
 {
     DATA_FILE_ONLY();
-    sql("drop index [data_period]; create index [data_period] on [data] "
-        "([user],[date],[type] desc,[cate],[amount],[notes])");
+    sql(QStringLiteral("drop index [data_period]; create index [data_period] on [data] "
+                       "([user],[date],[type] desc,[cate],[amount],[notes])"));
     m_db->Upgrade();
     Raw r(m_file);
-    QCOMPARE(r.value("select group_concat([name] || ':' || [desc], ' ') from "
-                     "pragma_index_xinfo('data_period') where [key]=1"),
-             QString("user:0 date:0 type:0 id:0 cate:0 amount:0 notes:0"));
+    QCOMPARE(r.value(QStringLiteral("select group_concat([name] || ':' || [desc], ' ') from "
+                                    "pragma_index_xinfo('data_period') where [key]=1")),
+             QStringLiteral("user:0 date:0 type:0 id:0 cate:0 amount:0 notes:0"));
     // The period scan is served by the index alone, with no sorting.
     const QString plan = r.column(
-        "explain query plan select [id],[date],[type],[cate],[amount],[notes] from [data] "
-        "where [user]='a' and [date]>='1' and [date]<='2' order by [date] asc,[type] asc,[id] asc",
+        QStringLiteral(
+            "explain query plan select [id],[date],[type],[cate],[amount],[notes] from [data] "
+            "where [user]='a' and [date]>='1' and [date]<='2' order by [date] asc,[type] asc,[id] "
+            "asc"),
         3);
-    QVERIFY2(plan.contains("COVERING INDEX data_period") && !plan.contains("TEMP B-TREE"),
+    QVERIFY2(plan.contains(QStringLiteral("COVERING INDEX data_period")) &&
+                 !plan.contains(QStringLiteral("TEMP B-TREE")),
              qPrintable(plan));
 }
 
@@ -1234,14 +1411,14 @@ void TestDbClass::upgradeRemovesAnEmptyJournal()
     // What a copy killed just as it began a write leaves: the engine neither
     // plays such a journal back nor removes it.
     QFETCH(QByteArray, journal);
-    add("2011-04-12", TypeExpense(), "Food", "3");
-    QFile j(m_file + "-journal");
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    QFile j(m_file + QStringLiteral("-journal"));
     QVERIFY(j.open(QIODevice::WriteOnly));
     j.write(journal);
     j.close();
     m_db->Upgrade();
-    QVERIFY(!QFileInfo::exists(m_file + "-journal"));
-    QCOMPARE(count("data"), 1);
+    QVERIFY(!QFileInfo::exists(m_file + QStringLiteral("-journal")));
+    QCOMPARE(count(QStringLiteral("data")), 1);
 }
 
 void TestDbClass::mergeCate_data()
@@ -1274,12 +1451,13 @@ void TestDbClass::mergeCate()
     QFETCH(QString, stored);
     QFETCH(QString, name);
     QFETCH(QString, result);
-    m_db->SetCateList("Li", "out", stored);
-    m_db->SetCateList("Li", "in", "Pay");
-    QCOMPARE(m_db->MergeCate("Li", "out", name), result);
-    QCOMPARE(m_db->GetCateList("Li", "out"), result);
-    QCOMPARE(m_db->GetCateList("Li", "in"), QString("Pay"));
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->MergeCate("Li", "OUT", "x"));
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), stored);
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("in"), QStringLiteral("Pay"));
+    QCOMPARE(m_db->MergeCate(QStringLiteral("Li"), QStringLiteral("out"), name), result);
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), result);
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("in")), QStringLiteral("Pay"));
+    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->MergeCate(QStringLiteral("Li"), QStringLiteral("OUT"),
+                                                       QStringLiteral("x")));
 }
 
 void TestDbClass::renameCate_data()
@@ -1294,33 +1472,41 @@ void TestDbClass::renameCate_data()
     // income 餐饮 5.00 and Ann's expense 餐饮 7.00 stay as they are.
     QTest::addRow("plain rename") << QStringLiteral("餐饮\r\nRent") << QStringLiteral("餐饮")
                                   << QStringLiteral("吃饭") << QStringLiteral("吃饭\r\nRent")
-                                  << QStringList{"Rent", QStringLiteral("吃饭"), "Food"} << 2;
+                                  << QStringList{QStringLiteral("Rent"), QStringLiteral("吃饭"),
+                                                 QStringLiteral("Food")}
+                                  << 2;
     QTest::addRow("typed name trimmed")
         << QStringLiteral("餐饮\r\nRent") << QStringLiteral("餐饮") << QStringLiteral("  吃饭 ")
-        << QStringLiteral("吃饭\r\nRent") << QStringList{"Rent", QStringLiteral("吃饭"), "Food"}
-        << 2;
+        << QStringLiteral("吃饭\r\nRent")
+        << QStringList{QStringLiteral("Rent"), QStringLiteral("吃饭"), QStringLiteral("Food")} << 2;
     QTest::addRow("merge into a listed one")
         << QStringLiteral("餐饮\r\nFood\r\nRent") << QStringLiteral("餐饮") << "Food"
-        << "Food\r\nRent" << QStringList{"Rent", "Food"} << 3;
+        << "Food\r\nRent" << QStringList{QStringLiteral("Rent"), QStringLiteral("Food")} << 3;
     QTest::addRow("merge into one only records use")
         << QStringLiteral("餐饮\r\nRent") << QStringLiteral("餐饮") << "Food"
-        << "Food\r\nRent" << QStringList{"Rent", "Food"} << 3;
+        << "Food\r\nRent" << QStringList{QStringLiteral("Rent"), QStringLiteral("Food")} << 3;
     QTest::addRow("letter case only")
         << QStringLiteral("Food\r\nRent") << "Food"
         << "FOOD"
-        << "FOOD\r\nRent" << QStringList{"Rent", QStringLiteral("餐饮"), "FOOD"} << 1;
+        << "FOOD\r\nRent"
+        << QStringList{QStringLiteral("Rent"), QStringLiteral("餐饮"), QStringLiteral("FOOD")} << 1;
     QTest::addRow("list items compared trimmed and folded")
         << QStringLiteral(" food \r\nRent\r\nFOOD") << "Food"
         << "Groceries"
-        << "Groceries\r\nRent" << QStringList{"Rent", QStringLiteral("餐饮"), "Groceries"} << 1;
+        << "Groceries\r\nRent"
+        << QStringList{QStringLiteral("Rent"), QStringLiteral("餐饮"), QStringLiteral("Groceries")}
+        << 1;
     QTest::addRow("not in the list: records only")
         << QStringLiteral("Rent") << "Food"
         << "Groceries"
-        << "Rent" << QStringList{"Rent", QStringLiteral("餐饮"), "Groceries"} << 1;
+        << "Rent"
+        << QStringList{QStringLiteral("Rent"), QStringLiteral("餐饮"), QStringLiteral("Groceries")}
+        << 1;
     QTest::addRow("no records of it: list only")
         << QStringLiteral("Bus\r\nRent") << "Bus"
         << "Taxi"
-        << "Taxi\r\nRent" << QStringList{"Rent", QStringLiteral("餐饮"), "Food"} << 0;
+        << "Taxi\r\nRent"
+        << QStringList{QStringLiteral("Rent"), QStringLiteral("餐饮"), QStringLiteral("Food")} << 0;
 }
 
 void TestDbClass::renameCate()
@@ -1332,19 +1518,23 @@ void TestDbClass::renameCate()
     QFETCH(QStringList, ranking);
     QFETCH(int, named);
     const QString food = QStringLiteral("餐饮");
-    m_db->SetCateList("Li", "out", list);
-    m_db->SetCateList("Li", "in", food);
-    add("2011-04-01", TypeExpense(), food, "10.00");
-    add("2011-04-02", TypeExpense(), food, "20.00");
-    add("2011-04-02", TypeExpense(), "Food", "20.00");
-    add("2011-04-03", TypeExpense(), "Rent", "900.00");
-    add("2011-04-03", TypeIncome(), food, "5.00");
-    add("2011-04-03", TypeExpense(), food, "7.00", QString(), "Ann");
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), list);
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("in"), food);
+    add(QStringLiteral("2011-04-01"), TypeExpense(), food, QStringLiteral("10.00"));
+    add(QStringLiteral("2011-04-02"), TypeExpense(), food, QStringLiteral("20.00"));
+    add(QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("Food"),
+        QStringLiteral("20.00"));
+    add(QStringLiteral("2011-04-03"), TypeExpense(), QStringLiteral("Rent"),
+        QStringLiteral("900.00"));
+    add(QStringLiteral("2011-04-03"), TypeIncome(), food, QStringLiteral("5.00"));
+    add(QStringLiteral("2011-04-03"), TypeExpense(), food, QStringLiteral("7.00"), QString(),
+        QStringLiteral("Ann"));
 
-    QCOMPARE(m_db->RenameCate("Li", TypeExpense(), from, to), result);
-    QCOMPARE(m_db->GetCateList("Li", "out"), result);
-    QCOMPARE(m_db->GetCateList("Li", "in"), food);
-    const TPeriod p = query("Li", "2011-04-01", "2011-04-30");
+    QCOMPARE(m_db->RenameCate(QStringLiteral("Li"), TypeExpense(), from, to), result);
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), result);
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("in")), food);
+    const TPeriod p =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-01"), QStringLiteral("2011-04-30"));
     QStringList cates;
     for (const TRow &r : p.OutCateRows)
         cates.append(r.at(RankCate));
@@ -1353,72 +1543,94 @@ void TestDbClass::renameCate()
     // The income of the same name and the other account's records keep theirs.
     QCOMPARE(p.InCateRows.size(), 1);
     QCOMPARE(p.InCateRows.first().at(RankCate), food);
-    QCOMPARE(m_db->CountCate("Ann", TypeExpense(), food), qint64(1));
-    QCOMPARE(m_db->CountCate("Li", TypeExpense(), THi::CateName(to)), qint64(named));
+    QCOMPARE(m_db->CountCate(QStringLiteral("Ann"), TypeExpense(), food), qint64(1));
+    QCOMPARE(m_db->CountCate(QStringLiteral("Li"), TypeExpense(), THi::CateName(to)),
+             qint64(named));
 }
 
 void TestDbClass::renameCateIsAtomic()
 {
-    m_db->SetCateList("Li", "out", QStringLiteral("餐饮"));
-    add("2011-04-01", TypeExpense(), QStringLiteral("餐饮"), "10.00");
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("餐饮"));
+    add(QStringLiteral("2011-04-01"), TypeExpense(), QStringLiteral("餐饮"),
+        QStringLiteral("10.00"));
     // The pick list cannot be written: the records keep their name too.
-    QCOMPARE(TestSupport::RefuseInserts(*m_data, "cates"), QString());
+    QCOMPARE(TestSupport::RefuseInserts(*m_data, QStringLiteral("cates")), QString());
     QVERIFY_THROWS_EXCEPTION(EDbError,
-                             m_db->RenameCate("Li", TypeExpense(), QStringLiteral("餐饮"), "Food"));
-    QCOMPARE(TestSupport::AllowInserts(*m_data, "cates"), QString());
-    QCOMPARE(m_db->CountCate("Li", TypeExpense(), QStringLiteral("餐饮")), qint64(1));
-    QCOMPARE(m_db->CountCate("Li", TypeExpense(), "Food"), qint64(0));
-    QCOMPARE(m_db->GetCateList("Li", "out"), QStringLiteral("餐饮"));
+                             m_db->RenameCate(QStringLiteral("Li"), TypeExpense(),
+                                              QStringLiteral("餐饮"), QStringLiteral("Food")));
+    QCOMPARE(TestSupport::AllowInserts(*m_data, QStringLiteral("cates")), QString());
+    QCOMPARE(m_db->CountCate(QStringLiteral("Li"), TypeExpense(), QStringLiteral("餐饮")),
+             qint64(1));
+    QCOMPARE(m_db->CountCate(QStringLiteral("Li"), TypeExpense(), QStringLiteral("Food")),
+             qint64(0));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("餐饮"));
     // A name the entry would refuse changes nothing either.
     for (const QString &bad : {QStringLiteral("  "), QStringLiteral("a\nb")})
-        QVERIFY_THROWS_EXCEPTION(
-            EDbError, m_db->RenameCate("Li", TypeExpense(), QStringLiteral("餐饮"), bad));
-    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->RenameCate("Li", "out", QStringLiteral("餐饮"), "x"));
-    QCOMPARE(m_db->CountCate("Li", TypeExpense(), QStringLiteral("餐饮")), qint64(1));
+        QVERIFY_THROWS_EXCEPTION(EDbError, m_db->RenameCate(QStringLiteral("Li"), TypeExpense(),
+                                                            QStringLiteral("餐饮"), bad));
+    QVERIFY_THROWS_EXCEPTION(EDbError,
+                             m_db->RenameCate(QStringLiteral("Li"), QStringLiteral("out"),
+                                              QStringLiteral("餐饮"), QStringLiteral("x")));
+    QCOMPARE(m_db->CountCate(QStringLiteral("Li"), TypeExpense(), QStringLiteral("餐饮")),
+             qint64(1));
 }
 
 void TestDbClass::mergeCateFromTwoCopies()
 {
     // Two running copies add categories at the same time; none may be lost.
-    m_db->SetCateList("Li", "out", "Food");
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
     auto addMany = [this](const QString &prefix) {
         TDbMan db(m_file);
         for (int i = 0; i < 15; ++i)
-            db.MergeCate("Li", "out", prefix + QString::number(i));
+            db.MergeCate(QStringLiteral("Li"), QStringLiteral("out"), prefix + QString::number(i));
     };
     std::thread a(addMany, QStringLiteral("A")), b(addMany, QStringLiteral("B"));
     a.join();
     b.join();
-    const QStringList items = THi::SplitLines(m_db->GetCateList("Li", "out"));
+    const QStringList items =
+        THi::SplitLines(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")));
     QCOMPARE(items.size(), 31);
-    QCOMPARE(items.last(), QString("Food"));
+    QCOMPARE(items.last(), QStringLiteral("Food"));
     for (int i = 0; i < 15; ++i)
-        QVERIFY(items.contains("A" + QString::number(i)) &&
-                items.contains("B" + QString::number(i)));
-    QCOMPARE(count("cates"), 1);
+        QVERIFY(items.contains(QStringLiteral("A") + QString::number(i)) &&
+                items.contains(QStringLiteral("B") + QString::number(i)));
+    QCOMPARE(count(QStringLiteral("cates")), 1);
 }
 
 void TestDbClass::recordsAreBoundToTheirOwner()
 {
-    add("2011-04-12", TypeExpense(), "Food", "3", "mine", "Li");
-    const QString id = query("Li", "2011-04-12", "2011-04-12").RecRows.Text(0, RecId);
-    m_db->DeleteRecord("Wang", id); // another user's id: nothing happens
-    QCOMPARE(count("data"), 1);
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"),
+        QStringLiteral("mine"), QStringLiteral("Li"));
+    const QString id =
+        query(QStringLiteral("Li"), QStringLiteral("2011-04-12"), QStringLiteral("2011-04-12"))
+            .RecRows.Text(0, RecId);
+    m_db->DeleteRecord(QStringLiteral("Wang"), id); // another user's id: nothing happens
+    QCOMPARE(count(QStringLiteral("data")), 1);
     try {
-        m_db->ReplaceRecord(id, "Wang", "2011-04-13", TypeExpense(), "Theft", "9", "");
+        m_db->ReplaceRecord(id, QStringLiteral("Wang"), QStringLiteral("2011-04-13"), TypeExpense(),
+                            QStringLiteral("Theft"), QStringLiteral("9"), QStringLiteral(""));
         QFAIL("no error raised");
     } catch (const EDbError &e) {
         QVERIFY2(e.text().contains(QStringLiteral("已经不在了")), qPrintable(e.text()));
     }
-    QCOMPARE(count("data"), 1);
-    QCOMPARE(recs(query("Li", "2011-04-12", "2011-04-12")).first(),
-             (TRow{id, "2011-04-12", "Food", "", "3.00", "mine"}));
-    QCOMPARE(query("Wang", "2000-01-01", "2099-12-31").RecRows.size(), 0);
+    QCOMPARE(count(QStringLiteral("data")), 1);
+    QCOMPARE(recs(query(QStringLiteral("Li"), QStringLiteral("2011-04-12"),
+                        QStringLiteral("2011-04-12")))
+                 .first(),
+             (TRow{id, QStringLiteral("2011-04-12"), QStringLiteral("Food"), QStringLiteral(""),
+                   QStringLiteral("3.00"), QStringLiteral("mine")}));
+    QCOMPARE(
+        query(QStringLiteral("Wang"), QStringLiteral("2000-01-01"), QStringLiteral("2099-12-31"))
+            .RecRows.size(),
+        0);
     // A record deleted by another copy meanwhile is not brought back by an edit.
-    m_db->DeleteRecord("Li", id);
+    m_db->DeleteRecord(QStringLiteral("Li"), id);
     QVERIFY_THROWS_EXCEPTION(
-        EDbError, m_db->ReplaceRecord(id, "Li", "2011-04-13", TypeExpense(), "Food", "4", ""));
-    QCOMPARE(count("data"), 0);
+        EDbError,
+        m_db->ReplaceRecord(id, QStringLiteral("Li"), QStringLiteral("2011-04-13"), TypeExpense(),
+                            QStringLiteral("Food"), QStringLiteral("4"), QStringLiteral("")));
+    QCOMPARE(count(QStringLiteral("data")), 0);
 }
 
 void TestDbClass::idsAreNeverReused_data()
@@ -1435,35 +1647,40 @@ void TestDbClass::idsAreNeverReused()
     // An id seen in a list must never name a newer row, not even after the
     // newest one is gone.
     QFETCH(QString, change);
-    const bool records = change.endsWith("record");
-    const QString table = records ? "data" : "users";
+    const bool records = change.endsWith(QStringLiteral("record"));
+    const QString table = records ? QStringLiteral("data") : QStringLiteral("users");
     auto rowsUpTo = [&](const QString &id) {
         return Raw(m_file).value(
-            QString("select count(*) from \"%1\" where \"id\"<=%2").arg(table, id));
+            QStringLiteral("select count(*) from \"%1\" where \"id\"<=%2").arg(table, id));
     };
     if (records) {
         for (const char *cate : {"Food", "Rent", "Bus"})
-            add("2011-04-12", TypeExpense(), cate, "3");
+            add(QStringLiteral("2011-04-12"), TypeExpense(), QLatin1String(cate),
+                QStringLiteral("3"));
     } else {
         for (const char *name : {"Ann", "Bob", "Cid"})
-            m_db->AddUser(name, "1");
+            m_db->AddUser(QLatin1String(name), QStringLiteral("1"));
     }
-    const QString newest = Raw(m_file).value(QString("select max(\"id\") from \"%1\"").arg(table));
-    if (change == "delete record")
-        m_db->DeleteRecord("Li", newest);
-    else if (change == "replace record")
-        m_db->ReplaceRecord(newest, "Li", "2011-04-13", TypeExpense(), "Bus", "4", "");
-    else if (change == "delete account")
-        QVERIFY(m_db->DeleteUser("Cid"));
+    const QString newest =
+        Raw(m_file).value(QStringLiteral("select max(\"id\") from \"%1\"").arg(table));
+    if (change == QStringLiteral("delete record"))
+        m_db->DeleteRecord(QStringLiteral("Li"), newest);
+    else if (change == QStringLiteral("replace record"))
+        m_db->ReplaceRecord(newest, QStringLiteral("Li"), QStringLiteral("2011-04-13"),
+                            TypeExpense(), QStringLiteral("Bus"), QStringLiteral("4"),
+                            QStringLiteral(""));
+    else if (change == QStringLiteral("delete account"))
+        QVERIFY(m_db->DeleteUser(QStringLiteral("Cid")));
     else
-        m_db->RewriteUser("Cid", "2");
+        m_db->RewriteUser(QStringLiteral("Cid"), QStringLiteral("2"));
     if (records)
-        add("2011-04-14", TypeExpense(), "Food", "5");
+        add(QStringLiteral("2011-04-14"), TypeExpense(), QStringLiteral("Food"),
+            QStringLiteral("5"));
     else
-        QVERIFY(m_db->AddUser("Dan", "1"));
+        QVERIFY(m_db->AddUser(QStringLiteral("Dan"), QStringLiteral("1")));
 
-    QCOMPARE(rowsUpTo(newest), QString("2")); // the two older rows, and no newcomer
-    QCOMPARE(count(table), change.startsWith("delete") ? 3 : 4);
+    QCOMPARE(rowsUpTo(newest), QStringLiteral("2")); // the two older rows, and no newcomer
+    QCOMPARE(count(table), change.startsWith(QStringLiteral("delete")) ? 3 : 4);
 }
 
 void TestDbClass::importedIdsStayTaken()
@@ -1471,37 +1688,43 @@ void TestDbClass::importedIdsStayTaken()
     // A restored file brings its rows with their ids; what is added after
     // the import must get new ones (a server's own id counter knows nothing
     // of rows copied in).
-    add("2011-04-12", TypeExpense(), "Food", "3");
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
     TestSupport::DataFile backupData;
     {
         TDbMan backup(backupData.path());
-        backup.AddUser("Li", "1");
-        backup.AddUser("Wang", "2");
-        backup.SetCateList("Li", "out", "Food");
-        backup.AddRecords("Li", TRowList(20, TRow{"2012-01-02", TypeIncome(), "Pay", "1", ""}));
+        backup.AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+        backup.AddUser(QStringLiteral("Wang"), QStringLiteral("2"));
+        backup.SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
+        backup.AddRecords(
+            QStringLiteral("Li"),
+            TRowList(20, TRow{QStringLiteral("2012-01-02"), TypeIncome(), QStringLiteral("Pay"),
+                              QStringLiteral("1"), QStringLiteral("")}));
     }
-    const QString lastRecord = Raw(backupData.path()).value("select max(\"id\") from \"data\"");
+    const QString lastRecord =
+        Raw(backupData.path()).value(QStringLiteral("select max(\"id\") from \"data\""));
     m_db->ImportFrom(backupData.path());
-    QCOMPARE(count("data"), 20);
+    QCOMPARE(count(QStringLiteral("data")), 20);
 
-    add("2012-01-03", TypeExpense(), "Food", "1");
-    QVERIFY(m_db->AddUser("Zhao", "3"));
-    m_db->SetCateList("Wang", "out", "Bus");
-    m_db->RewriteUser("Li", "4");
-    QCOMPARE(count("data"), 21);
-    QCOMPARE(count("users"), 3);
-    QCOMPARE(count("cates"), 2);
-    const TRowList r = recs(query("Li", "2012-01-01", "2012-01-31"));
-    QCOMPARE(r.last()[RecDate], QString("2012-01-03"));
+    add(QStringLiteral("2012-01-03"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("1"));
+    QVERIFY(m_db->AddUser(QStringLiteral("Zhao"), QStringLiteral("3")));
+    m_db->SetCateList(QStringLiteral("Wang"), QStringLiteral("out"), QStringLiteral("Bus"));
+    m_db->RewriteUser(QStringLiteral("Li"), QStringLiteral("4"));
+    QCOMPARE(count(QStringLiteral("data")), 21);
+    QCOMPARE(count(QStringLiteral("users")), 3);
+    QCOMPARE(count(QStringLiteral("cates")), 2);
+    const TRowList r = recs(
+        query(QStringLiteral("Li"), QStringLiteral("2012-01-01"), QStringLiteral("2012-01-31")));
+    QCOMPARE(r.last()[RecDate], QStringLiteral("2012-01-03"));
     QVERIFY2(r.last()[RecId].toLongLong() > lastRecord.toLongLong(), qPrintable(r.last()[RecId]));
-    QCOMPARE(m_db->ListUsers(), QString("Li\r\nZhao\r\nWang"));
+    QCOMPARE(m_db->ListUsers(), QStringLiteral("Li\r\nZhao\r\nWang"));
 }
 
 namespace {
 
-const QString OurData = "create table data (id integer primary key autoincrement, user text not "
-                        "null, date text not null, type text not null, cate text not null, "
-                        "amount real not null, notes text not null default '');";
+const QString OurData =
+    QStringLiteral("create table data (id integer primary key autoincrement, user text not "
+                   "null, date text not null, type text not null, cate text not null, "
+                   "amount real not null, notes text not null default '');");
 
 } // namespace
 
@@ -1512,40 +1735,48 @@ void TestDbClass::importTakesRowsOnly_data()
     QTest::addRow("trigger deleting other accounts' records")
         << Hostile{{},
                    {},
-                   "create trigger t after insert on data begin "
-                   "delete from data where user<>new.user; end;"};
+                   QStringLiteral("create trigger t after insert on data begin "
+                                  "delete from data where user<>new.user; end;")};
     QTest::addRow("trigger resetting every password")
         << Hostile{{},
                    {},
-                   "create trigger t after insert on users begin "
-                   "update users set pwd='" +
-                       hashOf(2) + "'; end;"};
-    QTest::addRow("trigger that raises") << Hostile{{},
-                                                    {},
-                                                    "create trigger t before insert on data begin "
-                                                    "select raise(abort, 'no saving'); end;"};
-    QTest::addRow("extra UNIQUE index") << Hostile{{}, {}, "create unique index u on data (date);"};
+                   QStringLiteral("create trigger t after insert on users begin "
+                                  "update users set pwd='") +
+                       hashOf(2) + QStringLiteral("'; end;")};
+    QTest::addRow("trigger that raises")
+        << Hostile{{},
+                   {},
+                   QStringLiteral("create trigger t before insert on data begin "
+                                  "select raise(abort, 'no saving'); end;")};
+    QTest::addRow("extra UNIQUE index")
+        << Hostile{{}, {}, QStringLiteral("create unique index u on data (date);")};
     QTest::addRow("CHECK on amount")
-        << Hostile{"amount real not null", "amount real not null check (amount < 100)", {}};
-    QTest::addRow("WITHOUT ROWID")
-        << Hostile{data,
-                   QString(data)
-                       .replace("primary key autoincrement", "primary key")
-                       .replace("'');", "'') without rowid;"),
+        << Hostile{QStringLiteral("amount real not null"),
+                   QStringLiteral("amount real not null check (amount < 100)"),
                    {}};
+    QTest::addRow("WITHOUT ROWID") << Hostile{
+        data,
+        QString(data)
+            .replace(QStringLiteral("primary key autoincrement"), QStringLiteral("primary key"))
+            .replace(QStringLiteral("'');"), QStringLiteral("'') without rowid;")),
+        {}};
     QTest::addRow("extra column NOT NULL DEFAULT NULL")
-        << Hostile{"default '');", "default '', memo text);",
-                   "update data set memo='m'; pragma writable_schema=on; "
-                   "update sqlite_master set sql=replace(sql, 'memo text', "
-                   "'memo text not null default null') where name='data';"};
-    QTest::addRow("INTEGER PRIMARY KEY DESC") << Hostile{
-        data, QString(data).replace("primary key autoincrement", "primary key desc"), {}};
+        << Hostile{QStringLiteral("default '');"), QStringLiteral("default '', memo text);"),
+                   QStringLiteral("update data set memo='m'; pragma writable_schema=on; "
+                                  "update sqlite_master set sql=replace(sql, 'memo text', "
+                                  "'memo text not null default null') where name='data';")};
+    QTest::addRow("INTEGER PRIMARY KEY DESC")
+        << Hostile{data,
+                   QString(data).replace(QStringLiteral("primary key autoincrement"),
+                                         QStringLiteral("primary key desc")),
+                   {}};
     QTest::addRow("views, a table and an index of its own")
         << Hostile{{},
                    {},
-                   "create table extra (a); create view v as select * from data;"
-                   "create index i on data (amount);"};
-    QTest::addRow("without AUTOINCREMENT") << Hostile{"autoincrement", "", {}};
+                   QStringLiteral("create table extra (a); create view v as select * from data;"
+                                  "create index i on data (amount);")};
+    QTest::addRow("without AUTOINCREMENT")
+        << Hostile{QStringLiteral("autoincrement"), QStringLiteral(""), {}};
 }
 
 // A clean file that carries objects of its own: its rows are imported and
@@ -1554,93 +1785,120 @@ void TestDbClass::importTakesRowsOnly_data()
 void TestDbClass::importTakesRowsOnly()
 {
     QFETCH(Hostile, file);
-    const QString source = QDir(folder()).filePath("given.tlmdb");
+    const QString source = QDir(folder()).filePath(QStringLiteral("given.tlmdb"));
     makeHostile(source, file);
     m_db->ImportFrom(source);
 
-    QCOMPARE(count("users"), 2);
-    QCOMPARE(count("data"), 3);
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
-    QVERIFY(m_db->CheckLogin("Li", "1"));
-    QVERIFY(m_db->AddUser("Zhao", "3"));
-    add("2011-05-01", TypeExpense(), "Food", "500", "", "Li");
-    add("2011-05-01", TypeExpense(), "Food", "500", "", "Li");
-    QVERIFY(m_db->CheckLogin("Li", "1"));
-    QVERIFY(m_db->CheckLogin("Wang", "2"));
-    QVERIFY(!m_db->CheckLogin("Li", "2"));
-    QCOMPARE(query("Wang", "2011-01-01", "2011-12-31").RecRows.size(), 2);
-    const TPeriod li = query("Li", "2011-01-01", "2011-12-31");
+    QCOMPARE(count(QStringLiteral("users")), 2);
+    QCOMPARE(count(QStringLiteral("data")), 3);
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("Food"));
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("1")));
+    QVERIFY(m_db->AddUser(QStringLiteral("Zhao"), QStringLiteral("3")));
+    add(QStringLiteral("2011-05-01"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("500"),
+        QStringLiteral(""), QStringLiteral("Li"));
+    add(QStringLiteral("2011-05-01"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("500"),
+        QStringLiteral(""), QStringLiteral("Li"));
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("1")));
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Wang"), QStringLiteral("2")));
+    QVERIFY(!m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("2")));
+    QCOMPARE(
+        query(QStringLiteral("Wang"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"))
+            .RecRows.size(),
+        2);
+    const TPeriod li =
+        query(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"));
     QCOMPARE(li.RecRows.size(), 3);
     QCOMPARE(li.OutTotal, 1003.0);
-    QCOMPARE(li.RecRows.Notes(0), QString("n"));
+    QCOMPARE(li.RecRows.Notes(0), QStringLiteral("n"));
     // New records get new, real ids that name them.
     const qint64 newest = li.RecRows.Id(2);
     QVERIFY2(newest > 3, qPrintable(QString::number(newest)));
-    m_db->DeleteRecord("Li", QString::number(newest));
-    QCOMPARE(query("Li", "2011-01-01", "2011-12-31").RecRows.size(), 2);
+    m_db->DeleteRecord(QStringLiteral("Li"), QString::number(newest));
+    QCOMPARE(query(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"))
+                 .RecRows.size(),
+             2);
     if (onPg())
         return;
     // Nothing of the file's own reached the data file: our schema, as the template has it.
-    const QString objects = "select type||' '||name||' '||coalesce(sql,'') from sqlite_master "
-                            "order by type, name";
+    const QString objects =
+        QStringLiteral("select type||' '||name||' '||coalesce(sql,'') from sqlite_master "
+                       "order by type, name");
     TestSupport::DataFile fresh;
     QCOMPARE(Raw(m_file).column(objects, 0), Raw(fresh.path()).column(objects, 0));
-    QCOMPARE(Raw(m_file).value("pragma integrity_check"), QString("ok"));
+    QCOMPARE(Raw(m_file).value(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
 }
 
 void TestDbClass::importRefusesBadRows_data()
 {
     QTest::addColumn<Hostile>("file");
     QTest::addColumn<QString>("said"); // a part of the message
-    const QString nullable = "amount real not null";
+    const QString nullable = QStringLiteral("amount real not null");
     auto set = [](const QString &what) {
-        return Hostile{{}, {}, "update data set " + what + " where id=2;"};
+        return Hostile{
+            {}, {}, QStringLiteral("update data set ") + what + QStringLiteral(" where id=2;")};
     };
     QTest::addRow("maximum id") << Hostile{{},
                                            {},
-                                           "update data set id=9223372036854775807 "
-                                           "where id=2;"}
+                                           QStringLiteral("update data set id=9223372036854775807 "
+                                                          "where id=2;")}
                                 << "编号 9223372036854775807）的编号无效";
-    QTest::addRow("id 2^53") << set("id=9007199254740992") << "的编号无效";
-    QTest::addRow("id 2^53 - 1 is fine, but not 0") << set("id=0") << "的编号无效";
-    QTest::addRow("negative id") << set("id=-5") << "的编号无效";
-    QTest::addRow("amount 1e308") << set("amount=1e308") << "的金额无效（1e+308）";
-    QTest::addRow("amount -1e308") << set("amount=-1e308") << "的金额无效（-1e+308）";
-    QTest::addRow("amount infinite") << set("amount=1e999") << "的金额无效（inf）";
-    QTest::addRow("amount NaN") << set("amount='NaN'") << "的金额无效（NaN）";
-    QTest::addRow("amount as text") << set("amount='12 yuan'") << "的金额无效（12 yuan）";
-    QTest::addRow("amount NULL") << Hostile{nullable, "amount real",
-                                            "update data set amount=null where id=2;"}
+    QTest::addRow("id 2^53") << set(QStringLiteral("id=9007199254740992")) << "的编号无效";
+    QTest::addRow("id 2^53 - 1 is fine, but not 0") << set(QStringLiteral("id=0")) << "的编号无效";
+    QTest::addRow("negative id") << set(QStringLiteral("id=-5")) << "的编号无效";
+    QTest::addRow("amount 1e308") << set(QStringLiteral("amount=1e308")) << "的金额无效（1e+308）";
+    QTest::addRow("amount -1e308")
+        << set(QStringLiteral("amount=-1e308")) << "的金额无效（-1e+308）";
+    QTest::addRow("amount infinite") << set(QStringLiteral("amount=1e999")) << "的金额无效（inf）";
+    QTest::addRow("amount NaN") << set(QStringLiteral("amount='NaN'")) << "的金额无效（NaN）";
+    QTest::addRow("amount as text")
+        << set(QStringLiteral("amount='12 yuan'")) << "的金额无效（12 yuan）";
+    QTest::addRow("amount NULL") << Hostile{nullable, QStringLiteral("amount real"),
+                                            QStringLiteral(
+                                                "update data set amount=null where id=2;")}
                                  << "的金额无效（空值）";
-    QTest::addRow("amount zero") << set("amount=0") << "的金额无效（0）";
-    QTest::addRow("amount below a cent") << set("amount=0.004") << "的金额无效（0.004）";
-    QTest::addRow("amount at the bound") << set("amount=9999999999.995") << "的金额无效";
-    QTest::addRow("date NULL") << Hostile{"date text not null", "date text",
-                                          "update data set date=null where id=2;"}
+    QTest::addRow("amount zero") << set(QStringLiteral("amount=0")) << "的金额无效（0）";
+    QTest::addRow("amount below a cent")
+        << set(QStringLiteral("amount=0.004")) << "的金额无效（0.004）";
+    QTest::addRow("amount at the bound")
+        << set(QStringLiteral("amount=9999999999.995")) << "的金额无效";
+    QTest::addRow("date NULL") << Hostile{QStringLiteral("date text not null"),
+                                          QStringLiteral("date text"),
+                                          QStringLiteral("update data set date=null where id=2;")}
                                << "的日期无效（空值）";
-    QTest::addRow("date garbage") << set("date='garbage'") << "的日期无效（garbage）";
-    QTest::addRow("date impossible") << set("date='2011-02-30'") << "的日期无效（2011-02-30）";
-    QTest::addRow("date without zeros") << set("date='2011-4-2'") << "的日期无效（2011-4-2）";
-    QTest::addRow("date as a number") << set("date=20110412") << "的日期无效（20110412）";
-    QTest::addRow("other type word") << set("type='其他'") << "的类型无效（其他）";
-    QTest::addRow("type with a blank") << set("type=' 支出'") << "的类型无效";
+    QTest::addRow("date garbage") << set(QStringLiteral("date='garbage'"))
+                                  << "的日期无效（garbage）";
+    QTest::addRow("date impossible")
+        << set(QStringLiteral("date='2011-02-30'")) << "的日期无效（2011-02-30）";
+    QTest::addRow("date without zeros")
+        << set(QStringLiteral("date='2011-4-2'")) << "的日期无效（2011-4-2）";
+    QTest::addRow("date as a number")
+        << set(QStringLiteral("date=20110412")) << "的日期无效（20110412）";
+    QTest::addRow("other type word") << set(QStringLiteral("type='其他'")) << "的类型无效（其他）";
+    QTest::addRow("type with a blank") << set(QStringLiteral("type=' 支出'")) << "的类型无效";
     QTest::addRow("user not base64")
-        << set("user='Wang Li'") << "的用户名不是有效的存储文本（Wang Li）";
+        << set(QStringLiteral("user='Wang Li'")) << "的用户名不是有效的存储文本（Wang Li）";
     QTest::addRow("category cut in a character")
-        << set("cate='1tDO'") << "的类别不是有效的存储文本（1tDO）";
-    QTest::addRow("notes cut in a character") << set("notes='1tDO'") << "的备注不是有效的存储文本";
+        << set(QStringLiteral("cate='1tDO'")) << "的类别不是有效的存储文本（1tDO）";
+    QTest::addRow("notes cut in a character")
+        << set(QStringLiteral("notes='1tDO'")) << "的备注不是有效的存储文本";
     QTest::addRow("notes as a blob")
-        << set("notes=x'00ff'") << "的备注不是有效的存储文本（二进制数据）";
+        << set(QStringLiteral("notes=x'00ff'")) << "的备注不是有效的存储文本（二进制数据）";
     QTest::addRow("account name not base64")
-        << Hostile{{}, {}, "update users set name='Li' where id=1;"} << "个账户（编号 1）的用户名";
+        << Hostile{{}, {}, QStringLiteral("update users set name='Li' where id=1;")}
+        << "个账户（编号 1）的用户名";
     QTest::addRow("password NULL")
-        << Hostile{"pwd text not null", "pwd text", "update users set pwd=null where id=2;"}
+        << Hostile{QStringLiteral("pwd text not null"), QStringLiteral("pwd text"),
+                   QStringLiteral("update users set pwd=null where id=2;")}
         << "个账户（编号 2）的密码无效";
     QTest::addRow("category list not base64")
-        << Hostile{{}, {}, "update cates set out='Food,Bus' where id=1;"}
+        << Hostile{{}, {}, QStringLiteral("update cates set out='Food,Bus' where id=1;")}
         << "份类别列表（编号 1）的类别不是有效的存储文本";
     QTest::addRow("id counter at the limit")
-        << Hostile{{}, {}, "update sqlite_sequence set seq=9223372036854775807 where name='data';"}
+        << Hostile{{},
+                   {},
+                   QStringLiteral(
+                       "update sqlite_sequence set seq=9223372036854775807 where name='data';")}
         << "表 data 的自动编号无效";
 }
 
@@ -1650,9 +1908,10 @@ void TestDbClass::importRefusesBadRows()
 {
     QFETCH(Hostile, file);
     QFETCH(QString, said);
-    m_db->AddUser("Mine", "1");
-    add("2011-04-12", TypeExpense(), "Food", "3", "kept", "Mine");
-    const QString source = QDir(folder()).filePath("given.tlmdb");
+    m_db->AddUser(QStringLiteral("Mine"), QStringLiteral("1"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"),
+        QStringLiteral("kept"), QStringLiteral("Mine"));
+    const QString source = QDir(folder()).filePath(QStringLiteral("given.tlmdb"));
     makeHostile(source, file);
     QVERIFY(TDbMan::IsDataFile(source));
     try {
@@ -1664,32 +1923,36 @@ void TestDbClass::importRefusesBadRows()
                  qPrintable(e.text()));
         QVERIFY2(e.text().contains(QDir::toNativeSeparators(source)), qPrintable(e.text()));
     }
-    QCOMPARE(m_db->ListUsers(), QString("Mine"));
-    QCOMPARE(recs(query("Mine", "2011-01-01", "2011-12-31")).value(0).value(RecNotes),
-             QString("kept"));
-    QCOMPARE(count("data"), 1);
+    QCOMPARE(m_db->ListUsers(), QStringLiteral("Mine"));
+    QCOMPARE(recs(query(QStringLiteral("Mine"), QStringLiteral("2011-01-01"),
+                        QStringLiteral("2011-12-31")))
+                 .value(0)
+                 .value(RecNotes),
+             QStringLiteral("kept"));
+    QCOMPARE(count(QStringLiteral("data")), 1);
     if (!onPg()) {
         // Refused before anything was replaced: no safety copy needed, no temporary left.
         QVERIFY(!QDir(TDbMan::BackupFolder(m_file)).exists());
-        QCOMPARE(QDir(folder()).entryList(QDir::Files), (QStringList{"db.tlmdb", "given.tlmdb"}));
+        QCOMPARE(QDir(folder()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("db.tlmdb"), QStringLiteral("given.tlmdb")}));
     }
 }
 
 void TestDbClass::importNamesTheFirstBadRows()
 {
-    const QString source = QDir(folder()).filePath("given.tlmdb");
+    const QString source = QDir(folder()).filePath(QStringLiteral("given.tlmdb"));
     QString bad;
     for (int i = 10; i < 210; ++i)
-        bad +=
-            QString("insert into data values (%1,'TGk=','2011-04-12','支出','Rm9vZA==',1e308,'');")
-                .arg(i);
+        bad += QStringLiteral(
+                   "insert into data values (%1,'TGk=','2011-04-12','支出','Rm9vZA==',1e308,'');")
+                   .arg(i);
     makeHostile(source, Hostile{{}, {}, bad});
     try {
         m_db->ImportFrom(source);
         QFAIL("no error raised");
     } catch (const EDbError &e) {
         // The first three in the message, which stays short; more in the details.
-        const QStringList lines = e.text().split('\n');
+        const QStringList lines = e.text().split(QLatin1Char('\n'));
         QVERIFY2(lines.size() <= 5, qPrintable(e.text()));
         QVERIFY2(e.text().contains(QStringLiteral("条记录（编号 10）的金额无效（1e+308）")),
                  qPrintable(e.text()));
@@ -1701,22 +1964,24 @@ void TestDbClass::importNamesTheFirstBadRows()
                  qPrintable(e.details()));
         QVERIFY2(!e.details().contains(QStringLiteral("编号 110）")), qPrintable(e.details()));
     }
-    QCOMPARE(count("data"), 0);
+    QCOMPARE(count(QStringLiteral("data")), 0);
 }
 
 void TestDbClass::importCollapsesDuplicateNames()
 {
     // An earlier release could store one name twice; its backups still restore,
     // with the newest row as the account.
-    const QString source = QDir(folder()).filePath("old.tlmdb");
-    makeHostile(
-        source,
-        Hostile{{}, {}, "insert into users (id,name,pwd) values (7,'TGk=','" + hashOf(2) + "');"});
+    const QString source = QDir(folder()).filePath(QStringLiteral("old.tlmdb"));
+    makeHostile(source,
+                Hostile{{},
+                        {},
+                        QStringLiteral("insert into users (id,name,pwd) values (7,'TGk=','") +
+                            hashOf(2) + QStringLiteral("');")});
     m_db->ImportFrom(source);
-    QCOMPARE(count("users"), 2);
-    QCOMPARE(m_db->ListUsers(), QString("Li\r\nWang"));
-    QVERIFY(m_db->CheckLogin("Li", "2"));
-    QVERIFY(!m_db->CheckLogin("Li", "1"));
+    QCOMPARE(count(QStringLiteral("users")), 2);
+    QCOMPARE(m_db->ListUsers(), QStringLiteral("Li\r\nWang"));
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("2")));
+    QVERIFY(!m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("1")));
 }
 
 void TestDbClass::importRefusesWhatIsNoFile_data()
@@ -1733,16 +1998,16 @@ void TestDbClass::importRefusesWhatIsNoFile()
 {
     QFETCH(QString, kind);
     QFETCH(QString, said);
-    m_db->AddUser("Mine", "1");
-    const QString path = QDir(folder()).filePath("odd.tlmdb");
-    if (kind == "fifo")
+    m_db->AddUser(QStringLiteral("Mine"), QStringLiteral("1"));
+    const QString path = QDir(folder()).filePath(QStringLiteral("odd.tlmdb"));
+    if (kind == QStringLiteral("fifo"))
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    else if (kind == "device")
-        QVERIFY(QFile::link("/dev/zero", path));
-    else if (kind == "folder")
+    else if (kind == QStringLiteral("device"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    else if (kind == QStringLiteral("folder"))
         QVERIFY(QDir().mkpath(path));
     else
-        QVERIFY(QFile::link(path + ".gone", path));
+        QVERIFY(QFile::link(path + QStringLiteral(".gone"), path));
     // Never opened: a pipe would wait for ever, /dev/zero never ends.
     try {
         TDbMan::CheckImportFile(path);
@@ -1757,19 +2022,22 @@ void TestDbClass::importRefusesWhatIsNoFile()
         QVERIFY2(e.text().contains(said), qPrintable(e.text()));
         QVERIFY2(e.text().contains(QStringLiteral("当前的数据没有改变")), qPrintable(e.text()));
     }
-    QCOMPARE(m_db->ListUsers(), QString("Mine"));
+    QCOMPARE(m_db->ListUsers(), QStringLiteral("Mine"));
 }
 
 void TestDbClass::importReportsProgressAndCancels()
 {
-    const QString source = QDir(folder()).filePath("given.tlmdb");
+    const QString source = QDir(folder()).filePath(QStringLiteral("given.tlmdb"));
     {
         TestSupport::DataFile from;
         QFile::remove(source);
         QVERIFY(QFile::copy(from.path(), source));
         TDbMan b(source);
-        b.AddUser("Li", "1");
-        b.AddRecords("Li", TRowList(10000, TRow{"2012-01-02", TypeIncome(), "Pay", "1", "x"}));
+        b.AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+        b.AddRecords(
+            QStringLiteral("Li"),
+            TRowList(10000, TRow{QStringLiteral("2012-01-02"), TypeIncome(), QStringLiteral("Pay"),
+                                 QStringLiteral("1"), QStringLiteral("x")}));
     }
     QList<qint64> seen;
     qint64 total = 0;
@@ -1782,13 +2050,16 @@ void TestDbClass::importReportsProgressAndCancels()
     QVERIFY(seen.size() >= 2);
     QVERIFY(std::is_sorted(seen.begin(), seen.end()));
     QCOMPARE(seen.last(), total);
-    QCOMPARE(count("data"), 10000);
+    QCOMPARE(count(QStringLiteral("data")), 10000);
 
     // Cancelled half-way: nothing changes.
-    m_db->AddRecords("Li", TRowList(3, TRow{"2012-01-03", TypeIncome(), "Pay", "1", "y"}));
+    m_db->AddRecords(
+        QStringLiteral("Li"),
+        TRowList(3, TRow{QStringLiteral("2012-01-03"), TypeIncome(), QStringLiteral("Pay"),
+                         QStringLiteral("1"), QStringLiteral("y")}));
     QVERIFY_THROWS_EXCEPTION(
         EDbCancelled, m_db->ImportFrom(source, [](qint64 done, qint64) { return done < 5000; }));
-    QCOMPARE(count("data"), 10003);
+    QCOMPARE(count(QStringLiteral("data")), 10003);
 }
 
 void TestDbClass::serverSequencesFollowTheImport()
@@ -1797,49 +2068,56 @@ void TestDbClass::serverSequencesFollowTheImport()
         QSKIP("a server matter");
     auto fileWithIds = [&](const QString &name, qint64 top) {
         const QString path = QDir(folder()).filePath(name);
-        makeHostile(path, Hostile{{}, {}, QString("update data set id=%1 where id=3;").arg(top)});
+        makeHostile(path,
+                    Hostile{{}, {}, QStringLiteral("update data set id=%1 where id=3;").arg(top)});
         return path;
     };
     auto nextId = [&] {
-        add("2011-06-01", TypeExpense(), "Food", "1", "probe", "Li");
+        add(QStringLiteral("2011-06-01"), TypeExpense(), QStringLiteral("Food"),
+            QStringLiteral("1"), QStringLiteral("probe"), QStringLiteral("Li"));
         return Raw(m_file)
-            .value("select max(\"id\") from \"data\" where \"date\"='2011-06-01'")
+            .value(QStringLiteral("select max(\"id\") from \"data\" where \"date\"='2011-06-01'"))
             .toLongLong();
     };
     // Ids go on after the highest imported one.
-    m_db->ImportFrom(fileWithIds("high.tlmdb", 5000));
+    m_db->ImportFrom(fileWithIds(QStringLiteral("high.tlmdb"), 5000));
     QCOMPARE(nextId(), 5001);
     // An import of lower ids does not hand out ids used before it.
-    m_db->ImportFrom(fileWithIds("low.tlmdb", 40));
+    m_db->ImportFrom(fileWithIds(QStringLiteral("low.tlmdb"), 40));
     QCOMPARE(nextId(), 5002);
     // A counter run up to the end by an earlier release's import of the
     // maximum id recovers with the next ordinary import.
-    QCOMPARE(Raw(m_file).exec("select setval(pg_get_serial_sequence('data','id'), "
-                              "9223372036854775807)"),
+    QCOMPARE(Raw(m_file).exec(QStringLiteral("select setval(pg_get_serial_sequence('data','id'), "
+                                             "9223372036854775807)")),
              QString());
-    m_db->ImportFrom(fileWithIds("again.tlmdb", 40));
+    m_db->ImportFrom(fileWithIds(QStringLiteral("again.tlmdb"), 40));
     QCOMPARE(nextId(), 41);
     // The maximum id itself is refused, and the counter stays usable.
-    QVERIFY_THROWS_EXCEPTION(EDbError,
-                             m_db->ImportFrom(fileWithIds("max.tlmdb", 9223372036854775807LL)));
+    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->ImportFrom(fileWithIds(QStringLiteral("max.tlmdb"),
+                                                                    9223372036854775807LL)));
     QCOMPARE(nextId(), 42);
 }
 
 void TestDbClass::upgradeKeepsTheData()
 {
     // Run at every start-up, on a store that is current already.
-    m_db->AddUser("Li", "1");
-    m_db->SetCateList("Li", "out", "Food");
-    add("2011-04-12", TypeExpense(), "Food", "3", "x");
-    const TRowList before = recs(query("Li", "2011-01-01", "2011-12-31"));
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"),
+        QStringLiteral("x"));
+    const TRowList before = recs(
+        query(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31")));
     m_db->Upgrade();
     m_db->Upgrade();
-    QCOMPARE(recs(query("Li", "2011-01-01", "2011-12-31")), before);
-    QVERIFY(m_db->CheckLogin("Li", "1"));
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
-    QVERIFY_THROWS_EXCEPTION(EUserExists, m_db->AddUser("Li", "2"));
-    add("2011-04-13", TypeExpense(), "Food", "4");
-    QCOMPARE(count("data"), 2);
+    QCOMPARE(recs(query(QStringLiteral("Li"), QStringLiteral("2011-01-01"),
+                        QStringLiteral("2011-12-31"))),
+             before);
+    QVERIFY(m_db->CheckLogin(QStringLiteral("Li"), QStringLiteral("1")));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("Food"));
+    QVERIFY_THROWS_EXCEPTION(EUserExists, m_db->AddUser(QStringLiteral("Li"), QStringLiteral("2")));
+    add(QStringLiteral("2011-04-13"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("4"));
+    QCOMPARE(count(QStringLiteral("data")), 2);
 }
 
 // ---------------------------------------------------------------------------
@@ -1873,19 +2151,24 @@ void TestDbClass::foreignDatabaseIsRefused()
         } catch (const EDbBusy &) {
             QFAIL("a foreign database is not busy");
         } catch (const EDbError &e) {
-            QVERIFY2(e.text().contains("tallimo_test"), qPrintable(e.text()));
+            QVERIFY2(e.text().contains(QStringLiteral("tallimo_test")), qPrintable(e.text()));
         }
     }
-    QVERIFY_THROWS_EXCEPTION(EDbError, db.AddUser("Li", "1"));
-    QVERIFY_THROWS_EXCEPTION(EDbError,
-                             db.AddRecord("Li", "2011-04-12", TypeExpense(), "Food", "3", ""));
+    QVERIFY_THROWS_EXCEPTION(EDbError, db.AddUser(QStringLiteral("Li"), QStringLiteral("1")));
+    QVERIFY_THROWS_EXCEPTION(
+        EDbError, db.AddRecord(QStringLiteral("Li"), QStringLiteral("2011-04-12"), TypeExpense(),
+                               QStringLiteral("Food"), QStringLiteral("3"), QStringLiteral("")));
     // Left as it was: nothing created, nothing written.
     Raw r(m_file);
-    QCOMPARE(r.column("select tablename from pg_tables where schemaname='public'", 0), table);
-    QCOMPARE(r.value("select count(*) from pg_class c join pg_namespace n on n.oid=c.relnamespace "
-                     "where n.nspname='public'"),
-             QString("1"));
-    QCOMPARE(r.value(QString("select count(*) from \"%1\"").arg(table)), QString("1"));
+    QCOMPARE(
+        r.column(QStringLiteral("select tablename from pg_tables where schemaname='public'"), 0),
+        table);
+    QCOMPARE(r.value(QStringLiteral(
+                 "select count(*) from pg_class c join pg_namespace n on n.oid=c.relnamespace "
+                 "where n.nspname='public'")),
+             QStringLiteral("1"));
+    QCOMPARE(r.value(QStringLiteral("select count(*) from \"%1\"").arg(table)),
+             QStringLiteral("1"));
 }
 
 void TestDbClass::sameRowsAsSqlite_data()
@@ -1893,11 +2176,15 @@ void TestDbClass::sameRowsAsSqlite_data()
     if (!onPg())
         QSKIP("needs the PostgreSQL test cluster");
     QTest::addColumn<QStringList>("names");
-    QTest::addRow("letter case") << QStringList{"a", "Z", "b", "B", "A"};
-    QTest::addRow("chinese and latin") << QStringList{
-        QStringLiteral("餐饮"), "Zoo", QStringLiteral("工资"), "apple", QStringLiteral("中")};
+    QTest::addRow("letter case") << QStringList{QStringLiteral("a"), QStringLiteral("Z"),
+                                                QStringLiteral("b"), QStringLiteral("B"),
+                                                QStringLiteral("A")};
+    QTest::addRow("chinese and latin")
+        << QStringList{QStringLiteral("餐饮"), QStringLiteral("Zoo"), QStringLiteral("工资"),
+                       QStringLiteral("apple"), QStringLiteral("中")};
     QTest::addRow("signs and accents")
-        << QStringList{QStringLiteral("é"), "e", "_x", "-x", " x", "E"};
+        << QStringList{QStringLiteral("é"),  QStringLiteral("e"),  QStringLiteral("_x"),
+                       QStringLiteral("-x"), QStringLiteral(" x"), QStringLiteral("E")};
 }
 
 void TestDbClass::sameRowsAsSqlite()
@@ -1906,48 +2193,59 @@ void TestDbClass::sameRowsAsSqlite()
     // even on a database whose own collation is not byte order: under
     // Chinese pinyin 收入 sorts before 支出, and 'a' before 'Z'.
     QFETCH(QStringList, names);
-    const QString ordered = "tallimo_order";
+    const QString ordered = QStringLiteral("tallimo_order");
     Raw admin(m_file);
-    QCOMPARE(admin.exec("drop database if exists " + ordered + " with (force)"), QString());
-    QCOMPARE(admin.exec("create database " + ordered +
-                        " template template0 encoding 'UTF8' locale_provider icu "
-                        "icu_locale 'zh' locale 'C'"),
+    QCOMPARE(admin.exec(QStringLiteral("drop database if exists ") + ordered +
+                        QStringLiteral(" with (force)")),
              QString());
-    const auto dropIt = qScopeGuard(
-        [&] { Raw(m_file).exec("drop database if exists " + ordered + " with (force)"); });
+    QCOMPARE(admin.exec(QStringLiteral("create database ") + ordered +
+                        QStringLiteral(" template template0 encoding 'UTF8' locale_provider icu "
+                                       "icu_locale 'zh' locale 'C'")),
+             QString());
+    const auto dropIt = qScopeGuard([&] {
+        Raw(m_file).exec(QStringLiteral("drop database if exists ") + ordered +
+                         QStringLiteral(" with (force)"));
+    });
 
     TestSupport::DataFile liteFile;
     TDbMan lite(liteFile.path()), pg(pgDatabase(ordered));
     for (TDbMan *db : {&lite, &pg}) {
         int day = 1;
         for (const QString &name : names) {
-            db->AddUser(name, "1");
-            db->MergeCate("Li", "out", name);
-            const QString date = QString("2011-04-%1").arg(day++ % 3 + 10);
+            db->AddUser(name, QStringLiteral("1"));
+            db->MergeCate(QStringLiteral("Li"), QStringLiteral("out"), name);
+            const QString date = QStringLiteral("2011-04-%1").arg(day++ % 3 + 10);
             // Income first: the list still shows the day's expense first.
-            db->AddRecord("Li", date, TypeIncome(), name, "5", name);
-            db->AddRecord("Li", date, TypeExpense(), name, "5", name);
-            db->AddRecords(name, TRowList{TRow{date, TypeExpense(), "x", "1", ""},
-                                          TRow{"2011-03-01", TypeIncome(), name, "2", ""}});
+            db->AddRecord(QStringLiteral("Li"), date, TypeIncome(), name, QStringLiteral("5"),
+                          name);
+            db->AddRecord(QStringLiteral("Li"), date, TypeExpense(), name, QStringLiteral("5"),
+                          name);
+            db->AddRecords(name, TRowList{TRow{date, TypeExpense(), QStringLiteral("x"),
+                                               QStringLiteral("1"), QStringLiteral("")},
+                                          TRow{QStringLiteral("2011-03-01"), TypeIncome(), name,
+                                               QStringLiteral("2"), QStringLiteral("")}});
         }
     }
     auto shape = [](TDbMan &db, const QString &user, const QString &cate) {
         TRowList all;
-        const TPeriod p = db.QueryPeriod(user, "2011-01-01", "2011-12-31");
+        const TPeriod p =
+            db.QueryPeriod(user, QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"));
         all << TRow{THi::FormatFloat(p.OutTotal), THi::FormatFloat(p.InTotal)};
         all << p.DayRows << p.MonthRows << p.OutCateRows << p.InCateRows;
         for (int i = 0; i < p.RecRows.size(); ++i)
             all << p.RecRows.Row(i).mid(RecDate); // ids may differ, order may not
-        db.QueryCateDetail(user, "2011-01-01", "2011-12-31", TypeExpense(), cate, all);
+        db.QueryCateDetail(user, QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"),
+                           TypeExpense(), cate, all);
         return all;
     };
     QCOMPARE(pg.ListUsers(), lite.ListUsers());
-    QCOMPARE(pg.GetCateList("Li", "out"), lite.GetCateList("Li", "out"));
-    const TRowList li = shape(lite, "Li", names.first());
+    QCOMPARE(pg.GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             lite.GetCateList(QStringLiteral("Li"), QStringLiteral("out")));
+    const TRowList li = shape(lite, QStringLiteral("Li"), names.first());
     QVERIFY(li.size() > 2 * names.size());
-    QCOMPARE(shape(pg, "Li", names.first()), li);
+    QCOMPARE(shape(pg, QStringLiteral("Li"), names.first()), li);
     for (const QString &name : names)
-        QCOMPARE(shape(pg, name, "x"), shape(lite, name, "x"));
+        QCOMPARE(shape(pg, name, QStringLiteral("x")), shape(lite, name, QStringLiteral("x")));
 }
 
 QTEST_GUILESS_MAIN(TestDbClass)

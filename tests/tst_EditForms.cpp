@@ -365,20 +365,23 @@ void TestEditForms::recTypingLimit_data()
     const QString a100 = QString(100, QLatin1Char('a'));
     const QString zh50 = QString(50, QChar(0x4E2D));
     QTest::addRow("120 letters keep 100") << "edtCate"
-                                          << "" << QString(120, 'a') << a100;
+                                          << "" << QString(120, QLatin1Char('a')) << a100;
     QTest::addRow("60 Chinese keep 50") << "edtNotes"
                                         << "" << QString(60, QChar(0x4E2D)) << zh50;
-    QTest::addRow("amount field limited too") << "edtAmount"
-                                              << "" << QString(101, '1') << QString(100, '1');
+    QTest::addRow("amount field limited too")
+        << "edtAmount"
+        << "" << QString(101, QLatin1Char('1')) << QString(100, QLatin1Char('1'));
     QTest::addRow("no half character at 99 bytes")
-        << "edtCate" << QString(99, 'a') << QStringLiteral("中b") << QString(99, 'a') + "b";
+        << "edtCate" << QString(99, QLatin1Char('a')) << QStringLiteral("中b")
+        << QString(99, QLatin1Char('a')) + QStringLiteral("b");
     QTest::addRow("typing adds to the caller's text")
         << "edtNotes" << QString(45, QChar(0x4E2D)) << QString(7, QChar(0x4E2D)) << zh50;
     QTest::addRow("longer caller value shown whole, not extended")
         << "edtCate" << QString(70, QChar(0x6587)) << QStringLiteral("x")
         << QString(70, QChar(0x6587));
     QTest::addRow("longer caller value in the notes")
-        << "edtNotes" << QString(150, 'n') << QStringLiteral("") << QString(150, 'n');
+        << "edtNotes" << QString(150, QLatin1Char('n')) << QStringLiteral("")
+        << QString(150, QLatin1Char('n'));
 }
 
 void TestEditForms::recTypingLimit()
@@ -389,9 +392,9 @@ void TestEditForms::recTypingLimit()
     QFETCH(QString, expected);
     RecDialog r(QStringLiteral("2024-03-05"), QStringLiteral("餐饮"), QStringLiteral("1"),
                 QString());
-    if (field == "edtCate")
+    if (field == QStringLiteral("edtCate"))
         r.dlg.RecCate = given;
-    else if (field == "edtAmount")
+    else if (field == QStringLiteral("edtAmount"))
         r.dlg.RecAmount = given;
     else
         r.dlg.RecNotes = given;
@@ -416,10 +419,11 @@ void TestEditForms::recPasteLimit_data()
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("pasted");
     QTest::addColumn<QString>("expected");
-    QTest::addRow("fits") << QString(50, 'a') << QString(25, QChar(0x4E2D))
-                          << QString(50, 'a') + QString(25, QChar(0x4E2D));
+    QTest::addRow("fits") << QString(50, QLatin1Char('a')) << QString(25, QChar(0x4E2D))
+                          << QString(50, QLatin1Char('a')) + QString(25, QChar(0x4E2D));
     QTest::addRow("too long: refused")
-        << QString(50, 'a') << QString(26, QChar(0x4E2D)) << QString(50, 'a');
+        << QString(50, QLatin1Char('a')) << QString(26, QChar(0x4E2D))
+        << QString(50, QLatin1Char('a'));
 }
 
 void TestEditForms::recPasteLimit()
@@ -541,7 +545,7 @@ void TestEditForms::recTypedDate()
         QVERIFY(!r.save->isEnabled());
         QVERIFY(r.dlg.isVisible());
         r.date->setFocus(Qt::TabFocusReason);
-        QTest::keyClicks(r.date, "2026-11-21");
+        QTest::keyClicks(r.date, QStringLiteral("2026-11-21"));
         QVERIFY(r.save->isEnabled());
         saved = QStringLiteral("2026-11-21");
         r.clickSave();
@@ -620,7 +624,8 @@ void TestEditForms::dateTyping()
     date->setFocus(Qt::TabFocusReason);
     if (from == QLatin1String("all"))
         QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
-    const QStringList sections{"year", "month", "day"};
+    const QStringList sections{QStringLiteral("year"), QStringLiteral("month"),
+                               QStringLiteral("day")};
     for (int i = 0; i < sections.indexOf(from); ++i)
         QTest::keyClick(date, Qt::Key_Tab);
     if (from != QLatin1String("all"))
@@ -709,13 +714,17 @@ void TestEditForms::cateRename()
     TestSupport::DataFile file;
     TDbMan db(file.path());
     const QString list = QStringLiteral("餐饮\r\n交通\r\n房租");
-    db.SetCateList("Li", KindOut(), list);
-    db.AddRecords("Li", {{"2011-04-01", TypeExpense(), QStringLiteral("交通"), "5.00", ""},
-                         {"2011-04-02", TypeExpense(), QStringLiteral("交通"), "6.00", ""},
-                         {"2011-04-02", TypeExpense(), QStringLiteral("餐饮"), "7.00", ""}});
+    db.SetCateList(QStringLiteral("Li"), KindOut(), list);
+    db.AddRecords(QStringLiteral("Li"),
+                  {{QStringLiteral("2011-04-01"), TypeExpense(), QStringLiteral("交通"),
+                    QStringLiteral("5.00"), QStringLiteral("")},
+                   {QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("交通"),
+                    QStringLiteral("6.00"), QStringLiteral("")},
+                   {QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("餐饮"),
+                    QStringLiteral("7.00"), QStringLiteral("")}});
     TfrmEditCate dlg(nullptr);
     dlg.CateText = list;
-    dlg.SetRenameStore(&db, "Li", TypeExpense());
+    dlg.SetRenameStore(&db, QStringLiteral("Li"), TypeExpense());
     dlg.show();
     auto *mem = Child<QPlainTextEdit>(&dlg, "memText");
     auto *rename = Child<QPushButton>(&dlg, "btnRenameCate");
@@ -733,10 +742,11 @@ void TestEditForms::cateRename()
 
     QCOMPARE(script.of(TDialogCall::Question).size(), merge.isValid() ? 1 : 0);
     QCOMPARE(mem->toPlainText(), text);
-    QCOMPARE(db.GetCateList("Li", KindOut()), stored);
+    QCOMPARE(db.GetCateList(QStringLiteral("Li"), KindOut()), stored);
     if (typed.toString().isEmpty())
         return;
-    QCOMPARE(db.CountCate("Li", TypeExpense(), typed.toString()), qint64(renamedCount));
+    QCOMPARE(db.CountCate(QStringLiteral("Li"), TypeExpense(), typed.toString()),
+             qint64(renamedCount));
     QVERIFY(dlg.isVisible()); // the editor stays open for more
 }
 
@@ -751,7 +761,7 @@ void TestEditForms::cateRenameNeedsStoreAndLine()
     TDbMan db(file.path());
     TfrmEditCate dlg(nullptr);
     dlg.CateText = QStringLiteral("餐饮\r\n\r\n交通");
-    dlg.SetRenameStore(&db, "Li", TypeExpense());
+    dlg.SetRenameStore(&db, QStringLiteral("Li"), TypeExpense());
     dlg.show();
     auto *mem = Child<QPlainTextEdit>(&dlg, "memText");
     auto *rename = Child<QPushButton>(&dlg, "btnRenameCate");

@@ -75,7 +75,10 @@ private:
     void addLine(const QString &cate, const QString &amount, const QString &notes = QString(),
                  TEntryPanel *panel = nullptr);
     QStringList items(TEntryPanel *panel = nullptr);
-    TRowList stored(const QString &user = "Li") { return TestSupport::Records(*m_db, user); }
+    TRowList stored(const QString &user = QStringLiteral("Li"))
+    {
+        return TestSupport::Records(*m_db, user);
+    }
     static bool focusIn(QWidget *w);
 
     std::unique_ptr<TestSupport::DataFile> m_data;
@@ -113,9 +116,9 @@ TEntryPanel *TestEntryPanel::makePanel(const TEntryPanelKind &kind, int y)
 {
     auto *panel = new TEntryPanel(kind, m_host.get());
     panel->move(0, y);
-    panel->SetStore(m_db.get(), "Li");
+    panel->SetStore(m_db.get(), QStringLiteral("Li"));
     panel->SetDate(Day);
-    panel->LoadCateList(m_db->GetCateList("Li", kind.listKey));
+    panel->LoadCateList(m_db->GetCateList(QStringLiteral("Li"), kind.listKey));
     panel->UpdatePendingTotal();
     panel->CateChange();
     panel->show();
@@ -140,17 +143,17 @@ void TestEntryPanel::addLine(const QString &cate, const QString &amount, const Q
                              TEntryPanel *panel)
 {
     panel = panel ? panel : m_panel;
-    const QString p = panel->Kind().prefix;
-    type(child<QComboBox>("cbo" + p + "Cate", panel), cate);
-    type(child<QLineEdit>("edt" + p + "Amount", panel), amount);
-    type(child<QLineEdit>("edt" + p + "Notes", panel), notes);
-    QTest::mouseClick(child<QPushButton>("btn" + p + "Add", panel), Qt::LeftButton);
+    const TEntryPanelNames &n = panel->Kind().names;
+    type(child<QComboBox>(QLatin1String(n.cate), panel), cate);
+    type(child<QLineEdit>(QLatin1String(n.amount), panel), amount);
+    type(child<QLineEdit>(QLatin1String(n.notes), panel), notes);
+    QTest::mouseClick(child<QPushButton>(QLatin1String(n.add), panel), Qt::LeftButton);
 }
 
 QStringList TestEntryPanel::items(TEntryPanel *panel)
 {
     panel = panel ? panel : m_panel;
-    auto *cbo = child<QComboBox>("cbo" + panel->Kind().prefix + "Cate", panel);
+    auto *cbo = child<QComboBox>(QLatin1String(panel->Kind().names.cate), panel);
     QStringList r;
     for (int i = 0; i < cbo->count(); ++i)
         r << cbo->itemText(i);
@@ -211,11 +214,11 @@ void TestEntryPanel::addCheck()
     QFETCH(QString, amount);
     QFETCH(bool, enabled);
     // Names already in the pick list: Add writes nothing to the store.
-    m_panel->LoadCateList(THi::JoinLines({"Food", THi::Trim(cate)}));
-    auto *add = child<QPushButton>("btnOutAdd");
+    m_panel->LoadCateList(THi::JoinLines({QStringLiteral("Food"), THi::Trim(cate)}));
+    auto *add = child<QPushButton>(QStringLiteral("btnOutAdd"));
     QVERIFY(!add->isEnabled()); // empty fields at the start
-    type(child<QComboBox>("cboOutCate"), cate);
-    type(child<QLineEdit>("edtOutAmount"), amount);
+    type(child<QComboBox>(QStringLiteral("cboOutCate")), cate);
+    type(child<QLineEdit>(QStringLiteral("edtOutAmount")), amount);
     QCOMPARE(add->isEnabled(), enabled);
 
     // A disabled Add adds nothing, whoever calls it.
@@ -226,20 +229,21 @@ void TestEntryPanel::addCheck()
 void TestEntryPanel::addTrimsAndFormats()
 {
     m_panel->LoadCateList(QStringLiteral("交通费"));
-    child<QDateEdit>("dtpOutDate")->setDate(QDate(2011, 4, 3));
-    addLine(QStringLiteral("  交通费 "), " 12.5\t", QStringLiteral(" 打车 "));
+    child<QDateEdit>(QStringLiteral("dtpOutDate"))->setDate(QDate(2011, 4, 3));
+    addLine(QStringLiteral("  交通费 "), QStringLiteral(" 12.5\t"), QStringLiteral(" 打车 "));
 
-    const TRowList expected{{"2011-04-03", QStringLiteral("支出"), QStringLiteral("交通费"),
-                             "12.50", QStringLiteral("打车")}};
+    const TRowList expected{{QStringLiteral("2011-04-03"), QStringLiteral("支出"),
+                             QStringLiteral("交通费"), QStringLiteral("12.50"),
+                             QStringLiteral("打车")}};
     QCOMPARE(m_panel->PendingRows(), expected);
     // Fields emptied except the date; Add waits for the next line.
-    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString());
-    QCOMPARE(child<QLineEdit>("edtOutAmount")->text(), QString());
-    QCOMPARE(child<QLineEdit>("edtOutNotes")->text(), QString());
-    QCOMPARE(child<QDateEdit>("dtpOutDate")->date(), QDate(2011, 4, 3));
-    QVERIFY(!child<QPushButton>("btnOutAdd")->isEnabled());
-    QVERIFY(focusIn(child<QComboBox>("cboOutCate")));
-    QVERIFY(child<QPushButton>("btnOutSave")->isEnabled());
+    QCOMPARE(child<QComboBox>(QStringLiteral("cboOutCate"))->currentText(), QString());
+    QCOMPARE(child<QLineEdit>(QStringLiteral("edtOutAmount"))->text(), QString());
+    QCOMPARE(child<QLineEdit>(QStringLiteral("edtOutNotes"))->text(), QString());
+    QCOMPARE(child<QDateEdit>(QStringLiteral("dtpOutDate"))->date(), QDate(2011, 4, 3));
+    QVERIFY(!child<QPushButton>(QStringLiteral("btnOutAdd"))->isEnabled());
+    QVERIFY(focusIn(child<QComboBox>(QStringLiteral("cboOutCate"))));
+    QVERIFY(child<QPushButton>(QStringLiteral("btnOutSave"))->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // Nothing is written before Save.
     QVERIFY(stored().isEmpty());
@@ -250,11 +254,14 @@ void TestEntryPanel::total_data()
     QTest::addColumn<QStringList>("amounts");
     QTest::addColumn<QString>("total");
     QTest::addRow("nothing pending") << QStringList() << QStringLiteral("合计：0.00");
-    QTest::addRow("1.00 and 2.50") << QStringList{"1", "2.5"} << QStringLiteral("合计：3.50");
+    QTest::addRow("1.00 and 2.50")
+        << QStringList{QStringLiteral("1"), QStringLiteral("2.5")} << QStringLiteral("合计：3.50");
     // Each line counts as shown: 0.01 three times, not 0.014 three times.
     QTest::addRow("shown amounts are added")
-        << QStringList{"0.014", "0.014", "0.014"} << QStringLiteral("合计：0.03");
-    QTest::addRow("large") << QStringList{"1000009.95", "8000008.88"}
+        << QStringList{QStringLiteral("0.014"), QStringLiteral("0.014"), QStringLiteral("0.014")}
+        << QStringLiteral("合计：0.03");
+    QTest::addRow("large") << QStringList{QStringLiteral("1000009.95"),
+                                          QStringLiteral("8000008.88")}
                            << QStringLiteral("合计：9000018.83");
 }
 
@@ -262,11 +269,11 @@ void TestEntryPanel::total()
 {
     QFETCH(QStringList, amounts);
     QFETCH(QString, total);
-    m_panel->LoadCateList("Food");
+    m_panel->LoadCateList(QStringLiteral("Food"));
     for (const QString &a : amounts)
-        addLine("Food", a);
+        addLine(QStringLiteral("Food"), a);
     QCOMPARE(m_panel->PendingRows().size(), amounts.size());
-    QCOMPARE(child<QLabel>("lblOutTotal")->text(), total);
+    QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), total);
 }
 
 void TestEntryPanel::rememberCate_data()
@@ -276,13 +283,15 @@ void TestEntryPanel::rememberCate_data()
     QTest::addColumn<QStringList>("itemsAfter");
     QTest::addColumn<QString>("storedAfter");
 
-    const QString list = "food\r\nRent";
+    const QString list = QStringLiteral("food\r\nRent");
     QTest::addRow("other letter case is known")
-        << list << "Food" << QStringList{"food", "Rent"} << list;
+        << list << "Food" << QStringList{QStringLiteral("food"), QStringLiteral("Rent")} << list;
     QTest::addRow("blanks and case ignored")
-        << list << "  RENT " << QStringList{"food", "Rent"} << list;
+        << list << "  RENT " << QStringList{QStringLiteral("food"), QStringLiteral("Rent")} << list;
     QTest::addRow("new name goes on top")
-        << list << "Bus" << QStringList{"Bus", "food", "Rent"} << "Bus\r\nfood\r\nRent";
+        << list << "Bus"
+        << QStringList{QStringLiteral("Bus"), QStringLiteral("food"), QStringLiteral("Rent")}
+        << "Bus\r\nfood\r\nRent";
     QTest::addRow("first name of an empty list")
         << QString() << QStringLiteral("交通费") << QStringList{QStringLiteral("交通费")}
         << QStringLiteral("交通费");
@@ -293,7 +302,7 @@ void TestEntryPanel::rememberCate_data()
         << QStringLiteral("ÄRZT\r\närzt");
     QTest::addRow("chinese name known")
         << QStringLiteral("医疗药品费\r\nRent") << QStringLiteral("医疗药品费")
-        << QStringList{QStringLiteral("医疗药品费"), "Rent"}
+        << QStringList{QStringLiteral("医疗药品费"), QStringLiteral("Rent")}
         << QStringLiteral("医疗药品费\r\nRent");
 }
 
@@ -303,19 +312,20 @@ void TestEntryPanel::rememberCate()
     QFETCH(QString, typed);
     QFETCH(QStringList, itemsAfter);
     QFETCH(QString, storedAfter);
-    m_db->SetCateList("Li", "out", storedList);
-    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
-    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString()); // no name picked
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), storedList);
+    m_panel->LoadCateList(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")));
+    QCOMPARE(child<QComboBox>(QStringLiteral("cboOutCate"))->currentText(),
+             QString()); // no name picked
 
-    addLine(typed, "3");
+    addLine(typed, QStringLiteral("3"));
     QCOMPARE(items(), itemsAfter);
     // Stored at once, without Save.
-    QCOMPARE(m_db->GetCateList("Li", "out"), storedAfter);
-    QCOMPARE(m_db->GetCateList("Li", "in"), QString());
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), storedAfter);
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("in")), QString());
     // The line keeps the name as typed; the box is empty for the next line.
     QCOMPARE(m_panel->PendingRows().value(0).value(2), THi::Trim(typed));
-    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString());
-    QVERIFY(!child<QPushButton>("btnOutAdd")->isEnabled());
+    QCOMPARE(child<QComboBox>(QStringLiteral("cboOutCate"))->currentText(), QString());
+    QVERIFY(!child<QPushButton>(QStringLiteral("btnOutAdd"))->isEnabled());
 }
 
 void TestEntryPanel::rememberCateKeepsOtherCopysNames_data()
@@ -341,27 +351,28 @@ void TestEntryPanel::rememberCateKeepsOtherCopysNames()
     QFETCH(QString, otherCopyStores);
     QFETCH(QString, typed);
     QFETCH(QString, storedAfter);
-    m_db->SetCateList("Li", "out", "Rent");
-    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
-    TDbMan(m_data->path()).SetCateList("Li", "out", otherCopyStores);
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Rent"));
+    m_panel->LoadCateList(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")));
+    TDbMan(m_data->path())
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), otherCopyStores);
 
-    addLine(typed, "3");
-    QCOMPARE(m_db->GetCateList("Li", "out"), storedAfter);
+    addLine(typed, QStringLiteral("3"));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), storedAfter);
     QCOMPARE(items(), THi::SplitLines(storedAfter));
     QCOMPARE(m_panel->PendingRows().value(0).value(2), typed);
 }
 
 void TestEntryPanel::editMiddleLine()
 {
-    m_panel->LoadCateList("Food\r\nBus\r\nRent");
+    m_panel->LoadCateList(QStringLiteral("Food\r\nBus\r\nRent"));
     DialogScript dialogs;
-    addLine("Food", "1");
-    child<QDateEdit>("dtpOutDate")->setDate(QDate(2011, 4, 10));
-    addLine("Bus", "2.5", "to work");
-    child<QDateEdit>("dtpOutDate")->setDate(Day);
-    addLine("Rent", "3");
-    auto *list = child<QTreeWidget>("lvwOutRecs");
-    auto *edit = child<QPushButton>("btnOutEdit");
+    addLine(QStringLiteral("Food"), QStringLiteral("1"));
+    child<QDateEdit>(QStringLiteral("dtpOutDate"))->setDate(QDate(2011, 4, 10));
+    addLine(QStringLiteral("Bus"), QStringLiteral("2.5"), QStringLiteral("to work"));
+    child<QDateEdit>(QStringLiteral("dtpOutDate"))->setDate(Day);
+    addLine(QStringLiteral("Rent"), QStringLiteral("3"));
+    auto *list = child<QTreeWidget>(QStringLiteral("lvwOutRecs"));
+    auto *edit = child<QPushButton>(QStringLiteral("btnOutEdit"));
     QVERIFY(!edit->isEnabled());
     list->setCurrentItem(list->topLevelItem(1));
     QVERIFY(edit->isEnabled());
@@ -372,24 +383,26 @@ void TestEntryPanel::editMiddleLine()
     QCOMPARE(dialogs.calls.value(0).text, QStringLiteral("您真的想要编辑它吗？"));
     QCOMPARE(dialogs.calls.value(0).caption, QStringLiteral("确认"));
 
-    QCOMPARE(child<QDateEdit>("dtpOutDate")->date(), QDate(2011, 4, 10));
-    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString("Bus"));
-    QCOMPARE(child<QLineEdit>("edtOutAmount")->text(), QString("2.50"));
-    QCOMPARE(child<QLineEdit>("edtOutNotes")->text(), QString("to work"));
+    QCOMPARE(child<QDateEdit>(QStringLiteral("dtpOutDate"))->date(), QDate(2011, 4, 10));
+    QCOMPARE(child<QComboBox>(QStringLiteral("cboOutCate"))->currentText(), QStringLiteral("Bus"));
+    QCOMPARE(child<QLineEdit>(QStringLiteral("edtOutAmount"))->text(), QStringLiteral("2.50"));
+    QCOMPARE(child<QLineEdit>(QStringLiteral("edtOutNotes"))->text(), QStringLiteral("to work"));
     QCOMPARE(m_panel->PendingRows().size(), 2);
-    QCOMPARE(m_panel->PendingRows().value(1).value(2), QString("Rent"));
-    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：4.00"));
-    QVERIFY(child<QPushButton>("btnOutAdd")->isEnabled());
+    QCOMPARE(m_panel->PendingRows().value(1).value(2), QStringLiteral("Rent"));
+    QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), QStringLiteral("合计：4.00"));
+    QVERIFY(child<QPushButton>(QStringLiteral("btnOutAdd"))->isEnabled());
     // The line taken back leaves nothing selected.
     QVERIFY(list->selectedItems().isEmpty());
     QVERIFY(!edit->isEnabled());
-    QVERIFY(!child<QPushButton>("btnOutDelete")->isEnabled());
+    QVERIFY(!child<QPushButton>(QStringLiteral("btnOutDelete"))->isEnabled());
 
-    QTest::mouseClick(child<QPushButton>("btnOutAdd"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutAdd")), Qt::LeftButton);
     const TRowList rows = m_panel->PendingRows();
     QCOMPARE(rows.size(), 3);
-    QCOMPARE(rows.value(2), TRow({"2011-04-10", QStringLiteral("支出"), "Bus", "2.50", "to work"}));
-    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：6.50"));
+    QCOMPARE(rows.value(2),
+             TRow({QStringLiteral("2011-04-10"), QStringLiteral("支出"), QStringLiteral("Bus"),
+                   QStringLiteral("2.50"), QStringLiteral("to work")}));
+    QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), QStringLiteral("合计：6.50"));
 }
 
 void TestEntryPanel::deleteKey_data()
@@ -420,31 +433,31 @@ void TestEntryPanel::deleteKey()
     QFETCH(int, questions);
     QFETCH(int, left);
     QFETCH(QString, total);
-    m_panel->LoadCateList("A\r\nB");
+    m_panel->LoadCateList(QStringLiteral("A\r\nB"));
     DialogScript dialogs;
-    addLine("A", "1");
-    addLine("B", "2");
-    auto *list = child<QTreeWidget>("lvwOutRecs");
+    addLine(QStringLiteral("A"), QStringLiteral("1"));
+    addLine(QStringLiteral("B"), QStringLiteral("2"));
+    auto *list = child<QTreeWidget>(QStringLiteral("lvwOutRecs"));
     list->setFocus();
     if (select)
         list->setCurrentItem(list->topLevelItem(0));
-    QCOMPARE(child<QPushButton>("btnOutDelete")->isEnabled(), select);
+    QCOMPARE(child<QPushButton>(QStringLiteral("btnOutDelete"))->isEnabled(), select);
     answer ? dialogs.yes() : dialogs.no();
     if (key)
         QTest::keyClick(list, Qt::Key(key));
     else
-        QTest::mouseClick(child<QPushButton>("btnOutDelete"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutDelete")), Qt::LeftButton);
 
     QCOMPARE(dialogs.of(TDialogCall::Question).size(), questions);
     if (questions)
         QCOMPARE(dialogs.calls.value(0).text, QStringLiteral("您真的想要删除它吗？"));
-    QCOMPARE(child<QLabel>("lblOutTotal")->text(), total);
+    QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), total);
     QCOMPARE(m_panel->PendingRows().size(), left);
     // A removed line takes the selection with it: no neighbour is selected.
     const bool stillSelected = select && left == 2;
     QCOMPARE(list->selectedItems().isEmpty(), !stillSelected);
-    QCOMPARE(child<QPushButton>("btnOutEdit")->isEnabled(), stillSelected);
-    QCOMPARE(child<QPushButton>("btnOutDelete")->isEnabled(), stillSelected);
+    QCOMPARE(child<QPushButton>(QStringLiteral("btnOutEdit"))->isEnabled(), stillSelected);
+    QCOMPARE(child<QPushButton>(QStringLiteral("btnOutDelete"))->isEnabled(), stillSelected);
 
     // So a second Delete press asks nothing and removes nothing.
     if (left == 1) {
@@ -460,27 +473,27 @@ void TestEntryPanel::saveInListOrder()
 {
     m_panel->LoadCateList(QStringLiteral("Rent\r\n交通费\r\nFood"));
     DialogScript dialogs;
-    addLine("Rent", "300", "April");
-    addLine(QStringLiteral("交通费"), "2.5");
-    child<QDateEdit>("dtpOutDate")->setDate(QDate(2011, 4, 1));
-    addLine("Food", "0.01", QStringLiteral("早饭"));
+    addLine(QStringLiteral("Rent"), QStringLiteral("300"), QStringLiteral("April"));
+    addLine(QStringLiteral("交通费"), QStringLiteral("2.5"));
+    child<QDateEdit>(QStringLiteral("dtpOutDate"))->setDate(QDate(2011, 4, 1));
+    addLine(QStringLiteral("Food"), QStringLiteral("0.01"), QStringLiteral("早饭"));
 
     // No keeps everything.
     dialogs.no();
-    QTest::mouseClick(child<QPushButton>("btnOutSave"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutSave")), Qt::LeftButton);
     QCOMPARE(m_panel->PendingRows().size(), 3);
     QVERIFY(stored().isEmpty());
 
     dialogs.calls.clear();
     dialogs.yes();
-    auto *list = child<QTreeWidget>("lvwOutRecs");
+    auto *list = child<QTreeWidget>(QStringLiteral("lvwOutRecs"));
     list->setCurrentItem(list->topLevelItem(2));
-    QTest::mouseClick(child<QPushButton>("btnOutSave"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutSave")), Qt::LeftButton);
 
     QCOMPARE(dialogs.calls.size(), 2);
     QCOMPARE(dialogs.calls.value(0).text, QStringLiteral("您真的想要保存吗？"));
     QCOMPARE(dialogs.calls.value(1).kind, TDialogCall::Info);
-    QCOMPARE(dialogs.calls.value(1).caption, QString("Tallimo"));
+    QCOMPARE(dialogs.calls.value(1).caption, QStringLiteral("Tallimo"));
     QCOMPARE(dialogs.calls.value(1).text,
              QStringLiteral("成功！\r\n\r\n想查看收支记录明细，请点击“收支目录”。"));
 
@@ -488,16 +501,21 @@ void TestEntryPanel::saveInListOrder()
     const TRowList recs = stored();
     QCOMPARE(recs.size(), 3);
     QCOMPARE(recs.value(0).mid(1),
-             TRow({"2011-04-01", "Food", "", "0.01", QStringLiteral("早饭")}));
-    QCOMPARE(recs.value(1).mid(1), TRow({"2011-04-12", "Rent", "", "300.00", "April"}));
-    QCOMPARE(recs.value(2).mid(1), TRow({"2011-04-12", QStringLiteral("交通费"), "", "2.50", ""}));
+             TRow({QStringLiteral("2011-04-01"), QStringLiteral("Food"), QStringLiteral(""),
+                   QStringLiteral("0.01"), QStringLiteral("早饭")}));
+    QCOMPARE(recs.value(1).mid(1),
+             TRow({QStringLiteral("2011-04-12"), QStringLiteral("Rent"), QStringLiteral(""),
+                   QStringLiteral("300.00"), QStringLiteral("April")}));
+    QCOMPARE(recs.value(2).mid(1),
+             TRow({QStringLiteral("2011-04-12"), QStringLiteral("交通费"), QStringLiteral(""),
+                   QStringLiteral("2.50"), QStringLiteral("")}));
     QVERIFY(recs.value(1).value(0).toLongLong() < recs.value(2).value(0).toLongLong());
 
     QCOMPARE(m_panel->PendingRows().size(), 0);
-    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：0.00"));
-    QVERIFY(!child<QPushButton>("btnOutSave")->isEnabled());
-    QVERIFY(!child<QPushButton>("btnOutEdit")->isEnabled());
-    QVERIFY(!child<QPushButton>("btnOutDelete")->isEnabled());
+    QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), QStringLiteral("合计：0.00"));
+    QVERIFY(!child<QPushButton>(QStringLiteral("btnOutSave"))->isEnabled());
+    QVERIFY(!child<QPushButton>(QStringLiteral("btnOutEdit"))->isEnabled());
+    QVERIFY(!child<QPushButton>(QStringLiteral("btnOutDelete"))->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
@@ -513,21 +531,22 @@ void TestEntryPanel::failingSave()
 {
     QFETCH(bool, removeFile);
     QFETCH(QString, errorPart);
-    m_panel->LoadCateList("Food\r\nBad\r\nRent");
+    m_panel->LoadCateList(QStringLiteral("Food\r\nBad\r\nRent"));
     DialogScript dialogs;
-    addLine("Food", "1");
-    addLine("Bad", "2");
-    addLine("Rent", "3");
-    TDbMan gone(QDir(m_data->folder()).filePath("gone.tlmdb"));
+    addLine(QStringLiteral("Food"), QStringLiteral("1"));
+    addLine(QStringLiteral("Bad"), QStringLiteral("2"));
+    addLine(QStringLiteral("Rent"), QStringLiteral("3"));
+    TDbMan gone(QDir(m_data->folder()).filePath(QStringLiteral("gone.tlmdb")));
     if (removeFile)
-        m_panel->SetStore(&gone, "Li");
+        m_panel->SetStore(&gone, QStringLiteral("Li"));
     else
-        QCOMPARE(TestSupport::RefuseInserts(*m_data, "data", "refused",
-                                            TestSupport::RecordOfCategory("Bad")),
+        QCOMPARE(TestSupport::RefuseInserts(*m_data, QStringLiteral("data"),
+                                            QStringLiteral("refused"),
+                                            TestSupport::RecordOfCategory(QStringLiteral("Bad"))),
                  QString());
 
     // The error box already sees the normal cursor and a usable Save button.
-    auto *save = child<QPushButton>("btnOutSave");
+    auto *save = child<QPushButton>(QStringLiteral("btnOutSave"));
     bool readyAtError = false;
     TDialogs::SetHandler([&](const TDialogCall &call) {
         dialogs.calls.append(call);
@@ -546,18 +565,18 @@ void TestEntryPanel::failingSave()
     QVERIFY(dialogs.calls.value(1).text.endsWith(
         QStringLiteral("\r\n\r\n没有保存任何一条记录，它们都还在列表中。")));
     QCOMPARE(m_panel->PendingRows().size(), 3);
-    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：6.00"));
+    QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), QStringLiteral("合计：6.00"));
     QVERIFY(stored().isEmpty()); // the first line did not slip through either
-    QVERIFY(child<QPushButton>("btnOutSave")->isEnabled());
+    QVERIFY(child<QPushButton>(QStringLiteral("btnOutSave"))->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 
     // Once the store works again the same lines go through.
-    m_panel->SetStore(m_db.get(), "Li");
+    m_panel->SetStore(m_db.get(), QStringLiteral("Li"));
     if (!removeFile)
-        QCOMPARE(TestSupport::AllowInserts(*m_data, "data"), QString());
+        QCOMPARE(TestSupport::AllowInserts(*m_data, QStringLiteral("data")), QString());
     dialogs.calls.clear();
     dialogs.yes();
-    QTest::mouseClick(child<QPushButton>("btnOutSave"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutSave")), Qt::LeftButton);
     QCOMPARE(stored().size(), 3);
     QCOMPARE(m_panel->PendingRows().size(), 0);
 }
@@ -567,10 +586,10 @@ void TestEntryPanel::failingSave()
 void TestEntryPanel::busyDataFile()
 {
     DialogScript dialogs;
-    m_panel->LoadCateList("Food");
-    addLine("Food", "1");
-    addLine("Food", "2");
-    const QString shell = QStandardPaths::findExecutable("sqlite3");
+    m_panel->LoadCateList(QStringLiteral("Food"));
+    addLine(QStringLiteral("Food"), QStringLiteral("1"));
+    addLine(QStringLiteral("Food"), QStringLiteral("2"));
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (shell.isEmpty())
         QSKIP("no sqlite3 shell to hold the lock");
     QProcess holder;
@@ -581,7 +600,7 @@ void TestEntryPanel::busyDataFile()
     QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("locked"));
 
     dialogs.yes();
-    QTest::mouseClick(child<QPushButton>("btnOutSave"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutSave")), Qt::LeftButton);
     holder.write("rollback;\n.quit\n");
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(5000));
@@ -593,36 +612,38 @@ void TestEntryPanel::busyDataFile()
              qPrintable(errors[0].text));
     QCOMPARE(m_panel->PendingRows().size(), 2);
     QVERIFY(stored().isEmpty());
-    QVERIFY(child<QPushButton>("btnOutSave")->isEnabled());
+    QVERIFY(child<QPushButton>(QStringLiteral("btnOutSave"))->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // The store's own words for a busy file, not the engine's.
-    if (errors[0].text.contains("database is locked"))
+    if (errors[0].text.contains(QStringLiteral("database is locked")))
         QSKIP("the store does not report a busy data file as EDbBusy yet");
 }
 
 void TestEntryPanel::failingCategoryWrite()
 {
     DialogScript dialogs;
-    m_db->SetCateList("Li", "out", "Food");
-    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
-    TDbMan gone(QDir(m_data->folder()).filePath("gone.tlmdb"));
-    m_panel->SetStore(&gone, "Li");
-    addLine("Bus", "2");
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
+    m_panel->LoadCateList(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")));
+    TDbMan gone(QDir(m_data->folder()).filePath(QStringLiteral("gone.tlmdb")));
+    m_panel->SetStore(&gone, QStringLiteral("Li"));
+    addLine(QStringLiteral("Bus"), QStringLiteral("2"));
 
     QCOMPARE(dialogs.of(TDialogCall::Error).size(), 1);
     // The line is in the list; the name is neither stored nor offered.
     QCOMPARE(m_panel->PendingRows().size(), 1);
-    QCOMPARE(items(), QStringList{"Food"});
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
-    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString());
-    QVERIFY(child<QPushButton>("btnOutSave")->isEnabled());
+    QCOMPARE(items(), QStringList{QStringLiteral("Food")});
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("Food"));
+    QCOMPARE(child<QComboBox>(QStringLiteral("cboOutCate"))->currentText(), QString());
+    QVERIFY(child<QPushButton>(QStringLiteral("btnOutSave"))->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 
     // With the store back, the next line with the name remembers it.
-    m_panel->SetStore(m_db.get(), "Li");
-    addLine("bus", "3");
-    QCOMPARE(items(), QStringList({"bus", "Food"}));
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString("bus\r\nFood"));
+    m_panel->SetStore(m_db.get(), QStringLiteral("Li"));
+    addLine(QStringLiteral("bus"), QStringLiteral("3"));
+    QCOMPARE(items(), QStringList({QStringLiteral("bus"), QStringLiteral("Food")}));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("bus\r\nFood"));
 }
 
 void TestEntryPanel::enterChain_data()
@@ -641,10 +662,10 @@ void TestEntryPanel::enterChain()
     QFETCH(QString, cate);
     QFETCH(QString, amount);
     QFETCH(int, rows);
-    auto *date = child<QDateEdit>("dtpOutDate");
-    auto *cbo = child<QComboBox>("cboOutCate");
-    auto *amountEdit = child<QLineEdit>("edtOutAmount");
-    auto *notes = child<QLineEdit>("edtOutNotes");
+    auto *date = child<QDateEdit>(QStringLiteral("dtpOutDate"));
+    auto *cbo = child<QComboBox>(QStringLiteral("cboOutCate"));
+    auto *amountEdit = child<QLineEdit>(QStringLiteral("edtOutAmount"));
+    auto *notes = child<QLineEdit>(QStringLiteral("edtOutNotes"));
 
     // Keys go where a keyboard would send them: to the focus widget.
     const auto focused = [] { return QApplication::focusWidget(); };
@@ -658,7 +679,7 @@ void TestEntryPanel::enterChain()
     TestSupport::TypeText(focused(), amount);
     QTest::keyClick(focused(), Qt::Key_Enter); // the keypad key counts too
     QVERIFY(focusIn(notes));
-    TestSupport::TypeText(focused(), "x");
+    TestSupport::TypeText(focused(), QStringLiteral("x"));
     QTest::keyClick(focused(), Qt::Key_Return);
 
     QCOMPARE(m_panel->PendingRows().size(), rows);
@@ -669,7 +690,7 @@ void TestEntryPanel::enterChain()
     if (rows == 0) {
         // Nothing added: what was typed stays for correction.
         QCOMPARE(cbo->currentText(), cate);
-        QCOMPARE(notes->text(), QString("x"));
+        QCOMPARE(notes->text(), QStringLiteral("x"));
     }
 }
 
@@ -677,34 +698,38 @@ void TestEntryPanel::panelsAreIndependent()
 {
     DialogScript dialogs;
     TEntryPanel *income = makePanel(TEntryPanelKind::Income(), 445);
-    QCOMPARE(income->objectName(), QString("pnlIncome"));
-    QCOMPARE(m_panel->objectName(), QString("pnlExpense"));
-    QCOMPARE(child<QLabel>("lblStep6", income)->text(),
+    QCOMPARE(income->objectName(), QStringLiteral("pnlIncome"));
+    QCOMPARE(m_panel->objectName(), QStringLiteral("pnlExpense"));
+    QCOMPARE(child<QLabel>(QStringLiteral("lblStep6"), income)->text(),
              QStringLiteral("第6步，添加完所有收入请点保存按钮。"));
-    QCOMPARE(child<QLabel>("lblOutStep6")->text(),
+    QCOMPARE(child<QLabel>(QStringLiteral("lblOutStep6"))->text(),
              QStringLiteral("第6步，添加完所有支出请点保存按钮。"));
 
-    addLine("Food", "4");
-    addLine(QStringLiteral("工资"), "1000", QString(), income);
-    addLine("food", "6", QString(), income); // not in the income list yet
+    addLine(QStringLiteral("Food"), QStringLiteral("4"));
+    addLine(QStringLiteral("工资"), QStringLiteral("1000"), QString(), income);
+    addLine(QStringLiteral("food"), QStringLiteral("6"), QString(),
+            income); // not in the income list yet
 
     QCOMPARE(m_panel->PendingRows().size(), 1);
     QCOMPARE(income->PendingRows().size(), 2);
     QCOMPARE(income->PendingRows().value(0).value(1), QStringLiteral("收入"));
-    QCOMPARE(child<QLabel>("lblOutTotal")->text(), QStringLiteral("合计：4.00"));
-    QCOMPARE(child<QLabel>("lblInTotal", income)->text(), QStringLiteral("合计：1006.00"));
-    QCOMPARE(m_db->GetCateList("Li", "out"), QString("Food"));
-    QCOMPARE(m_db->GetCateList("Li", "in"), QStringLiteral("food\r\n工资"));
-    QVERIFY(child<QPushButton>("btnInSave", income)->isEnabled());
+    QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), QStringLiteral("合计：4.00"));
+    QCOMPARE(child<QLabel>(QStringLiteral("lblInTotal"), income)->text(),
+             QStringLiteral("合计：1006.00"));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("Food"));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("in")),
+             QStringLiteral("food\r\n工资"));
+    QVERIFY(child<QPushButton>(QStringLiteral("btnInSave"), income)->isEnabled());
 
     dialogs.yes();
-    QTest::mouseClick(child<QPushButton>("btnInSave", income), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnInSave"), income), Qt::LeftButton);
     QCOMPARE(income->PendingRows().size(), 0);
     QCOMPARE(m_panel->PendingRows().size(), 1); // the expense line waits
-    QVERIFY(child<QPushButton>("btnOutSave")->isEnabled());
+    QVERIFY(child<QPushButton>(QStringLiteral("btnOutSave"))->isEnabled());
     const TRowList recs = stored();
     QCOMPARE(recs.size(), 2);
-    QCOMPARE(recs.value(0).value(3), QString("1000.00")); // income column
+    QCOMPARE(recs.value(0).value(3), QStringLiteral("1000.00")); // income column
     QCOMPARE(recs.value(0).value(4), QString());
 }
 
@@ -726,8 +751,10 @@ void TestEntryPanel::typedDate_data()
     for (bool income : {false, true}) {
         for (int section = 0; section < 3; ++section) {
             for (const auto &d : dates) {
-                const QString lineDate =
-                    !d.lineDate ? QString() : QString::fromLatin1(d.lineDate).replace('/', '-');
+                const QString lineDate = !d.lineDate
+                                             ? QString()
+                                             : QString::fromLatin1(d.lineDate)
+                                                   .replace(QLatin1Char('/'), QLatin1Char('-'));
                 QTest::addRow("%s, from the %s, %s", income ? "income" : "expense",
                               sections[section], d.name)
                     << income << section << QString::fromLatin1(d.typed) << lineDate;
@@ -747,10 +774,10 @@ void TestEntryPanel::typedDate()
     QFETCH(QString, typed);
     QFETCH(QString, lineDate);
     TEntryPanel *panel = income ? makePanel(TEntryPanelKind::Income(), 445) : m_panel;
-    const QString p = panel->Kind().prefix;
-    panel->LoadCateList("Food"); // a known name: Add writes nothing
-    auto *date = child<TDateEdit>("dtp" + p + "Date", panel);
-    auto *add = child<QPushButton>("btn" + p + "Add", panel);
+    const TEntryPanelNames &n = panel->Kind().names;
+    panel->LoadCateList(QStringLiteral("Food")); // a known name: Add writes nothing
+    auto *date = child<TDateEdit>(QLatin1String(n.date), panel);
+    auto *add = child<QPushButton>(QLatin1String(n.add), panel);
     const auto focused = [] { return QApplication::focusWidget(); };
 
     date->setFocus(Qt::TabFocusReason);
@@ -759,10 +786,10 @@ void TestEntryPanel::typedDate()
     QCOMPARE(date->currentSectionIndex(), section);
     QTest::keyClicks(focused(), typed);
     QTest::keyClick(focused(), Qt::Key_Return);
-    QVERIFY(focusIn(child<QComboBox>("cbo" + p + "Cate", panel)));
-    TestSupport::TypeText(focused(), "Food");
+    QVERIFY(focusIn(child<QComboBox>(QLatin1String(n.cate), panel)));
+    TestSupport::TypeText(focused(), QStringLiteral("Food"));
     QTest::keyClick(focused(), Qt::Key_Return);
-    TestSupport::TypeText(focused(), "5");
+    TestSupport::TypeText(focused(), QStringLiteral("5"));
     QTest::keyClick(focused(), Qt::Key_Return);
 
     if (!lineDate.isNull()) {
@@ -784,11 +811,11 @@ void TestEntryPanel::typedDate()
 
     // Corrected, the line goes in under the corrected date.
     date->setFocus(Qt::TabFocusReason);
-    QTest::keyClicks(focused(), "2026-1-5");
+    QTest::keyClicks(focused(), QStringLiteral("2026-1-5"));
     QVERIFY(add->isEnabled());
     add->click(); // as Alt+A does: the focus stays in the date being typed
     QCOMPARE(panel->PendingRows().size(), 1);
-    QCOMPARE(panel->PendingRows().value(0).value(0), QString("2026-01-05"));
+    QCOMPARE(panel->PendingRows().value(0).value(0), QStringLiteral("2026-01-05"));
     QVERIFY(date->toolTip().isEmpty());
 }
 
@@ -833,9 +860,11 @@ void TestEntryPanel::calculator_data()
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QString>("started");
     QTest::addRow("none") << QStringList() << QString();
-    QTest::addRow("only the last choice") << QStringList{"xcalc"} << "xcalc";
+    QTest::addRow("only the last choice") << QStringList{QStringLiteral("xcalc")} << "xcalc";
     QTest::addRow("first in order wins")
-        << QStringList{"xcalc", "galculator", "mate-calc"} << "galculator";
+        << QStringList{QStringLiteral("xcalc"), QStringLiteral("galculator"),
+                       QStringLiteral("mate-calc")}
+        << "galculator";
 }
 
 void TestEntryPanel::calculator()
@@ -843,10 +872,10 @@ void TestEntryPanel::calculator()
     QFETCH(QStringList, installed);
     QFETCH(QString, started);
     DialogScript dialogs;
-    const QString bin = QDir(m_data->folder()).filePath("bin");
+    const QString bin = QDir(m_data->folder()).filePath(QStringLiteral("bin"));
     QDir().mkpath(bin);
     for (const QString &name : installed) {
-        QFile f(bin + "/" + name);
+        QFile f(bin + QStringLiteral("/") + name);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("#!/bin/sh\n");
         f.close();
@@ -859,12 +888,12 @@ void TestEntryPanel::calculator()
         return args.isEmpty();
     });
 
-    QTest::mouseClick(child<QPushButton>("btnOutCalc"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutCalc")), Qt::LeftButton);
     if (started.isEmpty()) {
         QVERIFY(runs.isEmpty());
         QCOMPARE(dialogs.of(TDialogCall::Error).size(), 1);
     } else {
-        QCOMPARE(runs, QStringList{bin + "/" + started});
+        QCOMPARE(runs, QStringList{bin + QStringLiteral("/") + started});
         QVERIFY(dialogs.calls.isEmpty());
     }
 }
@@ -882,20 +911,21 @@ void TestEntryPanel::help()
     DialogScript dialogs;
     const TEntryPanelKind kind = income ? TEntryPanelKind::Income() : TEntryPanelKind::Expense();
     TEntryPanel *panel = income ? makePanel(kind, 445) : m_panel;
-    QTest::mouseClick(child<QPushButton>("btn" + kind.prefix + "Help", panel), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QLatin1String(kind.names.help), panel), Qt::LeftButton);
 
     QCOMPARE(dialogs.calls.size(), 1);
     QCOMPARE(dialogs.calls.value(0).kind, TDialogCall::Info);
     QCOMPARE(dialogs.calls.value(0).caption, QStringLiteral("帮助"));
     const QString text = dialogs.calls.value(0).text;
     QCOMPARE(THi::ByteLength(text), 288);
-    const QStringList lines = text.split("\r\n");
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 9);
     QCOMPARE(lines.value(0), QStringLiteral("- 例子："));
     // The example lines are the panel's own instruction lines.
     for (int i = 0; i < 6; ++i)
         QCOMPARE(lines.value(i + 1),
-                 "  " + child<QLabel>(kind.stepPrefix + QString::number(i + 1), panel)->text());
+                 QStringLiteral("  ") +
+                     child<QLabel>(QLatin1String(kind.names.steps[i]), panel)->text());
     QCOMPARE(lines.value(7), QString());
     QCOMPARE(lines.value(8), QStringLiteral("- 想查看收支记录明细，请点击“收支目录”。"));
 }
@@ -905,9 +935,12 @@ void TestEntryPanel::editCates_data()
     QTest::addColumn<bool>("save");
     QTest::addColumn<QString>("edited");
     QTest::addColumn<QStringList>("itemsAfter");
-    QTest::addRow("save") << true << "\n  Bus\n\nRent \n\n" << QStringList{"Bus", "", "Rent"};
+    QTest::addRow("save") << true << "\n  Bus\n\nRent \n\n"
+                          << QStringList{QStringLiteral("Bus"), QStringLiteral(""),
+                                         QStringLiteral("Rent")};
     QTest::addRow("save empty") << true << "" << QStringList();
-    QTest::addRow("cancel") << false << "Bus" << QStringList{"food", "Rent"};
+    QTest::addRow("cancel") << false << "Bus"
+                            << QStringList{QStringLiteral("food"), QStringLiteral("Rent")};
 }
 
 void TestEntryPanel::editCates()
@@ -916,10 +949,10 @@ void TestEntryPanel::editCates()
     QFETCH(QString, edited);
     QFETCH(QStringList, itemsAfter);
     DialogScript dialogs;
-    m_db->SetCateList("Li", "out", "food\r\nRent");
-    m_db->SetCateList("Li", "in", "Pay");
-    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
-    type(child<QComboBox>("cboOutCate"), "half typed");
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("food\r\nRent"));
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("in"), QStringLiteral("Pay"));
+    m_panel->LoadCateList(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")));
+    type(child<QComboBox>(QStringLiteral("cboOutCate")), QStringLiteral("half typed"));
 
     QString shownText;
     bool clicked = false, arrowWhileOpen = false, disabledWhileOpen = false;
@@ -927,8 +960,9 @@ void TestEntryPanel::editCates()
         QWidget *editor = QApplication::activeModalWidget();
         if (!editor)
             return;
-        auto *mem = editor->findChild<QPlainTextEdit *>("memText");
-        auto *button = editor->findChild<QPushButton *>(save ? "btnSave" : "btnCancel");
+        auto *mem = editor->findChild<QPlainTextEdit *>(QStringLiteral("memText"));
+        auto *button = editor->findChild<QPushButton *>(save ? QStringLiteral("btnSave")
+                                                             : QStringLiteral("btnCancel"));
         if (!mem || !button) {
             editor->close();
             return;
@@ -936,31 +970,34 @@ void TestEntryPanel::editCates()
         shownText = mem->toPlainText();
         const QCursor *cursor = QApplication::overrideCursor();
         arrowWhileOpen = cursor && cursor->shape() == Qt::ArrowCursor;
-        disabledWhileOpen = !child<QPushButton>("btnOutEditCates")->isEnabled();
+        disabledWhileOpen = !child<QPushButton>(QStringLiteral("btnOutEditCates"))->isEnabled();
         mem->setPlainText(edited);
         QTest::mouseClick(button, Qt::LeftButton);
         clicked = true;
     });
-    QTest::mouseClick(child<QPushButton>("btnOutEditCates"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutEditCates")), Qt::LeftButton);
 
     QVERIFY(clicked);
     QVERIFY(arrowWhileOpen);
     QVERIFY(disabledWhileOpen);
-    QCOMPARE(shownText.split(QRegularExpression("\r?\n")), QStringList({"food", "Rent"}));
+    QCOMPARE(shownText.split(QRegularExpression(QStringLiteral("\r?\n"))),
+             QStringList({QStringLiteral("food"), QStringLiteral("Rent")}));
     QCOMPARE(items(), itemsAfter);
     QCOMPARE(m_panel->PendingRows().size(), 0);
-    QCOMPARE(child<QComboBox>("cboOutCate")->currentText(), QString("half typed"));
-    QCOMPARE(m_db->GetCateList("Li", "in"), QString("Pay"));
+    QCOMPARE(child<QComboBox>(QStringLiteral("cboOutCate"))->currentText(),
+             QStringLiteral("half typed"));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("in")), QStringLiteral("Pay"));
     if (save) {
         QCOMPARE(dialogs.calls.size(), 1);
         QCOMPARE(dialogs.calls.value(0).kind, TDialogCall::Info);
-        QCOMPARE(dialogs.calls.value(0).caption, QString("Tallimo"));
+        QCOMPARE(dialogs.calls.value(0).caption, QStringLiteral("Tallimo"));
         QCOMPARE(dialogs.calls.value(0).text, QStringLiteral("成功！"));
     } else {
         QVERIFY(dialogs.calls.isEmpty());
-        QCOMPARE(m_db->GetCateList("Li", "out"), QString("food\r\nRent"));
+        QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+                 QStringLiteral("food\r\nRent"));
     }
-    QVERIFY(child<QPushButton>("btnOutEditCates")->isEnabled());
+    QVERIFY(child<QPushButton>(QStringLiteral("btnOutEditCates"))->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
@@ -980,23 +1017,26 @@ void TestEntryPanel::editCatesAfterAnotherCopyChangedTheList()
     QFETCH(QString, storedAfter);
     DialogScript dialogs;
     (replace ? dialogs.yes() : dialogs.no());
-    m_db->SetCateList("Li", "out", "food\r\nRent");
-    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("food\r\nRent"));
+    m_panel->LoadCateList(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")));
     bool clicked = false;
     QTimer::singleShot(0, this, [&] {
         QWidget *editor = QApplication::activeModalWidget();
-        auto *mem = editor ? editor->findChild<QPlainTextEdit *>("memText") : nullptr;
+        auto *mem =
+            editor ? editor->findChild<QPlainTextEdit *>(QStringLiteral("memText")) : nullptr;
         if (!mem) {
             if (editor)
                 editor->close();
             return;
         }
-        TDbMan(m_data->path()).MergeCate("Li", "out", "Gas");
-        mem->setPlainText("Bus\nRent");
-        QTest::mouseClick(editor->findChild<QPushButton *>("btnSave"), Qt::LeftButton);
+        TDbMan(m_data->path())
+            .MergeCate(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Gas"));
+        mem->setPlainText(QStringLiteral("Bus\nRent"));
+        QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("btnSave")),
+                          Qt::LeftButton);
         clicked = true;
     });
-    QTest::mouseClick(child<QPushButton>("btnOutEditCates"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutEditCates")), Qt::LeftButton);
 
     QVERIFY(clicked);
     const QList<TDialogCall> asked = dialogs.of(TDialogCall::Question);
@@ -1004,7 +1044,7 @@ void TestEntryPanel::editCatesAfterAnotherCopyChangedTheList()
     QVERIFY2(asked.value(0).text.startsWith(QStringLiteral("另一个程序已修改了这个类别列表")),
              qPrintable(asked.value(0).text));
     QVERIFY(asked.value(0).defaultNo);
-    QCOMPARE(m_db->GetCateList("Li", "out"), storedAfter);
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), storedAfter);
     QCOMPARE(items(), THi::SplitLines(storedAfter));
     QCOMPARE(dialogs.of(TDialogCall::Info).size(), replace ? 1 : 0);
 }
@@ -1015,30 +1055,36 @@ void TestEntryPanel::editCatesAfterRenameInTheEditor()
 {
     DialogScript dialogs;
     dialogs.answer(QStringLiteral("Fuel"));
-    m_db->SetCateList("Li", "out", "food\r\nGas");
-    m_db->AddRecords("Li", {{"2011-04-12", TypeExpense(), "Gas", "5.00", ""}});
-    m_panel->LoadCateList(m_db->GetCateList("Li", "out"));
+    m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("food\r\nGas"));
+    m_db->AddRecords(QStringLiteral("Li"),
+                     {{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Gas"),
+                       QStringLiteral("5.00"), QStringLiteral("")}});
+    m_panel->LoadCateList(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")));
     bool clicked = false;
     QTimer::singleShot(0, this, [&] {
         QWidget *editor = QApplication::activeModalWidget();
-        auto *mem = editor ? editor->findChild<QPlainTextEdit *>("memText") : nullptr;
+        auto *mem =
+            editor ? editor->findChild<QPlainTextEdit *>(QStringLiteral("memText")) : nullptr;
         if (!mem) {
             if (editor)
                 editor->close();
             return;
         }
         mem->setTextCursor(QTextCursor(mem->document()->findBlockByNumber(1)));
-        QTest::mouseClick(editor->findChild<QPushButton *>("btnRenameCate"), Qt::LeftButton);
+        QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("btnRenameCate")),
+                          Qt::LeftButton);
         QCOMPARE(mem->toPlainText(), QStringLiteral("food\nFuel"));
-        mem->setPlainText("food\nFuel\nBus");
-        QTest::mouseClick(editor->findChild<QPushButton *>("btnSave"), Qt::LeftButton);
+        mem->setPlainText(QStringLiteral("food\nFuel\nBus"));
+        QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("btnSave")),
+                          Qt::LeftButton);
         clicked = true;
     });
-    QTest::mouseClick(child<QPushButton>("btnOutEditCates"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutEditCates")), Qt::LeftButton);
 
     QVERIFY(clicked);
     QCOMPARE(dialogs.of(TDialogCall::Question).size(), 0);
-    QCOMPARE(m_db->GetCateList("Li", "out"), QStringLiteral("food\r\nFuel\r\nBus"));
+    QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")),
+             QStringLiteral("food\r\nFuel\r\nBus"));
     QCOMPARE(stored().value(0).value(RecCate), QStringLiteral("Fuel"));
 }
 

@@ -57,17 +57,17 @@ const QString In = QStringLiteral("收入");
 const QString Out = QStringLiteral("支出");
 
 // Ranking row: type, category, count, sum, share.
-TRow rank(const QString &type, const QString &cate, const char *count, const char *sum,
-          const char *share)
+TRow rank(const QString &type, const QString &cate, const QString &count, const QString &sum,
+          const QString &share)
 {
-    return {type, cate, QLatin1String(count), QLatin1String(sum), QLatin1String(share)};
+    return {type, cate, count, sum, share};
 }
 
 // Record as entered: date, type word, category, amount, notes.
-TRow rec(const char *date, const QString &type, const QString &cate, const char *amount,
+TRow rec(const QString &date, const QString &type, const QString &cate, const QString &amount,
          const QString &notes = QString())
 {
-    return {QLatin1String(date), type, cate, QLatin1String(amount), notes};
+    return {date, type, cate, amount, notes};
 }
 
 // The record list the store would hand out for these entered rows.
@@ -149,14 +149,15 @@ QStringList sheetCells(const QString &xlsx)
         while (!x.atEnd()) {
             const auto t = x.readNext();
             if (t == QXmlStreamReader::StartElement && x.name() == u"numFmt")
-                codes[x.attributes().value("numFmtId").toInt()] =
-                    x.attributes().value("formatCode").toString();
+                codes[x.attributes().value(QStringLiteral("numFmtId")).toInt()] =
+                    x.attributes().value(QStringLiteral("formatCode")).toString();
             if (t == QXmlStreamReader::StartElement && x.name() == u"cellXfs")
                 inXfs = true;
             if (t == QXmlStreamReader::EndElement && x.name() == u"cellXfs")
                 inXfs = false;
             if (inXfs && t == QXmlStreamReader::StartElement && x.name() == u"xf")
-                xfFormats.append(codes.value(x.attributes().value("numFmtId").toInt()));
+                xfFormats.append(
+                    codes.value(x.attributes().value(QStringLiteral("numFmtId")).toInt()));
         }
     }
     QStringList cells;
@@ -164,9 +165,9 @@ QStringList sheetCells(const QString &xlsx)
     while (!x.atEnd()) {
         if (x.readNext() != QXmlStreamReader::StartElement || x.name() != u"c")
             continue;
-        const QString ref = x.attributes().value("r").toString();
-        const QString type = x.attributes().value("t").toString();
-        const QString format = xfFormats.value(x.attributes().value("s").toInt());
+        const QString ref = x.attributes().value(QStringLiteral("r")).toString();
+        const QString type = x.attributes().value(QStringLiteral("t")).toString();
+        const QString format = xfFormats.value(x.attributes().value(QStringLiteral("s")).toInt());
         QString value;
         while (!(x.readNext() == QXmlStreamReader::EndElement && x.name() == u"c") && !x.atEnd()) {
             if (x.tokenType() == QXmlStreamReader::StartElement &&
@@ -218,25 +219,33 @@ void TestExports::splitText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("pieces");
-    QTest::addRow("three pieces") << "A<!-- - -->B<!-- - -->C" << QStringList{"A", "B", "C"};
+    QTest::addRow("three pieces") << "A<!-- - -->B<!-- - -->C"
+                                  << QStringList{QStringLiteral("A"), QStringLiteral("B"),
+                                                 QStringLiteral("C")};
     QTest::addRow("blanks and line breaks around markers go")
         << " \r\n A \n<!-- - -->\r\n\tB b \n<!-- - -->\nC\n\n"
-        << QStringList{"A", "B b", "C"};
+        << QStringList{QStringLiteral("A"), QStringLiteral("B b"), QStringLiteral("C")};
     QTest::addRow("markers back to back drop the empty piece")
-        << "A<!-- - --><!-- - -->B<!-- - -->C" << QStringList{"A", "B", "C"};
+        << "A<!-- - --><!-- - -->B<!-- - -->C"
+        << QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
     QTest::addRow("marker at the start drops the first piece")
-        << "  <!-- - -->A<!-- - -->B" << QStringList{"A", "B"};
+        << "  <!-- - -->A<!-- - -->B" << QStringList{QStringLiteral("A"), QStringLiteral("B")};
     QTest::addRow("blank piece is kept empty")
-        << "A<!-- - -->  \n <!-- - -->C" << QStringList{"A", "", "C"};
-    QTest::addRow("trailing marker adds nothing") << "A<!-- - -->B<!-- - -->  \n"
-                                                  << QStringList{"A", "B"};
+        << "A<!-- - -->  \n <!-- - -->C"
+        << QStringList{QStringLiteral("A"), QStringLiteral(""), QStringLiteral("C")};
+    QTest::addRow("trailing marker adds nothing")
+        << "A<!-- - -->B<!-- - -->  \n"
+        << QStringList{QStringLiteral("A"), QStringLiteral("B")};
     QTest::addRow("only the exact marker cuts")
-        << "A<!-- -  -->B<!--  - -->C" << QStringList{"A<!-- -  -->B<!--  - -->C"};
+        << "A<!-- -  -->B<!--  - -->C" << QStringList{QStringLiteral("A<!-- -  -->B<!--  - -->C")};
     QTest::addRow("pieces after the third are kept in the list")
-        << "A<!-- - -->B<!-- - -->C<!-- - -->D" << QStringList{"A", "B", "C", "D"};
+        << "A<!-- - -->B<!-- - -->C<!-- - -->D"
+        << QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+                       QStringLiteral("D")};
     QTest::addRow("blank text") << " \r\n\t" << QStringList{};
     QTest::addRow("full-width space is not trimmed")
-        << QStringLiteral("\u3000A<!-- - -->B\u3000") << QStringList{"\u3000A", "B\u3000"};
+        << QStringLiteral("\u3000A<!-- - -->B\u3000")
+        << QStringList{QStringLiteral("\u3000A"), QStringLiteral("B\u3000")};
 }
 
 void TestExports::splitText()
@@ -254,39 +263,51 @@ void TestExports::htmlFill_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("expected");
 
-    const TRowList ranking{rank(In, QStringLiteral("工资"), "1", "100.00", "100.00%"),
-                           rank(Out, QStringLiteral("餐饮"), "2", "30.00", "100.00%")};
+    const TRowList ranking{rank(In, QStringLiteral("工资"), QStringLiteral("1"),
+                                QStringLiteral("100.00"), QStringLiteral("100.00%")),
+                           rank(Out, QStringLiteral("餐饮"), QStringLiteral("2"),
+                                QStringLiteral("30.00"), QStringLiteral("100.00%"))};
     QTest::addRow("ranking: incomes first, the other amount a blank mark")
         << true << "H#top\r\n<!-- - -->\r\n  R#category #in | #out\r\n<!-- - -->\r\nF#bottom\r\n"
         << ranking << "Li"
-        << "H" + Title + QStringLiteral("R工资 100.00 | &nbsp;R餐饮 &nbsp; | 30.00F") + Foot;
+        << QStringLiteral("H") + Title +
+               QStringLiteral("R工资 100.00 | &nbsp;R餐饮 &nbsp; | 30.00F") + Foot;
     QTest::addRow("every ranking placeholder, in any letter case, every occurrence")
         << true
         << "#Top|#TOP<!-- - -->[#TYPE #Category #qty #In #OUT #ratio #type]<!-- - -->#BOTTOM"
         << ranking << "Li"
-        << Title + "|" + Title +
+        << Title + QStringLiteral("|") + Title +
                QStringLiteral("[收入 工资 1 100.00 &nbsp; 100.00% 收入]"
                               "[支出 餐饮 2 &nbsp; 30.00 100.00% 支出]") +
                Foot;
     QTest::addRow("a placeholder inside a word is replaced")
         << true << "<!-- - -->x<!-- - -->#income|#ratios<!-- - -->y<!-- - -->z"
-        << TRowList{rank(In, "a", "1", "5.00", "9.00%")} << "Li"
+        << TRowList{rank(In, QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("5.00"),
+                         QStringLiteral("9.00%"))}
+        << "Li"
         << "x5.00come|9.00%sy";
     QTest::addRow("inserted texts are escaped and never searched for placeholders")
         << true << "#top<!-- - -->(#category|#in)<!-- - -->!"
-        << TRowList{rank(In, "#in #ratio <b>&\"'", "1", "1.00", "1.00%")} << "<i>#bottom</i>"
+        << TRowList{rank(In, QStringLiteral("#in #ratio <b>&\"'"), QStringLiteral("1"),
+                         QStringLiteral("1.00"), QStringLiteral("1.00%"))}
+        << "<i>#bottom</i>"
         << "&lt;i&gt;#bottom&lt;/i&gt; (2011-04-01 至 2011-04-30)"
            "(#in #ratio &lt;b&gt;&amp;&quot;&#39;|1.00)!";
     QTest::addRow("ranking texts go in as they are, blank or not")
         << true << "<!-- - -->x<!-- - -->[#type|#category|#ratio]<!-- - -->y"
-        << TRowList{rank(Out, "  ", "1", "1.00", "")} << "Li" << QStringLiteral("x[支出|  |]y");
+        << TRowList{rank(Out, QStringLiteral("  "), QStringLiteral("1"), QStringLiteral("1.00"),
+                         QStringLiteral(""))}
+        << "Li" << QStringLiteral("x[支出|  |]y");
     QTest::addRow("pieces after the third are ignored")
         << true << "H<!-- - -->R<!-- - -->F<!-- - -->#top X" << ranking << "Li"
         << "HRRF";
 
-    const TRowList recs{rec("2011-04-01", Out, QStringLiteral("餐饮"), "12.50", "   "),
-                        rec("2011-04-02", In, QStringLiteral("工资"), "5000.00", " a b "),
-                        rec("2011-04-02", Out, "x", "1.00", "<script>alert(1)</script>")};
+    const TRowList recs{rec(QStringLiteral("2011-04-01"), Out, QStringLiteral("餐饮"),
+                            QStringLiteral("12.50"), QStringLiteral("   ")),
+                        rec(QStringLiteral("2011-04-02"), In, QStringLiteral("工资"),
+                            QStringLiteral("5000.00"), QStringLiteral(" a b ")),
+                        rec(QStringLiteral("2011-04-02"), Out, QStringLiteral("x"),
+                            QStringLiteral("1.00"), QStringLiteral("<script>alert(1)</script>"))};
     QTest::addRow("records: blank amounts and notes become a blank mark, others untrimmed")
         << false << "H<!-- - -->[#date|#category|#in|#out|#notes]<!-- - -->F"
         << TRowList{recs.mid(0, 2)} << "Li"
@@ -301,7 +322,7 @@ void TestExports::htmlFill_data()
         << "H2011-04-02&lt;script&gt;alert(1)&lt;/script&gt;&nbsp;1.00F";
     QTest::addRow("no rows: head and foot only")
         << false << "H#top<!-- - -->R#date<!-- - -->F#bottom" << TRowList{} << "Li"
-        << "H" + Title + "F" + Foot;
+        << QStringLiteral("H") + Title + QStringLiteral("F") + Foot;
 }
 
 void TestExports::htmlFill()
@@ -376,10 +397,14 @@ void TestExports::shippedTemplates()
         THi::ToBytes(cates ? QStringLiteral("收支项目排行") : QStringLiteral("收支记录明细"))));
 
     const TRowList rows =
-        cates ? TRowList{rank(In, "A&B", "1", "100.00", "100.00%"),
-                         rank(Out, QStringLiteral("餐饮"), "1", "30.00", "100.00%")}
-              : TRowList{rec("2011-04-01", Out, QStringLiteral("餐饮"), "30.00", "<b>x</b>"),
-                         rec("2011-04-02", In, "A&B", "100.00")};
+        cates ? TRowList{rank(In, QStringLiteral("A&B"), QStringLiteral("1"),
+                              QStringLiteral("100.00"), QStringLiteral("100.00%")),
+                         rank(Out, QStringLiteral("餐饮"), QStringLiteral("1"),
+                              QStringLiteral("30.00"), QStringLiteral("100.00%"))}
+              : TRowList{rec(QStringLiteral("2011-04-01"), Out, QStringLiteral("餐饮"),
+                             QStringLiteral("30.00"), QStringLiteral("<b>x</b>")),
+                         rec(QStringLiteral("2011-04-02"), In, QStringLiteral("A&B"),
+                             QStringLiteral("100.00"))};
     const TRecordList recs = records(cates ? TRowList{} : rows);
     QBuffer out;
     out.open(QIODevice::WriteOnly);
@@ -452,32 +477,46 @@ void TestExports::xlsxCells_data()
 
     QTest::addRow("ranking: two incomes, one expense")
         << true
-        << TRowList{rank(In, QStringLiteral("工资"), "1", "80.00", "80.00%"),
-                    rank(In, QStringLiteral("奖金"), "2", "20.00", "20.00%"),
-                    rank(Out, QStringLiteral("餐饮"), "3", "30.00", "6.31%")}
+        << TRowList{rank(In, QStringLiteral("工资"), QStringLiteral("1"), QStringLiteral("80.00"),
+                         QStringLiteral("80.00%")),
+                    rank(In, QStringLiteral("奖金"), QStringLiteral("2"), QStringLiteral("20.00"),
+                         QStringLiteral("20.00%")),
+                    rank(Out, QStringLiteral("餐饮"), QStringLiteral("3"), QStringLiteral("30.00"),
+                         QStringLiteral("6.31%"))}
         << header(TExportKind::Cates) +
-               QStringList{"A2|s|收入|General", "B2|s|工资|General", "C2|n|1|General",
-                           "D2|n|80|0.00",      "F2|n|0.8|0.00%",    "A3|s|收入|General",
-                           "B3|s|奖金|General", "C3|n|2|General",    "D3|n|20|0.00",
-                           "F3|n|0.2|0.00%",    "A4|s|支出|General", "B4|s|餐饮|General",
-                           "C4|n|3|General",    "E4|n|30|0.00",      "F4|n|0.0631|0.00%"} +
+               QStringList{QStringLiteral("A2|s|收入|General"), QStringLiteral("B2|s|工资|General"),
+                           QStringLiteral("C2|n|1|General"),    QStringLiteral("D2|n|80|0.00"),
+                           QStringLiteral("F2|n|0.8|0.00%"),    QStringLiteral("A3|s|收入|General"),
+                           QStringLiteral("B3|s|奖金|General"), QStringLiteral("C3|n|2|General"),
+                           QStringLiteral("D3|n|20|0.00"),      QStringLiteral("F3|n|0.2|0.00%"),
+                           QStringLiteral("A4|s|支出|General"), QStringLiteral("B4|s|餐饮|General"),
+                           QStringLiteral("C4|n|3|General"),    QStringLiteral("E4|n|30|0.00"),
+                           QStringLiteral("F4|n|0.0631|0.00%")} +
                totals(5);
     QTest::addRow("records: dates, empty amounts and notes, quotes verbatim")
         << false
-        << TRowList{rec("2011-04-01", Out, QStringLiteral("餐饮"), "12.50"),
-                    rec("2011-04-02", In, "it's \"ok\"", "5000.00", "O'Brien, <b>&"),
-                    rec("2011-04-02", Out, "x", "0.01", "   "),
-                    rec("2011-04-02", Out, "y", "0.02",
+        << TRowList{rec(QStringLiteral("2011-04-01"), Out, QStringLiteral("餐饮"),
+                        QStringLiteral("12.50")),
+                    rec(QStringLiteral("2011-04-02"), In, QStringLiteral("it's \"ok\""),
+                        QStringLiteral("5000.00"), QStringLiteral("O'Brien, <b>&")),
+                    rec(QStringLiteral("2011-04-02"), Out, QStringLiteral("x"),
+                        QStringLiteral("0.01"), QStringLiteral("   ")),
+                    rec(QStringLiteral("2011-04-02"), Out, QStringLiteral("y"),
+                        QStringLiteral("0.02"),
                         QStringLiteral("a\tb\r\nc\x01"
                                        "d"))}
         << header(TExportKind::Trans) +
-               QStringList{"A2|n|40634|yyyy-mm-dd", "B2|s|餐饮|General", "D2|n|12.5|0.00",
-                           "A3|n|40635|yyyy-mm-dd", "B3|s|it's \"ok\"|General", "C3|n|5000|0.00",
-                           "E3|s|O'Brien, <b>&|General", "A4|n|40635|yyyy-mm-dd", "B4|s|x|General",
-                           "D4|n|0.01|0.00", "E4|s|   |General", "A5|n|40635|yyyy-mm-dd",
-                           "B5|s|y|General", "D5|n|0.02|0.00",
-                           // tab and line breaks kept, other control characters visible
-                           QStringLiteral("E5|s|a\tb_x000D_\nc\u2401d|General")} +
+               QStringList{
+                   QStringLiteral("A2|n|40634|yyyy-mm-dd"), QStringLiteral("B2|s|餐饮|General"),
+                   QStringLiteral("D2|n|12.5|0.00"), QStringLiteral("A3|n|40635|yyyy-mm-dd"),
+                   QStringLiteral("B3|s|it's \"ok\"|General"), QStringLiteral("C3|n|5000|0.00"),
+                   QStringLiteral("E3|s|O'Brien, <b>&|General"),
+                   QStringLiteral("A4|n|40635|yyyy-mm-dd"), QStringLiteral("B4|s|x|General"),
+                   QStringLiteral("D4|n|0.01|0.00"), QStringLiteral("E4|s|   |General"),
+                   QStringLiteral("A5|n|40635|yyyy-mm-dd"), QStringLiteral("B5|s|y|General"),
+                   QStringLiteral("D5|n|0.02|0.00"),
+                   // tab and line breaks kept, other control characters visible
+                   QStringLiteral("E5|s|a\tb_x000D_\nc\u2401d|General")} +
                totals(6);
     QTest::addRow("no rows: header and totals")
         << false << TRowList{} << header(TExportKind::Trans) + totals(2);
@@ -498,7 +537,8 @@ void TestExports::xlsxCells()
 
 void TestExports::xlsxLayout()
 {
-    const TRowList rows{rec("2011-04-01", Out, QStringLiteral("餐饮"), "12.50",
+    const TRowList rows{rec(QStringLiteral("2011-04-01"), Out, QStringLiteral("餐饮"),
+                            QStringLiteral("12.50"),
                             QStringLiteral("一条很长很长很长很长很长很长的备注"))};
     const TRecordList recs = records(rows);
     QTemporaryDir dir;
@@ -519,7 +559,8 @@ void TestExports::xlsxLayout()
     QXmlStreamReader x(sheet);
     while (!x.atEnd())
         if (x.readNext() == QXmlStreamReader::StartElement && x.name() == u"col")
-            widths[x.attributes().value("min").toInt()] = x.attributes().value("width").toDouble();
+            widths[x.attributes().value(QStringLiteral("min")).toInt()] =
+                x.attributes().value(QStringLiteral("width")).toDouble();
     QCOMPARE(widths.size(), 5);
     QVERIFY(widths[5] > widths[3]);
     QVERIFY(widths[2] > widths[1]);
@@ -544,16 +585,21 @@ void TestExports::csvBytes_data()
     const QByteArray bom("\xEF\xBB\xBF");
     // The table only: no title or total lines among the rows.
     QTest::addRow("ranking") << true
-                             << TRowList{rank(In, QStringLiteral("工资"), "1", "100.00", "100.00%"),
-                                         rank(Out, "a,b", "12", "1234567.50", "2.50%")}
+                             << TRowList{rank(In, QStringLiteral("工资"), QStringLiteral("1"),
+                                              QStringLiteral("100.00"), QStringLiteral("100.00%")),
+                                         rank(Out, QStringLiteral("a,b"), QStringLiteral("12"),
+                                              QStringLiteral("1234567.50"),
+                                              QStringLiteral("2.50%"))}
                              << bom + QStringLiteral("类别,项目,数量,收入,支出,比例\r\n"
                                                      "收入,工资,1,100.00,,100.00%\r\n"
                                                      "支出,\"a,b\",12,,1234567.50,2.50%\r\n")
                                           .toUtf8();
     QTest::addRow("records with quotes and line breaks")
         << false
-        << TRowList{rec("2011-04-01", Out, "say \"hi\"", "12.50", "line1\r\nline2"),
-                    rec("2011-04-02", In, "O'Brien", "5000.00", "  ")}
+        << TRowList{rec(QStringLiteral("2011-04-01"), Out, QStringLiteral("say \"hi\""),
+                        QStringLiteral("12.50"), QStringLiteral("line1\r\nline2")),
+                    rec(QStringLiteral("2011-04-02"), In, QStringLiteral("O'Brien"),
+                        QStringLiteral("5000.00"), QStringLiteral("  "))}
         << bom + QStringLiteral("日期,项目,收入,支出,备注\r\n"
                                 "2011-04-01,\"say \"\"hi\"\"\",,12.50,\"line1\r\nline2\"\r\n"
                                 "2011-04-02,O'Brien,5000.00,,  \r\n")
@@ -621,12 +667,13 @@ void TestExports::csvFormulas()
     QFETCH(QString, amount);
     QFETCH(QString, notes);
     QFETCH(QString, line);
-    const TRowList rows{rec("2011-04-01", Out, cate, amount.toLatin1().constData(), notes)};
+    const TRowList rows{rec(QStringLiteral("2011-04-01"), Out, cate, amount, notes)};
     const TRecordList recs = records(rows);
     QBuffer out;
     out.open(QIODevice::WriteOnly);
     // A user name that is a formula: the title no longer goes into the table.
-    TCsvExport::Write(out, exportData(TExportKind::Trans, rows, &recs, "=cmd|' /C calc'!A0"));
+    TCsvExport::Write(
+        out, exportData(TExportKind::Trans, rows, &recs, QStringLiteral("=cmd|' /C calc'!A0")));
     const QByteArray expected = "\xEF\xBB\xBF" +
                                 QStringLiteral("日期,项目,收入,支出,备注\r\n").toUtf8() +
                                 line.toUtf8() + "\r\n";
@@ -649,12 +696,14 @@ void TestExports::controlCharsVisible()
 {
     QFETCH(QString, format);
     const QString nul(QChar(0));
-    const TRowList rows{
-        rec("2011-04-01", Out, "a" + nul + "b", "1.00", QStringLiteral("x\x01y\x1Fz\x7F\u0085!")),
-        rec("2011-04-02", In, QStringLiteral("工资"), "2.00", "after")};
+    const TRowList rows{rec(QStringLiteral("2011-04-01"), Out,
+                            QStringLiteral("a") + nul + QStringLiteral("b"), QStringLiteral("1.00"),
+                            QStringLiteral("x\x01y\x1Fz\x7F\u0085!")),
+                        rec(QStringLiteral("2011-04-02"), In, QStringLiteral("工资"),
+                            QStringLiteral("2.00"), QStringLiteral("after"))};
     const TRecordList recs = records(rows);
     QTemporaryDir dir;
-    const QString file = dir.filePath("out." + format);
+    const QString file = dir.filePath(QStringLiteral("out.") + format);
     save(format, file, exportData(TExportKind::Trans, rows, &recs));
     const QString text = exported(format, file);
     // Nothing cut: the row after the odd texts is there, and the odd
@@ -685,7 +734,8 @@ static void save(const QString &format, const QString &file, const TExportData &
                  const TProgress &progress)
 {
     if (format == QLatin1String("html"))
-        THtmlExport(data.Kind, "H<!-- - -->R#category|#notes<!-- - -->F", "t")
+        THtmlExport(data.Kind, QStringLiteral("H<!-- - -->R#category|#notes<!-- - -->F"),
+                    QStringLiteral("t"))
             .Save(file, data, progress);
     else if (format == QLatin1String("xlsx"))
         TXlsxExport::Save(file, data, progress);
@@ -707,10 +757,11 @@ static QString exported(const QString &format, const QString &file)
 void TestExports::saveReplacesWhole()
 {
     QFETCH(QString, format);
-    const TRowList rows{rank(In, "a", "1", "1.00", "100.00%")};
+    const TRowList rows{rank(In, QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("1.00"),
+                             QStringLiteral("100.00%"))};
     const TExportData data = exportData(TExportKind::Cates, rows, nullptr);
     QTemporaryDir dir;
-    const QString file = dir.filePath("old." + format);
+    const QString file = dir.filePath(QStringLiteral("old.") + format);
     THi::SaveFile(file, QByteArray(1 << 20, 'x'));
     save(format, file, data);
 
@@ -718,8 +769,9 @@ void TestExports::saveReplacesWhole()
     QVERIFY(!bytes.contains("xxxx"));
     QVERIFY(bytes.size() < 100000);
     if (format == QLatin1String("xlsx"))
-        QVERIFY(sheetCells(file).contains("B2|s|a|General"));
-    QCOMPARE(leftovers(dir.path()), QStringList{"old." + format}); // no temporary left
+        QVERIFY(sheetCells(file).contains(QStringLiteral("B2|s|a|General")));
+    QCOMPARE(leftovers(dir.path()),
+             QStringList{QStringLiteral("old.") + format}); // no temporary left
     QCOMPARE(QFileInfo(file).permissions() & QFileDevice::ReadOther, QFileDevice::ReadOther);
 }
 
@@ -734,15 +786,15 @@ void TestExports::saveFailsCleanly()
     const TExportData data = exportData(TExportKind::Cates, {}, nullptr);
     QTemporaryDir dir;
     // A folder where the file should be: the rename over it fails after writing.
-    const QString file = dir.filePath("taken." + format);
-    QVERIFY(QDir(dir.path()).mkpath("taken." + format + "/inside"));
+    const QString file = dir.filePath(QStringLiteral("taken.") + format);
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken.") + format + QStringLiteral("/inside")));
     QVERIFY_THROWS_EXCEPTION(TError, save(format, file, data));
     QVERIFY(QFileInfo(file).isDir());
     QCOMPARE(leftovers(dir.path()), QStringList{});
     // A missing folder: nothing is created at all.
-    const QString nowhere = dir.filePath("missing/x." + format);
+    const QString nowhere = dir.filePath(QStringLiteral("missing/x.") + format);
     QVERIFY_THROWS_EXCEPTION(TError, save(format, nowhere, data));
-    QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
 }
 
 void TestExports::saveFollowsUmask_data()
@@ -763,8 +815,9 @@ void TestExports::saveFollowsUmask()
     QFETCH(int, mask);
     QFETCH(int, mode);
     QTemporaryDir dir;
-    const QString file = dir.filePath("out." + format);
-    const TRowList rows{rank(In, "a", "1", "1.00", "100.00%")};
+    const QString file = dir.filePath(QStringLiteral("out.") + format);
+    const TRowList rows{rank(In, QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("1.00"),
+                             QStringLiteral("100.00%"))};
     const mode_t old = ::umask(mode_t(mask));
     const auto back = qScopeGuard([old] { ::umask(old); });
     save(format, file, exportData(TExportKind::Cates, rows, nullptr));
@@ -785,10 +838,11 @@ void TestExports::saveOnFullDisk()
     QFETCH(QString, format);
     TRowList rows;
     for (int i = 0; i < 300; ++i)
-        rows.append(rank(Out, QStringLiteral("类别%1").arg(i), "1", "1.00", "1.00%"));
+        rows.append(rank(Out, QStringLiteral("类别%1").arg(i), QStringLiteral("1"),
+                         QStringLiteral("1.00"), QStringLiteral("1.00%")));
     const TExportData data = exportData(TExportKind::Cates, rows, nullptr);
     QTemporaryDir dir;
-    const QString file = dir.filePath("full." + format);
+    const QString file = dir.filePath(QStringLiteral("full.") + format);
     THi::SaveFile(file, "old");
 
     ::signal(SIGXFSZ, SIG_IGN);
@@ -810,7 +864,7 @@ void TestExports::saveOnFullDisk()
     QVERIFY2(!message.contains(QLatin1String(".partial-")), qPrintable(message));
     QVERIFY2(!message.contains(QStringLiteral("未知错误")), qPrintable(message));
     QCOMPARE(THi::LoadFile(file), QByteArray("old"));
-    QCOMPARE(leftovers(dir.path()), QStringList{"full." + format});
+    QCOMPARE(leftovers(dir.path()), QStringList{QStringLiteral("full.") + format});
 }
 
 void TestExports::progressAndCancel_data()
@@ -832,11 +886,12 @@ void TestExports::progressAndCancel()
     const int count = 2 * Exports::ProgressEvery + 5;
     TRowList rows;
     for (int i = 0; i < count; ++i)
-        rows.append(rec("2011-04-01", Out, QStringLiteral("c%1").arg(i), "1.00"));
+        rows.append(rec(QStringLiteral("2011-04-01"), Out, QStringLiteral("c%1").arg(i),
+                        QStringLiteral("1.00")));
     const TRecordList recs = records(rows);
     const TExportData data = exportData(TExportKind::Trans, rows, &recs);
     QTemporaryDir dir;
-    const QString file = dir.filePath("big." + format);
+    const QString file = dir.filePath(QStringLiteral("big.") + format);
     THi::SaveFile(file, "old");
 
     QList<qint64> seen;
@@ -857,7 +912,7 @@ void TestExports::progressAndCancel()
     QCOMPARE(seen, stopAt == 0 ? all : all.mid(0, stopAt));
     // A stopped export leaves the old file and no temporary.
     QCOMPARE(THi::LoadFile(file) == "old", cancelled);
-    QCOMPARE(leftovers(dir.path()), QStringList{"big." + format});
+    QCOMPARE(leftovers(dir.path()), QStringList{QStringLiteral("big.") + format});
 }
 
 QTEST_GUILESS_MAIN(TestExports)

@@ -106,9 +106,9 @@ void TestHiClass::base64RoundTrip_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("encodedLength");
-    QTest::addRow("57 bytes: exactly one old line") << QString(57, 'x') << 76;
-    QTest::addRow("58 bytes: 80 chars ending ==") << QString(58, 'x') << 80;
-    QTest::addRow("long text") << QString(500, 'q') << 668;
+    QTest::addRow("57 bytes: exactly one old line") << QString(57, QLatin1Char('x')) << 76;
+    QTest::addRow("58 bytes: 80 chars ending ==") << QString(58, QLatin1Char('x')) << 80;
+    QTest::addRow("long text") << QString(500, QLatin1Char('q')) << 668;
     QTest::addRow("chinese is two bytes a char") << QString(30, QChar(0x4E2D)) << 80;
     QTest::addRow("emoji outside GBK") << QString::fromUtf8("记账 😀 ok") << 16;
     QTest::addRow("full-width letters") << QString::fromUtf8("ＡＢＣ") << 8;
@@ -120,13 +120,13 @@ void TestHiClass::base64RoundTrip()
     QFETCH(int, encodedLength);
     const QString stored = THi::Base64Encode(text);
     QCOMPARE(stored.size(), encodedLength);
-    QVERIFY(!stored.contains('\r') && !stored.contains('\n'));
+    QVERIFY(!stored.contains(QLatin1Char('\r')) && !stored.contains(QLatin1Char('\n')));
     QCOMPARE(THi::Base64Decode(stored), text);
 
     // The same text broken into 76-character lines decodes the same.
     QString broken;
     for (int i = 0; i < stored.size(); i += 76)
-        broken += stored.mid(i, 76) + "\r\n";
+        broken += stored.mid(i, 76) + QStringLiteral("\r\n");
     QCOMPARE(THi::Base64Decode(broken), text);
 }
 
@@ -322,7 +322,7 @@ void TestHiClass::trim()
 
 void TestHiClass::lowerAscii()
 {
-    QCOMPARE(THi::LowerAscii("TOM Li"), QString("tom li"));
+    QCOMPARE(THi::LowerAscii(QStringLiteral("TOM Li")), QStringLiteral("tom li"));
     // Only A-Z fold: full-width and accented capitals stay.
     QCOMPARE(THi::LowerAscii(QString::fromUtf8("ＴＯＭ Ä 中")), QString::fromUtf8("ＴＯＭ Ä 中"));
 }
@@ -421,14 +421,14 @@ void TestHiClass::formatting()
 void TestHiClass::files()
 {
     QTemporaryDir dir;
-    const QString name = dir.filePath("page.html");
+    const QString name = dir.filePath(QStringLiteral("page.html"));
     const QByteArray bytes("\xd6\xd0\x00\xff tail", 8);
     THi::SaveFile(name, bytes);
     QCOMPARE(THi::LoadFile(name), bytes);
     THi::SaveFile(name, "x"); // truncates
     QCOMPARE(THi::LoadFile(name), QByteArray("x"));
 
-    QVERIFY_THROWS_EXCEPTION(EResNotFound, THi::ResourceText("RES_NOTHING"));
+    QVERIFY_THROWS_EXCEPTION(EResNotFound, THi::ResourceText(QStringLiteral("RES_NOTHING")));
 }
 
 void TestHiClass::fileErrors_data()
@@ -466,26 +466,26 @@ void TestHiClass::fileErrors()
     QFETCH(QString, what);
     QFETCH(QString, todo);
     QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir("folder"));
-    THi::SaveFile(dir.filePath("plain-file"), "x");
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    THi::SaveFile(dir.filePath(QStringLiteral("plain-file")), "x");
     QString path = dir.filePath(target);
 
     try {
-        if (operation == "load") {
+        if (operation == QStringLiteral("load")) {
             THi::LoadFile(path);
-        } else if (operation == "save") {
+        } else if (operation == QStringLiteral("save")) {
             THi::SaveFile(path, "x");
         } else {
             qputenv("XDG_DATA_HOME", QFile::encodeName(path));
-            path += "/Tallimo";
-            THi::AppDataDir("Tallimo");
+            path += QStringLiteral("/Tallimo");
+            THi::AppDataDir(QStringLiteral("Tallimo"));
         }
         QFAIL("no error raised");
     } catch (const EInOutError &e) {
         QCOMPARE(e.code(), code);
         QCOMPARE(e.path(), path);
         // What happened to which file, what to do, then the system's own words.
-        const QStringList lines = e.text().split('\n');
+        const QStringList lines = e.text().split(QLatin1Char('\n'));
         QCOMPARE(lines.value(0), what.arg(path));
         QVERIFY2(lines.value(1).contains(todo), qPrintable(lines.value(1)));
         QCOMPARE(lines.value(2), QString());
@@ -509,8 +509,9 @@ void TestHiClass::splitParams_data()
     QTest::addColumn<QStringList>("args");
     QTest::addRow("empty") << "" << QStringList();
     QTest::addRow("quoted path with blanks")
-        << "\"/home/li/my backups/may.tlmdb\"" << QStringList{"/home/li/my backups/may.tlmdb"};
-    QTest::addRow("two words") << "a b" << QStringList{"a", "b"};
+        << "\"/home/li/my backups/may.tlmdb\""
+        << QStringList{QStringLiteral("/home/li/my backups/may.tlmdb")};
+    QTest::addRow("two words") << "a b" << QStringList{QStringLiteral("a"), QStringLiteral("b")};
 }
 
 void TestHiClass::splitParams()
@@ -523,12 +524,13 @@ void TestHiClass::splitParams()
 void TestHiClass::appDataDir()
 {
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("deep/share")));
-    QCoreApplication::setApplicationName("TitleOfApp");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("deep/share"))));
+    QCoreApplication::setApplicationName(QStringLiteral("TitleOfApp"));
     // The base folder may not exist yet on a fresh account.
-    QCOMPARE(THi::AppDataDir("Tallimo"), home.filePath("deep/share/Tallimo"));
-    QVERIFY(QFileInfo(home.filePath("deep/share/Tallimo")).isDir());
-    QCOMPARE(THi::AppDataDir(QString()), home.filePath("deep/share/TitleOfApp"));
+    QCOMPARE(THi::AppDataDir(QStringLiteral("Tallimo")),
+             home.filePath(QStringLiteral("deep/share/Tallimo")));
+    QVERIFY(QFileInfo(home.filePath(QStringLiteral("deep/share/Tallimo"))).isDir());
+    QCOMPARE(THi::AppDataDir(QString()), home.filePath(QStringLiteral("deep/share/TitleOfApp")));
 }
 
 void TestHiClass::chineseLocale_data()
@@ -557,7 +559,7 @@ void TestHiClass::chineseLocale()
     QFETCH(QString, expected);
     QVERIFY2(THi::UseChineseLocale(), "qtbase_zh_CN.qm is missing (package qt6-translations-l10n)");
     QVERIFY(THi::UseChineseLocale()); // a second call is harmless
-    QCOMPARE(QLocale().name(), QString("zh_CN"));
+    QCOMPARE(QLocale().name(), QStringLiteral("zh_CN"));
     // The calendar popup's day names come from the default locale.
     QCOMPARE(QLocale().dayName(1, QLocale::ShortFormat), QStringLiteral("周一"));
     QCOMPARE(QCoreApplication::translate(context.toLatin1(), source.toLatin1()), expected);

@@ -80,7 +80,7 @@ void TestLoginForm::emptyUserTableAsksForNewAccount()
     QCOMPARE(Child<QComboBox>(&dlg, "cboUsername")->count(), 0);
     QCOMPARE(QApplication::focusWidget(), Child<QComboBox>(&dlg, "cboUsername"));
 
-    fill(dlg, QStringLiteral(" 郭靖 "), " 2468 ");
+    fill(dlg, QStringLiteral(" 郭靖 "), QStringLiteral(" 2468 "));
     submit(dlg);
     const auto questions = script.of(TDialogCall::Question);
     QCOMPARE(questions.size(), 1);
@@ -91,7 +91,7 @@ void TestLoginForm::emptyUserTableAsksForNewAccount()
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QCOMPARE(dlg.UserName, QStringLiteral("郭靖"));
     QCOMPARE(dlg.DataFile, m_dataFile);
-    QVERIFY(TDbMan(m_dataFile).CheckLogin(QStringLiteral("郭靖"), "2468"));
+    QVERIFY(TDbMan(m_dataFile).CheckLogin(QStringLiteral("郭靖"), QStringLiteral("2468")));
 }
 
 void TestLoginForm::answerNoStoresNothing()
@@ -100,7 +100,7 @@ void TestLoginForm::answerNoStoresNothing()
     script.no();
     TfrmLogin dlg(m_dataFile);
     dlg.show();
-    fill(dlg, "Li", "1");
+    fill(dlg, QStringLiteral("Li"), QStringLiteral("1"));
     submit(dlg);
     QVERIFY(dlg.isVisible());
     QVERIFY(dlg.result() != QDialog::Accepted);
@@ -126,12 +126,12 @@ void TestLoginForm::nameTakenMeanwhile()
     TDialogs::SetHandler([&](const TDialogCall &call) {
         script.calls.append(call);
         if (call.kind == TDialogCall::Question)
-            TDbMan(m_dataFile).AddUser("Ann", otherPassword);
+            TDbMan(m_dataFile).AddUser(QStringLiteral("Ann"), otherPassword);
         return QVariant(true);
     });
     TfrmLogin dlg(m_dataFile);
     dlg.show();
-    fill(dlg, "Ann", "2468");
+    fill(dlg, QStringLiteral("Ann"), QStringLiteral("2468"));
     submit(dlg);
 
     const auto errors = script.of(TDialogCall::Error);
@@ -144,10 +144,10 @@ void TestLoginForm::nameTakenMeanwhile()
     QCOMPARE(dlg.result() == QDialog::Accepted, loggedIn);
     QCOMPARE(dlg.isVisible(), !loggedIn);
     if (loggedIn)
-        QCOMPARE(dlg.UserName, QString("Ann"));
+        QCOMPARE(dlg.UserName, QStringLiteral("Ann"));
     TDbMan db(m_dataFile);
-    QCOMPARE(db.ListUsers(), QString("Ann")); // one account, the other copy's
-    QVERIFY(db.CheckLogin("Ann", otherPassword));
+    QCOMPARE(db.ListUsers(), QStringLiteral("Ann")); // one account, the other copy's
+    QVERIFY(db.CheckLogin(QStringLiteral("Ann"), otherPassword));
     QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
@@ -169,11 +169,11 @@ void TestLoginForm::storedSpellingWins()
 {
     QFETCH(QString, typed);
     QFETCH(QString, expected);
-    addUser("Tom", "1234");
+    addUser(QStringLiteral("Tom"), QStringLiteral("1234"));
     DialogScript script; // a question would get No
     TfrmLogin dlg(m_dataFile);
     dlg.show();
-    fill(dlg, typed, "1234");
+    fill(dlg, typed, QStringLiteral("1234"));
     submit(dlg);
     if (expected.isEmpty()) {
         QCOMPARE(script.of(TDialogCall::Question).size(), 1);
@@ -187,44 +187,44 @@ void TestLoginForm::storedSpellingWins()
 
 void TestLoginForm::wrongPasswordKeepsDialogOpen()
 {
-    addUser("Tom", "1234");
+    addUser(QStringLiteral("Tom"), QStringLiteral("1234"));
     DialogScript script;
     TfrmLogin dlg(m_dataFile);
     dlg.show();
-    fill(dlg, "Tom", "4321");
+    fill(dlg, QStringLiteral("Tom"), QStringLiteral("4321"));
     submit(dlg);
     const auto errors = script.of(TDialogCall::Error);
     QCOMPARE(errors.size(), 1);
     QCOMPARE(errors[0].text, QStringLiteral("错误：无效的密码。"));
     QCOMPARE(errors[0].caption, QStringLiteral("错误"));
     QVERIFY(dlg.isVisible());
-    QCOMPARE(Child<QLineEdit>(&dlg, "edtPassword")->text(), QString("4321"));
+    QCOMPARE(Child<QLineEdit>(&dlg, "edtPassword")->text(), QStringLiteral("4321"));
     QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
 void TestLoginForm::loginRewritesTheAccountRow()
 {
-    addUser("Ann", "1");
-    addUser("Bob", "2");
+    addUser(QStringLiteral("Ann"), QStringLiteral("1"));
+    addUser(QStringLiteral("Bob"), QStringLiteral("2"));
     DialogScript script;
     {
         TfrmLogin dlg(m_dataFile);
         // Newest row first, and preselected with the focus on the password.
-        QCOMPARE(Child<QComboBox>(&dlg, "cboUsername")->currentText(), QString("Bob"));
+        QCOMPARE(Child<QComboBox>(&dlg, "cboUsername")->currentText(), QStringLiteral("Bob"));
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QCOMPARE(QApplication::focusWidget(), Child<QLineEdit>(&dlg, "edtPassword"));
-        fill(dlg, "Ann", " 1 ");
+        fill(dlg, QStringLiteral("Ann"), QStringLiteral(" 1 "));
         submit(dlg);
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
     }
     TDbMan db(m_dataFile);
-    QCOMPARE(db.ListUsers(), QString("Ann\r\nBob"));
-    QVERIFY(db.CheckLogin("Ann", "1"));
+    QCOMPARE(db.ListUsers(), QStringLiteral("Ann\r\nBob"));
+    QVERIFY(db.CheckLogin(QStringLiteral("Ann"), QStringLiteral("1")));
     TfrmLogin again(m_dataFile);
     QCOMPARE(Child<QComboBox>(&again, "cboUsername")->count(), 2);
-    QCOMPARE(Child<QComboBox>(&again, "cboUsername")->currentText(), QString("Ann"));
+    QCOMPARE(Child<QComboBox>(&again, "cboUsername")->currentText(), QStringLiteral("Ann"));
 }
 
 void TestLoginForm::submitNeedsBothFields_data()
@@ -253,7 +253,7 @@ void TestLoginForm::submitNeedsBothFields()
 
 void TestLoginForm::enterChain()
 {
-    addUser("Tom", "1234");
+    addUser(QStringLiteral("Tom"), QStringLiteral("1234"));
     DialogScript script;
     TfrmLogin dlg(m_dataFile);
     dlg.show();
@@ -269,10 +269,10 @@ void TestLoginForm::enterChain()
     QVERIFY(script.calls.isEmpty());
     QVERIFY(dlg.isVisible());
 
-    QTest::keyClicks(pwd, "1234");
+    QTest::keyClicks(pwd, QStringLiteral("1234"));
     QTest::keyClick(pwd, Qt::Key_Return);
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    QCOMPARE(dlg.UserName, QString("Tom"));
+    QCOMPARE(dlg.UserName, QStringLiteral("Tom"));
 }
 
 void TestLoginForm::cancelWays_data()
@@ -286,14 +286,14 @@ void TestLoginForm::cancelWays_data()
 void TestLoginForm::cancelWays()
 {
     QFETCH(QString, way);
-    addUser("Tom", "1234");
+    addUser(QStringLiteral("Tom"), QStringLiteral("1234"));
     TfrmLogin dlg(m_dataFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    fill(dlg, "Tom", "1234");
-    if (way == "button")
+    fill(dlg, QStringLiteral("Tom"), QStringLiteral("1234"));
+    if (way == QStringLiteral("button"))
         QTest::mouseClick(Child<QPushButton>(&dlg, "btnCancel"), Qt::LeftButton);
-    else if (way == "esc")
+    else if (way == QStringLiteral("esc"))
         QTest::keyClick(Child<QLineEdit>(&dlg, "edtPassword"), Qt::Key_Escape);
     else
         dlg.close();
@@ -303,15 +303,16 @@ void TestLoginForm::cancelWays()
 
 void TestLoginForm::storeFailureIsReportedAndButtonComesBack()
 {
-    addUser("Tom", "1234");
+    addUser(QStringLiteral("Tom"), QStringLiteral("1234"));
     DialogScript script;
     TfrmLogin dlg(m_dataFile);
     dlg.show();
-    fill(dlg, "Tom", "1234");
+    fill(dlg, QStringLiteral("Tom"), QStringLiteral("1234"));
     QFile::remove(m_dataFile); // the file vanishes under the running dialog
     submit(dlg);
     QCOMPARE(script.of(TDialogCall::Error).size(), 1);
-    QVERIFY(script.of(TDialogCall::Error)[0].text.contains("unable to open database file"));
+    QVERIFY(script.of(TDialogCall::Error)[0].text.contains(
+        QStringLiteral("unable to open database file")));
     QVERIFY(dlg.isVisible());
     QVERIFY(Child<QPushButton>(&dlg, "btnSubmit")->isEnabled());
     QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -321,7 +322,7 @@ void TestLoginForm::storeFailureIsReportedAndButtonComesBack()
 // question, so the box stays on the screen; the account gets the whole name.
 void TestLoginForm::longNameIsElided()
 {
-    const QString name = QString(3000, QChar(0x90ED)) + "end";
+    const QString name = QString(3000, QChar(0x90ED)) + QStringLiteral("end");
     DialogScript script;
     script.yes();
     TfrmLogin dlg(m_dataFile);
@@ -333,7 +334,7 @@ void TestLoginForm::longNameIsElided()
     const QString text = questions[0].text;
     QVERIFY(text.contains(QStringLiteral("…")));
     const QFontMetrics fm(QApplication::font());
-    for (const QString &line : text.split("\r\n"))
+    for (const QString &line : text.split(QStringLiteral("\r\n")))
         QVERIFY(fm.horizontalAdvance(line) < dlg.screen()->availableGeometry().width());
     QCOMPARE(ElidedName(QStringLiteral("郭靖")), QStringLiteral("郭靖")); // short names stay whole
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
@@ -377,7 +378,7 @@ void TestLoginForm::fullDiskLogsInReadOnly()
     QFETCH(QString, name);
     QFETCH(QString, password);
     QFETCH(bool, accepted);
-    addUser("Tom", "1234");
+    addUser(QStringLiteral("Tom"), QStringLiteral("1234"));
     DialogScript script;
     script.yes(); // the new-account question
     TfrmLogin dlg(m_dataFile);
@@ -391,14 +392,14 @@ void TestLoginForm::fullDiskLogsInReadOnly()
     QCOMPARE(dlg.ReadOnly, accepted);
     QCOMPARE(dlg.UserName, accepted ? name : dlg.UserName);
     QCOMPARE(script.of(TDialogCall::Error).size(), accepted ? 0 : 1);
-    if (name == "Ann")
+    if (name == QStringLiteral("Ann"))
         QVERIFY(script.of(TDialogCall::Error).value(0).text.contains(QStringLiteral("磁盘已满")));
-    QVERIFY(!TDbMan(m_dataFile).UserExists("Ann"));
+    QVERIFY(!TDbMan(m_dataFile).UserExists(QStringLiteral("Ann")));
 
     // With room again, the next login writes as ever.
     TfrmLogin again(m_dataFile);
     again.show();
-    fill(again, "Tom", "1234");
+    fill(again, QStringLiteral("Tom"), QStringLiteral("1234"));
     submit(again);
     QCOMPARE(again.result(), int(QDialog::Accepted));
     QVERIFY(!again.ReadOnly);

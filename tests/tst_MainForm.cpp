@@ -68,6 +68,8 @@ private slots:
     void deleteUser();
     void backupNames_data();
     void backupNames();
+    void backupAsksBeforeReplacing_data();
+    void backupAsksBeforeReplacing();
     void backupFailureIsReported();
     void restore_data();
     void restore();
@@ -96,7 +98,7 @@ private slots:
     void longNameIsElided();
 
 private:
-    std::unique_ptr<TfrmMain> open(const QString &user = "Li");
+    std::unique_ptr<TfrmMain> open(const QString &user = QStringLiteral("Li"));
     // One pending line in the expense or income panel, with a name the pick
     // list knows (so Add writes nothing).
     void addPendingLine(TfrmMain *w, bool income);
@@ -127,9 +129,9 @@ void TestMainForm::init()
     m_home = std::make_unique<QTemporaryDir>();
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
     // Settings and the user's folders live in the temporary home as well.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home->filePath("config")));
-    qputenv("HOME", QFile::encodeName(m_home->filePath("home")));
-    QDir().mkpath(m_home->filePath("home"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home->filePath(QStringLiteral("config"))));
+    qputenv("HOME", QFile::encodeName(m_home->filePath(QStringLiteral("home"))));
+    QDir().mkpath(m_home->filePath(QStringLiteral("home")));
     m_dataFile = Placement::PlaceDataFile({});
     m_started.clear();
     m_startWorks = true;
@@ -143,7 +145,7 @@ void TestMainForm::cleanup()
 
 std::unique_ptr<TfrmMain> TestMainForm::open(const QString &user)
 {
-    TDbMan(m_dataFile).AddUser(user, "1234");
+    TDbMan(m_dataFile).AddUser(user, QStringLiteral("1234"));
     auto w = std::make_unique<TfrmMain>(m_dataFile, user);
     w->show();
     return w;
@@ -165,9 +167,9 @@ void TestMainForm::loginNotConfirmed()
 {
     QFETCH(QString, file);
     QFETCH(QString, user);
-    const QString path = file == "data"      ? m_dataFile
-                         : file == "missing" ? m_home->filePath("x")
-                                             : "";
+    const QString path = file == QStringLiteral("data")      ? m_dataFile
+                         : file == QStringLiteral("missing") ? m_home->filePath(QStringLiteral("x"))
+                                                             : QStringLiteral("");
     TfrmMain w(path, user);
     QVERIFY(!w.LoggedIn());
     QVERIFY(!w.SkinMan);
@@ -194,10 +196,11 @@ void TestMainForm::captionAndMenu()
     QCOMPARE(menu->defaultAction(), action(w.get(), "mnuMenu_SwitchUser"));
     QStringList texts;
     for (QAction *a : menu->actions())
-        texts << (a->isSeparator() ? "-" : a->text());
-    QCOMPARE(texts, (QStringList{QStringLiteral("切换用户"), "-", QStringLiteral("修改密码"),
-                                 menuText, "-", QStringLiteral("备份数据"),
-                                 QStringLiteral("从备份中恢复数据"), "-", QStringLiteral("退出")}));
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(texts, (QStringList{QStringLiteral("切换用户"), QStringLiteral("-"),
+                                 QStringLiteral("修改密码"), menuText, QStringLiteral("-"),
+                                 QStringLiteral("备份数据"), QStringLiteral("从备份中恢复数据"),
+                                 QStringLiteral("-"), QStringLiteral("退出")}));
 }
 
 void TestMainForm::startState()
@@ -231,20 +234,22 @@ void TestMainForm::startState()
 
 void TestMainForm::storedCategoryLists()
 {
-    TDbMan(m_dataFile).SetCateList("Li", "out", QStringLiteral("餐饮\r\nRent"));
-    TDbMan(m_dataFile).SetCateList("Li", "in", QStringLiteral("工资"));
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("餐饮\r\nRent"));
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("in"), QStringLiteral("工资"));
     auto w = open();
     QComboBox *out = Child<QComboBox>(w.get(), "cboOutCate");
     QCOMPARE(out->count(), 2);
     QCOMPARE(out->itemText(0), QStringLiteral("餐饮"));
-    QCOMPARE(out->itemText(1), QString("Rent"));
+    QCOMPARE(out->itemText(1), QStringLiteral("Rent"));
     QCOMPARE(Child<QComboBox>(w.get(), "cboInCate")->count(), 1);
 }
 
 void TestMainForm::viewSwitchingKeepsFields()
 {
     auto w = open();
-    QTest::keyClicks(Child<QLineEdit>(w.get(), "edtOutAmount"), "12.5");
+    QTest::keyClicks(Child<QLineEdit>(w.get(), "edtOutAmount"), QStringLiteral("12.5"));
     QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoIncome"), Qt::LeftButton);
     QVERIFY(!Child<QWidget>(w.get(), "pnlExpense")->isVisible());
     QVERIFY(Child<QWidget>(w.get(), "pnlIncome")->isVisible());
@@ -258,7 +263,7 @@ void TestMainForm::viewSwitchingKeepsFields()
 
     QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoExpense"), Qt::LeftButton);
     QVERIFY(Child<QWidget>(w.get(), "pnlExpense")->isVisible());
-    QCOMPARE(Child<QLineEdit>(w.get(), "edtOutAmount")->text(), QString("12.5"));
+    QCOMPARE(Child<QLineEdit>(w.get(), "edtOutAmount")->text(), QStringLiteral("12.5"));
 }
 
 void TestMainForm::menuButton()
@@ -349,9 +354,9 @@ void TestMainForm::restartFailureKeepsWindowOpen()
 void TestMainForm::changePassword()
 {
     auto w = open();
-    TDbMan(m_dataFile).AddUser("Other", "x"); // newer row than Li
+    TDbMan(m_dataFile).AddUser(QStringLiteral("Other"), QStringLiteral("x")); // newer row than Li
     DialogScript script;
-    script.answer("   ").answer("  new pw  ");
+    script.answer(QStringLiteral("   ")).answer(QStringLiteral("  new pw  "));
     action(w.get(), "mnuMenu_SetPwd")->trigger();
     const auto inputs = script.of(TDialogCall::Input);
     QCOMPARE(inputs.size(), 2); // the blank answer brings the dialog back
@@ -364,9 +369,9 @@ void TestMainForm::changePassword()
     QCOMPARE(infos[0].text, QStringLiteral("成功！"));
 
     TDbMan db(m_dataFile);
-    QVERIFY(db.CheckLogin("Li", "new pw"));
-    QVERIFY(!db.CheckLogin("Li", "1234"));
-    QCOMPARE(db.ListUsers(), QString("Li\r\nOther"));
+    QVERIFY(db.CheckLogin(QStringLiteral("Li"), QStringLiteral("new pw")));
+    QVERIFY(!db.CheckLogin(QStringLiteral("Li"), QStringLiteral("1234")));
+    QCOMPARE(db.ListUsers(), QStringLiteral("Li\r\nOther"));
     QVERIFY(w->isVisible());
 }
 
@@ -377,26 +382,29 @@ void TestMainForm::changePasswordCancelled()
     script.cancel();
     action(w.get(), "mnuMenu_SetPwd")->trigger();
     QCOMPARE(script.calls.size(), 1);
-    QVERIFY(TDbMan(m_dataFile).CheckLogin("Li", "1234"));
+    QVERIFY(TDbMan(m_dataFile).CheckLogin(QStringLiteral("Li"), QStringLiteral("1234")));
 }
 
 void TestMainForm::deleteUser()
 {
     auto w = open();
-    TDbMan(m_dataFile).AddRecord("Li", "2011-04-12", TypeExpense(), "Food", "3", "");
+    TDbMan(m_dataFile)
+        .AddRecord(QStringLiteral("Li"), QStringLiteral("2011-04-12"), TypeExpense(),
+                   QStringLiteral("Food"), QStringLiteral("3"), QStringLiteral(""));
     DialogScript script;
     script.yes();
     action(w.get(), "mnuMenu_DeleteUser")->trigger();
     QCOMPARE(script.of(TDialogCall::Question).value(0).text,
              QStringLiteral("您真的想要删除 Li 吗？"));
     TDbMan db(m_dataFile);
-    QVERIFY(!db.UserExists("Li"));
+    QVERIFY(!db.UserExists(QStringLiteral("Li")));
     QCOMPARE(m_started.size(), 1);
     QVERIFY(!w->isVisible());
     // The records stay for an account made again under that name.
     double out = 0, in = 0;
     TRowList a, b, recs, c, d;
-    db.QueryPeriod("Li", "2011-01-01", "2011-12-31", out, in, a, b, recs, c, d);
+    db.QueryPeriod(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"),
+                   out, in, a, b, recs, c, d);
     QCOMPARE(recs.size(), 1);
 }
 
@@ -412,8 +420,42 @@ void TestMainForm::backupNames_data()
                                        << "MAY.TLMDB";
     QTest::addRow("blanks in the name") << "my backups/may 1"
                                         << "my backups/may 1.tlmdb";
-    QTest::addRow("appended name replaces a file") << "old"
-                                                   << "old.tlmdb";
+}
+
+// A name the extension changed may hit another file: as for exports and
+// PDFs, it is replaced only after asking.
+void TestMainForm::backupAsksBeforeReplacing_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::addRow("replaced after yes") << true;
+    QTest::addRow("kept after no") << false;
+}
+
+void TestMainForm::backupAsksBeforeReplacing()
+{
+    QFETCH(bool, replace);
+    auto w = open();
+    QTemporaryDir dir;
+    const QString old = dir.filePath(QStringLiteral("old.tlmdb"));
+    QFile f(old);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("previous content");
+    f.close();
+
+    DialogScript script;
+    script.answer(dir.filePath(QStringLiteral("old")));
+    script.answers.enqueue(replace);
+    action(w.get(), "mnuMenu_Backup")->trigger();
+    const auto questions = script.of(TDialogCall::Question);
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(questions[0].text, QStringLiteral("%1 已存在。\r\n要替换它吗？").arg(old));
+    QCOMPARE(script.of(TDialogCall::Info).size(), replace ? 1 : 0);
+    if (replace) {
+        QCOMPARE(TDbMan(old).ListUsers(), QStringLiteral("Li"));
+    } else {
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("previous content"));
+    }
 }
 
 void TestMainForm::backupNames()
@@ -422,8 +464,8 @@ void TestMainForm::backupNames()
     QFETCH(QString, written);
     auto w = open();
     QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("my backups"));
-    QFile old(dir.filePath("old.tlmdb"));
+    QDir().mkpath(dir.filePath(QStringLiteral("my backups")));
+    QFile old(dir.filePath(QStringLiteral("old.tlmdb")));
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("previous content");
     old.close();
@@ -431,19 +473,20 @@ void TestMainForm::backupNames()
     DialogScript script;
     script.answer(dir.filePath(chosen));
     action(w.get(), "mnuMenu_Backup")->trigger();
-    QCOMPARE(TDbMan(dir.filePath(written)).ListUsers(), QString("Li"));
+    QCOMPARE(TDbMan(dir.filePath(written)).ListUsers(), QStringLiteral("Li"));
     const auto infos = script.of(TDialogCall::Info);
     QCOMPARE(infos.size(), 1);
     QCOMPARE(infos[0].caption, QStringLiteral("备份"));
     QCOMPARE(infos[0].text, QStringLiteral("成功！"));
-    QCOMPARE(script.of(TDialogCall::SaveFile).value(0).text, QString("*.tlmdb (*.tlmdb)"));
+    QCOMPARE(script.of(TDialogCall::SaveFile).value(0).text, QStringLiteral("*.tlmdb (*.tlmdb)"));
+    QVERIFY(script.of(TDialogCall::Question).isEmpty());
 }
 
 void TestMainForm::backupFailureIsReported()
 {
     auto w = open();
     DialogScript script;
-    script.answer(m_home->filePath("no/such/folder/b.tlmdb"));
+    script.answer(m_home->filePath(QStringLiteral("no/such/folder/b.tlmdb")));
     action(w.get(), "mnuMenu_Backup")->trigger();
     QCOMPARE(script.of(TDialogCall::Error).size(), 1);
     QVERIFY(script.of(TDialogCall::Info).isEmpty());
@@ -494,21 +537,21 @@ void TestMainForm::restore()
     QTemporaryDir dir;
     const QString path = dir.filePath(fileName);
     QDir().mkpath(QFileInfo(path).path());
-    if (kind == "data") {
+    if (kind == QStringLiteral("data")) {
         QVERIFY(QFile::copy(m_dataFile, path));
-    } else if (kind == "junk") {
+    } else if (kind == QStringLiteral("junk")) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not a database");
-    } else if (kind == "fifo") {
+    } else if (kind == QStringLiteral("fifo")) {
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else if (kind == "device") {
-        QVERIFY(QFile::link("/dev/zero", path));
-    } else if (kind == "folder") {
+    } else if (kind == QStringLiteral("device")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else if (kind == QStringLiteral("folder")) {
         QVERIFY(QDir().mkpath(path));
     }
     DialogScript script;
-    kind == "cancel" ? script.cancel() : script.answer(path);
+    kind == QStringLiteral("cancel") ? script.cancel() : script.answer(path);
     action(w.get(), "mnuMenu_Restore")->trigger();
 
     QCOMPARE(w->isVisible(), !restarts);
@@ -519,11 +562,12 @@ void TestMainForm::restore()
         QVERIFY(m_started.isEmpty());
     }
     QCOMPARE(script.of(TDialogCall::Error).size(), error ? 1 : 0);
-    if (kind == "fifo" || kind == "device" || kind == "folder") {
+    if (kind == QStringLiteral("fifo") || kind == QStringLiteral("device") ||
+        kind == QStringLiteral("folder")) {
         const QString said = script.of(TDialogCall::Error).value(0).text;
         QVERIFY2(said.contains(QStringLiteral("不是普通的文件")), qPrintable(said));
     }
-    QCOMPARE(TDbMan(m_dataFile).ListUsers(), QString("Li")); // this copy changes nothing
+    QCOMPARE(TDbMan(m_dataFile).ListUsers(), QStringLiteral("Li")); // this copy changes nothing
 }
 
 void TestMainForm::startUpImport_data()
@@ -542,27 +586,30 @@ void TestMainForm::startUpImport()
 {
     QFETCH(QString, kind);
     QFETCH(bool, imported);
-    TDbMan(m_dataFile).AddUser("Current", "1");
+    TDbMan(m_dataFile).AddUser(QStringLiteral("Current"), QStringLiteral("1"));
     QTemporaryDir dir;
-    const QString backup = dir.filePath("may 1.tlmdb");
-    if (kind == "backup") {
+    const QString backup = dir.filePath(QStringLiteral("may 1.tlmdb"));
+    if (kind == QStringLiteral("backup")) {
         QVERIFY(QFile::copy(Placement::TemplateFile(), backup));
         QFile(backup).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        TDbMan(backup).AddUser("FromBackup", "1");
-    } else if (kind == "fifo") {
+        TDbMan(backup).AddUser(QStringLiteral("FromBackup"), QStringLiteral("1"));
+    } else if (kind == QStringLiteral("fifo")) {
         QCOMPARE(::mkfifo(QFile::encodeName(backup).constData(), 0600), 0);
-    } else if (kind == "folder") {
+    } else if (kind == QStringLiteral("folder")) {
         QVERIFY(QDir().mkpath(backup));
-    } else if (kind == "badrows") {
+    } else if (kind == QStringLiteral("badrows")) {
         QVERIFY(QFile::copy(Placement::TemplateFile(), backup));
         QFile(backup).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         TDbMan(backup).AddRecords(
-            "FromBackup", TRowList(200, TRow{"2011-04-12", TypeExpense(), "Food", "1", ""}));
-        QCOMPARE(TestSupport::Raw(backup).exec("update data set amount=1e308"), QString());
+            QStringLiteral("FromBackup"),
+            TRowList(200, TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
+                               QStringLiteral("1"), QStringLiteral("")}));
+        QCOMPARE(TestSupport::Raw(backup).exec(QStringLiteral("update data set amount=1e308")),
+                 QString());
     } else {
         QFile f(backup);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(kind == "junk" ? "not a database at all" : "");
+        f.write(kind == QStringLiteral("junk") ? "not a database at all" : "");
     }
     DialogScript script;
     // The way main() places the data file.
@@ -575,18 +622,19 @@ void TestMainForm::startUpImport()
             errors[0].text.startsWith(QStringLiteral("无法从备份文件“%1”恢复数据").arg(backup)),
             qPrintable(errors[0].text));
         // The box fits the screen: a few lines, the long list folded into the details.
-        QVERIFY2(errors[0].text.count('\n') < 10, qPrintable(errors[0].text));
+        QVERIFY2(errors[0].text.count(QLatin1Char('\n')) < 10, qPrintable(errors[0].text));
     }
-    if (kind == "fifo" || kind == "folder")
+    if (kind == QStringLiteral("fifo") || kind == QStringLiteral("folder"))
         QVERIFY2(errors[0].text.contains(QStringLiteral("不是普通的文件")),
                  qPrintable(errors[0].text));
-    if (kind == "badrows") {
+    if (kind == QStringLiteral("badrows")) {
         QVERIFY2(errors[0].text.contains(QStringLiteral("的金额无效（1e+308）……")),
                  qPrintable(errors[0].text));
         QVERIFY2(errors[0].details.count(QStringLiteral("的金额无效")) == 100,
                  qPrintable(errors[0].details));
     }
-    QCOMPARE(TDbMan(m_dataFile).ListUsers(), QString(imported ? "FromBackup" : "Current"));
+    QCOMPARE(TDbMan(m_dataFile).ListUsers(),
+             QString(imported ? QStringLiteral("FromBackup") : QStringLiteral("Current")));
 }
 
 void TestMainForm::startUpImportShowsProgress_data()
@@ -601,16 +649,18 @@ void TestMainForm::startUpImportShowsProgress_data()
 void TestMainForm::startUpImportShowsProgress()
 {
     QFETCH(bool, cancel);
-    TDbMan(m_dataFile).AddUser("Current", "1");
+    TDbMan(m_dataFile).AddUser(QStringLiteral("Current"), QStringLiteral("1"));
     QTemporaryDir dir;
-    const QString backup = dir.filePath("big.tlmdb");
+    const QString backup = dir.filePath(QStringLiteral("big.tlmdb"));
     QVERIFY(QFile::copy(Placement::TemplateFile(), backup));
     QFile(backup).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     {
         TDbMan db(backup);
-        db.AddUser("FromBackup", "1");
-        db.AddRecords("FromBackup",
-                      TRowList(20000, TRow{"2011-04-12", TypeExpense(), "Food", "1", ""}));
+        db.AddUser(QStringLiteral("FromBackup"), QStringLiteral("1"));
+        db.AddRecords(
+            QStringLiteral("FromBackup"),
+            TRowList(20000, TRow{QStringLiteral("2011-04-12"), TypeExpense(),
+                                 QStringLiteral("Food"), QStringLiteral("1"), QStringLiteral("")}));
     }
     TProgressWindow::SetShowDelay(0);
     const auto back = qScopeGuard([] { TProgressWindow::SetShowDelay(500); });
@@ -624,7 +674,7 @@ void TestMainForm::startUpImportShowsProgress()
                 continue;
             seen = true;
             if (cancel)
-                d->findChild<QPushButton *>("btnProgressCancel")->click();
+                d->findChild<QPushButton *>(QStringLiteral("btnProgressCancel"))->click();
         }
     });
     watch.start();
@@ -634,8 +684,8 @@ void TestMainForm::startUpImportShowsProgress()
 
     QVERIFY(seen);
     QCOMPARE(script.of(TDialogCall::Error).size(), 0);
-    QCOMPARE(TDbMan(m_dataFile).UserExists("Current"), cancel);
-    QCOMPARE(TDbMan(m_dataFile).UserExists("FromBackup"), !cancel);
+    QCOMPARE(TDbMan(m_dataFile).UserExists(QStringLiteral("Current")), cancel);
+    QCOMPARE(TDbMan(m_dataFile).UserExists(QStringLiteral("FromBackup")), !cancel);
 }
 void TestMainForm::exit()
 {
@@ -668,28 +718,28 @@ void TestMainForm::dialogStartFolder()
     QFETCH(QString, setup);
     QFETCH(QString, expected);
     const QString appDir = QCoreApplication::applicationDirPath();
-    if (setup.contains("documents"))
-        QVERIFY(QDir().mkpath(m_home->filePath("home/Documents")));
-    if (setup.contains("documents-are-program")) {
-        QDir().mkpath(m_home->filePath("config"));
-        QFile dirs(m_home->filePath("config/user-dirs.dirs"));
+    if (setup.contains(QStringLiteral("documents")))
+        QVERIFY(QDir().mkpath(m_home->filePath(QStringLiteral("home/Documents"))));
+    if (setup.contains(QStringLiteral("documents-are-program"))) {
+        QDir().mkpath(m_home->filePath(QStringLiteral("config")));
+        QFile dirs(m_home->filePath(QStringLiteral("config/user-dirs.dirs")));
         QVERIFY(dirs.open(QIODevice::WriteOnly));
         dirs.write("XDG_DOCUMENTS_DIR=\"" + QFile::encodeName(appDir) + "\"\n");
     }
     auto w = open();
-    if (setup.contains("backup")) {
-        QVERIFY(QDir().mkpath(m_home->filePath("backups here")));
+    if (setup.contains(QStringLiteral("backup"))) {
+        QVERIFY(QDir().mkpath(m_home->filePath(QStringLiteral("backups here"))));
         DialogScript script;
-        script.answer(m_home->filePath("backups here/may"));
+        script.answer(m_home->filePath(QStringLiteral("backups here/may")));
         action(w.get(), "mnuMenu_Backup")->trigger();
         QCOMPARE(script.of(TDialogCall::Info).size(), 1);
         // Remembered in the settings file, for the next run too.
-        QVERIFY(QFileInfo::exists(m_home->filePath("config/Tallimo/tallimo.conf")));
+        QVERIFY(QFileInfo::exists(m_home->filePath(QStringLiteral("config/Tallimo/tallimo.conf"))));
     }
-    if (setup.contains("removed"))
-        QVERIFY(QDir(m_home->filePath("backups here")).removeRecursively());
-    if (setup.contains("program"))
-        Settings::RememberBackupFile(appDir + "/db.tlmdb");
+    if (setup.contains(QStringLiteral("removed")))
+        QVERIFY(QDir(m_home->filePath(QStringLiteral("backups here"))).removeRecursively());
+    if (setup.contains(QStringLiteral("program")))
+        Settings::RememberBackupFile(appDir + QStringLiteral("/db.tlmdb"));
 
     DialogScript script;
     script.cancel().cancel();
@@ -770,25 +820,25 @@ void TestMainForm::realBoxesArePlainText()
     // A user's text that rich text would eat or render.
     const QString text = QStringLiteral("<b>郭靖</b> & <i>x</i> <br> 1 < 2");
     bool answer = false;
-    QString value = "<i>kept</i>";
+    QString value = QStringLiteral("<i>kept</i>");
     const SeenDialog seen = answerRealDialog(
         [&] {
-            if (kind == "question")
+            if (kind == QStringLiteral("question"))
                 answer = TDialogs::Ask(nullptr, text);
-            else if (kind == "error")
+            else if (kind == QStringLiteral("error"))
                 TDialogs::Error(nullptr, text);
-            else if (kind == "info")
-                TDialogs::Info(nullptr, "Tallimo", text);
+            else if (kind == QStringLiteral("info"))
+                TDialogs::Info(nullptr, QStringLiteral("Tallimo"), text);
             else
-                answer = TDialogs::Input(nullptr, "Tallimo", text, value);
+                answer = TDialogs::Input(nullptr, QStringLiteral("Tallimo"), text, value);
         },
         true);
     QVERIFY(seen.seen);
     QCOMPARE(seen.text, text);
     QVERIFY(seen.plain);
-    if (kind == "question" || kind == "input")
+    if (kind == QStringLiteral("question") || kind == QStringLiteral("input"))
         QVERIFY(answer);
-    QCOMPARE(value, QString("<i>kept</i>"));
+    QCOMPARE(value, QStringLiteral("<i>kept</i>"));
 }
 
 void TestMainForm::realErrorBoxFitsTheScreen_data()
@@ -800,10 +850,10 @@ void TestMainForm::realErrorBoxFitsTheScreen_data()
     for (int i = 1; i <= 300; ++i)
         rows << QStringLiteral("第 %1 条记录（编号 %1）的金额无效（1e+308）").arg(i);
     QTest::addRow("short text, long details")
-        << QStringLiteral("有无效的内容，没有导入。") << rows.join('\n')
+        << QStringLiteral("有无效的内容，没有导入。") << rows.join(QLatin1Char('\n'))
         << QStringLiteral("有无效的内容，没有导入。");
     QTest::addRow("a long text alone")
-        << rows.join('\n') << QString() << QStringLiteral("第 1 条记录");
+        << rows.join(QLatin1Char('\n')) << QString() << QStringLiteral("第 1 条记录");
     QTest::addRow("one very long line")
         << QString(5000, QChar(0x5B57)) << QString() << QString(20, QChar(0x5B57));
 }
@@ -820,19 +870,19 @@ void TestMainForm::realErrorBoxFitsTheScreen()
     QVERIFY(seen.seen);
     QVERIFY(seen.fitsScreen);
     QVERIFY2(seen.text.startsWith(shownStart), qPrintable(seen.text.left(80)));
-    QVERIFY(seen.text.count('\n') <= 12);
+    QVERIFY(seen.text.count(QLatin1Char('\n')) <= 12);
     QVERIFY(seen.text.size() <= 900);
     QVERIFY(seen.details.contains(details.isEmpty() ? text : details));
 }
 
 void TestMainForm::deleteQuestionShowsNameAsTyped()
 {
-    auto w = open("<b>Li</b>");
+    auto w = open(QStringLiteral("<b>Li</b>"));
     const SeenDialog seen =
         answerRealDialog([&] { action(w.get(), "mnuMenu_DeleteUser")->trigger(); }, false);
     QCOMPARE(seen.text, QStringLiteral("您真的想要删除 <b>Li</b> 吗？"));
     QVERIFY(seen.plain);
-    QVERIFY(TDbMan(m_dataFile).UserExists("<b>Li</b>"));
+    QVERIFY(TDbMan(m_dataFile).UserExists(QStringLiteral("<b>Li</b>")));
     QVERIFY(w->isVisible());
 }
 
@@ -840,11 +890,12 @@ void TestMainForm::deleteQuestionShowsNameAsTyped()
 // account menu and the delete question; the window title keeps it whole.
 void TestMainForm::longNameIsElided()
 {
-    const QString name = "A" + QString(2000, QLatin1Char('m')) + "Z";
+    const QString name =
+        QStringLiteral("A") + QString(2000, QLatin1Char('m')) + QStringLiteral("Z");
     auto w = open(name);
     const QString entry = action(w.get(), "mnuMenu_DeleteUser")->text();
     QVERIFY(entry.startsWith(QStringLiteral("删除 A")));
-    QVERIFY(entry.endsWith("Z"));
+    QVERIFY(entry.endsWith(QStringLiteral("Z")));
     QVERIFY(entry.contains(QStringLiteral("…")));
     auto *menu = Child<QMenu>(w.get(), "mnuMenu");
     QVERIFY(menu->sizeHint().width() < w->screen()->availableGeometry().width());
@@ -864,10 +915,12 @@ void TestMainForm::changePasswordRealDialog_data()
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("stored"); // empty: the old password stays
     QTest::addRow("OK on an untouched field asks again")
-        << QStringList{"", "  new pw  "} << "new pw";
-    QTest::addRow("blanks typed ask again") << QStringList{"   ", "x"} << "x";
-    QTest::addRow("cancel") << QStringList{"cancel"} << "";
-    QTest::addRow("OK untouched, then cancel") << QStringList{"", "cancel"} << "";
+        << QStringList{QStringLiteral(""), QStringLiteral("  new pw  ")} << "new pw";
+    QTest::addRow("blanks typed ask again")
+        << QStringList{QStringLiteral("   "), QStringLiteral("x")} << "x";
+    QTest::addRow("cancel") << QStringList{QStringLiteral("cancel")} << "";
+    QTest::addRow("OK untouched, then cancel")
+        << QStringList{QStringLiteral(""), QStringLiteral("cancel")} << "";
 }
 
 void TestMainForm::changePasswordRealDialog()
@@ -884,20 +937,20 @@ void TestMainForm::changePasswordRealDialog()
             return;
         modal->setProperty("answered", true);
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            seen << "box:" + box->text();
+            seen << QStringLiteral("box:") + box->text();
             box->button(QMessageBox::Ok)->click();
             return;
         }
         auto *input = qobject_cast<QInputDialog *>(modal);
         if (!input || steps.isEmpty()) {
-            seen << "unexpected";
+            seen << QStringLiteral("unexpected");
             modal->close();
             return;
         }
-        seen << "input";
+        seen << QStringLiteral("input");
         const QString step = steps.takeFirst();
         auto *buttons = input->findChild<QDialogButtonBox *>();
-        if (step == "cancel") {
+        if (step == QStringLiteral("cancel")) {
             buttons->button(QDialogButtonBox::Cancel)->click();
             return;
         }
@@ -909,15 +962,15 @@ void TestMainForm::changePasswordRealDialog()
     action(w.get(), "mnuMenu_SetPwd")->trigger();
     answerer.stop();
 
-    QVERIFY2(steps.isEmpty(), qPrintable(seen.join(", ")));
-    QVERIFY(!seen.contains("unexpected"));
+    QVERIFY2(steps.isEmpty(), qPrintable(seen.join(QStringLiteral(", "))));
+    QVERIFY(!seen.contains(QStringLiteral("unexpected")));
     TDbMan db(m_dataFile);
     if (stored.isEmpty()) {
-        QCOMPARE(seen.filter("box:").size(), 0);
-        QVERIFY(db.CheckLogin("Li", "1234"));
+        QCOMPARE(seen.filter(QStringLiteral("box:")).size(), 0);
+        QVERIFY(db.CheckLogin(QStringLiteral("Li"), QStringLiteral("1234")));
     } else {
         QCOMPARE(seen.last(), QStringLiteral("box:成功！"));
-        QVERIFY(db.CheckLogin("Li", stored));
+        QVERIFY(db.CheckLogin(QStringLiteral("Li"), stored));
     }
 }
 
@@ -943,7 +996,7 @@ void TestMainForm::typedDates()
     QTest::mouseClick(Child<QRadioButton>(w.get(), view.toLatin1()), Qt::LeftButton);
     QDateEdit *date = Child<QDateEdit>(w.get(), field.toLatin1());
     QVERIFY(date->isVisible());
-    for (const QString &typed : {QString("20261201"), QString("2027-01-02")}) {
+    for (const QString &typed : {QStringLiteral("20261201"), QStringLiteral("2027-01-02")}) {
         date->setFocus();
         QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(date, typed);
@@ -955,8 +1008,8 @@ void TestMainForm::addPendingLine(TfrmMain *w, bool income)
 {
     const QByteArray p = income ? "In" : "Out";
     QTest::mouseClick(Child<QRadioButton>(w, income ? "rdoIncome" : "rdoExpense"), Qt::LeftButton);
-    Child<QComboBox>(w, "cbo" + p + "Cate")->setEditText("Food");
-    QTest::keyClicks(Child<QLineEdit>(w, "edt" + p + "Amount"), "1");
+    Child<QComboBox>(w, "cbo" + p + "Cate")->setEditText(QStringLiteral("Food"));
+    QTest::keyClicks(Child<QLineEdit>(w, "edt" + p + "Amount"), QStringLiteral("1"));
     QTest::mouseClick(Child<QPushButton>(w, "btn" + p + "Add"), Qt::LeftButton);
     QVERIFY(Child<QPushButton>(w, "btn" + p + "Save")->isEnabled());
 }
@@ -980,25 +1033,27 @@ void TestMainForm::pendingLinesAskFirst()
     QFETCH(QString, way);
     QFETCH(bool, income);
     QFETCH(bool, discard);
-    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
-    TDbMan(m_dataFile).SetCateList("Li", "in", "Food");
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("in"), QStringLiteral("Food"));
     auto w = open();
     addPendingLine(w.get(), income);
     QTemporaryDir dir;
-    const QString backup = dir.filePath("b.tlmdb");
+    const QString backup = dir.filePath(QStringLiteral("b.tlmdb"));
     QVERIFY(QFile::copy(m_dataFile, backup));
 
     DialogScript script;
-    if (way == "close box") {
+    if (way == QStringLiteral("close box")) {
         script.answers.enqueue(discard);
         QTest::mouseClick(w->SkinMan->CloseButton, Qt::LeftButton);
-    } else if (way == "exit") {
+    } else if (way == QStringLiteral("exit")) {
         script.answers.enqueue(discard);
         action(w.get(), "mnuMenu_Exit")->trigger();
-    } else if (way == "switch user") {
+    } else if (way == QStringLiteral("switch user")) {
         script.yes().answers.enqueue(discard);
         action(w.get(), "mnuMenu_SwitchUser")->trigger();
-    } else if (way == "delete user") {
+    } else if (way == QStringLiteral("delete user")) {
         script.yes().answers.enqueue(discard);
         action(w.get(), "mnuMenu_DeleteUser")->trigger();
     } else {
@@ -1013,9 +1068,10 @@ void TestMainForm::pendingLinesAskFirst()
     QVERIFY(questions.last().defaultNo);
     QVERIFY(script.answers.isEmpty());
     QCOMPARE(w->isVisible(), !discard);
-    const bool restarts = way != "close box" && way != "exit";
+    const bool restarts = way != QStringLiteral("close box") && way != QStringLiteral("exit");
     QCOMPARE(m_started.size(), discard && restarts ? 1 : 0);
-    QCOMPARE(TDbMan(m_dataFile).UserExists("Li"), !(discard && way == "delete user"));
+    QCOMPARE(TDbMan(m_dataFile).UserExists(QStringLiteral("Li")),
+             !(discard && way == QStringLiteral("delete user")));
     if (!discard) {
         auto *panel = Child<TEntryPanel>(w.get(), income ? "pnlIncome" : "pnlExpense");
         QCOMPARE(panel->PendingRows().size(), 1);
@@ -1042,13 +1098,14 @@ void TestMainForm::waitForLockKeepsPainting()
         TDbMan::SetWaitHook({});
         TDbMan::SetBusyTimeout(10000);
     });
-    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
     auto w = open();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     addPendingLine(w.get(), false);
     TDbMan::SetBusyTimeout(600);
     TestSupport::Raw other(m_dataFile);
-    QCOMPARE(other.exec("begin immediate"), QString());
+    QCOMPARE(other.exec(QStringLiteral("begin immediate")), QString());
 
     // Counts what reaches the window while the store waits.
     struct Watch : QObject {
@@ -1088,11 +1145,14 @@ void TestMainForm::waitForLockKeepsPainting()
 // ledger can still be read and backed up to another place.
 void TestMainForm::readOnlyLedger()
 {
-    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
-    TDbMan(m_dataFile).AddRecord("Li", "2011-04-12", TypeExpense(), "Food", "3", "");
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
+    TDbMan(m_dataFile)
+        .AddRecord(QStringLiteral("Li"), QStringLiteral("2011-04-12"), TypeExpense(),
+                   QStringLiteral("Food"), QStringLiteral("3"), QStringLiteral(""));
     auto w = open();
     addPendingLine(w.get(), false);
-    auto *line = w->findChild<QLabel *>("lblReadOnly");
+    auto *line = w->findChild<QLabel *>(QStringLiteral("lblReadOnly"));
     QVERIFY(!line || !line->isVisible());
     w->SetReadOnly();
     line = Child<QLabel>(w.get(), "lblReadOnly");
@@ -1108,21 +1168,21 @@ void TestMainForm::readOnlyLedger()
     QCOMPARE(Child<TEntryPanel>(w.get(), "pnlExpense")->PendingRows().size(), 1);
 
     script.calls.clear();
-    script.answer("new password");
+    script.answer(QStringLiteral("new password"));
     action(w.get(), "mnuMenu_SetPwd")->trigger();
     QCOMPARE(script.of(TDialogCall::Error).size(), 1);
-    QVERIFY(TDbMan(m_dataFile).CheckLogin("Li", "1234"));
+    QVERIFY(TDbMan(m_dataFile).CheckLogin(QStringLiteral("Li"), QStringLiteral("1234")));
 
     // Reading and a backup elsewhere go on.
     QTemporaryDir elsewhere;
     script.calls.clear();
-    script.answer(elsewhere.filePath("copy.tlmdb"));
+    script.answer(elsewhere.filePath(QStringLiteral("copy.tlmdb")));
     action(w.get(), "mnuMenu_Backup")->trigger();
     QCOMPARE(script.of(TDialogCall::Error).size(), 0);
-    QVERIFY(TDbMan::IsDataFile(elsewhere.filePath("copy.tlmdb")));
-    QCOMPARE(TestSupport::Records(*w->DbMan, "Li").size(), 1);
+    QVERIFY(TDbMan::IsDataFile(elsewhere.filePath(QStringLiteral("copy.tlmdb"))));
+    QCOMPARE(TestSupport::Records(*w->DbMan, QStringLiteral("Li")).size(), 1);
     TDbMan fresh(m_dataFile);
-    QCOMPARE(TestSupport::Records(fresh, "Li").size(), 1);
+    QCOMPARE(TestSupport::Records(fresh, QStringLiteral("Li")).size(), 1);
 }
 
 // Qt's own file dialog (the one used without a desktop's) lists types and
@@ -1132,8 +1192,8 @@ void TestMainForm::fileDialogSpeaksChinese()
 {
     QVERIFY(THi::UseChineseLocale());
     QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir("sub"));
-    QFile file(dir.filePath("a.tlmdb"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QFile file(dir.filePath(QStringLiteral("a.tlmdb")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     QFileDialog dlg(nullptr, QString(), dir.path());
@@ -1142,10 +1202,10 @@ void TestMainForm::fileDialogSpeaksChinese()
     dlg.show();
     auto *model = dlg.findChild<QFileSystemModel *>();
     QVERIFY(model);
-    const QModelIndex sub = model->index(dir.filePath("sub"));
+    const QModelIndex sub = model->index(dir.filePath(QStringLiteral("sub")));
     QTRY_VERIFY(sub.isValid() && !model->data(sub.siblingAtColumn(3)).toString().isEmpty());
     QCOMPARE(model->data(sub.siblingAtColumn(2)).toString(), QStringLiteral("文件夹"));
-    const QDateTime modified = QFileInfo(dir.filePath("sub")).lastModified();
+    const QDateTime modified = QFileInfo(dir.filePath(QStringLiteral("sub"))).lastModified();
     QCOMPARE(model->data(sub.siblingAtColumn(3)).toString(),
              QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat));
     QCOMPARE(model->headerData(3, Qt::Horizontal).toString(), QStringLiteral("修改日期"));
@@ -1167,7 +1227,8 @@ void TestMainForm::lineInFieldsIsPending()
 {
     QFETCH(QString, after);
     QFETCH(bool, asks);
-    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
     auto w = open();
     addPendingLine(w.get(), false);
     auto *list = Child<QTreeWidget>(w.get(), "lvwOutRecs");
@@ -1179,16 +1240,18 @@ void TestMainForm::lineInFieldsIsPending()
     QCOMPARE(panel->PendingRows().size(), 0);
     auto *cate = Child<QComboBox>(w.get(), "cboOutCate");
     auto *amount = Child<QLineEdit>(w.get(), "edtOutAmount");
-    QCOMPARE(amount->text(), QString("1.00"));
-    if (after == "keep notes" || after == "empty") {
+    QCOMPARE(amount->text(), QStringLiteral("1.00"));
+    if (after == QStringLiteral("keep notes") || after == QStringLiteral("empty")) {
         cate->setEditText(QString());
         amount->clear();
-        Child<QLineEdit>(w.get(), "edtOutNotes")->setText(after == "keep notes" ? "x" : "");
-    } else if (after == "add and save") {
+        Child<QLineEdit>(w.get(), "edtOutNotes")
+            ->setText(after == QStringLiteral("keep notes") ? QStringLiteral("x")
+                                                            : QStringLiteral(""));
+    } else if (after == QStringLiteral("add and save")) {
         QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutAdd"), Qt::LeftButton);
         script.yes();
         QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutSave"), Qt::LeftButton);
-        QCOMPARE(TestSupport::Records(*w->DbMan, "Li").size(), 1);
+        QCOMPARE(TestSupport::Records(*w->DbMan, QStringLiteral("Li")).size(), 1);
     }
 
     script.calls.clear();
@@ -1206,7 +1269,8 @@ void TestMainForm::lineInFieldsIsPending()
 // The real box: No is the default button, so Enter keeps the lines.
 void TestMainForm::pendingQuestionDefaultsToNo()
 {
-    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
     auto w = open();
     addPendingLine(w.get(), false);
     bool defaultNo = false;
@@ -1229,7 +1293,8 @@ void TestMainForm::pendingQuestionDefaultsToNo()
 // with its lines, and the next way out asks again.
 void TestMainForm::failedRestartKeepsLinesAndAsksAgain()
 {
-    TDbMan(m_dataFile).SetCateList("Li", "out", "Food");
+    TDbMan(m_dataFile)
+        .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
     auto w = open();
     addPendingLine(w.get(), false);
     m_startWorks = false;

@@ -32,7 +32,7 @@ private slots:
     void staleTemporariesGoAtStart();
 
 private:
-    QString dataFile() const { return m_home->filePath("Tallimo/db.tlmdb"); }
+    QString dataFile() const { return m_home->filePath(QStringLiteral("Tallimo/db.tlmdb")); }
     static QByteArray bytes(const QString &path)
     {
         QFile f(path);
@@ -72,14 +72,15 @@ void TestPlacement::cleanup()
 
 void TestPlacement::firstStartCopiesTemplate()
 {
-    QVERIFY(!QFileInfo::exists(m_home->filePath("Tallimo")));
+    QVERIFY(!QFileInfo::exists(m_home->filePath(QStringLiteral("Tallimo"))));
     const QString path = Placement::PlaceDataFile({}, recorder());
     QCOMPARE(path, dataFile());
     QCOMPARE(bytes(path), bytes(Placement::TemplateFile()));
     QVERIFY(!bytes(path).isEmpty());
     // The household's data is readable by its owner only.
     QCOMPARE(QFile(path).permissions(), OwnerOnly);
-    QCOMPARE(QDir(m_home->filePath("Tallimo")).entryList(QDir::Files), QStringList{"db.tlmdb"});
+    QCOMPARE(QDir(m_home->filePath(QStringLiteral("Tallimo"))).entryList(QDir::Files),
+             QStringList{QStringLiteral("db.tlmdb")});
     QVERIFY(m_handed.isEmpty());
 }
 
@@ -157,28 +158,29 @@ void TestPlacement::importHandOff()
     QString arg = fileName.isEmpty() ? QString() : src.filePath(fileName);
     if (!arg.isEmpty())
         QDir().mkpath(QFileInfo(arg).path());
-    if (kind == "file") {
+    if (kind == QStringLiteral("file")) {
         write(arg, "a backup");
         QFile(arg).setPermissions(QFileDevice::ReadOwner); // as from read-only media
-    } else if (kind == "folder") {
+    } else if (kind == QStringLiteral("folder")) {
         QVERIFY(QDir().mkpath(arg));
-    } else if (kind == "fifo") {
+    } else if (kind == QStringLiteral("fifo")) {
         QCOMPARE(::mkfifo(QFile::encodeName(arg).constData(), 0600), 0);
-    } else if (kind == "device") {
-        QVERIFY(QFile::link("/dev/null", arg));
-    } else if (kind == "data") {
+    } else if (kind == QStringLiteral("device")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), arg));
+    } else if (kind == QStringLiteral("data")) {
         arg = dataFile();
-    } else if (kind == "dotted") {
-        arg = m_home->filePath("Tallimo/../Tallimo/./db.tlmdb");
-    } else if (kind == "link") {
+    } else if (kind == QStringLiteral("dotted")) {
+        arg = m_home->filePath(QStringLiteral("Tallimo/../Tallimo/./db.tlmdb"));
+    } else if (kind == QStringLiteral("link")) {
         QVERIFY(QFile::link(dataFile(), arg));
-    } else if (kind == "hardlink") {
+    } else if (kind == QStringLiteral("hardlink")) {
         QCOMPARE(
             ::link(QFile::encodeName(dataFile()).constData(), QFile::encodeName(arg).constData()),
             0);
     }
 
-    const QString path = Placement::PlaceDataFile({arg, "ignored second argument"}, recorder());
+    const QString path =
+        Placement::PlaceDataFile({arg, QStringLiteral("ignored second argument")}, recorder());
     QCOMPARE(path, dataFile());
     if (handed)
         QCOMPARE(m_handed, (QList<QStringList>{{dataFile(), arg}}));
@@ -186,12 +188,13 @@ void TestPlacement::importHandOff()
         QVERIFY(m_handed.isEmpty());
     // The placement never copies anything over the data file: importing is the store's.
     QCOMPARE(bytes(path), QByteArray("current data"));
-    QCOMPARE(QDir(m_home->filePath("Tallimo")).entryList(QDir::Files), QStringList{"db.tlmdb"});
+    QCOMPARE(QDir(m_home->filePath(QStringLiteral("Tallimo"))).entryList(QDir::Files),
+             QStringList{QStringLiteral("db.tlmdb")});
 
     // Only the first argument counts.
     m_handed.clear();
     if (handed) {
-        Placement::PlaceDataFile({"not a file", arg}, recorder());
+        Placement::PlaceDataFile({QStringLiteral("not a file"), arg}, recorder());
         QVERIFY(m_handed.isEmpty());
     }
 }
@@ -199,7 +202,7 @@ void TestPlacement::importHandOff()
 void TestPlacement::importFindsADataFileOnFirstStart()
 {
     QTemporaryDir src;
-    const QString backup = src.filePath("may.tlmdb");
+    const QString backup = src.filePath(QStringLiteral("may.tlmdb"));
     write(backup, "a backup");
     bool existed = false;
     QByteArray seen;
@@ -218,7 +221,7 @@ void TestPlacement::templateShipsBesideTheProgram()
     QTemporaryDir elsewhere;
     const QString before = QDir::currentPath();
     QDir::setCurrent(elsewhere.path());
-    const QString shipped = THi::ShippedFile("db.tlmdb");
+    const QString shipped = THi::ShippedFile(QStringLiteral("db.tlmdb"));
     QDir::setCurrent(before);
     QCOMPARE(shipped, Placement::TemplateFile());
     QVERIFY(QFileInfo(shipped).isFile());
@@ -228,18 +231,19 @@ void TestPlacement::templateShipsBesideTheProgram()
 void TestPlacement::copyIsOwnerOnly()
 {
     QTemporaryDir dir;
-    const QString from = dir.filePath("from.tlmdb");
+    const QString from = dir.filePath(QStringLiteral("from.tlmdb"));
     write(from, "data");
     QFile(from).setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup |
                                QFileDevice::ReadOther | QFileDevice::ReadUser);
-    const QString to = dir.filePath("to.tlmdb");
+    const QString to = dir.filePath(QStringLiteral("to.tlmdb"));
     write(to, "older");
     QVERIFY(Placement::CopyFileAtomic(from, to));
     QCOMPARE(bytes(to), QByteArray("data"));
     QCOMPARE(QFile(to).permissions(), OwnerOnly);
-    QVERIFY(!Placement::CopyFileAtomic(dir.filePath("missing"), to));
+    QVERIFY(!Placement::CopyFileAtomic(dir.filePath(QStringLiteral("missing")), to));
     QCOMPARE(bytes(to), QByteArray("data"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"from.tlmdb", "to.tlmdb"}));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             (QStringList{QStringLiteral("from.tlmdb"), QStringLiteral("to.tlmdb")}));
 }
 
 void TestPlacement::staleTemporariesGoAtStart_data()
@@ -270,27 +274,29 @@ void TestPlacement::staleTemporariesGoAtStart()
     QFETCH(QString, name);
     QFETCH(QString, writer);
     QFETCH(bool, removed);
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home->filePath("config")));
-    const QString data = m_home->filePath("Tallimo");
-    const QString last = m_home->filePath("elsewhere");
-    QVERIFY(QDir().mkpath(data + "/backups"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home->filePath(QStringLiteral("config"))));
+    const QString data = m_home->filePath(QStringLiteral("Tallimo"));
+    const QString last = m_home->filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkpath(data + QStringLiteral("/backups")));
     QVERIFY(QDir().mkpath(last));
-    Settings::RememberBackupFile(last + "/ledger.tlmdb");
+    Settings::RememberBackupFile(last + QStringLiteral("/ledger.tlmdb"));
     QCOMPARE(Settings::LastBackupFolder(), last);
 
     qint64 pid = 999999999; // above any pid_max: no such process
     QProcess other;
-    if (writer == "this") {
+    if (writer == QStringLiteral("this")) {
         pid = QCoreApplication::applicationPid();
-    } else if (writer == "other") {
-        other.start("sleep", {"30"});
+    } else if (writer == QStringLiteral("other")) {
+        other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
         QVERIFY(other.waitForStarted());
         pid = other.processId();
     }
-    const QString folder = where == "data" ? data : where == "backups" ? data + "/backups" : last;
-    const QString file = folder + "/" + name.arg(pid);
+    const QString folder = where == QStringLiteral("data")      ? data
+                           : where == QStringLiteral("backups") ? data + QStringLiteral("/backups")
+                                                                : last;
+    const QString file = folder + QStringLiteral("/") + name.arg(pid);
     write(file, "partial");
-    const QString keep = folder + "/ledger.tlmdb";
+    const QString keep = folder + QStringLiteral("/ledger.tlmdb");
     write(keep, "a backup");
 
     Placement::PlaceDataFile({});

@@ -116,7 +116,7 @@ void TestPrintForm::init()
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
     m_dataFile = Placement::PlaceDataFile({});
     TDbMan db(m_dataFile);
-    db.AddUser("Li", "1234");
+    db.AddUser(QStringLiteral("Li"), QStringLiteral("1234"));
 }
 
 void TestPrintForm::cleanup()
@@ -138,13 +138,18 @@ void TestPrintForm::navigation_data()
 {
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<int>("page");
-    QTest::addRow("上一页 on the first page stays") << QStringList{"btnPrevPage"} << 1;
-    QTest::addRow("下一页 twice") << QStringList{"btnNextPage", "btnNextPage"} << 3;
-    QTest::addRow("最后页") << QStringList{"btnLastPage"} << 3;
+    QTest::addRow("上一页 on the first page stays")
+        << QStringList{QStringLiteral("btnPrevPage")} << 1;
+    QTest::addRow("下一页 twice") << QStringList{QStringLiteral("btnNextPage"),
+                                                 QStringLiteral("btnNextPage")}
+                                  << 3;
+    QTest::addRow("最后页") << QStringList{QStringLiteral("btnLastPage")} << 3;
     QTest::addRow("下一页 on the last page stays")
-        << QStringList{"btnLastPage", "btnNextPage"} << 3;
-    QTest::addRow("上一页 from the last") << QStringList{"btnLastPage", "btnPrevPage"} << 2;
-    QTest::addRow("最前页 from the last") << QStringList{"btnLastPage", "btnFirstPage"} << 1;
+        << QStringList{QStringLiteral("btnLastPage"), QStringLiteral("btnNextPage")} << 3;
+    QTest::addRow("上一页 from the last")
+        << QStringList{QStringLiteral("btnLastPage"), QStringLiteral("btnPrevPage")} << 2;
+    QTest::addRow("最前页 from the last")
+        << QStringList{QStringLiteral("btnLastPage"), QStringLiteral("btnFirstPage")} << 1;
 }
 
 void TestPrintForm::navigation()
@@ -232,7 +237,7 @@ void TestPrintForm::pdf()
     QFETCH(QString, written);
     QFETCH(bool, full);
     QTemporaryDir dir;
-    const QString old = dir.filePath("out.pdf");
+    const QString old = dir.filePath(QStringLiteral("out.pdf"));
     if (existing) {
         QFile f(old);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -247,9 +252,9 @@ void TestPrintForm::pdf()
         script.answers.enqueue(replace);
     {
         // A file size limit makes every write past 4 KiB fail, as a full disk does.
-        rlimit old{}, small{};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        small = old;
+        rlimit oldLimit{}, small{};
+        ::getrlimit(RLIMIT_FSIZE, &oldLimit);
+        small = oldLimit;
         small.rlim_cur = 4096;
         if (full) {
             std::signal(SIGXFSZ, SIG_IGN);
@@ -257,7 +262,7 @@ void TestPrintForm::pdf()
         }
         QTest::mouseClick(tool(&w, "btnPdf"), Qt::LeftButton);
         if (full)
-            ::setrlimit(RLIMIT_FSIZE, &old);
+            ::setrlimit(RLIMIT_FSIZE, &oldLimit);
     }
 
     const QList<TDialogCall> save = script.of(TDialogCall::SaveFile);
@@ -268,11 +273,12 @@ void TestPrintForm::pdf()
     QVERIFY(tool(&w, "btnPdf")->isEnabled());
     // Never a temporary left beside the target.
     for (const QString &name : QDir(dir.path()).entryList(QDir::Files))
-        QVERIFY2(!name.contains(".partial-"), qPrintable(name));
+        QVERIFY2(!name.contains(QStringLiteral(".partial-")), qPrintable(name));
 
     if (written.isEmpty()) {
         QVERIFY(script.of(TDialogCall::Info).isEmpty());
-        QCOMPARE(script.of(TDialogCall::Error).size(), typed.startsWith("missing") || full ? 1 : 0);
+        QCOMPARE(script.of(TDialogCall::Error).size(),
+                 typed.startsWith(QStringLiteral("missing")) || full ? 1 : 0);
         if (full) {
             // What happened, and to the file chosen.
             const QString text = script.of(TDialogCall::Error).first().text;
@@ -280,7 +286,7 @@ void TestPrintForm::pdf()
                      qPrintable(text));
             QVERIFY2(text.contains(qt_error_string(EFBIG)), qPrintable(text));
         }
-        QCOMPARE(QFile::exists(dir.filePath("out.pdf")), existing);
+        QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("out.pdf"))), existing);
         if (existing) {
             QFile f(old);
             QVERIFY(f.open(QIODevice::ReadOnly));
@@ -295,11 +301,14 @@ void TestPrintForm::pdf()
     QCOMPARE(info[0].text, QStringLiteral("成功！\r\n\r\n") + path);
     QVERIFY(script.of(TDialogCall::Error).isEmpty());
 
-    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         QSKIP("pdftotext is not installed");
-    QVERIFY(run("pdfinfo", {path}).contains(QRegularExpression("Pages:\\s+3\\b")));
+    QVERIFY(run(QStringLiteral("pdfinfo"), {path})
+                .contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\b"))));
     // pdftotext may drop a narrow space between Chinese and digits.
-    const QString text = run("pdftotext", {"-layout", path, "-"}).remove(QLatin1Char(' '));
+    const QString text =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")})
+            .remove(QLatin1Char(' '));
     for (const char *s : {"王五", "(2011-01-01 至 2011-12-31)", "收入合计：", "10.00", "-10.00",
                           "类别", "0 - 100%", "类别119", "第 3 页"})
         QVERIFY2(text.contains(QString::fromUtf8(s).remove(QLatin1Char(' '))), s);
@@ -322,13 +331,14 @@ void TestPrintForm::pdfFollowsUmask()
     TfrmPrint w(nullptr, *report);
     w.show();
     DialogScript script;
-    script.answer(dir.filePath("out.pdf"));
+    script.answer(dir.filePath(QStringLiteral("out.pdf")));
     const mode_t old = ::umask(mode_t(mask));
     QTest::mouseClick(tool(&w, "btnPdf"), Qt::LeftButton);
     ::umask(old);
     QCOMPARE(script.of(TDialogCall::Info).size(), 1);
     struct stat st {};
-    QCOMPARE(::stat(QFile::encodeName(dir.filePath("out.pdf")).constData(), &st), 0);
+    QCOMPARE(::stat(QFile::encodeName(dir.filePath(QStringLiteral("out.pdf"))).constData(), &st),
+             0);
     QCOMPARE(int(st.st_mode & 0777), mode);
 }
 
@@ -353,7 +363,7 @@ void TestPrintForm::print()
     QFETCH(int, copies);
     QFETCH(int, pages);
     QTemporaryDir dir;
-    const QString out = dir.filePath("printed.pdf");
+    const QString out = dir.filePath(QStringLiteral("printed.pdf"));
     const auto report = threePages();
     TfrmPrint w(nullptr, *report);
     w.show();
@@ -383,16 +393,18 @@ void TestPrintForm::print()
     QCOMPARE(QFile::exists(out), accept);
     if (!accept)
         return;
-    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
         QSKIP("pdfinfo is not installed");
-    const QString info = run("pdfinfo", {out});
+    const QString info = run(QStringLiteral("pdfinfo"), {out});
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\b").arg(pages))),
              qPrintable(info));
     // Portrait A4 although landscape was chosen.
-    QVERIFY2(
-        info.contains(QRegularExpression("Page size:\\s+595(\\.\\d+)? x 84[12](\\.\\d+)? pts")),
-        qPrintable(info));
-    const QString text = run("pdftotext", {"-layout", out, "-"}).remove(QLatin1Char(' '));
+    QVERIFY2(info.contains(QRegularExpression(
+                 QStringLiteral("Page size:\\s+595(\\.\\d+)? x 84[12](\\.\\d+)? pts"))),
+             qPrintable(info));
+    const QString text =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), out, QStringLiteral("-")})
+            .remove(QLatin1Char(' '));
     QCOMPARE(text.count(QStringLiteral("第2页")), from == 2 && to == 2 ? copies : 1);
     QCOMPARE(text.contains(QStringLiteral("第1页")), from == 0);
 }
@@ -400,10 +412,11 @@ void TestPrintForm::print()
 void TestPrintForm::catesReport()
 {
     TDbMan(m_dataFile)
-        .AddRecords("Li", {rec("2011-04-01", Out, QStringLiteral("餐饮"), "20.00"),
-                           rec("2011-04-02", In, QStringLiteral("工资"), "5000.00"),
-                           rec("2011-04-03", Out, QStringLiteral("交通"), "5.50"),
-                           rec("2011-04-04", In, QStringLiteral("奖金"), "800.00")});
+        .AddRecords(QStringLiteral("Li"),
+                    {rec("2011-04-01", Out, QStringLiteral("餐饮"), "20.00"),
+                     rec("2011-04-02", In, QStringLiteral("工资"), "5000.00"),
+                     rec("2011-04-03", Out, QStringLiteral("交通"), "5.50"),
+                     rec("2011-04-04", In, QStringLiteral("奖金"), "800.00")});
     auto w = open();
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate1")->setDate(QDate(2011, 4, 1));
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate2")->setDate(QDate(2011, 4, 30));
@@ -448,7 +461,7 @@ void TestPrintForm::transReport()
     for (int i = 0; i < 53; ++i)
         rows.append(rec("2011-05-02", i % 2 ? In : Out, QStringLiteral("项目%1").arg(i), "1.25",
                         QStringLiteral("备注%1").arg(i)));
-    TDbMan(m_dataFile).AddRecords("Li", rows);
+    TDbMan(m_dataFile).AddRecords(QStringLiteral("Li"), rows);
     auto w = open();
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate1")->setDate(QDate(2011, 5, 1));
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate2")->setDate(QDate(2011, 5, 31));
@@ -503,7 +516,7 @@ void TestPrintForm::progressWindow()
     TProgressWindow::SetShowDelay(0);
     const auto back = qScopeGuard([] { TProgressWindow::SetShowDelay(500); });
     QTemporaryDir dir;
-    const QString out = dir.filePath("big.pdf");
+    const QString out = dir.filePath(QStringLiteral("big.pdf"));
     const auto report = threePages(80 * TColumnReport::RowsPerPage);
     TfrmPrint w(nullptr, *report);
     w.show();
@@ -518,11 +531,11 @@ void TestPrintForm::progressWindow()
     QTimer watch;
     watch.setInterval(0);
     connect(&watch, &QTimer::timeout, [&] {
-        auto *d = w.findChild<QProgressDialog *>("frmProgress");
+        auto *d = w.findChild<QProgressDialog *>(QStringLiteral("frmProgress"));
         if (!d || !d->isVisible())
             return;
         ++seen;
-        auto *b = d->findChild<QPushButton *>("btnProgressCancel");
+        auto *b = d->findChild<QPushButton *>(QStringLiteral("btnProgressCancel"));
         QVERIFY(b && b->text() == QStringLiteral("取消"));
         if (cancel && seen == 2)
             b->click();
@@ -532,7 +545,7 @@ void TestPrintForm::progressWindow()
     watch.stop();
 
     QVERIFY(seen >= 2);
-    QVERIFY(!w.findChild<QProgressDialog *>("frmProgress"));
+    QVERIFY(!w.findChild<QProgressDialog *>(QStringLiteral("frmProgress")));
     QCOMPARE(script.of(TDialogCall::Error).size(), 0);
     QCOMPARE(script.of(TDialogCall::Info).size(), pdf && !cancel ? 1 : 0);
     QCOMPARE(QFile::exists(out), !cancel);

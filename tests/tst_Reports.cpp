@@ -168,8 +168,9 @@ void TestReports::headerOnEveryPage()
     const QList<TReportText> title = find(two, QStringLiteral("李四"));
     QCOMPARE(title.size(), 1);
     QCOMPARE(title[0].Top, top);
-    QCOMPARE(title[0].Left,
-             left + (u.ScaleX(578) - report->TextWidth(TColumnReport::Title, "李四")) / 2);
+    QCOMPARE(title[0].Left, left + (u.ScaleX(578) - report->TextWidth(TColumnReport::Title,
+                                                                      QStringLiteral("李四"))) /
+                                       2);
     const QString period = QStringLiteral("(2011-04-01 至 2011-04-30)");
     QCOMPARE(find(two, period).value(0).Top, top + u.ScaleY(36));
     QCOMPARE(find(two, period).value(0).Left,
@@ -219,16 +220,17 @@ void TestReports::cateColumns()
 {
     QFETCH(QString, type);
     QFETCH(int, right);
-    const TRowList rows = {{type, QStringLiteral("奖金"), "3", "123.45", "100.00%"}};
+    const TRowList rows = {{type, QStringLiteral("奖金"), QStringLiteral("3"),
+                            QStringLiteral("123.45"), QStringLiteral("100.00%")}};
     const auto report = MakeCateReport(TReportUnits(), header(), rows);
     const TReportPage p = report->Page(0);
     const TReportUnits &u = report->Units();
     const QList<TReportText> sums = find(p, QStringLiteral("123.45"));
     QCOMPARE(sums.size(), 1);
-    QCOMPARE(sums[0].Left + report->TextWidth(TColumnReport::Normal, "123.45"),
+    QCOMPARE(sums[0].Left + report->TextWidth(TColumnReport::Normal, QStringLiteral("123.45")),
              u.BandLeft() + right);
     QCOMPARE(find(p, QStringLiteral("3")).value(0).Left +
-                 report->TextWidth(TColumnReport::Normal, "3"),
+                 report->TextWidth(TColumnReport::Normal, QStringLiteral("3")),
              u.BandLeft() + 418);
     QCOMPARE(find(p, QStringLiteral("奖金")).value(0).Left, u.BandLeft() + 78);
 }
@@ -244,7 +246,7 @@ void TestReports::longNotesEndAtBand()
     const TReportUnits &u = report->Units();
     const TReportPage p = report->Page(0);
     QCOMPARE(find(p, QStringLiteral("12.50")).value(0).Left +
-                 report->TextWidth(TColumnReport::Normal, "12.50"),
+                 report->TextWidth(TColumnReport::Normal, QStringLiteral("12.50")),
              u.BandLeft() + 486);
     bool seen = false;
     for (const TReportText &t : p.Texts) {
@@ -267,7 +269,8 @@ void TestReports::longCatesEndAtColumn_data()
     for (int dpi : {96, 120, 144}) {
         QTest::addRow("ranking, %d dpi", dpi) << true << dpi << QString(40, QChar(0x9910));
         QTest::addRow("records, %d dpi", dpi) << false << dpi << QString(40, QChar(0x9910));
-        QTest::addRow("records, latin, %d dpi", dpi) << false << dpi << QString(90, QChar('W'));
+        QTest::addRow("records, latin, %d dpi", dpi)
+            << false << dpi << QString(90, QLatin1Char('W'));
     }
 }
 
@@ -283,7 +286,8 @@ void TestReports::longCatesEndAtColumn()
     std::unique_ptr<TColumnReport> report;
     if (cates) {
         report = MakeCateReport(units, header(),
-                                {{QStringLiteral("收入"), cate, widest, "123.45", "100.00%"}});
+                                {{QStringLiteral("收入"), cate, widest, QStringLiteral("123.45"),
+                                  QStringLiteral("100.00%")}});
     } else {
         TRecordList recs;
         const int day = recs.AddDate(QStringLiteral("2011-04-01"));
@@ -310,16 +314,21 @@ void TestReports::longCatesEndAtColumn()
     QVERIFY(seen);
     // A short one stays whole.
     const auto shortReport =
-        MakeCateReport(units, header(), {{QStringLiteral("收入"), "Rent", "1", "1.00", "1%"}});
-    QCOMPARE(find(shortReport->Page(0), "Rent").size(), 1);
+        MakeCateReport(units, header(),
+                       {{QStringLiteral("收入"), QStringLiteral("Rent"), QStringLiteral("1"),
+                         QStringLiteral("1.00"), QStringLiteral("1%")}});
+    QCOMPARE(find(shortReport->Page(0), QStringLiteral("Rent")).size(), 1);
 }
 
 void TestReports::controlCharsVisible()
 {
     const QString nul(QChar(0));
-    const TReportHeader h{"Li" + nul + "x", QDate(2011, 4, 1), QDate(2011, 4, 30), 1, 1};
+    const TReportHeader h{QStringLiteral("Li") + nul + QStringLiteral("x"), QDate(2011, 4, 1),
+                          QDate(2011, 4, 30), 1, 1};
     const auto report = MakeCateReport(
-        TReportUnits(), h, {{QStringLiteral("收入"), "a\x01" + nul + "b", "1", "1.00", "100.00%"}});
+        TReportUnits(), h,
+        {{QStringLiteral("收入"), QStringLiteral("a\x01") + nul + QStringLiteral("b"),
+          QStringLiteral("1"), QStringLiteral("1.00"), QStringLiteral("100.00%")}});
     const TReportPage p = report->Page(0);
     QCOMPARE(find(p, QStringLiteral("Li\u2400x")).size(), 1);
     QCOMPARE(find(p, QStringLiteral("a\u2401\u2400b")).size(), 1);

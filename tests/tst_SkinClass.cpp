@@ -183,10 +183,10 @@ void TestSkinClass::framePieces()
     QFETCH(QString, part);
     QFETCH(int, index);
     const FrameLayout f = Frame(size);
-    const QVector<Blit> &pieces = part == "title"   ? f.title
-                                  : part == "left"  ? f.left
-                                  : part == "right" ? f.right
-                                                    : f.bottom;
+    const QVector<Blit> &pieces = part == QStringLiteral("title")   ? f.title
+                                  : part == QStringLiteral("left")  ? f.left
+                                  : part == QStringLiteral("right") ? f.right
+                                                                    : f.bottom;
     QVERIFY(index < pieces.size());
     const Blit b = pieces.at(index);
     QTEST(b.target, "target");
@@ -299,7 +299,7 @@ void TestSkinClass::resources()
     QFETCH(QString, name);
     QFETCH(QSize, size);
     QFETCH(bool, bitmap);
-    QFile file(":/rcdata/" + name);
+    QFile file(QStringLiteral(":/rcdata/") + name);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     QCOMPARE(QImage::fromData(bytes).size(), size);
@@ -311,8 +311,8 @@ void TestSkinClass::resources()
 
 void TestSkinClass::keyedImage()
 {
-    const QImage icon = KeyedImage(":/rcdata/RES_ICON", Qt::white);
-    const QImage tiles = KeyedImage(":/rcdata/RES_TITLE", Qt::magenta);
+    const QImage icon = KeyedImage(QStringLiteral(":/rcdata/RES_ICON"), Qt::white);
+    const QImage tiles = KeyedImage(QStringLiteral(":/rcdata/RES_TITLE"), Qt::magenta);
     QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
     QCOMPARE(qAlpha(icon.pixel(8, 8)), 255);
     QCOMPARE(qAlpha(tiles.pixel(60, 0)), 0);
@@ -351,7 +351,7 @@ void TestSkinClass::skinnedLayout()
                     {"TitleLabel", skin->TitleLabel, {32, -1}}};
     for (const auto &c : controls) {
         QVERIFY2(c.control, c.name);
-        QCOMPARE(w.window->findChild<QLabel *>(c.name), c.control);
+        QCOMPARE(w.window->findChild<QLabel *>(QLatin1String(c.name)), c.control);
         QCOMPARE(c.control->parentWidget(), w.pnlTop);
         if (c.place.y() >= 0)
             QCOMPARE(c.control->pos(), c.place);
@@ -381,7 +381,7 @@ void TestSkinClass::framePaintedWithoutGuides_data()
 void TestSkinClass::framePaintedWithoutGuides()
 {
     QFETCH(QSize, size);
-    const QImage form(":/rcdata/RES_FORM");
+    const QImage form(QStringLiteral(":/rcdata/RES_FORM"));
     QCOMPARE(form.pixel(126, 10), GuideColour); // the artwork still marks its guides
 
     SkinWindow w(size);
@@ -396,7 +396,8 @@ void TestSkinClass::framePaintedWithoutGuides()
                                          .arg(img->objectName())
                                          .arg(x)
                                          .arg(y)
-                                         .arg(qAlpha(px) != 255 ? "not painted" : "guide line")));
+                                         .arg(qAlpha(px) != 255 ? QStringLiteral("not painted")
+                                                                : QStringLiteral("guide line"))));
             }
         }
     }
@@ -431,7 +432,7 @@ void TestSkinClass::buttonPictures()
     skin->MinimizeWindow = [](QWidget *) {};
     QLabel *label = w.window->findChild<QLabel *>(button);
     QVERIFY(label);
-    const QImage tiles = KeyedImage(":/rcdata/RES_TITLE", Qt::magenta);
+    const QImage tiles = KeyedImage(QStringLiteral(":/rcdata/RES_TITLE"), Qt::magenta);
     const QImage up = tiles.copy(upTile, 0, 20, 20);
     QCOMPARE(picture(label), up);
 
@@ -441,9 +442,9 @@ void TestSkinClass::buttonPictures()
     QCOMPARE(picture(label), up);
 
     // A pair without a tile copies nothing.
-    TSkinMan::PaintButton(label, "close", "hover");
+    TSkinMan::PaintButton(label, QStringLiteral("close"), QStringLiteral("hover"));
     QCOMPARE(picture(label), up);
-    TSkinMan::PaintButton(nullptr, "close", "down");
+    TSkinMan::PaintButton(nullptr, QStringLiteral("close"), QStringLiteral("down"));
 }
 
 void TestSkinClass::releaseActions_data()
@@ -480,7 +481,7 @@ void TestSkinClass::releaseActions()
     QVERIFY(w.window->isVisible());
     QVERIFY(minimized.isEmpty());
     QTest::mouseRelease(label, mouse, {}, releaseAt);
-    const bool isClose = button == "CloseButton";
+    const bool isClose = button == QStringLiteral("CloseButton");
     QCOMPARE(!w.window->isVisible(), acts && isClose);
     QCOMPARE(minimized, acts && !isClose ? QList<QWidget *>{w.window.get()} : QList<QWidget *>{});
 }
