@@ -79,7 +79,7 @@ bool isUrlOption(const QString &arg)
 QString switchWithValue(const QStringList &arguments)
 {
     for (const QString &arg : arguments) {
-        const QString name = arg.section(QLatin1Char('='), 0, 0);
+        QString name = arg.section(QLatin1Char('='), 0, 0);
         for (const char *option : {"--replace", "--help", "--version"}) {
             if (arg.contains(QLatin1Char('=')) && name == QLatin1String(option))
                 return name;
