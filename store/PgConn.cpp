@@ -1,14 +1,17 @@
 #include "PgConn.h"
 
 #include "PgSchema.h"
+#include "Schema.h"
 
 #include <QSet>
+#include <QStringList>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QtEndian>
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -283,22 +286,6 @@ private:
     PGresult *m_res = nullptr;
     int m_row = -1, m_rows = 0, m_runs = 0;
 };
-
-// The tables and columns a database must hold exactly to be ours.
-const QHash<QString, QSet<QString>> &ourColumns()
-{
-    static const QHash<QString, QSet<QString>> columns = {
-        {QStringLiteral("users"),
-         {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("pwd")}},
-        {QStringLiteral("cates"),
-         {QStringLiteral("id"), QStringLiteral("user"), QStringLiteral("out"),
-          QStringLiteral("in")}},
-        {QStringLiteral("data"),
-         {QStringLiteral("id"), QStringLiteral("user"), QStringLiteral("date"),
-          QStringLiteral("type"), QStringLiteral("cate"), QStringLiteral("amount"),
-          QStringLiteral("notes")}}};
-    return columns;
-}
 
 } // namespace
 
@@ -626,50 +613,137 @@ void PgConn::rollback() noexcept
         PQclear(PQexec(m_conn, "rollback"));
 }
 
+namespace {
+
+// What the server's catalog says about the database a connection opened.
+struct TFoundSchema {
+    QStringList Names; // every table, view and the like in the current schema
+    bool HasMeta = false;
+};
+
+// One lock number for the whole program: two computers connecting to a new
+// or older ledger at once create or upgrade it once.
+const char *const SchemaLockSql = "select pg_advisory_xact_lock(7340512)";
+
+} // namespace
+
+int PgConn::schemaVersion(bool *ours)
+{
+    PGresult *res = query("select c.relname from pg_class c "
+                          "where c.relnamespace = current_schema()::regnamespace "
+                          "and c.relkind in ('r','p','v','m','f') order by 1");
+    TFoundSchema found;
+    m_hasMeta = false;
+    for (int i = 0; i < PQntuples(res); ++i)
+        found.Names << QString::fromUtf8(PQgetvalue(res, i, 0));
+    PQclear(res);
+    m_foundNames = found.Names;
+    const QString meta = QLatin1String(Schema::MetaTable);
+    found.HasMeta = found.Names.contains(meta);
+    *ours = false;
+    if (found.Names.isEmpty())
+        return 0;
+    QStringList want;
+    for (const TTableDef &t : Schema::Tables())
+        want << QLatin1String(t.Name);
+    want.sort();
+    // Without the version table only exactly the first release's three
+    // tables are ours; with it, later versions' own tables may sit beside them.
+    QStringList names = found.Names;
+    names.removeAll(meta);
+    if (found.HasMeta ? !std::all_of(want.begin(), want.end(),
+                                     [&](const QString &n) { return names.contains(n); })
+                      : names != want)
+        return 0;
+    // Every column of ours, and none that an insert would have to fill.
+    res = query("select table_name, column_name, is_nullable = 'YES' or column_default is not "
+                "null or is_identity = 'YES' from information_schema.columns "
+                "where table_schema = current_schema()");
+    QHash<QString, QSet<QString>> seen;
+    bool extraRequired = false;
+    for (int i = 0; i < PQntuples(res); ++i) {
+        const QString table = QString::fromUtf8(PQgetvalue(res, i, 0));
+        const QString column = QString::fromUtf8(PQgetvalue(res, i, 1));
+        if (!want.contains(table))
+            continue;
+        if (Schema::IsOurColumn(Schema::Table(table.toLatin1().constData()), column))
+            seen[table].insert(column);
+        else if (qstrcmp(PQgetvalue(res, i, 2), "t") != 0)
+            extraRequired = true;
+    }
+    PQclear(res);
+    if (extraRequired)
+        return 0;
+    for (const TTableDef &t : Schema::Tables()) {
+        if (seen.value(QLatin1String(t.Name)).size() != qsizetype(t.Columns.size()))
+            return 0;
+    }
+    int version = 1;
+    if (found.HasMeta) {
+        const QByteArray v = value("select \"schema_version\" from \"tallimo_meta\"");
+        bool ok = false;
+        version = v.toInt(&ok);
+        if (!ok || version < 1)
+            return 0;
+    }
+    *ours = true;
+    m_hasMeta = found.HasMeta;
+    return version;
+}
+
 void PgConn::ensureSchema()
 {
-    auto tables = [this]() {
-        PGresult *res = query("select c.relname from pg_class c "
-                              "where c.relnamespace = current_schema()::regnamespace "
-                              "and c.relkind in ('r','p','v','m','f') order by 1");
-        QStringList names;
-        for (int i = 0; i < PQntuples(res); ++i)
-            names << QString::fromUtf8(PQgetvalue(res, i, 0));
-        PQclear(res);
-        return names;
-    };
-    QStringList names = tables();
-    if (names.isEmpty()) {
-        // Two computers connecting to a new database at once create it once.
+    bool ours = false;
+    int version = schemaVersion(&ours);
+    if (ours && version > Schema::CurrentVersion())
+        throw EDbTooNew(Schema::TooNewText(shownName(), version));
+    const bool fresh = m_foundNames.isEmpty();
+    if (fresh || (ours && (version < Schema::CurrentVersion() || !m_hasMeta))) {
+        // Made or upgraded in one transaction: another computer connecting
+        // meanwhile waits for it (up to the busy timeout) and then finds it done.
         exec("begin");
         try {
-            PQclear(query("select pg_advisory_xact_lock(7340512)"));
-            if (tables().isEmpty())
+            PQclear(query(SchemaLockSql));
+            version = schemaVersion(&ours);
+            if (m_foundNames.isEmpty()) {
                 exec(PgSchemaSql);
+                version = schemaVersion(&ours);
+            }
+            if (ours) {
+                if (!m_hasMeta) {
+                    exec("create table \"tallimo_meta\" ("
+                         "\"one\" boolean primary key default true check (\"one\"), "
+                         "\"schema_version\" integer not null, "
+                         "\"program_version\" text not null)");
+                    PQclear(
+                        query("insert into \"tallimo_meta\" (\"schema_version\", "
+                              "\"program_version\") values (?, ?)",
+                              {QByteArray::number(version), Schema::ProgramVersion().toUtf8()}));
+                    m_hasMeta = true;
+                }
+                Schema::Upgrade(
+                    *this, true,
+                    [this] {
+                        return value("select \"schema_version\" from \"tallimo_meta\"").toInt();
+                    },
+                    [this](int v) {
+                        PQclear(query("update \"tallimo_meta\" set \"schema_version\" = ?, "
+                                      "\"program_version\" = ?",
+                                      {QByteArray::number(v), Schema::ProgramVersion().toUtf8()}));
+                    },
+                    false);
+            }
             exec("commit");
         } catch (...) {
             rollback();
             throw;
         }
-        names = tables();
     }
-    QStringList ours = ourColumns().keys();
-    ours.sort();
-    bool same = names == ours;
-    if (same) {
-        PGresult *res = query("select table_name, column_name from information_schema.columns "
-                              "where table_schema = current_schema()");
-        QHash<QString, QSet<QString>> seen;
-        for (int i = 0; i < PQntuples(res); ++i)
-            seen[QString::fromUtf8(PQgetvalue(res, i, 0))].insert(
-                QString::fromUtf8(PQgetvalue(res, i, 1)));
-        PQclear(res);
-        same = seen == ourColumns();
-    }
-    if (!same) {
-        throw EDbError(QStringLiteral("数据库“%1”里已经有别的表（%2），它不是 Tallimo 的数据库。"
-                                      "Tallimo 没有改动它。\n请为 Tallimo 新建一个空的数据库，"
-                                      "或者换一个网址。")
-                           .arg(ShownUrl(m_url), names.mid(0, 5).join(QStringLiteral("、"))));
+    if (!ours) {
+        throw EDbError(
+            QStringLiteral("数据库“%1”里已经有别的表（%2），它不是 Tallimo 的数据库。"
+                           "Tallimo 没有改动它。\n请为 Tallimo 新建一个空的数据库，"
+                           "或者换一个网址。")
+                .arg(ShownUrl(m_url), m_foundNames.mid(0, 5).join(QStringLiteral("、"))));
     }
 }
