@@ -289,6 +289,11 @@ private:
 
 } // namespace
 
+void TPgClear::operator()(PGresult *res) const noexcept
+{
+    PQclear(res);
+}
+
 QString PgConn::ShownUrl(const QString &url)
 {
     QUrl u(url);
@@ -524,6 +529,11 @@ PGresult *PgConn::query(const char *sql, const QList<QByteArray> &values)
     return res;
 }
 
+void PgConn::run(const char *sql, const QList<QByteArray> &values)
+{
+    const TPgResult res(query(sql, values));
+}
+
 QByteArray PgConn::value(const char *sql, const QList<QByteArray> &values)
 {
     PGresult *res = query(sql, values);
@@ -615,12 +625,6 @@ void PgConn::rollback() noexcept
 
 namespace {
 
-// What the server's catalog says about the database a connection opened.
-struct TFoundSchema {
-    QStringList Names; // every table, view and the like in the current schema
-    bool HasMeta = false;
-};
-
 // One lock number for the whole program: two computers connecting to a new
 // or older ledger at once create or upgrade it once.
 const char *const SchemaLockSql = "select pg_advisory_xact_lock(7340512)";
@@ -629,65 +633,73 @@ const char *const SchemaLockSql = "select pg_advisory_xact_lock(7340512)";
 
 int PgConn::schemaVersion(bool *ours)
 {
-    PGresult *res = query("select c.relname from pg_class c "
-                          "where c.relnamespace = current_schema()::regnamespace "
-                          "and c.relkind in ('r','p','v','m','f') order by 1");
-    TFoundSchema found;
+    QStringList names;
     m_hasMeta = false;
-    for (int i = 0; i < PQntuples(res); ++i)
-        found.Names << QString::fromUtf8(PQgetvalue(res, i, 0));
-    PQclear(res);
-    m_foundNames = found.Names;
-    const QString meta = QLatin1String(Schema::MetaTable);
-    found.HasMeta = found.Names.contains(meta);
     *ours = false;
-    if (found.Names.isEmpty())
-        return 0;
-    QStringList want;
-    for (const TTableDef &t : Schema::Tables())
-        want << QLatin1String(t.Name);
-    want.sort();
-    // Without the version table only exactly the first release's three
-    // tables are ours; with it, later versions' own tables may sit beside them.
-    QStringList names = found.Names;
-    names.removeAll(meta);
-    if (found.HasMeta ? !std::all_of(want.begin(), want.end(),
-                                     [&](const QString &n) { return names.contains(n); })
-                      : names != want)
-        return 0;
-    // Every column of ours, and none that an insert would have to fill.
-    res = query("select table_name, column_name, is_nullable = 'YES' or column_default is not "
-                "null or is_identity = 'YES' from information_schema.columns "
-                "where table_schema = current_schema()");
-    QHash<QString, QSet<QString>> seen;
-    bool extraRequired = false;
-    for (int i = 0; i < PQntuples(res); ++i) {
-        const QString table = QString::fromUtf8(PQgetvalue(res, i, 0));
-        const QString column = QString::fromUtf8(PQgetvalue(res, i, 1));
-        if (!want.contains(table))
-            continue;
-        if (Schema::IsOurColumn(Schema::Table(table.toLatin1().constData()), column))
-            seen[table].insert(column);
-        else if (qstrcmp(PQgetvalue(res, i, 2), "t") != 0)
-            extraRequired = true;
+    {
+        const TPgResult res(query("select c.relname from pg_class c "
+                                  "where c.relnamespace = current_schema()::regnamespace "
+                                  "and c.relkind in ('r','p','v','m','f') order by 1"));
+        for (int i = 0; i < PQntuples(res.get()); ++i)
+            names << QString::fromUtf8(PQgetvalue(res.get(), i, 0));
     }
-    PQclear(res);
-    if (extraRequired)
+    m_foundNames = names;
+    if (names.isEmpty())
         return 0;
-    for (const TTableDef &t : Schema::Tables()) {
-        if (seen.value(QLatin1String(t.Name)).size() != qsizetype(t.Columns.size()))
+    const bool hasMeta = names.removeAll(QLatin1String(Schema::MetaTable)) > 0;
+    // Without the version table only the first release's tables are ours.
+    int version = 1;
+    if (hasMeta) {
+        // Another program's table of that name is no version table; asked in
+        // a savepoint, so that its error leaves an open transaction usable.
+        const bool inTransaction = PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+        if (inTransaction)
+            exec("savepoint tallimo_meta_probe");
+        const TPgResult res(PQexec(m_conn, "select \"schema_version\" from \"tallimo_meta\""));
+        const bool read = PQresultStatus(res.get()) == PGRES_TUPLES_OK && PQntuples(res.get()) == 1;
+        if (inTransaction)
+            exec(read ? "release savepoint tallimo_meta_probe"
+                      : "rollback to savepoint tallimo_meta_probe");
+        if (!read)
+            return 0;
+        version = std::atoi(PQgetvalue(res.get(), 0, 0));
+        if (version < 1)
             return 0;
     }
-    int version = 1;
-    if (found.HasMeta) {
-        const QByteArray v = value("select \"schema_version\" from \"tallimo_meta\"");
-        bool ok = false;
-        version = v.toInt(&ok);
-        if (!ok || version < 1)
+    if (version > Schema::CurrentVersion()) {
+        // A newer release's ledger: its tables are its own business.
+        *ours = true;
+        m_hasMeta = true;
+        return version;
+    }
+    // Exactly the tables of that version: none of another program's beside them.
+    const QStringList want = Schema::TableNames(version);
+    if (names != want)
+        return 0;
+    // Every column of ours, and none that an insert would have to fill.
+    const TPgResult res(
+        query("select table_name, column_name, is_nullable = 'YES' or column_default is not "
+              "null or is_identity = 'YES' from information_schema.columns "
+              "where table_schema = current_schema()"));
+    QHash<QString, QSet<QString>> seen;
+    for (int i = 0; i < PQntuples(res.get()); ++i) {
+        const QString table = QString::fromUtf8(PQgetvalue(res.get(), i, 0));
+        const QString column = QString::fromUtf8(PQgetvalue(res.get(), i, 1));
+        const TTableDef *t = Schema::FindTable(table);
+        if (!t)
+            continue;
+        if (Schema::IsOurColumn(*t, column))
+            seen[table].insert(column);
+        else if (qstrcmp(PQgetvalue(res.get(), i, 2), "t") != 0)
+            return 0;
+    }
+    for (const TTableDef &t : Schema::Tables()) {
+        if (want.contains(QLatin1String(t.Name)) &&
+            seen.value(QLatin1String(t.Name)).size() != qsizetype(t.Columns.size()))
             return 0;
     }
     *ours = true;
-    m_hasMeta = found.HasMeta;
+    m_hasMeta = hasMeta;
     return version;
 }
 
@@ -697,46 +709,37 @@ void PgConn::ensureSchema()
     int version = schemaVersion(&ours);
     if (ours && version > Schema::CurrentVersion())
         throw EDbTooNew(Schema::TooNewText(shownName(), version));
-    const bool fresh = m_foundNames.isEmpty();
-    if (fresh || (ours && (version < Schema::CurrentVersion() || !m_hasMeta))) {
+    if (m_foundNames.isEmpty() || (ours && (version < Schema::CurrentVersion() || !m_hasMeta))) {
         // Made or upgraded in one transaction: another computer connecting
         // meanwhile waits for it (up to the busy timeout) and then finds it done.
-        exec("begin");
-        try {
-            PQclear(query(SchemaLockSql));
+        TTransaction tx(*this, "begin");
+        run(SchemaLockSql);
+        version = schemaVersion(&ours);
+        if (m_foundNames.isEmpty()) {
+            exec(PgSchemaSql);
             version = schemaVersion(&ours);
-            if (m_foundNames.isEmpty()) {
-                exec(PgSchemaSql);
-                version = schemaVersion(&ours);
+        }
+        if (ours) {
+            if (!m_hasMeta) {
+                exec("create table \"tallimo_meta\" ("
+                     "\"one\" boolean primary key default true check (\"one\"), "
+                     "\"schema_version\" integer not null, "
+                     "\"program_version\" text not null)");
+                run("insert into \"tallimo_meta\" (\"schema_version\", \"program_version\") "
+                    "values (?, ?)",
+                    {QByteArray::number(version), Schema::ProgramVersion().toUtf8()});
+                m_hasMeta = true;
             }
-            if (ours) {
-                if (!m_hasMeta) {
-                    exec("create table \"tallimo_meta\" ("
-                         "\"one\" boolean primary key default true check (\"one\"), "
-                         "\"schema_version\" integer not null, "
-                         "\"program_version\" text not null)");
-                    PQclear(
-                        query("insert into \"tallimo_meta\" (\"schema_version\", "
-                              "\"program_version\") values (?, ?)",
-                              {QByteArray::number(version), Schema::ProgramVersion().toUtf8()}));
-                    m_hasMeta = true;
-                }
-                Schema::Upgrade(
-                    *this, true,
-                    [this] {
-                        return value("select \"schema_version\" from \"tallimo_meta\"").toInt();
-                    },
-                    [this](int v) {
-                        PQclear(query("update \"tallimo_meta\" set \"schema_version\" = ?, "
-                                      "\"program_version\" = ?",
-                                      {QByteArray::number(v), Schema::ProgramVersion().toUtf8()}));
-                    },
-                    false);
-            }
-            exec("commit");
-        } catch (...) {
-            rollback();
-            throw;
+            Schema::Upgrade(
+                *this, true,
+                [this] { return value("select \"schema_version\" from \"tallimo_meta\"").toInt(); },
+                [this](int v) {
+                    run("update \"tallimo_meta\" set \"schema_version\" = ?, "
+                        "\"program_version\" = ?",
+                        {QByteArray::number(v), Schema::ProgramVersion().toUtf8()});
+                },
+                false);
+            tx.commit();
         }
     }
     if (!ours) {

@@ -15,6 +15,12 @@
 struct pg_conn;
 struct pg_result;
 
+// A result of libpq's, freed with the scope that holds it.
+struct TPgClear {
+    void operator()(pg_result *res) const noexcept;
+};
+using TPgResult = std::unique_ptr<pg_result, TPgClear>;
+
 class PgConn : public TConn {
 public:
     explicit PgConn(const QString &url);
@@ -41,6 +47,8 @@ public:
     pg_result *checked(pg_result *res);
     // Runs one statement with text values and returns its result (to PQclear).
     pg_result *query(const char *sql, const QList<QByteArray> &values = {});
+    // Runs one statement with text values; its result is dropped.
+    void run(const char *sql, const QList<QByteArray> &values = {});
     // The first value of a one-row result, as text.
     QByteArray value(const char *sql, const QList<QByteArray> &values = {});
 

@@ -88,7 +88,7 @@ public:
     {
         const QByteArray copy =
             sql("copy \"", t.table, "\" (", t.columns.constData()) + ") from stdin";
-        PQclear(pg.checked(PQexec(pg.handle(), copy.constData())));
+        const TPgResult started(pg.checked(PQexec(pg.handle(), copy.constData())));
         m_buf.reserve(1 << 17);
     }
     ~CopyIn()
@@ -96,8 +96,8 @@ public:
         if (m_open) {
             // Left by an exception: the server drops what it got.
             PQputCopyEnd(m_pg.handle(), "the source could not be read");
-            while (PGresult *res = PQgetResult(m_pg.handle()))
-                PQclear(res);
+            while (TPgResult res{PQgetResult(m_pg.handle())}) {
+            }
         }
     }
     CopyIn(const CopyIn &) = delete;
@@ -134,12 +134,10 @@ public:
         m_open = false;
         if (PQputCopyEnd(m_pg.handle(), nullptr) != 1)
             m_pg.checked(nullptr);
-        PGresult *last = nullptr;
-        while (PGresult *res = PQgetResult(m_pg.handle())) {
-            PQclear(last);
-            last = res;
-        }
-        PQclear(m_pg.checked(last));
+        TPgResult last;
+        while (TPgResult res{PQgetResult(m_pg.handle())})
+            last = std::move(res);
+        const TPgResult done(m_pg.checked(last.release()));
     }
 
 private:
@@ -161,10 +159,10 @@ void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
     // more file to leave behind.
     to.exec("pragma journal_mode=off");
     to.exec("pragma synchronous=off");
-    to.exec("begin");
-    // One read transaction: the three tables as they were at one moment.
-    pg.exec("begin isolation level repeatable read, read only");
-    try {
+    TTransaction written(to, "begin");
+    // One read transaction: the tables as they were at one moment.
+    TTransaction read(pg, "begin isolation level repeatable read, read only");
+    {
         for (const TableCopy &t : Tables()) {
             QByteArray marks = "?";
             for (int i = 1; i < t.count; ++i)
@@ -178,7 +176,9 @@ void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
                         .append("\" order by \"id\"")
                         .constData());
             for (;;) {
-                PGresult *res = pg.query("fetch 10000 from tallimo_copy");
+                // Held until the rows are written, however that ends (a full disk).
+                const TPgResult fetched(pg.query("fetch 10000 from tallimo_copy"));
+                PGresult *res = fetched.get();
                 const int rows = PQntuples(res);
                 for (int r = 0; r < rows; ++r) {
                     ins.bind(1, qint64(std::strtoll(PQgetvalue(res, r, 0), nullptr, 10)));
@@ -192,7 +192,6 @@ void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
                     ins.step();
                     ins.reset();
                 }
-                PQclear(res);
                 if (rows == 0)
                     break;
             }
@@ -211,12 +210,9 @@ void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
                 add.step();
             }
         }
-        pg.exec("commit");
-    } catch (...) {
-        pg.rollback();
-        throw;
     }
-    to.exec("commit");
+    read.commit();
+    written.commit();
     // The copy says which version its rows are (the server's is current).
     UpgradeDataFileSchema(to);
 }
@@ -232,8 +228,8 @@ void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress
         AutoBackup();
     Connect();
     PgConn &pg = *m_server;
-    pg.begin();
-    try {
+    TTransaction tx(pg);
+    {
         // Nobody reads half a ledger meanwhile.
         pg.exec("lock table \"users\", \"cates\", \"data\" in access exclusive mode");
         pg.exec("delete from \"users\"");
@@ -276,23 +272,19 @@ void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress
         // not kept: it would make every later save fail.
         for (int i = 0; i < 3; ++i) {
             const QByteArray table(Tables()[i].table);
-            PQclear(pg.query(
-                "select setval(s, greatest(v, 1), v > 0) from (select s, greatest(?::bigint, "
-                "case when m = 0 or last >= ?::bigint then 0 else last end, m) as v from "
-                "(select pg_get_serial_sequence(?, 'id') as s, "
-                "coalesce(pg_sequence_last_value(pg_get_serial_sequence(?, 'id')::regclass), 0) "
-                "as last, "
-                "(select coalesce(max(\"id\"), 0) from \"users\" where ? = 'users') + "
-                "(select coalesce(max(\"id\"), 0) from \"cates\" where ? = 'cates') + "
-                "(select coalesce(max(\"id\"), 0) from \"data\" where ? = 'data') as m) a) b",
-                {QByteArray::number(seq[i]), QByteArray::number(TRowReader::IdLimit), table, table,
-                 table, table, table}));
+            pg.run("select setval(s, greatest(v, 1), v > 0) from (select s, greatest(?::bigint, "
+                   "case when m = 0 or last >= ?::bigint then 0 else last end, m) as v from "
+                   "(select pg_get_serial_sequence(?, 'id') as s, "
+                   "coalesce(pg_sequence_last_value(pg_get_serial_sequence(?, 'id')::regclass), 0) "
+                   "as last, "
+                   "(select coalesce(max(\"id\"), 0) from \"users\" where ? = 'users') + "
+                   "(select coalesce(max(\"id\"), 0) from \"cates\" where ? = 'cates') + "
+                   "(select coalesce(max(\"id\"), 0) from \"data\" where ? = 'data') as m) a) b",
+                   {QByteArray::number(seq[i]), QByteArray::number(TRowReader::IdLimit), table,
+                    table, table, table, table});
         }
-        pg.commit();
-    } catch (...) {
-        pg.rollback();
-        throw;
     }
+    tx.commit();
     // Fresh statistics, so the next period query plans for the new contents.
     try {
         pg.exec("analyze \"users\", \"cates\", \"data\"");

@@ -24,6 +24,16 @@ std::vector<TStep> &testSteps()
     return list;
 }
 
+std::vector<const TStep *> allSteps()
+{
+    std::vector<const TStep *> all;
+    for (const TStep &s : steps())
+        all.push_back(&s);
+    for (const TStep &s : testSteps())
+        all.push_back(&s);
+    return all;
+}
+
 } // namespace
 
 const std::vector<TTableDef> &Tables()
@@ -54,6 +64,29 @@ const TTableDef &Table(const char *name)
             return t;
     }
     throw EDbError(QStringLiteral("程序内部错误：没有“%1”这张表。").arg(QLatin1String(name)));
+}
+
+const TTableDef *FindTable(const QString &name)
+{
+    for (const TTableDef &t : Tables()) {
+        if (name == QLatin1String(t.Name))
+            return &t;
+    }
+    return nullptr;
+}
+
+QStringList TableNames(int version)
+{
+    QStringList names = {QStringLiteral("users"), QStringLiteral("cates"), QStringLiteral("data")};
+    const std::vector<const TStep *> all = allSteps();
+    for (int v = 2; v <= version && size_t(v - 2) < all.size(); ++v) {
+        const TStep &step = *all[size_t(v - 2)];
+        names += step.Adds;
+        for (const QString &gone : step.Drops)
+            names.removeAll(gone);
+    }
+    names.sort();
+    return names;
 }
 
 QByteArray ColumnList(const TTableDef &t)
@@ -109,11 +142,7 @@ void Upgrade(TConn &c, bool pg, const std::function<int()> &read,
     const int from = read();
     if (from > CurrentVersion())
         throw EDbTooNew(TooNewText(c.shownName(), from));
-    std::vector<const TStep *> all;
-    for (const TStep &s : steps())
-        all.push_back(&s);
-    for (const TStep &s : testSteps())
-        all.push_back(&s);
+    const std::vector<const TStep *> all = allSteps();
     for (int version = from + 1; version <= CurrentVersion(); ++version) {
         const TStep &step = *all[size_t(version - 2)];
         auto run = [&] {

@@ -16,6 +16,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -43,6 +44,11 @@ constexpr const char *MetaTable = "tallimo_meta";
 // Our tables, in the order backups and imports copy them.
 const std::vector<TTableDef> &Tables();
 const TTableDef &Table(const char *name);
+// The described table of that name (as the engine spells it), or null.
+const TTableDef *FindTable(const QString &name);
+// The names of a ledger's tables at a version (sorted; the server's version
+// table aside): the first release's three, then what each step adds and drops.
+QStringList TableNames(int version);
 // The table's columns, double-quoted and comma-separated, "id" first.
 QByteArray ColumnList(const TTableDef &t);
 // Whether a column of the table is ours (compared with A-Z folded).
@@ -59,6 +65,8 @@ struct TStep {
     QString What; // for messages and the log
     // Runs inside the step's transaction; pg tells which engine it runs on.
     std::function<void(TConn &c, bool pg)> Run;
+    // The tables the step adds and drops, for the identity checks.
+    QStringList Adds, Drops;
 };
 
 // Brings a ledger up to CurrentVersion(): read() gives its version (read
