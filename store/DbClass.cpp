@@ -150,6 +150,18 @@ void insertRecord(Stmt &ins, const QByteArray &encUser, const QString &date, con
     ins.reset();
 }
 
+// One element of a PostgreSQL array literal ("{...}"), quoted.
+void appendArrayItem(QByteArray &array, const QByteArray &value)
+{
+    array += array.isEmpty() ? "{\"" : ",\"";
+    for (char ch : value) {
+        if (ch == '"' || ch == '\\')
+            array += '\\';
+        array += ch;
+    }
+    array += '"';
+}
+
 void setOwnerOnly(const QString &file)
 {
     QFile::setPermissions(file, TSafeFile::OwnerOnly);
@@ -608,6 +620,34 @@ void TDbMan::AddRecords(const QString &user, const TRowList &rows)
     // One transaction: a failure half-way must not leave the first rows stored,
     // or saving the pending list again would store them twice.
     const QByteArray encUser = enc(user);
+    if (IsServer(m_dataFile)) {
+        // One statement for the whole batch: a round trip per line would
+        // cost more than the server's work.
+        QByteArray dates, types, cates, amounts, notes;
+        for (const TRow &row : rows) {
+            if (row.size() < BatchCols)
+                throw EDbError(QStringLiteral("一行记录缺少内容，记录没有保存。"));
+            appendArrayItem(dates, checkedDate(row.at(BatchDate)).toLatin1());
+            appendArrayItem(types, checkedType(row.at(BatchType)).toUtf8());
+            appendArrayItem(cates, enc(row.at(BatchCate)));
+            appendArrayItem(amounts,
+                            QByteArray::number(checkedAmount(row.at(BatchAmount)), 'g', 17));
+            appendArrayItem(notes, enc(row.at(BatchNotes)));
+        }
+        for (QByteArray *a : {&dates, &types, &cates, &amounts, &notes})
+            a->append('}');
+        WriteTransaction(c, [&] {
+            // Ids follow the lines' order, as line by line.
+            Stmt ins(c, "insert into \"data\" (\"user\",\"date\",\"type\",\"cate\",\"amount\","
+                        "\"notes\") select ?, d, t, c, a, n from unnest(?::text[], ?::text[], "
+                        "?::text[], ?::float8[], ?::text[]) with ordinality as u(d, t, c, a, n, i) "
+                        "order by i");
+            ins.bind(1, encUser).bind(2, dates).bind(3, types).bind(4, cates).bind(5, amounts);
+            ins.bind(6, notes);
+            ins.step();
+        });
+        return;
+    }
     WriteTransaction(c, [&] {
         Stmt ins(c, InsertRecordSql);
         for (const TRow &row : rows) {

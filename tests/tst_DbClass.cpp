@@ -110,6 +110,7 @@ private slots:
     // records
     void addRecordsAllOrNothing_data();
     void addRecordsAllOrNothing();
+    void addRecordsKeepsTheLinesOrder();
     void emptyPeriod();
     void periodBoundsAreInclusive();
     void dayMonthAndRecordRows();
@@ -462,6 +463,25 @@ void TestDbClass::addRecordsAllOrNothing()
         QVERIFY(shouldFail);
     }
     QCOMPARE(count("data"), stored);
+}
+
+void TestDbClass::addRecordsKeepsTheLinesOrder()
+{
+    // Ids follow the pending lines' order on either store, also when the
+    // server takes the batch in one statement.
+    TRowList lines;
+    for (const QString &cate : {QStringLiteral("b"), QStringLiteral("a\"q\\"),
+                                QStringLiteral("餐饮"), QStringLiteral("{c,}")})
+        lines << TRow{"2011-04-12", TypeExpense(), cate, "1.25", cate + QStringLiteral(" n")};
+    m_db->AddRecords("Li", lines);
+    Raw r(m_file);
+    QStringList cates;
+    for (const QString &stored :
+         r.column("select \"cate\" from \"data\" order by \"id\"", 0).split(" | "))
+        cates << THi::Base64Decode(stored);
+    QCOMPARE(cates, (QStringList{"b", "a\"q\\", QStringLiteral("餐饮"), "{c,}"}));
+    QCOMPARE(r.value("select sum(\"amount\") * 100 = 500 from \"data\"").left(1),
+             QString(onPg() ? "t" : "1"));
 }
 
 void TestDbClass::emptyPeriod()
@@ -2099,6 +2119,9 @@ void TestDbClass::schemaFilesMatchTheDescription()
     QStringList want;
     for (const TTableDef &t : Schema::Tables())
         want << QLatin1String(t.Name);
+    want.sort();
+    // The steps' account of the tables ends where the description is.
+    QCOMPARE(Schema::TableNames(Schema::CurrentVersion()), want);
     if (onPg())
         want << QLatin1String(Schema::MetaTable);
     want.sort();
