@@ -53,10 +53,19 @@ void ImportBackup(const QString &dataFile, const QString &backup)
 
 bool UpgradeDataFile(const QString &dataFile)
 {
-    const bool done = TDialogs::Guard(nullptr, [&] { TDbMan(dataFile).Upgrade(); });
+    bool tooNew = false;
+    const bool done = TDialogs::Guard(nullptr, [&] {
+        try {
+            TDbMan(dataFile).Upgrade();
+        } catch (const EDbTooNew &) {
+            tooNew = true;
+            throw;
+        }
+    });
     // A data file that cannot be upgraded may still be read; a server that
-    // cannot be used would only fail again at the login.
-    return done || !TDbMan::IsServer(dataFile);
+    // cannot be used would only fail again at the login; a newer release's
+    // ledger is not opened at all.
+    return done || (!tooNew && !TDbMan::IsServer(dataFile));
 }
 
 QString RunLogin(const QString &dataFile, bool *readOnly)

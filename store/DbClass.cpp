@@ -4,6 +4,7 @@
 #include "Placement.h"
 #include "RowImport.h"
 #include "SafeFile.h"
+#include "Schema.h"
 #include "SqliteConn.h"
 
 #include <QDateTime>
@@ -21,6 +22,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -146,6 +148,18 @@ void insertRecord(Stmt &ins, const QByteArray &encUser, const QString &date, con
     ins.bind(6, enc(notes));
     ins.step();
     ins.reset();
+}
+
+// One element of a PostgreSQL array literal ("{...}"), quoted.
+void appendArrayItem(QByteArray &array, const QByteArray &value)
+{
+    array += array.isEmpty() ? "{\"" : ",\"";
+    for (char ch : value) {
+        if (ch == '"' || ch == '\\')
+            array += '\\';
+        array += ch;
+    }
+    array += '"';
 }
 
 void setOwnerOnly(const QString &file)
@@ -606,6 +620,34 @@ void TDbMan::AddRecords(const QString &user, const TRowList &rows)
     // One transaction: a failure half-way must not leave the first rows stored,
     // or saving the pending list again would store them twice.
     const QByteArray encUser = enc(user);
+    if (IsServer(m_dataFile)) {
+        // One statement for the whole batch: a round trip per line would
+        // cost more than the server's work.
+        QByteArray dates, types, cates, amounts, notes;
+        for (const TRow &row : rows) {
+            if (row.size() < BatchCols)
+                throw EDbError(QStringLiteral("一行记录缺少内容，记录没有保存。"));
+            appendArrayItem(dates, checkedDate(row.at(BatchDate)).toLatin1());
+            appendArrayItem(types, checkedType(row.at(BatchType)).toUtf8());
+            appendArrayItem(cates, enc(row.at(BatchCate)));
+            appendArrayItem(amounts,
+                            QByteArray::number(checkedAmount(row.at(BatchAmount)), 'g', 17));
+            appendArrayItem(notes, enc(row.at(BatchNotes)));
+        }
+        for (QByteArray *a : {&dates, &types, &cates, &amounts, &notes})
+            a->append('}');
+        WriteTransaction(c, [&] {
+            // Ids follow the lines' order, as line by line.
+            Stmt ins(c, "insert into \"data\" (\"user\",\"date\",\"type\",\"cate\",\"amount\","
+                        "\"notes\") select ?, d, t, c, a, n from unnest(?::text[], ?::text[], "
+                        "?::text[], ?::float8[], ?::text[]) with ordinality as u(d, t, c, a, n, i) "
+                        "order by i");
+            ins.bind(1, encUser).bind(2, dates).bind(3, types).bind(4, cates).bind(5, amounts);
+            ins.bind(6, notes);
+            ins.step();
+        });
+        return;
+    }
     WriteTransaction(c, [&] {
         Stmt ins(c, InsertRecordSql);
         for (const TRow &row : rows) {
@@ -1045,9 +1087,24 @@ QString keepBytes(const QString &dataFile, const QString &folder)
     return path;
 }
 
-const char *const PeriodIndexSql =
-    "create index \"data_period\" on \"data\" "
-    "(\"user\",\"date\",\"type\",\"id\",\"cate\",\"amount\",\"notes\")";
+QByteArray periodIndexSql()
+{
+    QByteArray cols;
+    for (const char *col : Schema::PeriodIndexColumns())
+        cols += (cols.isEmpty() ? "\"" : ",\"") + QByteArray(col) + '"';
+    return "create index \"data_period\" on \"data\" (" + cols + ")";
+}
+
+// An insert of every column of one of our tables, values bound in column order.
+QByteArray insertSql(const char *table)
+{
+    const TTableDef &t = Schema::Table(table);
+    QByteArray marks = "?";
+    for (size_t i = 1; i < t.Columns.size(); ++i)
+        marks += ",?";
+    return "insert into \"" + QByteArray(t.Name) + "\" (" + Schema::ColumnList(t) + ") values (" +
+           marks + ")";
+}
 
 QByteArray raw(QByteArrayView v)
 {
@@ -1071,6 +1128,50 @@ void keepSequence(SqliteConn &to, const char *table, qint64 seq)
 }
 
 } // namespace
+
+int DataFileVersion(SqliteConn &c)
+{
+    qint64 id = 0, version = 0;
+    {
+        Stmt q(c, "pragma application_id");
+        if (q.step())
+            id = q.int64(0);
+    }
+    {
+        Stmt q(c, "pragma user_version");
+        if (q.step())
+            version = q.int64(0);
+    }
+    if (id == Schema::ApplicationId)
+        return version < 1 ? 1 : int(std::min<qint64>(version, INT_MAX));
+    // Every file written before versions carries neither number.
+    return id == 0 && version == 0 ? 1 : 0;
+}
+
+void StampDataFile(SqliteConn &c, int version)
+{
+    // Pragmas take no bound values; both numbers are the program's own.
+    const QByteArray sql = "pragma application_id=" + QByteArray::number(Schema::ApplicationId) +
+                           ";pragma user_version=" + QByteArray::number(version);
+    c.exec(sql.constData());
+}
+
+void UpgradeDataFileSchema(SqliteConn &c)
+{
+    const int from = DataFileVersion(c);
+    if (from == 0)
+        return; // another program's file: never marked as ours
+    Schema::Upgrade(
+        c, false, [&] { return DataFileVersion(c); }, [&](int v) { StampDataFile(c, v); }, true);
+    if (from == Schema::CurrentVersion()) {
+        qint64 id = 0;
+        Stmt q(c, "pragma application_id");
+        if (q.step())
+            id = q.int64(0);
+        if (id != Schema::ApplicationId)
+            WriteTransaction(c, [&] { StampDataFile(c, from); });
+    }
+}
 
 void CopyTemplateInto(const QString &file, const QString &shownAs)
 {
@@ -1101,7 +1202,7 @@ void TDbMan::WriteCandidate(TRowReader &rows, const QString &file, const QString
     to.exec("begin");
     // The period index is built once after the rows, much faster than row by
     // row, and exactly as the template declares it.
-    QByteArray periodIndex = PeriodIndexSql;
+    QByteArray periodIndex = periodIndexSql();
     {
         Stmt q(to, "select \"sql\" from \"sqlite_master\" where \"name\"='data_period'");
         if (q.step())
@@ -1109,7 +1210,7 @@ void TDbMan::WriteCandidate(TRowReader &rows, const QString &file, const QString
     }
     to.exec("drop index if exists \"data_period\"");
     {
-        Stmt ins(to, "insert into \"users\" (\"id\",\"name\",\"pwd\") values (?,?,?)");
+        Stmt ins(to, insertSql("users").constData());
         rows.Users([&](const TImportedUser &u) {
             ins.bind(1, u.Id).bind(2, raw(u.Name)).bind(3, raw(u.Pwd));
             ins.step();
@@ -1117,7 +1218,7 @@ void TDbMan::WriteCandidate(TRowReader &rows, const QString &file, const QString
         });
     }
     {
-        Stmt ins(to, "insert into \"cates\" (\"id\",\"user\",\"out\",\"in\") values (?,?,?,?)");
+        Stmt ins(to, insertSql("cates").constData());
         rows.Cates([&](const TImportedCates &c) {
             ins.bind(1, c.Id).bind(2, raw(c.User)).bind(3, raw(c.Out)).bind(4, raw(c.In));
             ins.step();
@@ -1125,8 +1226,7 @@ void TDbMan::WriteCandidate(TRowReader &rows, const QString &file, const QString
         });
     }
     {
-        Stmt ins(to, "insert into \"data\" (\"id\",\"user\",\"date\",\"type\",\"cate\","
-                     "\"amount\",\"notes\") values (?,?,?,?,?,?,?)");
+        Stmt ins(to, insertSql("data").constData());
         rows.Records([&](const TImportedRecord &r) {
             ins.bind(1, r.Id).bind(2, raw(r.User)).bind(3, raw(r.Date)).bind(4, raw(r.Type));
             ins.bind(5, raw(r.Cate)).bind(6, r.Amount).bind(7, raw(r.Notes));
@@ -1134,11 +1234,14 @@ void TDbMan::WriteCandidate(TRowReader &rows, const QString &file, const QString
             ins.reset();
         });
     }
-    for (const char *table : {"users", "cates", "data"})
-        keepSequence(to, table, rows.Sequence(table));
+    for (const TTableDef &t : Schema::Tables())
+        keepSequence(to, t.Name, rows.Sequence(t.Name));
     rows.Finish();
     to.exec(periodIndex.constData());
     to.exec("commit");
+    // Rows of any older version are rows of today's tables now; the steps
+    // of later versions bring the new file up to the program's.
+    UpgradeDataFileSchema(to);
 }
 
 void TDbMan::CheckCandidate(const QString &file, const QString &shownAs, const TStoreCounts &rows)
@@ -1184,6 +1287,20 @@ void TDbMan::CheckImportFile(const QString &fileName)
     }
 }
 
+void TDbMan::CheckImportVersion(const QString &fileName)
+{
+    int version = 1;
+    {
+        SqliteConn c(fileName, true);
+        version = DataFileVersion(c);
+    }
+    // Rows of a newer release may mean what this one cannot know.
+    if (version > Schema::CurrentVersion()) {
+        throw EDbTooNew(Schema::TooNewText(NativePath(fileName), version),
+                        QStringLiteral("没有导入，当前的数据没有改变。"));
+    }
+}
+
 void TDbMan::ImportFrom(const QString &fileName, const TProgress &progress)
 {
     RefuseWrite();
@@ -1193,6 +1310,7 @@ void TDbMan::ImportFrom(const QString &fileName, const TProgress &progress)
                                       "当前的数据没有改变。")
                            .arg(NativePath(fileName)));
     }
+    CheckImportVersion(fileName);
     if (IsServer(m_dataFile)) {
         ServerImportFrom(fileName, progress);
         return;
@@ -1267,8 +1385,6 @@ void TDbMan::ImportFrom(const QString &fileName, const TProgress &progress)
 
 namespace {
 
-const char *const PeriodIndexColumns[] = {"user", "date", "type", "id", "cate", "amount", "notes"};
-
 bool hasUniqueNames(SqliteConn &c)
 {
     Stmt list(c, "select \"name\" from pragma_index_list('users') where \"unique\"=1");
@@ -1288,14 +1404,15 @@ bool periodIndexIsCurrent(SqliteConn &c)
 {
     Stmt q(c, "select \"name\",\"desc\" from pragma_index_xinfo('data_period') where \"key\"=1 "
               "order by \"seqno\"");
+    const std::vector<const char *> &cols = Schema::PeriodIndexColumns();
     size_t i = 0;
     while (q.step()) {
-        if (i >= std::size(PeriodIndexColumns) || q.int64(1) != 0 ||
-            THi::LowerAscii(q.text(0)) != QLatin1String(PeriodIndexColumns[i]))
+        if (i >= cols.size() || q.int64(1) != 0 ||
+            THi::LowerAscii(q.text(0)) != QLatin1String(cols[i]))
             return false;
         ++i;
     }
-    return i == std::size(PeriodIndexColumns);
+    return i == cols.size();
 }
 
 } // namespace
@@ -1310,6 +1427,10 @@ void TDbMan::Upgrade()
     // An import killed half-way leaves its unchecked new file beside the data file.
     TSafeFile::RemoveStale(QFileInfo(m_dataFile).absolutePath());
     SqliteConn c(m_dataFile);
+    // A ledger from a newer release is left exactly as it is.
+    const int version = DataFileVersion(c);
+    if (version > Schema::CurrentVersion())
+        throw EDbTooNew(Schema::TooNewText(NativePath(m_dataFile), version));
     const bool current = hasUniqueNames(c) && periodIndexIsCurrent(c);
     // Those reads played back a hot journal. A copy killed just as it began a
     // write can leave an empty one that the engine neither plays back nor
@@ -1320,58 +1441,53 @@ void TDbMan::Upgrade()
         QFile::remove(journal);
         c.exec("commit");
     }
-    if (current)
-        return;
-    WriteTransaction(c, [&] {
-        if (!hasUniqueNames(c)) {
-            // Two copies could once create one name twice; the newest row is the
-            // account that logged in last.
-            c.exec("delete from \"users\" where \"id\" not in "
-                   "(select max(\"id\") from \"users\" group by \"name\")");
-            c.exec("drop index if exists \"users_name\"");
-            c.exec("create unique index \"users_name\" on \"users\" (\"name\")");
-        }
-        if (!periodIndexIsCurrent(c)) {
-            c.exec("drop index if exists \"data_period\"");
-            c.exec(PeriodIndexSql);
-        }
-    });
+    if (!current) {
+        WriteTransaction(c, [&] {
+            if (!hasUniqueNames(c)) {
+                // Two copies could once create one name twice; the newest row is the
+                // account that logged in last.
+                c.exec("delete from \"users\" where \"id\" not in "
+                       "(select max(\"id\") from \"users\" group by \"name\")");
+                c.exec("drop index if exists \"users_name\"");
+                c.exec("create unique index \"users_name\" on \"users\" (\"name\")");
+            }
+            if (!periodIndexIsCurrent(c)) {
+                c.exec("drop index if exists \"data_period\"");
+                c.exec(periodIndexSql().constData());
+            }
+        });
+    }
+    // Schema steps change the data: a copy of it as it was goes first.
+    if (version >= 1 && version < Schema::CurrentVersion())
+        AutoBackup();
+    UpgradeDataFileSchema(c);
 }
 
 bool TDbMan::IsDataFile(const QString &path)
 {
     if (!QFileInfo(path).isFile())
         return false;
-    struct Table {
-        const char *name;
-        QStringList columns;
-    };
-    const Table tables[] = {
-        {"users", {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("pwd")}},
-        {"cates",
-         {QStringLiteral("id"), QStringLiteral("user"), QStringLiteral("out"),
-          QStringLiteral("in")}},
-        {"data",
-         {QStringLiteral("id"), QStringLiteral("user"), QStringLiteral("date"),
-          QStringLiteral("type"), QStringLiteral("cate"), QStringLiteral("amount"),
-          QStringLiteral("notes")}}};
     try {
         SqliteConn c(path, true);
-        for (const Table &t : tables) {
+        // Another program's mark, or a ledger marked ours that this release
+        // refuses by its version (said so by the callers).
+        if (DataFileVersion(c) == 0)
+            return false;
+        for (const TTableDef &t : Schema::Tables()) {
             {
                 Stmt kind(c, "select 1 from \"sqlite_master\" where \"type\"='table' and "
                              "lower(\"name\")=?");
-                kind.bind(1, QByteArray(t.name));
+                kind.bind(1, QByteArray(t.Name));
                 if (!kind.step())
                     return false;
             }
             Stmt q(c, "select \"name\",\"type\",\"notnull\",\"dflt_value\",\"pk\" from "
                       "pragma_table_info(?)");
-            q.bind(1, QByteArray(t.name));
+            q.bind(1, QByteArray(t.Name));
             QStringList seen;
             while (q.step()) {
                 const QString name = THi::LowerAscii(q.text(0));
-                const bool ours = t.columns.contains(name);
+                const bool ours = Schema::IsOurColumn(t, name);
                 if (name == QLatin1String("id")) {
                     // The engine numbers records only through an INTEGER PRIMARY KEY.
                     if (q.int64(4) != 1 || THi::LowerAscii(q.text(1)) != QLatin1String("integer"))
@@ -1385,7 +1501,7 @@ bool TDbMan::IsDataFile(const QString &path)
                 if (ours)
                     seen << name;
             }
-            if (seen.size() != t.columns.size())
+            if (seen.size() != qsizetype(t.Columns.size()))
                 return false;
         }
         return true;

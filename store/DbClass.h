@@ -55,6 +55,13 @@ public:
     using EDbError::EDbError;
 };
 
+// A ledger (data file, server or backup) of a newer release than this one:
+// refused before anything is written to it.
+class EDbTooNew : public EDbError {
+public:
+    using EDbError::EDbError;
+};
+
 // AddUser of a name that is already an account (names are unique).
 class EUserExists : public EDbError {
 public:
@@ -253,8 +260,12 @@ public:
     // Raises EDbError with a sentence for the user when fileName is not a
     // regular file (a folder, a pipe, a device) or is missing.
     static void CheckImportFile(const QString &fileName);
-    // Brings an existing data file up to the current schema (unique account
-    // names, current indexes); run once at start-up and after an import.
+    // Raises EDbTooNew (nothing imported) for a file of a newer release.
+    static void CheckImportVersion(const QString &fileName);
+    // Brings an existing data file or server ledger up to the current schema
+    // (on a file: unique account names, current indexes, then the schema
+    // steps it lacks, after an automatic copy); run once at start-up and after
+    // an import. A ledger of a newer release raises EDbTooNew, untouched.
     void Upgrade();
 
     // True when the file is one of our data files: it opens as SQLite and holds

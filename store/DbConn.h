@@ -104,6 +104,36 @@ private:
     std::unique_ptr<TCursor> m_q;
 };
 
+// One transaction for a scope: begun here (with beginSql, else the engine's
+// write transaction), rolled back by the destructor unless commit() was
+// reached, so an exception on the way never leaves it open.
+class TTransaction {
+public:
+    explicit TTransaction(TConn &c, const char *beginSql = nullptr) : m_c(c)
+    {
+        if (beginSql)
+            c.exec(beginSql);
+        else
+            c.begin();
+    }
+    ~TTransaction()
+    {
+        if (!m_done)
+            m_c.rollback();
+    }
+    TTransaction(const TTransaction &) = delete;
+    TTransaction &operator=(const TTransaction &) = delete;
+    void commit()
+    {
+        m_done = true; // a failed commit has ended the transaction as well
+        m_c.commit();
+    }
+
+private:
+    TConn &m_c;
+    bool m_done = false;
+};
+
 // Runs body in one write transaction: all of it or none. A write that lost to
 // another computer's (the server's serialization failure or deadlock) runs
 // again a few times before it is reported as busy.

@@ -1,14 +1,17 @@
 #include "PgConn.h"
 
 #include "PgSchema.h"
+#include "Schema.h"
 
 #include <QSet>
+#include <QStringList>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QtEndian>
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -284,23 +287,12 @@ private:
     int m_row = -1, m_rows = 0, m_runs = 0;
 };
 
-// The tables and columns a database must hold exactly to be ours.
-const QHash<QString, QSet<QString>> &ourColumns()
-{
-    static const QHash<QString, QSet<QString>> columns = {
-        {QStringLiteral("users"),
-         {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("pwd")}},
-        {QStringLiteral("cates"),
-         {QStringLiteral("id"), QStringLiteral("user"), QStringLiteral("out"),
-          QStringLiteral("in")}},
-        {QStringLiteral("data"),
-         {QStringLiteral("id"), QStringLiteral("user"), QStringLiteral("date"),
-          QStringLiteral("type"), QStringLiteral("cate"), QStringLiteral("amount"),
-          QStringLiteral("notes")}}};
-    return columns;
-}
-
 } // namespace
+
+void TPgClear::operator()(PGresult *res) const noexcept
+{
+    PQclear(res);
+}
 
 QString PgConn::ShownUrl(const QString &url)
 {
@@ -537,6 +529,11 @@ PGresult *PgConn::query(const char *sql, const QList<QByteArray> &values)
     return res;
 }
 
+void PgConn::run(const char *sql, const QList<QByteArray> &values)
+{
+    const TPgResult res(query(sql, values));
+}
+
 QByteArray PgConn::value(const char *sql, const QList<QByteArray> &values)
 {
     PGresult *res = query(sql, values);
@@ -626,50 +623,130 @@ void PgConn::rollback() noexcept
         PQclear(PQexec(m_conn, "rollback"));
 }
 
+namespace {
+
+// One lock number for the whole program: two computers connecting to a new
+// or older ledger at once create or upgrade it once.
+const char *const SchemaLockSql = "select pg_advisory_xact_lock(7340512)";
+
+} // namespace
+
+int PgConn::schemaVersion(bool *ours)
+{
+    QStringList names;
+    m_hasMeta = false;
+    *ours = false;
+    {
+        const TPgResult res(query("select c.relname from pg_class c "
+                                  "where c.relnamespace = current_schema()::regnamespace "
+                                  "and c.relkind in ('r','p','v','m','f') order by 1"));
+        for (int i = 0; i < PQntuples(res.get()); ++i)
+            names << QString::fromUtf8(PQgetvalue(res.get(), i, 0));
+    }
+    m_foundNames = names;
+    if (names.isEmpty())
+        return 0;
+    const bool hasMeta = names.removeAll(QLatin1String(Schema::MetaTable)) > 0;
+    // Without the version table only the first release's tables are ours.
+    int version = 1;
+    if (hasMeta) {
+        // Another program's table of that name is no version table; asked in
+        // a savepoint, so that its error leaves an open transaction usable.
+        const bool inTransaction = PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+        if (inTransaction)
+            exec("savepoint tallimo_meta_probe");
+        const TPgResult res(PQexec(m_conn, "select \"schema_version\" from \"tallimo_meta\""));
+        const bool read = PQresultStatus(res.get()) == PGRES_TUPLES_OK && PQntuples(res.get()) == 1;
+        if (inTransaction)
+            exec(read ? "release savepoint tallimo_meta_probe"
+                      : "rollback to savepoint tallimo_meta_probe");
+        if (!read)
+            return 0;
+        version = std::atoi(PQgetvalue(res.get(), 0, 0));
+        if (version < 1)
+            return 0;
+    }
+    if (version > Schema::CurrentVersion()) {
+        // A newer release's ledger: its tables are its own business.
+        *ours = true;
+        m_hasMeta = true;
+        return version;
+    }
+    // Exactly the tables of that version: none of another program's beside them.
+    const QStringList want = Schema::TableNames(version);
+    if (names != want)
+        return 0;
+    // Every column of ours, and none that an insert would have to fill.
+    const TPgResult res(
+        query("select table_name, column_name, is_nullable = 'YES' or column_default is not "
+              "null or is_identity = 'YES' from information_schema.columns "
+              "where table_schema = current_schema()"));
+    QHash<QString, QSet<QString>> seen;
+    for (int i = 0; i < PQntuples(res.get()); ++i) {
+        const QString table = QString::fromUtf8(PQgetvalue(res.get(), i, 0));
+        const QString column = QString::fromUtf8(PQgetvalue(res.get(), i, 1));
+        const TTableDef *t = Schema::FindTable(table);
+        if (!t)
+            continue;
+        if (Schema::IsOurColumn(*t, column))
+            seen[table].insert(column);
+        else if (qstrcmp(PQgetvalue(res.get(), i, 2), "t") != 0)
+            return 0;
+    }
+    for (const TTableDef &t : Schema::Tables()) {
+        if (want.contains(QLatin1String(t.Name)) &&
+            seen.value(QLatin1String(t.Name)).size() != qsizetype(t.Columns.size()))
+            return 0;
+    }
+    *ours = true;
+    m_hasMeta = hasMeta;
+    return version;
+}
+
 void PgConn::ensureSchema()
 {
-    auto tables = [this]() {
-        PGresult *res = query("select c.relname from pg_class c "
-                              "where c.relnamespace = current_schema()::regnamespace "
-                              "and c.relkind in ('r','p','v','m','f') order by 1");
-        QStringList names;
-        for (int i = 0; i < PQntuples(res); ++i)
-            names << QString::fromUtf8(PQgetvalue(res, i, 0));
-        PQclear(res);
-        return names;
-    };
-    QStringList names = tables();
-    if (names.isEmpty()) {
-        // Two computers connecting to a new database at once create it once.
-        exec("begin");
-        try {
-            PQclear(query("select pg_advisory_xact_lock(7340512)"));
-            if (tables().isEmpty())
-                exec(PgSchemaSql);
-            exec("commit");
-        } catch (...) {
-            rollback();
-            throw;
+    bool ours = false;
+    int version = schemaVersion(&ours);
+    if (ours && version > Schema::CurrentVersion())
+        throw EDbTooNew(Schema::TooNewText(shownName(), version));
+    if (m_foundNames.isEmpty() || (ours && (version < Schema::CurrentVersion() || !m_hasMeta))) {
+        // Made or upgraded in one transaction: another computer connecting
+        // meanwhile waits for it (up to the busy timeout) and then finds it done.
+        TTransaction tx(*this, "begin");
+        run(SchemaLockSql);
+        version = schemaVersion(&ours);
+        if (m_foundNames.isEmpty()) {
+            exec(PgSchemaSql);
+            version = schemaVersion(&ours);
         }
-        names = tables();
+        if (ours) {
+            if (!m_hasMeta) {
+                exec("create table \"tallimo_meta\" ("
+                     "\"one\" boolean primary key default true check (\"one\"), "
+                     "\"schema_version\" integer not null, "
+                     "\"program_version\" text not null)");
+                run("insert into \"tallimo_meta\" (\"schema_version\", \"program_version\") "
+                    "values (?, ?)",
+                    {QByteArray::number(version), Schema::ProgramVersion().toUtf8()});
+                m_hasMeta = true;
+            }
+            Schema::Upgrade(
+                *this, true,
+                [this] { return value("select \"schema_version\" from \"tallimo_meta\"").toInt(); },
+                [this](int v) {
+                    run("update \"tallimo_meta\" set \"schema_version\" = ?, "
+                        "\"program_version\" = ?",
+                        {QByteArray::number(v), Schema::ProgramVersion().toUtf8()});
+                },
+                false);
+            tx.commit();
+        }
     }
-    QStringList ours = ourColumns().keys();
-    ours.sort();
-    bool same = names == ours;
-    if (same) {
-        PGresult *res = query("select table_name, column_name from information_schema.columns "
-                              "where table_schema = current_schema()");
-        QHash<QString, QSet<QString>> seen;
-        for (int i = 0; i < PQntuples(res); ++i)
-            seen[QString::fromUtf8(PQgetvalue(res, i, 0))].insert(
-                QString::fromUtf8(PQgetvalue(res, i, 1)));
-        PQclear(res);
-        same = seen == ourColumns();
-    }
-    if (!same) {
-        throw EDbError(QStringLiteral("数据库“%1”里已经有别的表（%2），它不是 Tallimo 的数据库。"
-                                      "Tallimo 没有改动它。\n请为 Tallimo 新建一个空的数据库，"
-                                      "或者换一个网址。")
-                           .arg(ShownUrl(m_url), names.mid(0, 5).join(QStringLiteral("、"))));
+    if (!ours) {
+        throw EDbError(
+            QStringLiteral("数据库“%1”里已经有别的表（%2），它不是 Tallimo 的数据库。"
+                           "Tallimo 没有改动它。\n请为 Tallimo 新建一个空的数据库，"
+                           "或者换一个网址。")
+                .arg(ShownUrl(m_url), m_foundNames.mid(0, 5).join(QStringLiteral("、"))));
     }
 }

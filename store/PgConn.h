@@ -1,17 +1,25 @@
 #pragma once
 
 // The server's engine: one libpq connection that TDbMan keeps between
-// operations. Opening it makes sure the database holds our three tables,
-// creating them in an empty database and refusing one that holds anything
-// else. Passwords come only from libpq's own places (~/.pgpass, PGPASSWORD),
-// never from the URL.
+// operations. Opening it makes sure the database is a current ledger: it
+// creates the tables in an empty database, upgrades an older ledger (the
+// first release's tables without a version table are version 1), and refuses
+// one that holds anything else or is newer than the program. Passwords come only from libpq's own
+// places (~/.pgpass, PGPASSWORD), never from the URL.
 
 #include "DbConn.h"
 
 #include <QElapsedTimer>
+#include <QStringList>
 
 struct pg_conn;
 struct pg_result;
+
+// A result of libpq's, freed with the scope that holds it.
+struct TPgClear {
+    void operator()(pg_result *res) const noexcept;
+};
+using TPgResult = std::unique_ptr<pg_result, TPgClear>;
 
 class PgConn : public TConn {
 public:
@@ -39,6 +47,8 @@ public:
     pg_result *checked(pg_result *res);
     // Runs one statement with text values and returns its result (to PQclear).
     pg_result *query(const char *sql, const QList<QByteArray> &values = {});
+    // Runs one statement with text values; its result is dropped.
+    void run(const char *sql, const QList<QByteArray> &values = {});
     // The first value of a one-row result, as text.
     QByteArray value(const char *sql, const QList<QByteArray> &values = {});
 
@@ -64,6 +74,9 @@ private:
     void setUpSession();
     void applyLockTimeout();
     void ensureSchema();
+    // The ledger's schema version (1 for the first release's tables without a
+    // version table); ours false, and 0, for a database that is not a ledger.
+    int schemaVersion(bool *ours);
     void markUsed() { m_idle.start(); }
 
     QString m_url;
@@ -73,4 +86,6 @@ private:
     quint64 m_serials = 0;
     QByteArray m_xid; // the open write transaction's id, for a commit whose answer was lost
     QElapsedTimer m_idle;
+    QStringList m_foundNames; // the tables schemaVersion() saw
+    bool m_hasMeta = false;
 };

@@ -7,6 +7,7 @@
 #include "PgConn.h"
 #include "Placement.h"
 #include "RowImport.h"
+#include "Schema.h"
 #include "SqliteConn.h"
 
 #include <QFile>
@@ -20,17 +21,29 @@
 namespace {
 
 struct TableCopy {
-    const char *table;   // also the sequence's table for pg_get_serial_sequence
-    const char *columns; // quoted, id first
+    const char *table;  // also the sequence's table for pg_get_serial_sequence
+    QByteArray columns; // quoted, id first
     int count;
     int amountCol; // -1 when none
 };
 
-const TableCopy Tables[] = {
-    {"users", "\"id\",\"name\",\"pwd\"", 3, -1},
-    {"cates", "\"id\",\"user\",\"out\",\"in\"", 4, -1},
-    {"data", "\"id\",\"user\",\"date\",\"type\",\"cate\",\"amount\",\"notes\"", 7, 5},
-};
+// Our tables as the copies take them, from the one description.
+const std::vector<TableCopy> &Tables()
+{
+    static const std::vector<TableCopy> tables = [] {
+        std::vector<TableCopy> out;
+        for (const TTableDef &t : Schema::Tables()) {
+            int amount = -1;
+            for (size_t i = 0; i < t.Columns.size(); ++i) {
+                if (qstrcmp(t.Columns[i].LiteType, "REAL") == 0)
+                    amount = int(i);
+            }
+            out.push_back(TableCopy{t.Name, Schema::ColumnList(t), int(t.Columns.size()), amount});
+        }
+        return out;
+    }();
+    return tables;
+}
 
 QByteArray sql(const char *a, const char *b = "", const char *c = "", const char *d = "")
 {
@@ -73,8 +86,9 @@ class CopyIn {
 public:
     CopyIn(PgConn &pg, const TableCopy &t) : m_pg(pg)
     {
-        const QByteArray copy = sql("copy \"", t.table, "\" (", t.columns) + ") from stdin";
-        PQclear(pg.checked(PQexec(pg.handle(), copy.constData())));
+        const QByteArray copy =
+            sql("copy \"", t.table, "\" (", t.columns.constData()) + ") from stdin";
+        const TPgResult started(pg.checked(PQexec(pg.handle(), copy.constData())));
         m_buf.reserve(1 << 17);
     }
     ~CopyIn()
@@ -82,8 +96,8 @@ public:
         if (m_open) {
             // Left by an exception: the server drops what it got.
             PQputCopyEnd(m_pg.handle(), "the source could not be read");
-            while (PGresult *res = PQgetResult(m_pg.handle()))
-                PQclear(res);
+            while (TPgResult res{PQgetResult(m_pg.handle())}) {
+            }
         }
     }
     CopyIn(const CopyIn &) = delete;
@@ -120,12 +134,10 @@ public:
         m_open = false;
         if (PQputCopyEnd(m_pg.handle(), nullptr) != 1)
             m_pg.checked(nullptr);
-        PGresult *last = nullptr;
-        while (PGresult *res = PQgetResult(m_pg.handle())) {
-            PQclear(last);
-            last = res;
-        }
-        PQclear(m_pg.checked(last));
+        TPgResult last;
+        while (TPgResult res{PQgetResult(m_pg.handle())})
+            last = std::move(res);
+        const TPgResult done(m_pg.checked(last.release()));
     }
 
 private:
@@ -147,23 +159,26 @@ void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
     // more file to leave behind.
     to.exec("pragma journal_mode=off");
     to.exec("pragma synchronous=off");
-    to.exec("begin");
-    // One read transaction: the three tables as they were at one moment.
-    pg.exec("begin isolation level repeatable read, read only");
-    try {
-        for (const TableCopy &t : Tables) {
+    TTransaction written(to, "begin");
+    // One read transaction: the tables as they were at one moment.
+    TTransaction read(pg, "begin isolation level repeatable read, read only");
+    {
+        for (const TableCopy &t : Tables()) {
             QByteArray marks = "?";
             for (int i = 1; i < t.count; ++i)
                 marks += ",?";
             const QByteArray insert =
-                sql("insert into \"", t.table, "\" (", t.columns) + ") values (" + marks + ")";
+                sql("insert into \"", t.table, "\" (", t.columns.constData()) + ") values (" +
+                marks + ")";
             Stmt ins(to, insert.constData());
-            pg.exec(sql("declare tallimo_copy no scroll cursor for select ", t.columns, " from \"",
-                        t.table)
+            pg.exec(sql("declare tallimo_copy no scroll cursor for select ", t.columns.constData(),
+                        " from \"", t.table)
                         .append("\" order by \"id\"")
                         .constData());
             for (;;) {
-                PGresult *res = pg.query("fetch 10000 from tallimo_copy");
+                // Held until the rows are written, however that ends (a full disk).
+                const TPgResult fetched(pg.query("fetch 10000 from tallimo_copy"));
+                PGresult *res = fetched.get();
                 const int rows = PQntuples(res);
                 for (int r = 0; r < rows; ++r) {
                     ins.bind(1, qint64(std::strtoll(PQgetvalue(res, r, 0), nullptr, 10)));
@@ -177,7 +192,6 @@ void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
                     ins.step();
                     ins.reset();
                 }
-                PQclear(res);
                 if (rows == 0)
                     break;
             }
@@ -196,12 +210,11 @@ void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
                 add.step();
             }
         }
-        pg.exec("commit");
-    } catch (...) {
-        pg.rollback();
-        throw;
     }
-    to.exec("commit");
+    read.commit();
+    written.commit();
+    // The copy says which version its rows are (the server's is current).
+    UpgradeDataFileSchema(to);
 }
 
 void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress)
@@ -215,21 +228,21 @@ void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress
         AutoBackup();
     Connect();
     PgConn &pg = *m_server;
-    pg.begin();
-    try {
+    TTransaction tx(pg);
+    {
         // Nobody reads half a ledger meanwhile.
         pg.exec("lock table \"users\", \"cates\", \"data\" in access exclusive mode");
         pg.exec("delete from \"users\"");
         pg.exec("delete from \"cates\"");
         pg.exec("delete from \"data\"");
         {
-            CopyIn in(pg, Tables[0]);
+            CopyIn in(pg, Tables()[0]);
             rows.Users(
                 [&](const TImportedUser &u) { in.id(u.Id).text(u.Name).text(u.Pwd).endRow(); });
             in.finish();
         }
         {
-            CopyIn in(pg, Tables[1]);
+            CopyIn in(pg, Tables()[1]);
             rows.Cates([&](const TImportedCates &c) {
                 in.id(c.Id).text(c.User).text(c.Out).text(c.In).endRow();
             });
@@ -239,7 +252,7 @@ void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress
             // Records go in the period index's order, so that a period's
             // records lie together on the server's disk and its scans read
             // few pages.
-            CopyIn in(pg, Tables[2]);
+            CopyIn in(pg, Tables()[2]);
             rows.Records(
                 [&](const TImportedRecord &r) {
                     in.id(r.Id).text(r.User).text(r.Date).text(r.Type).text(r.Cate);
@@ -250,7 +263,7 @@ void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress
         }
         qint64 seq[3];
         for (int i = 0; i < 3; ++i)
-            seq[i] = rows.Sequence(Tables[i].table);
+            seq[i] = rows.Sequence(Tables()[i].table);
         rows.Finish();
         // Ids go on after the highest imported one (or the file's own record
         // of ids handed out), and never back below ids the server has handed
@@ -258,24 +271,20 @@ void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress
         // beyond the id limit (an earlier release imported such an id) is
         // not kept: it would make every later save fail.
         for (int i = 0; i < 3; ++i) {
-            const QByteArray table(Tables[i].table);
-            PQclear(pg.query(
-                "select setval(s, greatest(v, 1), v > 0) from (select s, greatest(?::bigint, "
-                "case when m = 0 or last >= ?::bigint then 0 else last end, m) as v from "
-                "(select pg_get_serial_sequence(?, 'id') as s, "
-                "coalesce(pg_sequence_last_value(pg_get_serial_sequence(?, 'id')::regclass), 0) "
-                "as last, "
-                "(select coalesce(max(\"id\"), 0) from \"users\" where ? = 'users') + "
-                "(select coalesce(max(\"id\"), 0) from \"cates\" where ? = 'cates') + "
-                "(select coalesce(max(\"id\"), 0) from \"data\" where ? = 'data') as m) a) b",
-                {QByteArray::number(seq[i]), QByteArray::number(TRowReader::IdLimit), table, table,
-                 table, table, table}));
+            const QByteArray table(Tables()[i].table);
+            pg.run("select setval(s, greatest(v, 1), v > 0) from (select s, greatest(?::bigint, "
+                   "case when m = 0 or last >= ?::bigint then 0 else last end, m) as v from "
+                   "(select pg_get_serial_sequence(?, 'id') as s, "
+                   "coalesce(pg_sequence_last_value(pg_get_serial_sequence(?, 'id')::regclass), 0) "
+                   "as last, "
+                   "(select coalesce(max(\"id\"), 0) from \"users\" where ? = 'users') + "
+                   "(select coalesce(max(\"id\"), 0) from \"cates\" where ? = 'cates') + "
+                   "(select coalesce(max(\"id\"), 0) from \"data\" where ? = 'data') as m) a) b",
+                   {QByteArray::number(seq[i]), QByteArray::number(TRowReader::IdLimit), table,
+                    table, table, table, table});
         }
-        pg.commit();
-    } catch (...) {
-        pg.rollback();
-        throw;
     }
+    tx.commit();
     // Fresh statistics, so the next period query plans for the new contents.
     try {
         pg.exec("analyze \"users\", \"cates\", \"data\"");

@@ -1,5 +1,6 @@
 #include "RowImport.h"
 
+#include "Schema.h"
 #include "SqliteConn.h"
 
 #include <QDate>
@@ -54,6 +55,12 @@ private:
     SqliteConn &m_c;
     sqlite3_stmt *m_st = nullptr;
 };
+
+// Every column of one of our tables, in the description's order.
+QByteArray selectAll(const char *table)
+{
+    return "select " + Schema::ColumnList(Schema::Table(table)) + " from \"" + table + '"';
+}
 
 // A value as the message shows it: short, one line.
 QString shown(const Query &q, int col)
@@ -210,7 +217,7 @@ void TRowReader::step()
 
 void TRowReader::Users(const std::function<void(const TImportedUser &)> &put)
 {
-    Query q(*m_conn, "select \"id\",\"name\",\"pwd\" from \"users\"");
+    Query q(*m_conn, selectAll("users"));
     StoredTexts texts;
     struct Row {
         qint64 id;
@@ -257,7 +264,7 @@ void TRowReader::Users(const std::function<void(const TImportedUser &)> &put)
 
 void TRowReader::Cates(const std::function<void(const TImportedCates &)> &put)
 {
-    Query q(*m_conn, "select \"id\",\"user\",\"out\",\"in\" from \"cates\"");
+    Query q(*m_conn, selectAll("cates"));
     StoredTexts texts;
     qint64 n = 0;
     while (!m_more && q.step()) {
@@ -279,8 +286,7 @@ void TRowReader::Cates(const std::function<void(const TImportedCates &)> &put)
 
 void TRowReader::Records(const std::function<void(const TImportedRecord &)> &put, const char *order)
 {
-    QByteArray sql = "select \"id\",\"user\",\"date\",\"type\",\"cate\",\"amount\",\"notes\" "
-                     "from \"data\"";
+    QByteArray sql = selectAll("data");
     if (order)
         sql += QByteArray(" ") + order;
     Query q(*m_conn, sql);

@@ -54,3 +54,13 @@ QString NativePath(const QString &file);
 // Writes the shipped template data file (our tables and indexes, no rows) to
 // file; raises EInOutError naming shownAs.
 void CopyTemplateInto(const QString &file, const QString &shownAs);
+
+// The data file's schema version from its header (application_id and
+// user_version): 1 for a file of ours written before versions (neither set),
+// 0 for a file that another program marked as its own.
+int DataFileVersion(SqliteConn &c);
+// Marks the file as ours, at the given version (inside the caller's transaction).
+void StampDataFile(SqliteConn &c, int version);
+// Runs the upgrade steps the file lacks, one transaction each, and stamps an
+// unmarked file of the current version; raises EDbTooNew for a newer file.
+void UpgradeDataFileSchema(SqliteConn &c);

@@ -3,6 +3,10 @@
 -- AUTOINCREMENT keeps ids from ever being reused, so an id seen in a list can
 -- never name a newer record.
 PRAGMA journal_mode = DELETE;
+-- Marks the file as a Tallimo ledger ("TLMD") and gives its schema version
+-- (Schema::CurrentVersion() without test steps; tst_DbClass checks both).
+PRAGMA application_id = 1414286660;
+PRAGMA user_version = 1;
 
 CREATE TABLE [users] (
   [id]   INTEGER PRIMARY KEY AUTOINCREMENT,

@@ -2,8 +2,10 @@
 #include "DiskFull.h"
 #include "Placement.h"
 #include "SafeFile.h"
+#include "Schema.h"
 #include "TestSupport.h"
 
+#include <QCryptographicHash>
 #include <QScopeGuard>
 #include <QUrl>
 #include <QtTest>
@@ -109,6 +111,7 @@ private slots:
     // records
     void addRecordsAllOrNothing_data();
     void addRecordsAllOrNothing();
+    void addRecordsKeepsTheLinesOrder();
     void emptyPeriod();
     void periodBoundsAreInclusive();
     void dayMonthAndRecordRows();
@@ -138,6 +141,7 @@ private slots:
     void copiesAreOwnerOnly();
     void backupRemovesStaleTemporaries();
     void failedBackupLeavesNothing();
+    void backupOnAFullDisk();
     void damagedFileSaysWhatToDo();
     void busyFileRaisesBusy_data();
     void busyFileRaisesBusy();
@@ -181,6 +185,14 @@ private slots:
     void sameRowsAsSqlite_data();
     void sameRowsAsSqlite();
 
+    // schema versions
+    void schemaFilesMatchTheDescription();
+    void firstReleaseLedgerIsUpgraded();
+    void newerLedgerIsRefusedUntouched();
+    void oldBackupIsImportedAndUpgraded();
+    void newerBackupIsRefused();
+    void secondComputerWaitsForTheUpgrade();
+
 private:
     void sql(const QString &statement) { QCOMPARE(Raw(m_file).exec(statement), QString()); }
     int count(const QString &table) { return m_data->count(table); }
@@ -192,6 +204,15 @@ private:
              const QString &notes = QString(), const QString &user = QStringLiteral("Li"));
 
     bool onPg() const { return !m_pgUrl.isEmpty(); }
+    // A ledger as the first release made it, from the kept copy of its
+    // schema: on the server the test database itself, else a new file.
+    QString makeFirstReleaseLedger();
+    // The ledger's schema version as stored: the file header's user_version
+    // (0 when another program's or unmarked), the server's version table (0
+    // when there is none).
+    int storedVersion(const QString &location);
+    // What the browser shows for a user over a year, ids left out.
+    static TRowList periodShape(TDbMan &db, const QString &user);
     // Another database of the test cluster.
     QString pgDatabase(const QString &name) const;
 
@@ -243,6 +264,7 @@ QString TestDbClass::pgDatabase(const QString &name) const
 
 void TestDbClass::cleanup()
 {
+    Schema::ClearTestSteps();
     TDbMan::SetBusyTimeout(10000);
     TDbMan::SetWaitHook({});
     m_db.reset();
@@ -473,6 +495,28 @@ void TestDbClass::addRecordsAllOrNothing()
         QVERIFY(shouldFail);
     }
     QCOMPARE(count(QStringLiteral("data")), stored);
+}
+
+void TestDbClass::addRecordsKeepsTheLinesOrder()
+{
+    // Ids follow the pending lines' order on either store, also when the
+    // server takes the batch in one statement.
+    TRowList lines;
+    for (const QString &cate : {QStringLiteral("b"), QStringLiteral("a\"q\\"),
+                                QStringLiteral("餐饮"), QStringLiteral("{c,}")})
+        lines << TRow{QStringLiteral("2011-04-12"), TypeExpense(), cate, QStringLiteral("1.25"),
+                      cate + QStringLiteral(" n")};
+    m_db->AddRecords(QStringLiteral("Li"), lines);
+    Raw r(m_file);
+    QStringList cates;
+    for (const QString &stored :
+         r.column(QStringLiteral("select \"cate\" from \"data\" order by \"id\""), 0)
+             .split(QStringLiteral(" | ")))
+        cates << THi::Base64Decode(stored);
+    QCOMPARE(cates, (QStringList{QStringLiteral("b"), QStringLiteral("a\"q\\"),
+                                 QStringLiteral("餐饮"), QStringLiteral("{c,}")}));
+    QCOMPARE(r.value(QStringLiteral("select sum(\"amount\") * 100 = 500 from \"data\"")).left(1),
+             QString(onPg() ? QStringLiteral("t") : QStringLiteral("1")));
 }
 
 void TestDbClass::emptyPeriod()
@@ -1103,6 +1147,32 @@ void TestDbClass::failedBackupLeavesNothing()
              1);
     QCOMPARE(QDir(folder() + QStringLiteral("/out")).entryList(QDir::Files | QDir::Hidden).size(),
              0);
+}
+
+void TestDbClass::backupOnAFullDisk()
+{
+    // The copy's own disk fills while rows are written into it (on a server:
+    // while a fetched batch is written). Nothing is left behind, nothing held
+    // (the sanitizer build counts a result that was never freed), and the
+    // ledger goes on as before.
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+    // More than the engine's page cache, so that rows reach the disk before the end.
+    m_db->AddRecords(
+        QStringLiteral("Li"),
+        TRowList(400, TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
+                           QStringLiteral("1"), QString(8000, QLatin1Char('n'))}));
+    const QString target = QDir(folder()).filePath(QStringLiteral("out/b.tlmdb"));
+    QVERIFY(QDir(folder()).mkdir(QStringLiteral("out")));
+    {
+        TestSupport::DiskFull full;
+        QVERIFY_THROWS_EXCEPTION(EDbCannotWrite, m_db->BackupTo(target));
+    }
+    QCOMPARE(QDir(folder() + QStringLiteral("/out")).entryList(QDir::Files | QDir::Hidden).size(),
+             0);
+    add(QStringLiteral("2011-04-13"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("2"));
+    QCOMPARE(count(QStringLiteral("data")), 401);
+    m_db->BackupTo(target);
+    QCOMPARE(TDbMan(target).Counts().Records, 401);
 }
 
 void TestDbClass::damagedFileSaysWhatToDo()
@@ -2246,6 +2316,366 @@ void TestDbClass::sameRowsAsSqlite()
     QCOMPARE(shape(pg, QStringLiteral("Li"), names.first()), li);
     for (const QString &name : names)
         QCOMPARE(shape(pg, name, QStringLiteral("x")), shape(lite, name, QStringLiteral("x")));
+}
+
+// ---------------------------------------------------------------------------
+// Schema versions
+
+namespace {
+
+QString fixture(const QString &name)
+{
+    QFile f(QStringLiteral(TALLIMO_TEST_FIXTURES "/") + name);
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("no fixture %s", qPrintable(f.fileName()));
+    return QString::fromUtf8(f.readAll());
+}
+
+QByteArray digest(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// The test-only steps: one adds a table (with a row), the next removes it.
+Schema::TStep addProbe()
+{
+    return {QStringLiteral("probe table"),
+            [](TConn &c, bool) {
+                c.exec(
+                    "create table \"probe\" (\"id\" integer primary key, \"note\" text not null)");
+                c.exec("insert into \"probe\" (\"id\",\"note\") values (1,'added')");
+            },
+            {QStringLiteral("probe")},
+            {}};
+}
+Schema::TStep dropProbe()
+{
+    return {QStringLiteral("no probe table"),
+            [](TConn &c, bool) { c.exec("drop table \"probe\""); },
+            {},
+            {QStringLiteral("probe")}};
+}
+
+} // namespace
+
+QString TestDbClass::makeFirstReleaseLedger()
+{
+    if (onPg()) {
+        m_db.reset(); // its kept connection saw the current tables
+        m_data->clear();
+        const QString error = m_data->exec(fixture(QStringLiteral("schema-pg-v1.sql")));
+        if (!error.isEmpty())
+            qFatal("%s", qPrintable(error));
+        return m_file;
+    }
+    const QString file = QDir(folder()).filePath(QStringLiteral("first.tlmdb"));
+    const QString error = Raw(file).exec(fixture(QStringLiteral("schema-v1.sql")));
+    if (!error.isEmpty())
+        qFatal("%s", qPrintable(error));
+    return file;
+}
+
+int TestDbClass::storedVersion(const QString &location)
+{
+    Raw r(location);
+    if (r.isPg()) {
+        if (r.value(
+                QStringLiteral("select count(*) from pg_tables where tablename='tallimo_meta'")) ==
+            QLatin1String("0"))
+            return 0;
+        return r.value(QStringLiteral("select \"schema_version\" from \"tallimo_meta\"")).toInt();
+    }
+    if (r.value(QStringLiteral("pragma application_id")).toLongLong() != Schema::ApplicationId)
+        return 0;
+    return r.value(QStringLiteral("pragma user_version")).toInt();
+}
+
+TRowList TestDbClass::periodShape(TDbMan &db, const QString &user)
+{
+    TRowList all;
+    const TPeriod p =
+        db.QueryPeriod(user, QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"));
+    all << TRow{THi::FormatFloat(p.OutTotal), THi::FormatFloat(p.InTotal)};
+    all << p.DayRows << p.MonthRows << p.OutCateRows << p.InCateRows;
+    for (int i = 0; i < p.RecRows.size(); ++i)
+        all << p.RecRows.Row(i).mid(RecDate);
+    db.QueryCateDetail(user, QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"),
+                       TypeExpense(), QStringLiteral("Food"), all);
+    return all;
+}
+
+void TestDbClass::schemaFilesMatchTheDescription()
+{
+    // schema.sql (through the template) and schema-pg.sql (through the
+    // server's first connection) spell exactly the described tables, and a
+    // new ledger carries the program's version.
+    Raw r(m_file);
+    const QString tables =
+        onPg() ? r.column(QStringLiteral("select tablename from pg_tables where "
+                                         "schemaname='public' order by 1"),
+                          0)
+               : r.column(QStringLiteral("select name from sqlite_master where type='table' and "
+                                         "name not like 'sqlite%' order by 1"),
+                          0);
+    QStringList want;
+    for (const TTableDef &t : Schema::Tables())
+        want << QLatin1String(t.Name);
+    want.sort();
+    // The steps' account of the tables ends where the description is.
+    QCOMPARE(Schema::TableNames(Schema::CurrentVersion()), want);
+    if (onPg())
+        want << QLatin1String(Schema::MetaTable);
+    want.sort();
+    QCOMPARE(tables, want.join(QStringLiteral(" | ")));
+    for (const TTableDef &t : Schema::Tables()) {
+        QStringList described, found;
+        for (const TColumnDef &col : t.Columns)
+            described << QStringLiteral("%1 %2").arg(
+                QLatin1String(col.Name), QString::fromLatin1(onPg() ? col.PgType : col.LiteType)
+                                             .remove(QStringLiteral(" COLLATE \"C\"")));
+        found = onPg() ? r.column(QStringLiteral("select column_name || ' ' || data_type from "
+                                                 "information_schema.columns where table_name='%1' "
+                                                 "order by ordinal_position")
+                                      .arg(QLatin1String(t.Name)),
+                                  0)
+                             .split(QStringLiteral(" | "))
+                       : r.column(QStringLiteral("select name || ' ' || type from "
+                                                 "pragma_table_info('%1') order by cid")
+                                      .arg(QLatin1String(t.Name)),
+                                  0)
+                             .split(QStringLiteral(" | "));
+        QCOMPARE(found, described);
+        if (onPg()) {
+            // Texts sort by their bytes, as in the data file.
+            QCOMPARE(r.value(QStringLiteral("select count(*) from information_schema.columns "
+                                            "where table_name='%1' and data_type='text' and "
+                                            "coalesce(collation_name,'')<>'C'")
+                                 .arg(QLatin1String(t.Name))),
+                     QStringLiteral("0"));
+        }
+    }
+    QCOMPARE(storedVersion(m_file), Schema::CurrentVersion());
+    if (onPg())
+        QCOMPARE(r.value(QStringLiteral("select \"program_version\" from \"tallimo_meta\"")),
+                 Schema::ProgramVersion());
+}
+
+void TestDbClass::firstReleaseLedgerIsUpgraded()
+{
+    // A ledger of the first release (no version mark, no version table)
+    // opens, goes through a step that adds a table and one that removes it,
+    // and shows the same period before and after, on either store.
+    const QString location = makeFirstReleaseLedger();
+    QCOMPARE(storedVersion(location), 0);
+    TRowList before;
+    {
+        TDbMan db(location);
+        db.AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+        db.AddRecords(
+            QStringLiteral("Li"),
+            TRowList{TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
+                          QStringLiteral("3.10"), QStringLiteral("a")},
+                     TRow{QStringLiteral("2011-04-12"), TypeIncome(), QStringLiteral("Pay"),
+                          QStringLiteral("100"), QStringLiteral("")},
+                     TRow{QStringLiteral("2011-05-01"), TypeExpense(), QStringLiteral("Food"),
+                          QStringLiteral("0.07"), QStringLiteral("b")},
+                     TRow{QStringLiteral("2011-05-02"), TypeExpense(), QStringLiteral("餐饮"),
+                          QStringLiteral("12"), QStringLiteral("")}});
+        db.MergeCate(QStringLiteral("Li"), KindOut(), QStringLiteral("Food"));
+        before = periodShape(db, QStringLiteral("Li"));
+    }
+    QVERIFY(before.size() > 6);
+    // The same rows on a data file of today: both stores agree from the start.
+    TestSupport::DataFile lite;
+    TDbMan liteDb(lite.path());
+    liteDb.AddRecords(
+        QStringLiteral("Li"),
+        TRowList{TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
+                      QStringLiteral("3.10"), QStringLiteral("a")},
+                 TRow{QStringLiteral("2011-04-12"), TypeIncome(), QStringLiteral("Pay"),
+                      QStringLiteral("100"), QStringLiteral("")},
+                 TRow{QStringLiteral("2011-05-01"), TypeExpense(), QStringLiteral("Food"),
+                      QStringLiteral("0.07"), QStringLiteral("b")},
+                 TRow{QStringLiteral("2011-05-02"), TypeExpense(), QStringLiteral("餐饮"),
+                      QStringLiteral("12"), QStringLiteral("")}});
+    QCOMPARE(periodShape(liteDb, QStringLiteral("Li")), before);
+
+    Schema::AppendStepForTest(addProbe());
+    const int probed = Schema::CurrentVersion();
+    {
+        TDbMan db(location);
+        db.Upgrade();
+        QCOMPARE(periodShape(db, QStringLiteral("Li")), before);
+        QVERIFY(db.CheckLogin(QStringLiteral("Li"), QStringLiteral("1")));
+    }
+    QCOMPARE(storedVersion(location), probed);
+    QCOMPARE(Raw(location).value(QStringLiteral("select \"note\" from \"probe\"")),
+             QStringLiteral("added"));
+    if (onPg()) {
+        QCOMPARE(
+            Raw(location).value(QStringLiteral("select \"program_version\" from \"tallimo_meta\"")),
+            Schema::ProgramVersion());
+    } else {
+        // The data as they were went to the automatic copies first.
+        const QStringList copies =
+            QDir(TDbMan::BackupFolder(location)).entryList({QStringLiteral("db-*.tlmdb")});
+        QCOMPARE(copies.size(), 1);
+        const QString copy = TDbMan::BackupFolder(location) + QLatin1Char('/') + copies.first();
+        QCOMPARE(storedVersion(copy), 0);
+        QCOMPARE(Raw(copy).value(QStringLiteral("select count(*) from \"data\"")),
+                 QStringLiteral("4"));
+    }
+
+    Schema::AppendStepForTest(dropProbe());
+    {
+        TDbMan db(location);
+        db.ListUsers(); // on a server the first connection upgrades
+        db.Upgrade();
+        QCOMPARE(periodShape(db, QStringLiteral("Li")), before);
+        db.Upgrade(); // nothing left to do
+    }
+    QCOMPARE(storedVersion(location), probed + 1);
+    QVERIFY(Raw(location)
+                .exec(QStringLiteral("select 1 from \"probe\""))
+                .contains(QStringLiteral("probe")));
+    // Still a ledger of ours, at its new version, and still ordinary to write.
+    TDbMan db(location);
+    db.AddRecord(QStringLiteral("Li"), QStringLiteral("2011-06-01"), TypeExpense(),
+                 QStringLiteral("Food"), QStringLiteral("1"), QString());
+    QCOMPARE(db.QueryPeriod(QStringLiteral("Li"), QStringLiteral("2011-01-01"),
+                            QStringLiteral("2011-12-31"))
+                 .RecRows.size(),
+             5);
+    if (!onPg())
+        QVERIFY(TDbMan::IsDataFile(location));
+}
+
+void TestDbClass::newerLedgerIsRefusedUntouched()
+{
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    const int newer = Schema::CurrentVersion() + 1;
+    if (onPg()) {
+        sql(QStringLiteral("update \"tallimo_meta\" set \"schema_version\"=%1, "
+                           "\"program_version\"='9.9'")
+                .arg(newer));
+    } else {
+        sql(QStringLiteral("pragma user_version=%1").arg(newer));
+    }
+    const QByteArray bytes = onPg() ? QByteArray() : digest(m_file);
+    m_db.reset();
+    TDbMan db(m_file);
+    for (int i = 0; i < 2; ++i) {
+        try {
+            if (i == 0)
+                db.Upgrade();
+            else
+                db.ListUsers();
+            if (i == 0 || onPg())
+                QFAIL("no error raised");
+        } catch (const EDbTooNew &e) {
+            QVERIFY2(e.text().contains(QStringLiteral("这个账本由更新版本的 Tallimo 建立")) &&
+                         e.text().contains(QStringLiteral("请升级 Tallimo。")),
+                     qPrintable(e.text()));
+        }
+    }
+    QCOMPARE(storedVersion(m_file), newer);
+    QCOMPARE(count(QStringLiteral("data")), 1);
+    if (onPg()) {
+        QCOMPARE(
+            Raw(m_file).value(QStringLiteral("select \"program_version\" from \"tallimo_meta\"")),
+            QStringLiteral("9.9"));
+    } else {
+        QCOMPARE(digest(m_file), bytes);
+        QVERIFY(!QDir(TDbMan::BackupFolder(m_file)).exists());
+    }
+}
+
+void TestDbClass::oldBackupIsImportedAndUpgraded()
+{
+    // A backup written by the first release (no version mark) restores on
+    // either store and is brought up to the program's version on the way.
+    const QString old = QDir(folder()).filePath(QStringLiteral("old.tlmdb"));
+    QCOMPARE(Raw(old).exec(fixture(QStringLiteral("schema-v1.sql"))), QString());
+    {
+        TDbMan src(old);
+        src.AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+        src.AddRecord(QStringLiteral("Li"), QStringLiteral("2011-04-12"), TypeExpense(),
+                      QStringLiteral("Food"), QStringLiteral("3.10"), QStringLiteral("n"));
+    }
+    QCOMPARE(storedVersion(old), 0);
+    QVERIFY(TDbMan::IsDataFile(old));
+    Schema::AppendStepForTest(addProbe());
+    if (onPg()) {
+        // The server comes up to the new version at its next first connection.
+        m_db = std::make_unique<TDbMan>(m_file);
+    }
+    m_db->ImportFrom(old);
+    QCOMPARE(m_db->ListUsers(), QStringLiteral("Li"));
+    const TRowList rows = recs(
+        query(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31")));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().mid(RecDate),
+             (TRow{QStringLiteral("2011-04-12"), QStringLiteral("Food"), QStringLiteral(""),
+                   QStringLiteral("3.10"), QStringLiteral("n")}));
+    QCOMPARE(storedVersion(m_file), Schema::CurrentVersion());
+    QCOMPARE(Raw(m_file).value(QStringLiteral("select \"note\" from \"probe\"")),
+             QStringLiteral("added"));
+    // Backups written now carry the version.
+    const QString copy = QDir(folder()).filePath(QStringLiteral("new.tlmdb"));
+    m_db->BackupTo(copy);
+    QCOMPARE(storedVersion(copy), Schema::CurrentVersion());
+    QVERIFY(TDbMan::IsDataFile(copy));
+}
+
+void TestDbClass::newerBackupIsRefused()
+{
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3"));
+    const QString newer = QDir(folder()).filePath(QStringLiteral("newer.tlmdb"));
+    QVERIFY(QFile::copy(Placement::TemplateFile(), newer));
+    QFile(newer).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QCOMPARE(
+        Raw(newer).exec(QStringLiteral("pragma user_version=%1").arg(Schema::CurrentVersion() + 1)),
+        QString());
+    try {
+        m_db->ImportFrom(newer);
+        QFAIL("no error raised");
+    } catch (const EDbTooNew &e) {
+        QVERIFY2(e.text().contains(QStringLiteral("请升级 Tallimo。")), qPrintable(e.text()));
+        QVERIFY(e.text().contains(QStringLiteral("newer.tlmdb")));
+    }
+    QCOMPARE(count(QStringLiteral("data")), 1);
+    if (!onPg())
+        QVERIFY(!QDir(TDbMan::BackupFolder(m_file)).exists());
+    // A file another program marked as its own is no ledger, whatever its tables.
+    QCOMPARE(Raw(newer).exec(QStringLiteral("pragma user_version=0; pragma application_id=7")),
+             QString());
+    QVERIFY(!TDbMan::IsDataFile(newer));
+    QVERIFY_THROWS_EXCEPTION(EDbError, m_db->ImportFrom(newer));
+}
+
+void TestDbClass::secondComputerWaitsForTheUpgrade()
+{
+    if (!onPg())
+        QSKIP("a server matter");
+    // While one computer upgrades (here: holds the upgrade's lock), another
+    // one connecting waits and then says the ledger is busy; nothing half-made.
+    const QString location = makeFirstReleaseLedger();
+    Schema::AppendStepForTest(addProbe());
+    Raw other(location);
+    QCOMPARE(other.exec(QStringLiteral("begin; select pg_advisory_xact_lock(7340512)")), QString());
+    TDbMan::SetBusyTimeout(300);
+    {
+        TDbMan db(location);
+        QVERIFY_THROWS_EXCEPTION(EDbBusy, db.ListUsers());
+    }
+    QCOMPARE(storedVersion(location), 0);
+    QCOMPARE(other.exec(QStringLiteral("commit")), QString());
+    TDbMan db(location);
+    QCOMPARE(db.ListUsers(), QString());
+    QCOMPARE(storedVersion(location), Schema::CurrentVersion());
 }
 
 QTEST_GUILESS_MAIN(TestDbClass)
