@@ -11,6 +11,7 @@
 // what to do) and the engine's own text on its last line; multi-statement
 // writes are all-or-nothing.
 
+#include "DbErrors.h"
 #include "HiClass.h"
 #include "Progress.h"
 
@@ -29,44 +30,6 @@ class TConnRef;
 
 using TRow = QStringList;
 using TRowList = QList<TRow>;
-
-class EDbError : public TError {
-public:
-    using TError::TError;
-};
-
-// Another running copy holds the write lock longer than the busy timeout.
-class EDbBusy : public EDbError {
-public:
-    using EDbError::EDbError;
-};
-
-// A long operation stopped because its progress callback (TProgress) asked
-// to; nothing was changed.
-class EDbCancelled : public EDbError {
-public:
-    using EDbError::EDbError;
-};
-
-// A write that the disk or the file does not take: the disk is full, or the
-// data file (or database) is read-only. Reading still works.
-class EDbCannotWrite : public EDbError {
-public:
-    using EDbError::EDbError;
-};
-
-// A ledger (data file, server or backup) of a newer release than this one:
-// refused before anything is written to it.
-class EDbTooNew : public EDbError {
-public:
-    using EDbError::EDbError;
-};
-
-// AddUser of a name that is already an account (names are unique).
-class EUserExists : public EDbError {
-public:
-    using EDbError::EDbError;
-};
 
 // The only two values of a record's type, and the two category list keys.
 inline QString TypeExpense()

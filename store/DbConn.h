@@ -6,7 +6,8 @@
 // double-quoted identifiers and "?" placeholders, which both engines accept
 // (the server's side renumbers them).
 
-#include "DbClass.h"
+#include "DbErrors.h"
+#include "HiClass.h"
 
 #include <QByteArray>
 #include <QString>
