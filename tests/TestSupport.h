@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QTimer>
 #endif
 
@@ -162,6 +163,18 @@ template <class T> T *Child(const QObject *root, const QByteArray &name)
 }
 
 #ifdef QT_WIDGETS_LIB
+// The progress window while it shows, else nullptr; tests poll it from a
+// timer, since the window repaints through events while the work runs.
+inline QProgressDialog *VisibleProgress()
+{
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        auto *d = qobject_cast<QProgressDialog *>(top);
+        if (d && d->objectName() == QLatin1String("frmProgress") && d->isVisible())
+            return d;
+    }
+    return nullptr;
+}
+
 // Runs trigger; body gets the modal window that trigger opens, once its event
 // loop runs. False when no event loop ran: the body never will.
 inline bool WithModal(const std::function<void()> &trigger,

@@ -494,16 +494,14 @@ void TestBrowserExport::progressWindow()
     QTimer watch;
     watch.setInterval(0);
     connect(&watch, &QTimer::timeout, [&] {
-        for (QWidget *top : QApplication::topLevelWidgets()) {
-            auto *d = qobject_cast<QProgressDialog *>(top);
-            if (!d || d->objectName() != QLatin1String("frmProgress") || !d->isVisible())
-                continue;
-            seen = true;
-            auto *b = d->findChild<QPushButton *>(QStringLiteral("btnProgressCancel"));
-            cancelShown = b && b->isVisible() && b->text() == QStringLiteral("取消");
-            if (cancel && b)
-                b->click();
-        }
+        QProgressDialog *d = TestSupport::VisibleProgress();
+        if (!d)
+            return;
+        seen = true;
+        auto *b = d->findChild<QPushButton *>(QStringLiteral("btnProgressCancel"));
+        cancelShown = b && b->isVisible() && b->text() == QStringLiteral("取消");
+        if (cancel && b)
+            b->click();
     });
     watch.start();
     trigger(w.get(), action);

@@ -668,14 +668,12 @@ void TestMainForm::startUpImportShowsProgress()
     QTimer watch;
     watch.setInterval(0);
     connect(&watch, &QTimer::timeout, [&] {
-        for (QWidget *top : QApplication::topLevelWidgets()) {
-            auto *d = qobject_cast<QProgressDialog *>(top);
-            if (!d || d->objectName() != QLatin1String("frmProgress") || !d->isVisible())
-                continue;
-            seen = true;
-            if (cancel)
-                d->findChild<QPushButton *>(QStringLiteral("btnProgressCancel"))->click();
-        }
+        QProgressDialog *d = TestSupport::VisibleProgress();
+        if (!d)
+            return;
+        seen = true;
+        if (cancel)
+            d->findChild<QPushButton *>(QStringLiteral("btnProgressCancel"))->click();
     });
     watch.start();
     DialogScript script;
