@@ -157,6 +157,50 @@ bool JoinsAtOperator(const QString &left, const QString &right)
     return IsOperator(left.back()) || IsOperator(right.front());
 }
 
+// True when GB18030 bytes end in the middle of a character and hold no
+// invalid sequence before that: the case THi::FromBytes marks with U+FFFD.
+bool EndsCut(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    auto lead = [](unsigned b) { return b >= 0x81 && b <= 0xFE; };
+    auto digit = [](unsigned b) { return b >= 0x30 && b <= 0x39; };
+    for (qsizetype i = 0; i < n;) {
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        if (!lead(p[i]))
+            return false;
+        if (i + 1 >= n)
+            return true;
+        const unsigned b2 = p[i + 1];
+        if ((b2 >= 0x40 && b2 <= 0x7E) || (b2 >= 0x80 && b2 <= 0xFE)) {
+            i += 2;
+            continue;
+        }
+        if (!digit(b2))
+            return false;
+        if (i + 2 >= n)
+            return true;
+        if (!lead(p[i + 2]))
+            return false;
+        if (i + 3 >= n)
+            return true;
+        if (!digit(p[i + 3]))
+            return false;
+        const long linear =
+            ((long(p[i] - 0x81) * 10 + (b2 - 0x30)) * 126 + (p[i + 2] - 0x81)) * 10 +
+            (p[i + 3] - 0x30);
+        constexpr long lastBmp = 39419;      // 84 31 A4 39 is U+FFFF
+        constexpr long firstPlane1 = 189000; // 90 30 81 30 is U+10000
+        if (linear > lastBmp && (linear < firstPlane1 || linear >= firstPlane1 + 0x100000))
+            return false;
+        i += 4;
+    }
+    return false;
+}
+
 } // namespace
 
 const char16_t *TTextFold::Table()
@@ -187,15 +231,49 @@ void TFoldedTexts::reserve(int count, int totalChars)
 
 int TFoldedTexts::append(QStringView text)
 {
-    const char16_t *fold = TTextFold::Table();
     const qsizetype at = m_chars.size();
-    m_chars.resize(at + text.size());
-    char16_t *o = reinterpret_cast<char16_t *>(m_chars.data()) + at;
-    const char16_t *in = reinterpret_cast<const char16_t *>(text.data());
-    for (qsizetype i = 0; i < text.size(); ++i)
-        o[i] = fold[in[i]];
+    m_chars.append(text);
+    foldFrom(at);
     m_ends.push_back(int(m_chars.size()));
     return int(m_ends.size()) - 1;
+}
+
+int TFoldedTexts::appendStored(QByteArrayView base64)
+{
+    const QByteArray bytes = QByteArray::fromBase64(base64.toByteArray());
+    const qsizetype at = m_chars.size();
+    bool ascii = true;
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        m_chars.append(QLatin1StringView(bytes));
+    } else {
+        // Stateless: each text stands alone, a cut last character is dropped
+        // (and marked below, as THi does).
+        if (!m_decoder)
+            m_decoder =
+                std::make_unique<QStringDecoder>("GB18030", QStringDecoder::Flag::Stateless);
+        m_chars.resize(at + m_decoder->requiredSpace(bytes.size()));
+        QChar *end = m_decoder->appendToBuffer(m_chars.data() + at, bytes);
+        m_chars.resize(end - m_chars.constData());
+        if (EndsCut(bytes))
+            m_chars.append(QChar(QChar::ReplacementCharacter));
+    }
+    foldFrom(at);
+    m_ends.push_back(int(m_chars.size()));
+    return int(m_ends.size()) - 1;
+}
+
+void TFoldedTexts::foldFrom(qsizetype at)
+{
+    const char16_t *fold = TTextFold::Table();
+    char16_t *c = reinterpret_cast<char16_t *>(m_chars.data());
+    for (qsizetype i = at; i < m_chars.size(); ++i)
+        c[i] = fold[c[i]];
 }
 
 void TFoldedTexts::clear()

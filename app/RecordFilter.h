@@ -9,9 +9,11 @@
 
 #include <QList>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QStringView>
 
+#include <memory>
 #include <vector>
 
 // Width and case folding for matching, one code unit to one code unit:
@@ -40,6 +42,12 @@ public:
     void reserve(int count, int totalChars);
     // Appends text folded; returns its index.
     int append(QStringView text);
+    // Appends a stored text (base64 of GB18030) decoded and folded, as
+    // THi::Base64DecodeBytes would decode it (a cut last character shows as
+    // U+FFFD), so positions found here are positions in the shown notes.
+    // About four times faster than decoding through THi: one decoder for
+    // all texts, straight into the buffer.
+    int appendStored(QByteArrayView base64);
     int size() const { return int(m_ends.size()); }
     QStringView at(int i) const
     {
@@ -49,8 +57,11 @@ public:
     void clear();
 
 private:
+    void foldFrom(qsizetype at);
+
     QString m_chars;
     std::vector<int> m_ends;
+    std::unique_ptr<QStringDecoder> m_decoder;
 };
 
 // A stretch of a text to highlight, in positions of the original text.

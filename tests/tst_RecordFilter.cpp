@@ -1,3 +1,4 @@
+#include "HiClass.h"
 #include "RecordFilter.h"
 
 #include <QtTest>
@@ -21,6 +22,9 @@ private slots:
     void highlights();
     void amountMatches();
     void foldedTexts();
+    void storedTextsDecodeAsShown_data();
+    void storedTextsDecodeAsShown();
+    void randomBytesDecodeAsShown();
 };
 
 void TestRecordFilter::fold_data()
@@ -329,6 +333,57 @@ void TestRecordFilter::foldedTexts()
     QCOMPARE(texts.at(2).toString(), u"cd"_qs);
     texts.clear();
     QCOMPARE(texts.size(), 0);
+}
+
+void TestRecordFilter::storedTextsDecodeAsShown_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addRow("ASCII") << u"KFC lunch"_qs;
+    QTest::addRow("Chinese") << u"缴电费（二楼）"_qs;
+    QTest::addRow("four-byte characters") << u"😀电费𠀀"_qs;
+    QTest::addRow("full-width letters") << u"ＡＢＣ 12"_qs;
+}
+
+void TestRecordFilter::storedTextsDecodeAsShown()
+{
+    // Every cut of the bytes: the column must hold the shown text folded, or
+    // highlight positions found in it would fall beside the words.
+    QFETCH(QString, text);
+    const QByteArray whole = THi::ToBytes(text);
+    TFoldedTexts column;
+    for (int cut = 0; cut <= whole.size(); ++cut) {
+        const QByteArray b64 = whole.left(cut).toBase64();
+        const int i = column.appendStored(b64);
+        QCOMPARE(column.at(i).toString(), TTextFold::Fold(THi::Base64DecodeBytes(b64)));
+    }
+    // Older releases broke base64 into lines.
+    QByteArray broken = whole.toBase64();
+    broken.insert(4, "\r\n");
+    const int i = column.appendStored(broken);
+    QCOMPARE(column.at(i).toString(), TTextFold::Fold(text));
+}
+
+void TestRecordFilter::randomBytesDecodeAsShown()
+{
+    QRandomGenerator rng(22);
+    TFoldedTexts column;
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes;
+        const int n = int(rng.bounded(1, 12));
+        for (int k = 0; k < n; ++k) {
+            // Mostly lead and trail ranges, so that whole, cut and invalid
+            // sequences all come up.
+            const quint32 pick = rng.bounded(4);
+            bytes.append(char(pick == 0   ? rng.bounded(0x30, 0x3A)
+                              : pick == 1 ? rng.bounded(0x20, 0x7F)
+                                          : rng.bounded(0x80, 0x100)));
+        }
+        const QByteArray b64 = bytes.toBase64();
+        const int i = column.appendStored(b64);
+        if (column.at(i).toString() != TTextFold::Fold(THi::Base64DecodeBytes(b64)))
+            QFAIL(qPrintable(QStringLiteral("bytes %1 decode otherwise")
+                                 .arg(QString::fromLatin1(bytes.toHex(' ')))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecordFilter)
