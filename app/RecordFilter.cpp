@@ -355,6 +355,9 @@ TRecordFilter::TRecordFilter(QStringView typed)
     QString piece;
     for (const QChar c : folded) {
         if (IsBlank(c)) {
+            // "¥ 12" is one amount.
+            if (piece.size() == 1 && piece.at(0) == u'\u00A5')
+                continue;
             if (!piece.isEmpty())
                 pieces.append(piece);
             piece.clear();

@@ -142,6 +142,7 @@ void TestRecordFilter::terms_data()
     QTest::addRow("spaced comparison") << u"> 1000"_qs << u"> 1000"_qs << u"100001.."_qs + any;
     QTest::addRow("comparison then a number")
         << u"> 100 200"_qs << u"> 100|200"_qs << u"10001..%1|20000..20000"_qs.arg(any);
+    QTest::addRow("spaced yen sign") << u"￥ 12.5"_qs << u"¥12.5"_qs << u"1250..1250"_qs;
     QTest::addRow("two numbers stay two")
         << u"12 13"_qs << u"12|13"_qs << u"1200..1200|1300..1300"_qs;
     QTest::addRow("less than") << u"<50"_qs << u"<50"_qs << none + u"..4999"_qs;
