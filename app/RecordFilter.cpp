@@ -209,6 +209,19 @@ const char16_t *TTextFold::Table()
     return table.t;
 }
 
+void TTextFold::ChangedUnits(QString *from, QString *to)
+{
+    const char16_t *fold = Table();
+    from->clear();
+    to->clear();
+    for (int c = 0; c < 0x10000; ++c) {
+        if (fold[c] != c) {
+            from->append(QChar(c));
+            to->append(QChar(fold[c]));
+        }
+    }
+}
+
 QString TTextFold::Fold(QStringView text)
 {
     const char16_t *fold = Table();

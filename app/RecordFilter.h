@@ -32,6 +32,10 @@ public:
     static QString Fold(QStringView text);
     // The 65,536-entry table behind Fold, built once (thread-safe).
     static const char16_t *Table();
+    // Every code unit that folds to another, and what it folds to, at the
+    // same positions: for an engine that matches in its own query (the
+    // server's translate(text, from, to) folds as Fold does).
+    static void ChangedUnits(QString *from, QString *to);
 };
 
 // Texts folded once and kept in one buffer, e.g. the decoded notes of a

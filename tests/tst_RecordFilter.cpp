@@ -12,6 +12,7 @@ private slots:
     void fold_data();
     void fold();
     void foldIsStable();
+    void changedUnitsFoldAsFold();
     void readCents_data();
     void readCents();
     void terms_data();
@@ -74,6 +75,22 @@ void TestRecordFilter::foldIsStable()
                                  .arg(c, 4, 16, QChar(u'0'))
                                  .arg(once.unicode(), 4, 16, QChar(u'0'))));
     }
+}
+
+void TestRecordFilter::changedUnitsFoldAsFold()
+{
+    // A query that folds with translate() must find what the program finds.
+    QString from, to;
+    TTextFold::ChangedUnits(&from, &to);
+    QCOMPARE(from.size(), to.size());
+    QVERIFY(from.contains(u'Ａ') && from.contains(u'A') && from.contains(u'\u3000'));
+    QVERIFY(!from.contains(u'①') && !from.contains(u'a') && !from.contains(u'电'));
+    for (int i = 0; i < from.size(); ++i)
+        QCOMPARE(to.at(i), TTextFold::Fold(from.at(i)));
+    int changed = 0;
+    for (int c = 0; c < 0x10000; ++c)
+        changed += TTextFold::Fold(QChar(c)) != QChar(c);
+    QCOMPARE(from.size(), changed);
 }
 
 void TestRecordFilter::readCents_data()
