@@ -120,7 +120,7 @@ std::unique_ptr<TEngine> NewFileEngine(const QString &path)
 }
 
 // ---------------------------------------------------------------------------
-// Copies of the whole file
+// Copies of the whole ledger: data files, whichever engine wrote them
 
 void TEngine::BackupTo(const QString &fileName)
 {
