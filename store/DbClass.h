@@ -223,11 +223,14 @@ public:
     // mode 0600.
     void BackupTo(const QString &fileName);
 
-    // The data file's own safety copies, and the start-up import that a restore
-    // takes effect by. ImportFrom reads the chosen file's rows into a fresh
-    // file made from the template and checks it, then keeps an automatic copy
-    // of the current data and replaces the live data file's contents with the
-    // new file's through the engine; a failed import leaves the old data in place.
+    // The ledger's own safety copies (in AutoBackupFolder(); BackupFolder
+    // answers the same for a location), and the start-up import that a
+    // restore takes effect by. On a data file ImportFrom reads the chosen
+    // file's rows into a fresh file made from the template and checks it, then
+    // keeps an automatic copy of the current data and replaces the live data
+    // file's contents with the new file's through the engine; on a server the
+    // rows replace the tables' in one transaction. A failed import leaves the
+    // old data in place.
     static QString BackupFolder(const QString &location);
     QString AutoBackup(); // returns the copy's path
     // Only the chosen file's rows are imported, each checked; a file with a
