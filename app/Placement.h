@@ -23,8 +23,9 @@ QString TemplateFile();
 // file itself under another name. The store checks the contents.
 bool IsImportArgument(const QString &arg, const QString &dataFile);
 
-// Imports the backup into the data file, or reports why it could not.
-using Importer = std::function<void(const QString &dataFile, const QString &backup)>;
+// Imports the backup into the ledger at location (the data file's path or a
+// server's URL), or reports why it could not.
+using Importer = std::function<void(const QString &location, const QString &backup)>;
 
 // Places the data file and returns where the ledger lives: creates the data
 // folder, makes an existing file writable, copies the template (owner-only)

@@ -23,12 +23,12 @@ bool isEnter(QEvent *event)
 }
 } // namespace
 
-TfrmLogin::TfrmLogin(const QString &dataFile, QWidget *owner)
+TfrmLogin::TfrmLogin(const QString &location, QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("TfrmLogin"));
-    DataFile = dataFile;
+    Location = location;
     setWindowTitle(QStringLiteral("Tallimo - 登陆"));
     setFixedSize(367, 205);
 
@@ -85,7 +85,7 @@ void TfrmLogin::FormCreate()
 {
     UserName.clear();
     ReadOnly = false;
-    DbMan = std::make_unique<TDbMan>(DataFile);
+    DbMan = std::make_unique<TDbMan>(Location);
 
     cboUsername->addItems(THi::SplitLines(DbMan->ListUsers()));
     if (cboUsername->count() > 0)

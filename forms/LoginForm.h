@@ -19,10 +19,10 @@ class TDbMan;
 class TfrmLogin : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmLogin(const QString &dataFile, QWidget *owner = nullptr);
+    explicit TfrmLogin(const QString &location, QWidget *owner = nullptr);
     ~TfrmLogin() override;
 
-    QString DataFile;
+    QString Location;
     QString UserName;
     // The login could not write (a full disk, a read-only file): the ledger
     // opens read-only, so it can still be read and backed up elsewhere.

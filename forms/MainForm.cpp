@@ -13,7 +13,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QMenu>
@@ -28,8 +27,8 @@ constexpr int ClientHeight = 525;
 
 } // namespace
 
-TfrmMain::TfrmMain(const QString &dataFile, const QString &userName)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), UserName(userName), DataFile(dataFile)
+TfrmMain::TfrmMain(const QString &location, const QString &userName)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), UserName(userName), Location(location)
 {
     setObjectName(QStringLiteral("TfrmMain"));
     setFixedSize(ClientWidth, ClientHeight);
@@ -151,10 +150,10 @@ void TfrmMain::FormCreate()
 {
     setWindowTitle(QLatin1String(Placement::ProductName));
 
-    if ((!TDbMan::IsServer(DataFile) && !QFileInfo(DataFile).isFile()) || UserName.isEmpty())
+    auto store = std::make_unique<TDbMan>(Location);
+    if (store->IsMissing() || UserName.isEmpty())
         return; // not shown; the caller ends the program
-
-    DbMan = std::make_unique<TDbMan>(DataFile);
+    DbMan = std::move(store);
 
     setWindowTitle(
         QStringLiteral("%1 - 用户名称：%2").arg(QLatin1String(Placement::ProductName), UserName));

@@ -23,16 +23,17 @@ class TSkinMan;
 class TfrmMain : public QWidget {
     Q_OBJECT
 public:
-    // The window of a user who has logged in (or whom a test names). An empty
+    // The window of a user who has logged in (or whom a test names) on the
+    // ledger at location (the data file's path or a server's URL). An empty
     // user name or a data file that does not exist leaves it not logged in.
-    TfrmMain(const QString &dataFile, const QString &userName);
+    TfrmMain(const QString &location, const QString &userName);
     ~TfrmMain() override; // FormDestroy
 
     // False without a user or a data file: the window is never shown.
     bool LoggedIn() const { return static_cast<bool>(DbMan); }
 
     QString UserName;
-    QString DataFile;
+    QString Location;
     std::unique_ptr<TDbMan> DbMan;
     std::unique_ptr<TSkinMan> SkinMan;
 

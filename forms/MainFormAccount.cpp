@@ -27,9 +27,7 @@ void TfrmMain::Restart(const QStringList &arguments)
         return;
     const QScopedValueRollback<bool> agreed(m_discardAgreed, true);
     // The new copy opens the same ledger, wherever it came from.
-    QStringList all = arguments;
-    if (TDbMan::IsServer(DataFile))
-        all = QStringList{QStringLiteral("--database"), DataFile} + arguments;
+    const QStringList all = DbMan->RestartArguments(arguments);
     if (!THi::RunProgram(QCoreApplication::applicationFilePath(), all, 1, QString())) {
         // Closing anyway would leave the user with no program at all.
         TDialogs::Error(this, QStringLiteral("错误：无法启动新的程序实例。"));

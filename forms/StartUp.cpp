@@ -34,13 +34,13 @@ void KeepPaintingWhileWaiting()
     });
 }
 
-void ImportBackup(const QString &dataFile, const QString &backup)
+void ImportBackup(const QString &location, const QString &backup)
 {
     try {
         // A large backup takes seconds to read and check; nothing is replaced
         // until every row is read, so stopping there is safe.
         TProgressWindow progress(nullptr, QStringLiteral("正在从备份文件恢复数据…"));
-        TDbMan(dataFile).ImportFrom(backup, progress.Callback());
+        TDbMan(location).ImportFrom(backup, progress.Callback());
     } catch (const EDbCancelled &) {
         // The person's own choice: the old data stays, nothing to report.
     } catch (const std::exception &e) {
@@ -51,12 +51,13 @@ void ImportBackup(const QString &dataFile, const QString &backup)
     }
 }
 
-bool UpgradeDataFile(const QString &dataFile)
+bool UpgradeDataFile(const QString &location)
 {
+    TDbMan store(location);
     bool tooNew = false;
     const bool done = TDialogs::Guard(nullptr, [&] {
         try {
-            TDbMan(dataFile).Upgrade();
+            store.Upgrade();
         } catch (const EDbTooNew &) {
             tooNew = true;
             throw;
@@ -65,16 +66,16 @@ bool UpgradeDataFile(const QString &dataFile)
     // A data file that cannot be upgraded may still be read; a server that
     // cannot be used would only fail again at the login; a newer release's
     // ledger is not opened at all.
-    return done || (!tooNew && !TDbMan::IsServer(dataFile));
+    return done || (!tooNew && store.IsLocalFile());
 }
 
-QString RunLogin(const QString &dataFile, bool *readOnly)
+QString RunLogin(const QString &location, bool *readOnly)
 {
     QString userName;
     if (readOnly)
         *readOnly = false;
     TDialogs::Guard(nullptr, [&] {
-        TfrmLogin login(dataFile);
+        TfrmLogin login(location);
         if (login.exec() == QDialog::Accepted) {
             userName = login.UserName;
             if (readOnly)

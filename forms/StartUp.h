@@ -13,19 +13,20 @@ namespace StartUp {
 void KeepPaintingWhileWaiting();
 
 // The importer of the data-file placement: the store imports the backup into
-// the data file. A failure is shown, and the program goes on with the data
-// it had.
-void ImportBackup(const QString &dataFile, const QString &backup);
+// the ledger at location (the data file, or a server's URL). A failure is
+// shown, and the program goes on with the data it had.
+void ImportBackup(const QString &location, const QString &backup);
 
-// Brings the data file up to the current form (on a server: connects, and
-// makes the tables in an empty database); a failure is shown. False when the
-// store cannot be used at all (a server that cannot be reached or is not ours).
-bool UpgradeDataFile(const QString &dataFile);
+// Brings the ledger at location up to the current form (on a server:
+// connects, and makes the tables in an empty database); a failure is shown.
+// False when the store cannot be used at all (a server that cannot be
+// reached or is not ours, or a ledger of a newer release).
+bool UpgradeDataFile(const QString &location);
 
-// Shows the login dialog on the data file and returns the accepted user
-// name; empty when the login was cancelled or the data file could not be
+// Shows the login dialog on the ledger at location and returns the accepted
+// user name; empty when the login was cancelled or the ledger could not be
 // read (which is shown). readOnly says that the login could not write, so
 // the ledger is to be opened read-only.
-QString RunLogin(const QString &dataFile, bool *readOnly = nullptr);
+QString RunLogin(const QString &location, bool *readOnly = nullptr);
 
 } // namespace StartUp

@@ -121,23 +121,23 @@ int main(int argc, char *argv[])
                                        .arg(options.Backup);
     }
     const QString server = options.Database.isEmpty() ? Settings::DatabaseUrl() : options.Database;
-    QString dataFile;
+    QString location;
     if (!TDialogs::Guard(nullptr, [&] {
-            dataFile = Placement::PlaceDataFile(backup, StartUp::ImportBackup, server);
+            location = Placement::PlaceDataFile(backup, StartUp::ImportBackup, server);
         }))
         return 1; // no data folder: the error has been shown
-    if (!StartUp::UpgradeDataFile(dataFile))
+    if (!StartUp::UpgradeDataFile(location))
         return 1;
 
     // 2. The login.
     bool readOnly = false;
-    const QString userName = StartUp::RunLogin(dataFile, &readOnly);
+    const QString userName = StartUp::RunLogin(location, &readOnly);
     if (userName.isEmpty())
         return 0; // login cancelled: end quietly
 
     // 3. The main window for the logged-in user; read-only when the login
     //    could not write (a full disk), so the ledger can still be backed up.
-    TfrmMain frmMain(dataFile, userName);
+    TfrmMain frmMain(location, userName);
     if (!frmMain.LoggedIn())
         return 0;
     if (readOnly)

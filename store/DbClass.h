@@ -2,9 +2,11 @@
 
 // TDbMan owns every statement the program sends to the store: the data file
 // (SQLite) or, for a household on several computers, a PostgreSQL database
-// named by a URL. On a data file it opens a connection at the start of each
-// operation and closes it at the end, so no running copy holds the file
-// between operations; a server connection is kept and opened again when lost. Free texts (names,
+// named by a URL. It holds one engine (store/Engine.h), chosen from that
+// location when it is made; its operations are written once against the
+// engine's connection. On a data file each operation opens a connection and
+// closes it at the end, so no running copy holds the file between
+// operations; a server connection is kept and opened again when lost. Free texts (names,
 // passwords' owners, categories, notes, category lists) are stored as base64
 // of their GB18030 bytes; passwords as a salted one-way hash. Every failure
 // raises EDbError with a sentence for the user (what happened, to which file,
@@ -24,8 +26,7 @@
 #include <memory>
 #include <vector>
 
-class PgConn;
-class TRowReader;
+class TEngine;
 class TConnRef;
 
 using TRow = QStringList;
@@ -123,13 +124,14 @@ struct TStoreCounts {
 
 class TDbMan {
 public:
-    // dataFile is the data file's path or a server URL (see IsServer).
-    explicit TDbMan(const QString &dataFile);
+    // location is the data file's path or a server's URL ("postgresql://..."
+    // or "postgres://..."); it chooses the engine, once. Nothing is opened yet.
+    explicit TDbMan(const QString &location);
     ~TDbMan();
     TDbMan(const TDbMan &) = delete;
     TDbMan &operator=(const TDbMan &) = delete;
 
-    QString DataFile() const { return m_dataFile; }
+    QString Location() const;
 
     // A ledger opened although it cannot be written (the login's own write
     // failed on a full disk): every write is refused with EDbCannotWrite and
@@ -139,8 +141,19 @@ public:
     bool ReadOnly() const { return m_readOnly; }
     static QString ReadOnlyText();
 
-    // True for a PostgreSQL URL ("postgresql://..." or "postgres://...").
-    static bool IsServer(const QString &location);
+    // What the windows ask of the ledger instead of its kind:
+    // a data file on this computer (else a server ledger);
+    bool IsLocalFile() const;
+    // a data file that is not there, so there is nothing to open (a server
+    // is only found by connecting);
+    bool IsMissing() const;
+    // where its automatic copies go (for a server, the data folder here);
+    QString AutoBackupFolder() const;
+    // the arguments that start the program again on this ledger, followed by
+    // arguments: each is one argument (a server's URL too), never a string
+    // to be split.
+    QStringList RestartArguments(const QStringList &arguments = {}) const;
+
     // The store as messages name it: the file's path, or the URL without a password.
     static QString ShownName(const QString &location);
     // True when no account, category list or record is stored.
@@ -210,12 +223,15 @@ public:
     // mode 0600.
     void BackupTo(const QString &fileName);
 
-    // The data file's own safety copies, and the start-up import that a restore
-    // takes effect by. ImportFrom reads the chosen file's rows into a fresh
-    // file made from the template and checks it, then keeps an automatic copy
-    // of the current data and replaces the live data file's contents with the
-    // new file's through the engine; a failed import leaves the old data in place.
-    static QString BackupFolder(const QString &dataFile);
+    // The ledger's own safety copies (in AutoBackupFolder(); BackupFolder
+    // answers the same for a location), and the start-up import that a
+    // restore takes effect by. On a data file ImportFrom reads the chosen
+    // file's rows into a fresh file made from the template and checks it, then
+    // keeps an automatic copy of the current data and replaces the live data
+    // file's contents with the new file's through the engine; on a server the
+    // rows replace the tables' in one transaction. A failed import leaves the
+    // old data in place.
+    static QString BackupFolder(const QString &location);
     QString AutoBackup(); // returns the copy's path
     // Only the chosen file's rows are imported, each checked; a file with a
     // bad row is refused whole. progress is called while rows are read.
@@ -250,13 +266,7 @@ public:
 private:
     TConnRef Connect();
     void RefuseWrite() const; // raises in a read-only ledger
-    void ServerBackupInto(const QString &file, const QString &shownAs);
-    void ServerImportFrom(const QString &fileName, const TProgress &progress);
-    static void WriteCandidate(TRowReader &rows, const QString &file, const QString &shownAs);
-    static void CheckCandidate(const QString &file, const QString &shownAs,
-                               const TStoreCounts &rows);
 
-    QString m_dataFile;
-    std::unique_ptr<PgConn> m_server;
+    std::unique_ptr<TEngine> m_engine; // file or server, chosen by the constructor
     bool m_readOnly = false;
 };

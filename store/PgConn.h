@@ -1,11 +1,12 @@
 #pragma once
 
-// The server's engine: one libpq connection that TDbMan keeps between
-// operations. Opening it makes sure the database is a current ledger: it
-// creates the tables in an empty database, upgrades an older ledger (the
-// first release's tables without a version table are version 1), and refuses
-// one that holds anything else or is newer than the program. Passwords come only from libpq's own
-// places (~/.pgpass, PGPASSWORD), never from the URL.
+// The server's connection: one libpq connection that the server engine
+// (PgStore.cpp) keeps between operations. Opening it makes sure the database
+// is a current ledger: it creates the tables in an empty database, upgrades
+// an older ledger (the first release's tables without a version table are
+// version 1), and refuses one that holds anything else or is newer than the
+// program. Passwords come only from libpq's own places (~/.pgpass,
+// PGPASSWORD), never from the URL.
 
 #include "DbConn.h"
 

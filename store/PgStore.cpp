@@ -1,9 +1,10 @@
-// The server's side of the whole-store copies: a backup is a consistent
-// snapshot written into a fresh data file made from the template, so it
-// restores on either store; an import replaces the three tables' contents in
-// one transaction, so a failure leaves the old contents.
+// The server's engine: one kept connection, and the server's side of the
+// whole-store copies: a backup is a consistent snapshot written into a fresh
+// data file made from the template, so it restores on either store; an import
+// replaces the three tables' contents in one transaction, so a failure leaves
+// the old contents.
 
-#include "DbClass.h"
+#include "Engine.h"
 #include "PgConn.h"
 #include "Placement.h"
 #include "RowImport.h"
@@ -11,6 +12,7 @@
 #include "SqliteConn.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -146,14 +148,54 @@ private:
     bool m_open = true;
 };
 
+class TServerEngine : public TEngine {
+public:
+    using TEngine::TEngine;
+    bool IsServer() const override { return true; }
+    QString ShownName() const override { return PgConn::ShownUrl(Location()); }
+    bool IsMissing() const override { return false; }
+    // A server's automatic copies stay on this computer, in the data folder.
+    QString BackupFolder() const override
+    {
+        return THi::AppDataDir(QLatin1String(Placement::ProductName)) + QStringLiteral("/backups");
+    }
+    // The URL is one argument, never quoted into a string.
+    QStringList RestartArguments(const QStringList &arguments) const override
+    {
+        return QStringList{QStringLiteral("--database"), Location()} + arguments;
+    }
+    TConnRef Connect() override { return TConnRef(conn()); }
+    // A server's tables are made, upgraded or refused by connecting.
+    void Upgrade() override { conn(); }
+    void BackupInto(const QString &file, const QString &shownAs) override;
+    void ImportFrom(const QString &fileName, const TProgress &progress) override;
+
+private:
+    PgConn &conn()
+    {
+        // Kept between operations; one that was lost is opened again.
+        if (m_conn && !m_conn->usable())
+            m_conn.reset();
+        if (!m_conn)
+            m_conn = std::make_unique<PgConn>(Location());
+        return *m_conn;
+    }
+
+    std::unique_ptr<PgConn> m_conn;
+};
+
 } // namespace
 
-void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
+std::unique_ptr<TEngine> NewServerEngine(const QString &url)
+{
+    return std::make_unique<TServerEngine>(url);
+}
+
+void TServerEngine::BackupInto(const QString &file, const QString &shownAs)
 {
     // The template gives the copy our tables and indexes.
     CopyTemplateInto(file, shownAs);
-    Connect();
-    PgConn &pg = *m_server;
+    PgConn &pg = conn();
     SqliteConn to(file, false, shownAs);
     // The copy is new and private until renamed: a journal would only be one
     // more file to leave behind.
@@ -217,7 +259,7 @@ void TDbMan::ServerBackupInto(const QString &file, const QString &shownAs)
     UpgradeDataFileSchema(to);
 }
 
-void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress)
+void TServerEngine::ImportFrom(const QString &fileName, const TProgress &progress)
 {
     // The same reading and checks as an import into a data file: only rows,
     // every one checked, none stored unless all are sound.
@@ -226,8 +268,7 @@ void TDbMan::ServerImportFrom(const QString &fileName, const TProgress &progress
     // wrong choice of file can be undone.
     if (!IsEmpty())
         AutoBackup();
-    Connect();
-    PgConn &pg = *m_server;
+    PgConn &pg = conn();
     TTransaction tx(pg);
     {
         // Nobody reads half a ledger meanwhile.

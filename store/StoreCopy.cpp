@@ -10,15 +10,15 @@ namespace StoreCopy {
 
 QString Copy(const QString &from, const QString &to, bool replace)
 {
-    if (TDbMan::IsServer(from) == TDbMan::IsServer(to))
+    TDbMan source(from), target(to);
+    if (source.IsLocalFile() == target.IsLocalFile())
         throw EDbError(QStringLiteral("只能在本机的数据文件和数据库服务器之间复制。"));
-    TDbMan target(to);
     if (!replace && !target.IsEmpty()) {
         throw EDbError(QStringLiteral("“%1”里已经有数据，没有复制。\n要用这次复制的内容替换它的"
                                       "全部内容，请加上 --replace（原来的内容会先存进自动备份）。")
                            .arg(TDbMan::ShownName(to)));
     }
-    if (TDbMan::IsServer(to)) {
+    if (!target.IsLocalFile()) {
         target.ImportFrom(from);
     } else {
         // A snapshot of the server, as a backup file beside the data file.
@@ -29,7 +29,7 @@ QString Copy(const QString &from, const QString &to, bool replace)
                                     dir.errorString()));
         }
         const QString snapshot = dir.filePath(QStringLiteral("server.tlmdb"));
-        TDbMan(from).BackupTo(snapshot);
+        source.BackupTo(snapshot);
         target.ImportFrom(snapshot);
     }
     const TStoreCounts n = target.Counts();

@@ -109,6 +109,8 @@ private slots:
     void desktopEntryOpensBackups();
     void restartArgumentsPassUnchanged_data();
     void restartArgumentsPassUnchanged();
+    void restartReopensTheSameLedger_data();
+    void restartReopensTheSameLedger();
 
     void helpAndVersionNeedNoDisplay_data();
     void helpAndVersionNeedNoDisplay();
@@ -368,6 +370,39 @@ void TestCommandLine::restartArgumentsPassUnchanged()
     THi::SetRunProgramHook({});
     QVERIFY(started);
     QCOMPARE(seen, arguments);
+}
+
+void TestCommandLine::restartReopensTheSameLedger_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("backup");
+    QTest::addColumn<QString>("database"); // what the new copy's --database holds
+    const QString file = QStringLiteral("/home/li/.local/share/Tallimo/db.tlmdb");
+    const QString url =
+        QStringLiteral("postgresql://ledger@nas.local:5433/家里 账本?sslmode=require");
+    const QString backup = QStringLiteral("/home/li/下载/my \"old\" --one.tlmdb");
+    QTest::addRow("data file") << file << QString() << QString();
+    QTest::addRow("data file, restoring") << file << backup << QString();
+    QTest::addRow("server") << url << QString() << url;
+    QTest::addRow("server, restoring") << url << backup << url;
+    QTest::addRow("postgres:// server") << QStringLiteral("postgres://nas.local/t") << backup
+                                        << QStringLiteral("postgres://nas.local/t");
+}
+
+void TestCommandLine::restartReopensTheSameLedger()
+{
+    QFETCH(QString, location);
+    QFETCH(QString, backup);
+    QFETCH(QString, database);
+    const QStringList arguments =
+        TDbMan(location).RestartArguments(backup.isEmpty() ? QStringList() : QStringList{backup});
+    // The new copy reads them as the same ledger and the same backup, each
+    // whole: a URL with a blank is one argument, not two.
+    const TStartOptions o = CommandLine::Parse(arguments, WorkDir);
+    QCOMPARE(o.Error, QString());
+    QCOMPARE(o.Database, database);
+    QCOMPARE(o.Backup, backup);
+    QVERIFY(o.CopyTo.isEmpty() && o.CopyFrom.isEmpty());
 }
 
 void TestCommandLine::helpAndVersionNeedNoDisplay_data()

@@ -90,7 +90,7 @@ void TestLoginForm::emptyUserTableAsksForNewAccount()
                             "- 用户名称：郭靖\r\n- 用户密码：2468"));
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QCOMPARE(dlg.UserName, QStringLiteral("郭靖"));
-    QCOMPARE(dlg.DataFile, m_dataFile);
+    QCOMPARE(dlg.Location, m_dataFile);
     QVERIFY(TDbMan(m_dataFile).CheckLogin(QStringLiteral("郭靖"), QStringLiteral("2468")));
 }
 

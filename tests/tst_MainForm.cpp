@@ -5,6 +5,7 @@
 #include "MainForm.h"
 #include "Placement.h"
 #include "ProgressWindow.h"
+#include "Schema.h"
 #include "Settings.h"
 #include "SkinClass.h"
 #include "StartUp.h"
@@ -75,6 +76,8 @@ private slots:
     void restore();
     void startUpImport_data();
     void startUpImport();
+    void startUpGoesOnOnlyOnALedgerItCanRead_data();
+    void startUpGoesOnOnlyOnALedgerItCanRead();
     void startUpImportShowsProgress_data();
     void startUpImportShowsProgress();
     void exit();
@@ -635,6 +638,44 @@ void TestMainForm::startUpImport()
     }
     QCOMPARE(TDbMan(m_dataFile).ListUsers(),
              QString(imported ? QStringLiteral("FromBackup") : QStringLiteral("Current")));
+}
+
+void TestMainForm::startUpGoesOnOnlyOnALedgerItCanRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("goesOn");
+    QTest::addColumn<int>("errors");
+    QTest::addRow("current data file") << QStringLiteral("current") << true << 0;
+    // The login says what is wrong with it; reading may still work.
+    QTest::addRow("data file that cannot be upgraded") << QStringLiteral("junk") << true << 1;
+    QTest::addRow("data file of a newer release") << QStringLiteral("newer") << false << 1;
+    QTest::addRow("server that cannot be reached") << QStringLiteral("server") << false << 1;
+}
+
+void TestMainForm::startUpGoesOnOnlyOnALedgerItCanRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, goesOn);
+    QFETCH(int, errors);
+    QString location = m_dataFile;
+    if (kind == QStringLiteral("junk")) {
+        QFile f(m_dataFile);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray(4096, 'x'));
+    } else if (kind == QStringLiteral("newer")) {
+        TestSupport::Raw raw(m_dataFile, TestSupport::RawReadWrite);
+        QCOMPARE(raw.exec(QStringLiteral("pragma application_id=%1").arg(Schema::ApplicationId)),
+                 QString());
+        QCOMPARE(
+            raw.exec(QStringLiteral("pragma user_version=%1").arg(Schema::CurrentVersion() + 1)),
+            QString());
+    } else if (kind == QStringLiteral("server")) {
+        // Nothing listens on port 1.
+        location = QStringLiteral("postgresql://127.0.0.1:1/t?connect_timeout=2");
+    }
+    DialogScript script;
+    QCOMPARE(StartUp::UpgradeDataFile(location), goesOn);
+    QCOMPARE(script.of(TDialogCall::Error).size(), errors);
 }
 
 void TestMainForm::startUpImportShowsProgress_data()
