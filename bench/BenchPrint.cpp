@@ -101,7 +101,7 @@ int shots(const QString &folder)
     {
         TDbMan db(file);
         db.AddUser(QStringLiteral("李明"), QStringLiteral("1234"));
-        TRowList rows;
+        TBatchRows rows;
         const QStringList cates = {QStringLiteral("餐饮"),   QStringLiteral("交通"),
                                    QStringLiteral("日用品"), QStringLiteral("房租"),
                                    QStringLiteral("工资"),   QStringLiteral("奖金")};
@@ -110,7 +110,7 @@ int shots(const QString &folder)
             rows.append({QDate(2011, 4, 1).addDays(i / 2).toString(QStringLiteral("yyyy-MM-dd")),
                          income ? TypeIncome() : TypeExpense(),
                          cates.at(income ? 4 + i % 2 : i % 4),
-                         QString::asprintf("%d.%02d", income ? 3000 + i : 5 + i * 3, i % 100),
+                         (income ? 3000 + i : 5 + i * 3) * 100 + i % 100,
                          i % 3 ? QStringLiteral("备注 %1：超市、牛奶和面包").arg(i) : QString()});
         }
         db.AddRecords(QStringLiteral("李明"), rows);
@@ -170,15 +170,17 @@ int main(int argc, char *argv[])
     const QString pdfFile =
         args.size() > 2 ? args.at(2) : QDir::temp().filePath(QStringLiteral("bench-print.pdf"));
     const long baseKb = PeakMemoryKb();
-    TRecordList recs = makeRecords(n);
-    const TReportHeader header{QStringLiteral("李明"), QDate(1990, 1, 1), QDate(2020, 12, 31),
-                               123456.78, 98765.43};
+    auto result = std::make_shared<TSearchResult>(QStringLiteral("李明"), QDate(1990, 1, 1),
+                                                  QDate(2020, 12, 31), TPeriod());
+    result->RecRows = makeRecords(n);
+    result->InCents = 12345678;
+    result->OutCents = 9876543;
     std::printf("== print (tallimo_bench_print), %d records, start peak %ld MB\n", n,
                 baseKb / 1024);
 
     QElapsedTimer t;
     t.start();
-    auto report = MakeTransReport(TReportUnits::Screen(), header, recs);
+    auto report = MakeTransReport(TReportUnits::Screen(), result);
     const double makeMs = t.nsecsElapsed() / 1e6;
     size_t items = 0;
     for (int i = 0; i < report->PageCount(); ++i)

@@ -82,7 +82,10 @@ private slots:
 
 private:
     std::unique_ptr<TfrmMain> open();
-    void addLi(const TRowList &rows) { TDbMan(m_dataFile).AddRecords(QStringLiteral("Li"), rows); }
+    void addLi(const TRowList &rows)
+    {
+        TDbMan(m_dataFile).AddRecords(QStringLiteral("Li"), Batch(rows));
+    }
     void search(TfrmMain *w, const QDate &start, const QDate &end);
     template <class T> T *child(QWidget *w, const char *name)
     {
@@ -159,7 +162,7 @@ void TestBrowser::init()
     db.AddUser(QStringLiteral("Li"), QStringLiteral("1234"));
     db.AddUser(QStringLiteral("Wang"), QStringLiteral("1234"));
     db.AddRecord(QStringLiteral("Wang"), QStringLiteral("2011-04-01"), Out, QStringLiteral("餐饮"),
-                 QStringLiteral("99.00"), QStringLiteral("not Li's"));
+                 Cents(QStringLiteral("99.00")), QStringLiteral("not Li's"));
 }
 
 void TestBrowser::cleanup()
@@ -222,11 +225,11 @@ void TestBrowser::searchFillsLists()
              totals);
 
     const TBrowserPanel *b = w->Browser();
-    QCOMPARE(b->PeriodStart(), start);
-    QCOMPARE(b->PeriodEnd(), end);
-    QCOMPARE(b->RecRows().size(), counts.at(2));
-    QCOMPARE(b->CateRows().size(), counts.at(3) + counts.at(4));
-    QCOMPARE(b->TotalsText(b->InTotal(), b->OutTotal()), totals);
+    QCOMPARE(b->Result().Start, start);
+    QCOMPARE(b->Result().End, end);
+    QCOMPARE(b->Result().RecRows.size(), counts.at(2));
+    QCOMPARE(b->Result().CateRows().size(), counts.at(3) + counts.at(4));
+    QCOMPARE(b->TotalsText(b->Result().InCents, b->Result().OutCents), totals);
     QCOMPARE(button(w.get(), "btnTransMore")->isEnabled(), counts.at(2) > 0);
     QCOMPARE(button(w.get(), "btnCatesExport")->isEnabled(), counts.at(3) + counts.at(4) > 0);
     QVERIFY(!button(w.get(), "btnTransEdit")->isEnabled());
@@ -289,15 +292,15 @@ void TestBrowser::typedDates()
     const TBrowserPanel *b = w->Browser();
     if (taken.isValid()) {
         QCOMPARE(date->date(), taken);
-        QCOMPARE(b->PeriodStart(), date1->date());
-        QCOMPARE(b->PeriodEnd(), date2->date());
+        QCOMPARE(b->Result().Start, date1->date());
+        QCOMPARE(b->Result().End, date2->date());
         return;
     }
     // Refused: no search over a date the field does not show.
     QCOMPARE(date->date(), before);
     QCOMPARE(date->text(), typed);
     QVERIFY(!searchButton->isEnabled());
-    QVERIFY(!b->PeriodStart().isValid());
+    QVERIFY(!b->Result().Start.isValid());
     // Corrected, the search runs again.
     QTest::mouseClick(date->findChild<QLineEdit *>(), Qt::LeftButton);
     QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
@@ -305,7 +308,7 @@ void TestBrowser::typedDates()
     QVERIFY(searchButton->isEnabled());
     QTest::mouseClick(searchButton, Qt::LeftButton);
     QCOMPARE(date->date(), QDate(2011, 4, 2));
-    QCOMPARE(b->PeriodStart(), date1->date());
+    QCOMPARE(b->Result().Start, date1->date());
 }
 
 void TestBrowser::expenseBeforeIncomeWithinDay()
@@ -599,7 +602,7 @@ void TestBrowser::failureKeepsData()
     QCOMPARE(recs->model()->rowCount(), 7);
     QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(), shownTotals);
     QCOMPARE(TestSupport::Records(*w->DbMan, QStringLiteral("Li")).size(), 7);
-    QCOMPARE(w->Browser()->PeriodStart(), QDate(2011, 1, 1));
+    QCOMPARE(w->Browser()->Result().Start, QDate(2011, 1, 1));
 }
 
 void TestBrowser::rankingMarking_data()
@@ -748,7 +751,7 @@ void TestBrowser::rankSlices()
         rows.append({Out, QStringLiteral("c%1").arg(i), QStringLiteral("1"),
                      THi::FormatCents(cents), ShareText(cents, total)});
     }
-    const QList<TChartSlice> slices = RankSlices(rows);
+    const QList<TChartSlice> slices = RankSlices(RankRows(rows));
     QCOMPARE(slices.size(), std::min(categories, 8) + (categories > 8 ? 1 : 0));
     qint64 sum = 0;
     for (int i = 0; i < slices.size(); ++i) {
@@ -800,7 +803,7 @@ void TestBrowser::monthSeries()
         {QStringLiteral("2011-02"), QStringLiteral("500.00"), QStringLiteral("120.50")},
         {QStringLiteral("2011-04"), QStringLiteral("0.00"), QStringLiteral("1.00")}};
     QStringList shown;
-    for (const TChartMonth &m : MonthSeries(months, start, end)) {
+    for (const TChartMonth &m : MonthSeries(SumRows(months), start, end)) {
         if (m.Month < THi::DateToYmd(start).left(7) || m.Month > THi::DateToYmd(end).left(7))
             continue; // a month row outside the range is kept, but not asked about here
         shown << QStringLiteral("%1|%2|%3|%4")
@@ -887,9 +890,10 @@ void TestBrowser::groupMonths()
     QFETCH(int, step);
     QFETCH(TRowList, months);
     QFETCH(QStringList, expected);
-    QList<TChartMonth> series = MonthSeries(months, QDate(2010, 11, 1), QDate(2011, 4, 30));
+    QList<TChartMonth> series =
+        MonthSeries(SumRows(months), QDate(2010, 11, 1), QDate(2011, 4, 30));
     if (step == int(TChartStep::Month))
-        series = MonthSeries(months, QDate(2011, 3, 1), QDate(2011, 3, 31));
+        series = MonthSeries(SumRows(months), QDate(2011, 3, 1), QDate(2011, 3, 31));
     QStringList shown;
     for (const TChartMonth &m : GroupMonths(series, TChartStep(step)))
         shown << QStringLiteral("%1|%2|%3").arg(m.Month).arg(m.InCents).arg(m.OutCents);

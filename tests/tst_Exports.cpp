@@ -1,5 +1,6 @@
 #include "Exports.h"
 #include "HiClass.h"
+#include "RowTexts.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -76,41 +77,38 @@ TRecordList records(const TRowList &rows)
     TRecordList list;
     qint64 id = 1;
     for (const TRow &r : rows) {
-        const int date = list.AddDate(r.at(BatchDate));
-        const int cate = list.AddCate(r.at(BatchCate));
-        const TRecordList::TKind kind = r.at(BatchType) == In    ? TRecordList::Income
-                                        : r.at(BatchType) == Out ? TRecordList::Expense
-                                                                 : TRecordList::Other;
-        const QByteArray notes = r.at(BatchNotes).isEmpty()
-                                     ? QByteArray()
-                                     : THi::Base64Encode(r.at(BatchNotes)).toLatin1();
-        const qint64 cents = qRound64(r.at(BatchAmount).toDouble() * 100);
-        list.Append(id++, cents, date, cate, kind, notes.constData(), int(notes.size()));
+        const int date = list.AddDate(r.at(0));
+        const int cate = list.AddCate(r.at(2));
+        const TRecordList::TKind kind = r.at(1) == In    ? TRecordList::Income
+                                        : r.at(1) == Out ? TRecordList::Expense
+                                                         : TRecordList::Other;
+        const QByteArray notes =
+            r.at(4).isEmpty() ? QByteArray() : THi::Base64Encode(r.at(4)).toLatin1();
+        list.Append(id++, Cents(r.at(3)), date, cate, kind, notes.constData(), int(notes.size()));
     }
     return list;
 }
 
-struct TFixture {
-    TRecordList recs;
-    TExportData data;
+// One export: what it writes and the search it comes from.
+struct TJob {
+    TExportKind Kind = TExportKind::Cates;
+    TSearchResult Result;
 };
 
 // Li's April: totals in 100.00, out 30.00 unless given.
-TExportData exportData(TExportKind kind, const TRowList &rows, const TRecordList *recs,
-                       const QString &user = QStringLiteral("Li"), double in = 100, double out = 30)
+TJob exportData(TExportKind kind, const TRowList &ranks, const TRecordList *recs,
+                const QString &user = QStringLiteral("Li"), qint64 in = 10000, qint64 out = 3000)
 {
-    TExportData d;
-    d.Kind = kind;
-    d.UserName = user;
-    d.PeriodStart = QDate(2011, 4, 1);
-    d.PeriodEnd = QDate(2011, 4, 30);
-    d.InTotal = in;
-    d.OutTotal = out;
-    if (kind == TExportKind::Cates)
-        d.CateRows = rows;
-    else
-        d.Records = recs;
-    return d;
+    TJob job{kind, TSearchResult(user, QDate(2011, 4, 1), QDate(2011, 4, 30), {})};
+    job.Result.InCents = in;
+    job.Result.OutCents = out;
+    for (const TRow &r : ranks) {
+        if (kind == TExportKind::Cates)
+            (r.at(RankType) == In ? job.Result.InCateRows : job.Result.OutCateRows) << RankRow(r);
+    }
+    if (recs)
+        job.Result.RecRows = *recs;
+    return job;
 }
 
 const QString Title = QStringLiteral("Li (2011-04-01 至 2011-04-30)");
@@ -296,8 +294,8 @@ void TestExports::htmlFill_data()
     QTest::addRow("ranking texts go in as they are, blank or not")
         << true << "<!-- - -->x<!-- - -->[#type|#category|#ratio]<!-- - -->y"
         << TRowList{rank(Out, QStringLiteral("  "), QStringLiteral("1"), QStringLiteral("1.00"),
-                         QStringLiteral(""))}
-        << "Li" << QStringLiteral("x[支出|  |]y");
+                         QStringLiteral("100.00%"))}
+        << "Li" << QStringLiteral("x[支出|  |100.00%]y");
     QTest::addRow("pieces after the third are ignored")
         << true << "H<!-- - -->R<!-- - -->F<!-- - -->#top X" << ranking << "Li"
         << "HRRF";
@@ -334,11 +332,11 @@ void TestExports::htmlFill()
     QFETCH(QString, expected);
     const TExportKind kind = cates ? TExportKind::Cates : TExportKind::Trans;
     const TRecordList recs = records(cates ? TRowList{} : rows);
-    const TExportData data = exportData(kind, rows, &recs, user);
+    const TJob data = exportData(kind, rows, &recs, user);
 
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    THtmlExport(kind, templ, QStringLiteral("t.html")).Write(out, data);
+    THtmlExport(kind, templ, QStringLiteral("t.html")).Write(out, data.Result);
     // GB18030 bytes, no byte-order mark, nothing between the pieces.
     QCOMPARE(THi::FromBytes(out.data()), expected);
     QCOMPARE(out.data(), THi::ToBytes(expected));
@@ -408,7 +406,7 @@ void TestExports::shippedTemplates()
     const TRecordList recs = records(cates ? TRowList{} : rows);
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    THtmlExport::FromFile(kind, file).Write(out, exportData(kind, rows, &recs));
+    THtmlExport::FromFile(kind, file).Write(out, exportData(kind, rows, &recs).Result);
     const QString page = THi::FromBytes(out.data());
     QVERIFY(page.startsWith(QLatin1String("<!DOCTYPE html>")));
     QVERIFY(page.endsWith(QLatin1String("</html>")));
@@ -531,7 +529,7 @@ void TestExports::xlsxCells()
     const TRecordList recs = records(cates ? TRowList{} : rows);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("out.xlsx"));
-    TXlsxExport::Save(file, exportData(kind, rows, &recs));
+    TXlsxExport::Save(file, kind, exportData(kind, rows, &recs).Result);
     QCOMPARE(sheetCells(file), cells);
 }
 
@@ -543,7 +541,7 @@ void TestExports::xlsxLayout()
     const TRecordList recs = records(rows);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("out.xlsx"));
-    TXlsxExport::Save(file, exportData(TExportKind::Trans, rows, &recs));
+    TXlsxExport::Save(file, TExportKind::Trans, exportData(TExportKind::Trans, rows, &recs).Result);
 
     const QString book = QString::fromUtf8(unzip(file, QStringLiteral("xl/workbook.xml")));
     QVERIFY(book.contains(QLatin1String("<sheet name=\"Sheet1\"")));
@@ -617,7 +615,7 @@ void TestExports::csvBytes()
     const TRecordList recs = records(cates ? TRowList{} : rows);
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    TCsvExport::Write(out, exportData(kind, rows, &recs));
+    TCsvExport::Write(out, kind, exportData(kind, rows, &recs).Result);
     QCOMPARE(out.data(), bytes);
 }
 
@@ -673,7 +671,8 @@ void TestExports::csvFormulas()
     out.open(QIODevice::WriteOnly);
     // A user name that is a formula: the title no longer goes into the table.
     TCsvExport::Write(
-        out, exportData(TExportKind::Trans, rows, &recs, QStringLiteral("=cmd|' /C calc'!A0")));
+        out, TExportKind::Trans,
+        exportData(TExportKind::Trans, rows, &recs, QStringLiteral("=cmd|' /C calc'!A0")).Result);
     const QByteArray expected = "\xEF\xBB\xBF" +
                                 QStringLiteral("日期,项目,收入,支出,备注\r\n").toUtf8() +
                                 line.toUtf8() + "\r\n";
@@ -688,7 +687,7 @@ void TestExports::controlCharsVisible_data()
     QTest::addRow("csv") << "csv";
 }
 
-static void save(const QString &format, const QString &file, const TExportData &data,
+static void save(const QString &format, const QString &file, const TJob &data,
                  const TProgress &progress = {});
 static QString exported(const QString &format, const QString &file);
 
@@ -730,17 +729,17 @@ void TestExports::saveReplacesWhole_data()
     QTest::addRow("csv") << "csv";
 }
 
-static void save(const QString &format, const QString &file, const TExportData &data,
+static void save(const QString &format, const QString &file, const TJob &data,
                  const TProgress &progress)
 {
     if (format == QLatin1String("html"))
         THtmlExport(data.Kind, QStringLiteral("H<!-- - -->R#category|#notes<!-- - -->F"),
                     QStringLiteral("t"))
-            .Save(file, data, progress);
+            .Save(file, data.Result, progress);
     else if (format == QLatin1String("xlsx"))
-        TXlsxExport::Save(file, data, progress);
+        TXlsxExport::Save(file, data.Kind, data.Result, progress);
     else
-        TCsvExport::Save(file, data, progress);
+        TCsvExport::Save(file, data.Kind, data.Result, progress);
 }
 
 // The written text of any format: the page from GB18030, the workbook's
@@ -759,7 +758,7 @@ void TestExports::saveReplacesWhole()
     QFETCH(QString, format);
     const TRowList rows{rank(In, QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("1.00"),
                              QStringLiteral("100.00%"))};
-    const TExportData data = exportData(TExportKind::Cates, rows, nullptr);
+    const TJob data = exportData(TExportKind::Cates, rows, nullptr);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("old.") + format);
     THi::SaveFile(file, QByteArray(1 << 20, 'x'));
@@ -783,7 +782,7 @@ void TestExports::saveFailsCleanly_data()
 void TestExports::saveFailsCleanly()
 {
     QFETCH(QString, format);
-    const TExportData data = exportData(TExportKind::Cates, {}, nullptr);
+    const TJob data = exportData(TExportKind::Cates, {}, nullptr);
     QTemporaryDir dir;
     // A folder where the file should be: the rename over it fails after writing.
     const QString file = dir.filePath(QStringLiteral("taken.") + format);
@@ -840,7 +839,7 @@ void TestExports::saveOnFullDisk()
     for (int i = 0; i < 300; ++i)
         rows.append(rank(Out, QStringLiteral("类别%1").arg(i), QStringLiteral("1"),
                          QStringLiteral("1.00"), QStringLiteral("1.00%")));
-    const TExportData data = exportData(TExportKind::Cates, rows, nullptr);
+    const TJob data = exportData(TExportKind::Cates, rows, nullptr);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("full.") + format);
     THi::SaveFile(file, "old");
@@ -889,7 +888,7 @@ void TestExports::progressAndCancel()
         rows.append(rec(QStringLiteral("2011-04-01"), Out, QStringLiteral("c%1").arg(i),
                         QStringLiteral("1.00")));
     const TRecordList recs = records(rows);
-    const TExportData data = exportData(TExportKind::Trans, rows, &recs);
+    const TJob data = exportData(TExportKind::Trans, rows, &recs);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("big.") + format);
     THi::SaveFile(file, "old");
