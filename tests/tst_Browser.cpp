@@ -5,6 +5,7 @@
 #include "DialogScript.h"
 #include "MainForm.h"
 #include "Placement.h"
+#include "RowListModel.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QPieSlice>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSortFilterProxyModel>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QToolTip>
@@ -59,6 +61,9 @@ private slots:
     void deleteRecord();
     void editReplacesOneRecord_data();
     void editReplacesOneRecord();
+    void recordsByIdBehindAProxy_data();
+    void recordsByIdBehindAProxy();
+    void highlightBehindAProxy();
     void failureKeepsData_data();
     void failureKeepsData();
     void rankingMarking_data();
@@ -516,6 +521,141 @@ void TestBrowser::editReplacesOneRecord()
     // Rebuilt: the edited record is now the last one by date.
     QCOMPARE(cell(recs, recs->model()->rowCount() - 1, 5), QStringLiteral("changed"));
     QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+// A list that shows the records newest first, or only one category's, as a
+// sort or a filter box would: the view's rows are not the result's.
+static QSortFilterProxyModel *newestFirst(TfrmMain *w, const QString &cate = QString())
+{
+    auto *proxy = new QSortFilterProxyModel(w);
+    proxy->setSortRole(TRecordListModel::IdRole);
+    proxy->setFilterKeyColumn(RecCate);
+    proxy->setFilterFixedString(cate);
+    w->Browser()->SetRecordProxy(proxy);
+    proxy->sort(RecId, Qt::DescendingOrder);
+    return proxy;
+}
+
+void TestBrowser::recordsByIdBehindAProxy_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<QString>("cate"); // the proxy's filter; empty: all, newest first
+    QTest::addRow("delete, newest first") << false << QString();
+    QTest::addRow("edit, newest first") << true << QString();
+    QTest::addRow("delete, one category") << false << QStringLiteral("房租");
+    QTest::addRow("edit, one category") << true << QStringLiteral("房租");
+}
+
+void TestBrowser::recordsByIdBehindAProxy()
+{
+    QFETCH(bool, edit);
+    QFETCH(QString, cate);
+    addLi(ledger());
+    auto w = open();
+    newestFirst(w.get(), cate);
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    QTreeView *recs = list(w.get(), "lvwTrans");
+    QCOMPARE(recs->model()->rowCount(), cate.isEmpty() ? 7 : 1);
+
+    // The record the view shows at this row sits elsewhere in the result.
+    const TSearchResultPtr before = w->Browser()->SharedResult();
+    const TRecordList &result = before->RecRows;
+    const int row = cate.isEmpty() ? 1 : 0;
+    selectRow(recs, row);
+    const qint64 id = cell(recs, row, RecId).toLongLong();
+    QCOMPARE(w->Browser()->SelectedRecordId(), id);
+    QVERIFY(result.Id(row) != id);
+    const int at = result.IndexOfId(id);
+    QVERIFY(at >= 0);
+    const bool income = result.Kind(at) == TRecordList::Income;
+    const QStringList picked{result.Cate(at), result.Text(at, income ? RecIn : RecOut)};
+
+    DialogScript dialogs;
+    dialogs.yes();
+    QStringList shown;
+    if (edit) {
+        QVERIFY(WithModal(
+            [&] { QTest::mouseClick(button(w.get(), "btnTransEdit"), Qt::LeftButton); },
+            [&](QWidget *editor) {
+                if (!editor)
+                    return;
+                for (const char *name : {"edtCate", "edtAmount"})
+                    shown << editor->findChild<QLineEdit *>(QLatin1String(name))->text();
+                editor->findChild<QLineEdit *>(QStringLiteral("edtAmount"))
+                    ->setText(QStringLiteral("42"));
+                QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("btnSave")),
+                                  Qt::LeftButton);
+            }));
+        QCOMPARE(shown, picked);
+    } else {
+        QTest::mouseClick(button(w.get(), "btnTransDelete"), Qt::LeftButton);
+    }
+
+    // That record, and only that one, is gone or replaced.
+    const TRowList left = TestSupport::Records(*w->DbMan, QStringLiteral("Li"));
+    QCOMPARE(left.size(), edit ? 7 : 6);
+    int replaced = 0;
+    for (const TRow &r : left) {
+        QVERIFY(r.value(RecId).toLongLong() != id);
+        replaced += r.value(RecCate) == picked.at(0) &&
+                    r.value(income ? RecIn : RecOut) == QStringLiteral("42.00");
+    }
+    QCOMPARE(replaced, edit ? 1 : 0);
+
+    // The lists and totals are a fresh query's, and the view still sorts and filters.
+    const TPeriod fresh = TDbMan(m_dataFile)
+                              .QueryPeriod(QStringLiteral("Li"), QStringLiteral("2011-01-01"),
+                                           QStringLiteral("2011-12-31"));
+    const TSearchResult &now = w->Browser()->Result();
+    QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(),
+             TBrowserPanel::TotalsText(fresh.InCents, fresh.OutCents));
+    QCOMPARE(std::make_pair(now.InCents, now.OutCents),
+             std::make_pair(fresh.InCents, fresh.OutCents));
+    QCOMPARE(Texts(now.DayRows), Texts(fresh.DayRows));
+    QCOMPARE(Texts(now.MonthRows), Texts(fresh.MonthRows));
+    QCOMPARE(Texts(now.OutCateRows), Texts(fresh.OutCateRows));
+    QCOMPARE(Texts(now.InCateRows), Texts(fresh.InCateRows));
+    QCOMPARE(recs->model()->rowCount(), cate.isEmpty() ? left.size() : (edit ? 1 : 0));
+    for (int r = 1; r < recs->model()->rowCount(); ++r)
+        QVERIFY(cell(recs, r - 1, RecId).toLongLong() > cell(recs, r, RecId).toLongLong());
+    QCOMPARE(w->Browser()->SelectedRecordId(), qint64(-1));
+    QVERIFY(!button(w.get(), "btnTransDelete")->isEnabled());
+}
+
+void TestBrowser::highlightBehindAProxy()
+{
+    // Newest first, a day's first record is the last of its rows in the
+    // view; picking the day still brings that record to the top.
+    addLi(busySummer());
+    auto w = open();
+    newestFirst(w.get());
+    search(w.get(), QDate(2011, 6, 1), QDate(2011, 8, 31));
+    QTreeView *days = list(w.get(), "lvwDayTotal");
+    QTreeView *recs = list(w.get(), "lvwTrans");
+    const TRecordList &result = w->Browser()->Result().RecRows;
+    for (const QString &day : {QStringLiteral("2011-07-15"), QStringLiteral("2011-06-20")}) {
+        int row = -1;
+        for (int r = 0; r < days->model()->rowCount(); ++r)
+            if (cell(days, r, DayDate) == day)
+                row = r;
+        QVERIFY(row >= 0);
+        selectRow(days, row);
+        const int first = FirstRecordOf(result, day);
+        QVERIFY(first >= 0);
+        const int top = topRow(recs);
+        QCOMPARE(cell(recs, top, RecId).toLongLong(), result.Id(first));
+        QCOMPARE(cell(recs, top, RecDate), day);
+        QCOMPARE(cell(recs, top - 1, RecDate), day); // its later rows above it
+        QVERIFY(!recs->selectionModel()->hasSelection());
+    }
+    // A record picked from the code is selected where the view shows it.
+    const qint64 id = result.Id(10);
+    w->Browser()->SelectRecord(id);
+    QCOMPARE(w->Browser()->SelectedRecordId(), id);
+    QCOMPARE(cell(recs, recs->selectionModel()->selectedRows().value(0).row(), RecId),
+             QString::number(id));
+    w->Browser()->SelectRecord(-1);
+    QCOMPARE(w->Browser()->SelectedRecordId(), qint64(-1));
 }
 
 void TestBrowser::failureKeepsData_data()

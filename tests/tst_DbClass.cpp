@@ -118,6 +118,8 @@ private slots:
     void rankingShares();
     void rankingWithZeroTotal();
     void sumsAreExactToTheCent();
+    void centsComeBackExactly_data();
+    void centsComeBackExactly();
     void quotesAndChineseRoundTrip();
     void usersAreSeparate();
     void deleteRecord();
@@ -639,6 +641,67 @@ void TestDbClass::sumsAreExactToTheCent()
     QCOMPARE(p.DayRows.first().Text(DayOut), QStringLiteral("100.20"));
     QCOMPARE(p.OutCateRows.first().Text(RankSum), QStringLiteral("100.20"));
     QCOMPARE(THi::FormatCents(p.OutCents), QStringLiteral("100.20"));
+}
+
+void TestDbClass::centsComeBackExactly_data()
+{
+    QTest::addColumn<qint64>("cents");
+    QTest::addColumn<bool>("stored");
+    QTest::addRow("one cent") << qint64(1) << true;
+    QTest::addRow("0.29, not exact in binary") << qint64(29) << true;
+    QTest::addRow("0.57, not exact in binary") << qint64(57) << true;
+    QTest::addRow("1.15") << qint64(115) << true;
+    QTest::addRow("a refund") << qint64(-4321) << true;
+    QTest::addRow("largest") << qint64(999999999999) << true;
+    QTest::addRow("the limit") << qint64(1000000000000) << false;
+    QTest::addRow("the limit below zero") << qint64(-1000000000000) << false;
+}
+
+void TestDbClass::centsComeBackExactly()
+{
+    // Whichever way a record goes in, the same cents come out, on either store.
+    QFETCH(qint64, cents);
+    QFETCH(bool, stored);
+    const QString day = QStringLiteral("2011-04-12");
+    const auto write = [&](const std::function<void()> &op) {
+        try {
+            op();
+            QVERIFY(stored);
+        } catch (const EDbError &) {
+            QVERIFY(!stored);
+        }
+    };
+    write([&] {
+        m_db->AddRecord(QStringLiteral("Li"), day, TypeExpense(), QStringLiteral("One"), cents, {});
+    });
+    write([&] {
+        m_db->AddRecords(QStringLiteral("Li"),
+                         {TBatchRow{day, TypeExpense(), QStringLiteral("Batch"), cents, {}},
+                          TBatchRow{day, TypeIncome(), QStringLiteral("Batch"), cents, {}}});
+    });
+    m_db->AddRecord(QStringLiteral("Li"), day, TypeExpense(), QStringLiteral("Old"), 100, {});
+    QString old;
+    const TPeriod before = query(QStringLiteral("Li"), day, day);
+    for (int i = 0; i < before.RecRows.size(); ++i) {
+        if (before.RecRows.Cate(i) == QStringLiteral("Old"))
+            old = before.RecRows.Text(i, RecId);
+    }
+    write([&] {
+        m_db->ReplaceRecord(old, QStringLiteral("Li"), day, TypeExpense(), QStringLiteral("Edited"),
+                            cents, {});
+    });
+    const TPeriod p = query(QStringLiteral("Li"), day, day);
+    QCOMPARE(p.RecRows.size(), stored ? 4 : 1);
+    if (!stored)
+        return;
+    for (int i = 0; i < p.RecRows.size(); ++i)
+        QCOMPARE(p.RecRows.Cents(i), cents);
+    QCOMPARE(p.OutCents, 3 * cents);
+    QCOMPARE(p.InCents, cents);
+    const TDetailRows detail = m_db->QueryCateDetail(QStringLiteral("Li"), day, day, TypeExpense(),
+                                                     QStringLiteral("Batch"));
+    QCOMPARE(detail.size(), 1);
+    QCOMPARE(detail.first().Cents, cents);
 }
 
 void TestDbClass::quotesAndChineseRoundTrip()

@@ -263,6 +263,15 @@ void TestEntryPanel::total_data()
     QTest::addRow("large") << QStringList{QStringLiteral("1000009.95"),
                                           QStringLiteral("8000008.88")}
                            << QStringLiteral("合计：9000018.83");
+    // Doubles of these would add to 0.30000000000000004; cents add exactly.
+    QTest::addRow("0.1 and 0.2") << QStringList{QStringLiteral("0.1"), QStringLiteral("0.2")}
+                                 << QStringLiteral("合计：0.30");
+    QTest::addRow("ten times 0.1")
+        << QStringList(10, QStringLiteral("0.1")) << QStringLiteral("合计：1.00");
+    // Kept a little below the half cent: shown, added and stored as 0.01 and 1.00.
+    QTest::addRow("half cents as shown")
+        << QStringList{QStringLiteral("0.015"), QStringLiteral("1.005")}
+        << QStringLiteral("合计：1.01");
 }
 
 void TestEntryPanel::total()
@@ -274,6 +283,19 @@ void TestEntryPanel::total()
         addLine(QStringLiteral("Food"), a);
     QCOMPARE(m_panel->PendingRows().size(), amounts.size());
     QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), total);
+    QCOMPARE(QStringLiteral("合计：") + THi::FormatCents(m_panel->PendingCents()), total);
+    if (amounts.isEmpty())
+        return;
+
+    // Saved, the lines add up in the browser to what the panel showed.
+    DialogScript dialogs;
+    dialogs.yes();
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutSave")), Qt::LeftButton);
+    QCOMPARE(m_panel->PendingRows().size(), 0);
+    const TPeriod p = m_db->QueryPeriod(QStringLiteral("Li"), QStringLiteral("2000-01-01"),
+                                        QStringLiteral("2099-12-31"));
+    QCOMPARE(p.RecRows.size(), amounts.size());
+    QCOMPARE(QStringLiteral("合计：") + THi::FormatCents(p.OutCents), total);
 }
 
 void TestEntryPanel::rememberCate_data()

@@ -34,6 +34,8 @@ private slots:
     void xlsxCells_data();
     void xlsxCells();
     void xlsxLayout();
+    void shareCells_data();
+    void shareCells();
     void csvBytes_data();
     void csvBytes();
     void csvFormulas_data();
@@ -574,6 +576,38 @@ void TestExports::xlsxLayout()
 
 // ---------------------------------------------------------------------------
 // CSV
+
+void TestExports::shareCells_data()
+{
+    QTest::addColumn<qint64>("cents");
+    QTest::addColumn<qint64>("typeCents");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("number");
+    QTest::addRow("two decimals") << qint64(631) << qint64(10000) << "6.31%" << 0.0631;
+    QTest::addRow("a third") << qint64(1) << qint64(3) << "33.33%" << 0.3333;
+    QTest::addRow("an exact half") << qint64(1) << qint64(32) << "3.13%" << 0.0313;
+    QTest::addRow("zero total") << qint64(5) << qint64(0) << "0.00%" << 0.0;
+    QTest::addRow("a refund's tiny share") << qint64(-1) << qint64(100000) << "-0.00%" << 0.0;
+}
+
+void TestExports::shareCells()
+{
+    // A share cell's number is the fraction its text shows, never more digits.
+    QFETCH(qint64, cents);
+    QFETCH(qint64, typeCents);
+    QFETCH(QString, text);
+    QFETCH(double, number);
+    TSearchResult result(QStringLiteral("Li"), QDate(2011, 4, 1), QDate(2011, 4, 30), {});
+    result.OutCateRows << TRankRow{Out, QStringLiteral("a"), 1, cents, typeCents};
+    QList<Exports::TCell> shares;
+    Exports::ForEachRow(
+        TExportKind::Cates, result, [&](const Exports::TCells &cells) { shares << cells.at(5); },
+        Exports::TTotals::Without);
+    QCOMPARE(shares.size(), 1);
+    QCOMPARE(shares.first().type, Exports::TCell::Share);
+    QCOMPARE(shares.first().text, text);
+    QCOMPARE(shares.first().number, number);
+}
 
 void TestExports::csvBytes_data()
 {
