@@ -6,8 +6,10 @@
 // Usage: tallimo_bench_print [records] [pdf file]
 //
 // With --shots <folder> it instead drives the real main window on a small
-// ledger and leaves there: trans.png and cates.png (the two previews as
-// shown), report.pdf (the record list, two pages, saved with btnPdf).
+// ledger and leaves there: entry.png (three pending lines, 0.1 + 0.2 +
+// 1.005), browser-trans.png and browser-cates.png (the
+// browser page after the search), trans.png and cates.png (the two previews
+// as shown), report.pdf (the record list, two pages, saved with btnPdf).
 
 #include "BenchKit.h"
 #include "BrowserPanel.h"
@@ -22,12 +24,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -117,10 +121,20 @@ int shots(const QString &folder)
     }
     TfrmMain w(file, QStringLiteral("李明"));
     w.show();
+    w.findChild<QRadioButton *>(QStringLiteral("rdoExpense"))->click();
+    for (const char *amount : {"0.1", "0.2", "1.005"}) {
+        w.findChild<QComboBox *>(QStringLiteral("cboOutCate"))->setEditText(QStringLiteral("餐饮"));
+        w.findChild<QLineEdit *>(QStringLiteral("edtOutAmount"))->setText(QLatin1String(amount));
+        w.findChild<QPushButton *>(QStringLiteral("btnOutAdd"))->click();
+    }
+    settle();
+    w.grab().save(QDir(folder).filePath(QStringLiteral("entry.png")));
     w.findChild<QRadioButton *>(QStringLiteral("rdoTransactions"))->click();
     w.findChild<QDateEdit *>(QStringLiteral("dtpTransDate1"))->setDate(QDate(2011, 4, 1));
     w.findChild<QDateEdit *>(QStringLiteral("dtpTransDate2"))->setDate(QDate(2011, 5, 31));
     w.findChild<QPushButton *>(QStringLiteral("btnTransSearch"))->click();
+    settle();
+    w.grab().save(QDir(folder).filePath(QStringLiteral("browser-trans.png")));
 
     const QString pdf = QDir(folder).filePath(QStringLiteral("report.pdf"));
     QFile::remove(pdf);
@@ -142,6 +156,8 @@ int shots(const QString &folder)
                   modal->close();
               });
     w.findChild<QRadioButton *>(QStringLiteral("rdoTransCategories"))->click();
+    settle();
+    w.grab().save(QDir(folder).filePath(QStringLiteral("browser-cates.png")));
     withModal([&] { w.findChild<QPushButton *>(QStringLiteral("btnCatesPrint"))->click(); },
               [&](QWidget *modal) {
                   settle();
