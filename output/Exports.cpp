@@ -10,6 +10,7 @@
 #include <xlsxwriter.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -66,7 +67,10 @@ Exports::TCell share(const TRankRow &row)
     Exports::TCell c;
     c.type = Exports::TCell::Share;
     c.text = THi::FormatFloat(percent) + QLatin1Char('%');
-    c.number = double(THi::AmountCents(percent)) / 10000.0;
+    // Past what hundredths of a percent can count (only refunds make such
+    // shares), the plain fraction.
+    c.number =
+        std::fabs(percent) < 1e12 ? double(THi::AmountCents(percent)) / 10000.0 : percent / 100.0;
     return c;
 }
 

@@ -588,6 +588,8 @@ void TestExports::shareCells_data()
     QTest::addRow("an exact half") << qint64(1) << qint64(32) << "3.13%" << 0.0313;
     QTest::addRow("zero total") << qint64(5) << qint64(0) << "0.00%" << 0.0;
     QTest::addRow("a refund's tiny share") << qint64(-1) << qint64(100000) << "-0.00%" << 0.0;
+    QTest::addRow("a refund's huge share")
+        << qint64(999999999999) << qint64(-1) << "-99999999999900.00%" << -999999999999.0;
 }
 
 void TestExports::shareCells()
