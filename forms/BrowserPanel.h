@@ -126,7 +126,7 @@ private:
     void lvwDayTotalSelectItem(QTreeView *list);
     void lvwTransSelectItem();
     void ConnectRecordSelection();
-    // The record at the top of lvwTrans, when the list shows it.
+    // Brings the record to the top of lvwTrans, when the list shows it.
     void ScrollToRecord(qint64 id);
     void BuildMenus();
     enum class TExportFormat { Xlsx, Html, Csv };
