@@ -662,6 +662,31 @@ QString THi::FormatCents(qint64 cents)
     return QString::fromLatin1(p, buf + sizeof buf - p);
 }
 
+qint64 THi::AmountCents(double value)
+{
+    // From the digits FormatFloat prints, not llround(value * 100): 0.015 is
+    // kept as a little less, which prints as 0.01 while times 100 rounds to 2.
+    if (!std::isfinite(value) || std::fabs(value) >= 1e15)
+        return 0; // no amount that IsAmount lets through
+    const QString shown = FormatFloat(value);
+    qint64 cents = 0;
+    for (QChar c : shown) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            cents = cents * 10 + (c.unicode() - '0');
+    }
+    return shown.startsWith(QLatin1Char('-')) ? -cents : cents;
+}
+
+double THi::SharePercent(qint64 part, qint64 total)
+{
+    return total == 0 ? 0.0 : double(part) * 100.0 / double(total);
+}
+
+QString THi::FormatShare(qint64 part, qint64 total)
+{
+    return FormatFloat(SharePercent(part, total)) + QLatin1Char('%');
+}
+
 bool THi::IsNumber(const QString &text, double *value)
 {
     // Optional sign, digits with at most one point, optional exponent; nothing else.

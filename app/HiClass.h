@@ -153,6 +153,14 @@ public:
     static QString LowerAscii(const QString &text); // only A-Z change
     static QString FormatFloat(double value);       // "%0.2f", C locale
     static QString FormatCents(qint64 cents);       // cents as "%0.2f" would print them
+    // The cents FormatFloat shows for value: what a typed amount is kept as,
+    // so that a line shows the same figure before and after it is saved.
+    static qint64 AmountCents(double value);
+    // part's share of total in percent; 0 when total is 0 (only zero or
+    // negative amounts would divide by zero).
+    static double SharePercent(qint64 part, qint64 total);
+    // The share as the rankings show it: "6.31%", "0.00%" for a zero total.
+    static QString FormatShare(qint64 part, qint64 total);
     static bool IsNumber(const QString &text, double *value = nullptr);
     // Amounts are kept in whole cents; beyond this no household entry goes,
     // and sums of many such amounts still fit.

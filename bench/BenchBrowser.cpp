@@ -152,21 +152,19 @@ int main(int argc, char *argv[])
     std::vector<double> one, ten;
     for (int i = 0; i < runs; ++i)
         one.push_back(searchMs(w, y1s, y1e));
-    const int oneYearRecs = w.Browser()->RecRows().size();
+    const int oneYearRecs = w.Browser()->Result().RecRows.size();
 
     // Details of one year's largest category (of either type).
-    const TRowList &outs = w.Browser()->OutCateRows();
-    const TRowList &ins = w.Browser()->InCateRows();
-    const bool useIn =
-        !ins.isEmpty() && (outs.isEmpty() || ins.first().value(RankSum).toDouble() >
-                                                 outs.first().value(RankSum).toDouble());
+    const TRankRows &outs = w.Browser()->Result().OutCateRows;
+    const TRankRows &ins = w.Browser()->Result().InCateRows;
+    const bool useIn = !ins.isEmpty() && (outs.isEmpty() || ins.first().Cents > outs.first().Cents);
     QTreeView *ranking = child<QTreeView>(&w, useIn ? "lvwInCates" : "lvwOutCates");
     child<QRadioButton>(&w, "rdoTransCategories")->click();
     ranking->setFocus();
     ranking->selectionModel()->select(ranking->model()->index(0, 0),
                                       QItemSelectionModel::ClearAndSelect |
                                           QItemSelectionModel::Rows);
-    const TRow top = (useIn ? ins : outs).first();
+    const TRankRow top = (useIn ? ins : outs).first();
     std::vector<double> details;
     int detailRows = 0;
     for (int i = 0; i < runs; ++i) {
@@ -186,7 +184,7 @@ int main(int argc, char *argv[])
 
     for (int i = 0; i < runs; ++i)
         ten.push_back(searchMs(w, y10s, y10e));
-    const int tenYearRecs = w.Browser()->RecRows().size();
+    const int tenYearRecs = w.Browser()->Result().RecRows.size();
     const long hwm = PeakMemoryKb();
 
     // Page steps through the whole ten-year list, each painted at once.
@@ -226,7 +224,7 @@ int main(int argc, char *argv[])
                 median(steps), "", "smooth");
     std::printf("%-44s %7.1f ms %12s %10s\n",
                 qPrintable(QStringLiteral("details, largest of 1 year (%1, %2 rows)")
-                               .arg(top.value(RankCate))
+                               .arg(top.Cate)
                                .arg(detailRows)),
                 median(details), "", "100 ms");
     std::printf("whole scroll top to bottom: %.0f ms; runs per figure: %d\n", allMs, runs);

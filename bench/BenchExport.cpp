@@ -67,15 +67,10 @@ TRecordList makeRecords(int n)
 
 int runOne(const QString &kind, int n, const QString &folder)
 {
-    const TRecordList recs = makeRecords(n);
-    TExportData data;
-    data.Kind = TExportKind::Trans;
-    data.UserName = QStringLiteral("bench");
-    data.PeriodStart = QDate(2005, 1, 1);
-    data.PeriodEnd = QDate(2014, 12, 31);
-    data.InTotal = 123456.78;
-    data.OutTotal = 98765.43;
-    data.Records = &recs;
+    TSearchResult data(QStringLiteral("bench"), QDate(2005, 1, 1), QDate(2014, 12, 31), {});
+    data.RecRows = makeRecords(n);
+    data.InCents = 12345678;
+    data.OutCents = 9876543;
     const long before = PeakMemoryKb();
 
     const QString file = folder + QStringLiteral("/export.") + kind;
@@ -92,9 +87,9 @@ int runOne(const QString &kind, int n, const QString &folder)
         THtmlExport::FromFile(TExportKind::Trans, THtmlExport::TemplateFile(TExportKind::Trans))
             .Save(file, data, progress);
     else if (kind == QLatin1String("xlsx"))
-        TXlsxExport::Save(file, data, progress);
+        TXlsxExport::Save(file, TExportKind::Trans, data, progress);
     else
-        TCsvExport::Save(file, data, progress);
+        TCsvExport::Save(file, TExportKind::Trans, data, progress);
     const double ms = double(t.nsecsElapsed()) / 1e6;
     const double cpuMs = double(std::clock() - cpu0) * 1000.0 / CLOCKS_PER_SEC;
     std::printf("%s %d %.1f %ld %ld %lld %.1f\n", qPrintable(kind), n, ms, before, PeakMemoryKb(),

@@ -6,8 +6,10 @@
 // Usage: tallimo_bench_print [records] [pdf file]
 //
 // With --shots <folder> it instead drives the real main window on a small
-// ledger and leaves there: trans.png and cates.png (the two previews as
-// shown), report.pdf (the record list, two pages, saved with btnPdf).
+// ledger and leaves there: entry.png (three pending lines, 0.1 + 0.2 +
+// 1.005), browser-trans.png and browser-cates.png (the
+// browser page after the search), trans.png and cates.png (the two previews
+// as shown), report.pdf (the record list, two pages, saved with btnPdf).
 
 #include "BenchKit.h"
 #include "BrowserPanel.h"
@@ -22,12 +24,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -101,7 +105,7 @@ int shots(const QString &folder)
     {
         TDbMan db(file);
         db.AddUser(QStringLiteral("李明"), QStringLiteral("1234"));
-        TRowList rows;
+        TBatchRows rows;
         const QStringList cates = {QStringLiteral("餐饮"),   QStringLiteral("交通"),
                                    QStringLiteral("日用品"), QStringLiteral("房租"),
                                    QStringLiteral("工资"),   QStringLiteral("奖金")};
@@ -110,17 +114,27 @@ int shots(const QString &folder)
             rows.append({QDate(2011, 4, 1).addDays(i / 2).toString(QStringLiteral("yyyy-MM-dd")),
                          income ? TypeIncome() : TypeExpense(),
                          cates.at(income ? 4 + i % 2 : i % 4),
-                         QString::asprintf("%d.%02d", income ? 3000 + i : 5 + i * 3, i % 100),
+                         (income ? 3000 + i : 5 + i * 3) * 100 + i % 100,
                          i % 3 ? QStringLiteral("备注 %1：超市、牛奶和面包").arg(i) : QString()});
         }
         db.AddRecords(QStringLiteral("李明"), rows);
     }
     TfrmMain w(file, QStringLiteral("李明"));
     w.show();
+    w.findChild<QRadioButton *>(QStringLiteral("rdoExpense"))->click();
+    for (const char *amount : {"0.1", "0.2", "1.005"}) {
+        w.findChild<QComboBox *>(QStringLiteral("cboOutCate"))->setEditText(QStringLiteral("餐饮"));
+        w.findChild<QLineEdit *>(QStringLiteral("edtOutAmount"))->setText(QLatin1String(amount));
+        w.findChild<QPushButton *>(QStringLiteral("btnOutAdd"))->click();
+    }
+    settle();
+    w.grab().save(QDir(folder).filePath(QStringLiteral("entry.png")));
     w.findChild<QRadioButton *>(QStringLiteral("rdoTransactions"))->click();
     w.findChild<QDateEdit *>(QStringLiteral("dtpTransDate1"))->setDate(QDate(2011, 4, 1));
     w.findChild<QDateEdit *>(QStringLiteral("dtpTransDate2"))->setDate(QDate(2011, 5, 31));
     w.findChild<QPushButton *>(QStringLiteral("btnTransSearch"))->click();
+    settle();
+    w.grab().save(QDir(folder).filePath(QStringLiteral("browser-trans.png")));
 
     const QString pdf = QDir(folder).filePath(QStringLiteral("report.pdf"));
     QFile::remove(pdf);
@@ -142,6 +156,8 @@ int shots(const QString &folder)
                   modal->close();
               });
     w.findChild<QRadioButton *>(QStringLiteral("rdoTransCategories"))->click();
+    settle();
+    w.grab().save(QDir(folder).filePath(QStringLiteral("browser-cates.png")));
     withModal([&] { w.findChild<QPushButton *>(QStringLiteral("btnCatesPrint"))->click(); },
               [&](QWidget *modal) {
                   settle();
@@ -170,15 +186,17 @@ int main(int argc, char *argv[])
     const QString pdfFile =
         args.size() > 2 ? args.at(2) : QDir::temp().filePath(QStringLiteral("bench-print.pdf"));
     const long baseKb = PeakMemoryKb();
-    TRecordList recs = makeRecords(n);
-    const TReportHeader header{QStringLiteral("李明"), QDate(1990, 1, 1), QDate(2020, 12, 31),
-                               123456.78, 98765.43};
+    auto result = std::make_shared<TSearchResult>(QStringLiteral("李明"), QDate(1990, 1, 1),
+                                                  QDate(2020, 12, 31), TPeriod());
+    result->RecRows = makeRecords(n);
+    result->InCents = 12345678;
+    result->OutCents = 9876543;
     std::printf("== print (tallimo_bench_print), %d records, start peak %ld MB\n", n,
                 baseKb / 1024);
 
     QElapsedTimer t;
     t.start();
-    auto report = MakeTransReport(TReportUnits::Screen(), header, recs);
+    auto report = MakeTransReport(TReportUnits::Screen(), result);
     const double makeMs = t.nsecsElapsed() / 1e6;
     size_t items = 0;
     for (int i = 0; i < report->PageCount(); ++i)

@@ -154,14 +154,23 @@ double elapsedMs(const QElapsedTimer &t)
     return double(t.nsecsElapsed()) / 1e6;
 }
 
-void hashRows(QCryptographicHash &h, const TRowList &rows)
+void hashRow(QCryptographicHash &h, const QStringList &r)
 {
-    for (const TRow &r : rows) {
-        for (const QString &s : r) {
-            h.addData(s.toUtf8());
-            h.addData(QByteArrayView("\x1f", 1));
-        }
-        h.addData(QByteArrayView("\x1e", 1));
+    for (const QString &s : r) {
+        h.addData(s.toUtf8());
+        h.addData(QByteArrayView("\x1f", 1));
+    }
+    h.addData(QByteArrayView("\x1e", 1));
+}
+
+// The rows as the lists show them, so the digests stay those of the text rows.
+template <class TRowT> void hashRows(QCryptographicHash &h, const QList<TRowT> &rows, int columns)
+{
+    for (const TRowT &r : rows) {
+        QStringList texts;
+        for (int c = 0; c < columns; ++c)
+            texts << r.Text(c);
+        hashRow(h, texts);
     }
     h.addData(QByteArrayView("\x1d", 1));
 }
@@ -181,23 +190,22 @@ TPeriod queryPeriod(TDbMan &db, const QString &user, const QString &s, const QSt
 QByteArray periodDigest(const TPeriod &p)
 {
     QCryptographicHash h(QCryptographicHash::Sha1);
-    h.addData(THi::FormatFloat(p.OutTotal).toUtf8() + ' ' + THi::FormatFloat(p.InTotal).toUtf8());
-    hashRows(h, p.DayRows);
-    hashRows(h, p.MonthRows);
-    TRowList recs;
+    h.addData(THi::FormatCents(p.OutCents).toUtf8() + ' ' + THi::FormatCents(p.InCents).toUtf8());
+    hashRows(h, p.DayRows, DayCols);
+    hashRows(h, p.MonthRows, MonthCols);
     for (int i = 0; i < p.RecRows.size(); ++i)
-        recs.append(p.RecRows.Row(i));
-    hashRows(h, recs);
-    hashRows(h, p.OutCateRows);
-    hashRows(h, p.InCateRows);
+        hashRow(h, p.RecRows.Row(i));
+    h.addData(QByteArrayView("\x1d", 1));
+    hashRows(h, p.OutCateRows, RankCols);
+    hashRows(h, p.InCateRows, RankCols);
     return h.result().toHex().left(16);
 }
 
 // A pending list of 1,000 lines as the entry form would hand it over: one
 // year of dates, mostly expenses, the user's own categories.
-TRowList pendingLines(const QStringList &outCates, const QStringList &inCates)
+TBatchRows pendingLines(const QStringList &outCates, const QStringList &inCates)
 {
-    TRowList rows;
+    TBatchRows rows;
     quint32 s = 12345;
     auto next = [&s]() { return s = s * 1664525u + 1013904223u; };
     const QDate first(2024, 1, 1);
@@ -206,13 +214,13 @@ TRowList pendingLines(const QStringList &outCates, const QStringList &inCates)
         const QStringList &cates = income ? inCates : outCates;
         const QString cate = cates.at(int(next() % quint32(cates.size())));
         const qint64 cents = income ? 300000 + next() % 1500000 : 100 + next() % 20000;
-        TRow row(BatchCols);
-        row[BatchDate] = THi::DateToYmd(first.addDays(next() % 366));
-        row[BatchType] = income ? TypeIncome() : TypeExpense();
-        row[BatchCate] = cate;
-        row[BatchAmount] = THi::FormatCents(cents);
+        TBatchRow row;
+        row.Date = THi::DateToYmd(first.addDays(next() % 366));
+        row.Type = income ? TypeIncome() : TypeExpense();
+        row.Cate = cate;
+        row.Cents = cents;
         if (next() % 2)
-            row[BatchNotes] = QStringLiteral("导入第%1行").arg(i);
+            row.Notes = QStringLiteral("导入第%1行").arg(i);
         rows.append(row);
     }
     return rows;
@@ -259,16 +267,16 @@ std::vector<TResult> runCases(TDbMan &db, TDbMan &target, const TCase &c,
         out.push_back({pc.name, s.median, digest});
     }
     {
-        TRowList rows;
-        db.QueryCateDetail(c.user, c.yearStart, c.yearEnd, TypeExpense(), c.cate, rows);
+        const TDetailRows rows =
+            db.QueryCateDetail(c.user, c.yearStart, c.yearEnd, TypeExpense(), c.cate);
         QCryptographicHash h(QCryptographicHash::Sha1);
-        hashRows(h, rows);
+        hashRows(h, rows, DetailCols);
         const QByteArray digest = h.result().toHex().left(16);
         const Stats s = measure(c.runs, [&]() {
-            TRowList r;
             QElapsedTimer t;
             t.start();
-            db.QueryCateDetail(c.user, c.yearStart, c.yearEnd, TypeExpense(), c.cate, r);
+            const TDetailRows r =
+                db.QueryCateDetail(c.user, c.yearStart, c.yearEnd, TypeExpense(), c.cate);
             return elapsedMs(t);
         });
         report("QueryCateDetail one year", s, 20.0,
@@ -289,8 +297,9 @@ std::vector<TResult> runCases(TDbMan &db, TDbMan &target, const TCase &c,
         out.push_back({"ListUsers", s.median, names.toUtf8().toHex().left(16)});
     }
     {
-        const TRowList lines = pendingLines(THi::SplitLines(target.GetCateList(c.user, KindOut())),
-                                            THi::SplitLines(target.GetCateList(c.user, KindIn())));
+        const TBatchRows lines =
+            pendingLines(THi::SplitLines(target.GetCateList(c.user, KindOut())),
+                         THi::SplitLines(target.GetCateList(c.user, KindIn())));
         const Stats s = measure(c.runs, [&]() {
             QElapsedTimer t;
             t.start();

@@ -280,9 +280,9 @@ int childMain(const QStringList &args)
                 return 4;
             int busy = 0;
             for (int b = 0; b < batches; ++b) {
-                TRowList rows = batch(lines, QString());
+                TBatchRows rows = batch(lines, QString());
                 for (int l = 0; l < lines; ++l)
-                    rows[l][BatchNotes] = QStringLiteral("c%1-b%2/l%3").arg(child).arg(b).arg(l);
+                    rows[l].Notes = QStringLiteral("c%1-b%2/l%3").arg(child).arg(b).arg(l);
                 for (;;) {
                     try {
                         db.AddRecords(User, rows);
@@ -304,7 +304,7 @@ int childMain(const QStringList &args)
             // A failure is followed by the next batch, as a user saving again.
             const int lines = args.value(2).toInt();
             for (int k = 0;; ++k) {
-                const TRowList rows = batch(lines, QStringLiteral("big-%1").arg(k));
+                const TBatchRows rows = batch(lines, QStringLiteral("big-%1").arg(k));
                 std::printf("saving %d\n", k);
                 std::fflush(stdout);
                 QElapsedTimer t;
@@ -617,7 +617,7 @@ void trialSurvivesCrash(Cluster &cluster, int rounds)
     QMap<QString, int> courses;
     QMap<QString, int> wrongTexts;
     for (int r = 0; r < rounds; ++r) {
-        const TRowList rows = batch(lines, QStringLiteral("kept-%1").arg(r));
+        const TBatchRows rows = batch(lines, QStringLiteral("kept-%1").arg(r));
         // The kept connection is gone after a restart: a save may fail with
         // the lost-connection text, and the next one must work.
         QString error;

@@ -67,14 +67,15 @@ inline QString attempt(const std::function<void()> &op)
 }
 
 // Pending lines in December 2026, all with the same notes.
-inline TRowList batch(int lines, const QString &notes)
+inline TBatchRows batch(int lines, const QString &notes)
 {
-    TRowList rows;
+    TBatchRows rows;
     rows.reserve(lines);
     for (int i = 0; i < lines; ++i)
-        rows.append(TRow{QStringLiteral("2026-12-%1").arg(1 + i % 28, 2, 10, QLatin1Char('0')),
-                         i % 5 ? TypeExpense() : TypeIncome(), QStringLiteral("类别%1").arg(i % 17),
-                         QString::number(1 + i % 997) + QStringLiteral(".25"), notes});
+        rows.append(TBatchRow{QStringLiteral("2026-12-%1").arg(1 + i % 28, 2, 10, QLatin1Char('0')),
+                              i % 5 ? TypeExpense() : TypeIncome(),
+                              QStringLiteral("类别%1").arg(i % 17), (1 + i % 997) * 100 + 25,
+                              notes});
     return rows;
 }
 

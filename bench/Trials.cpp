@@ -1003,14 +1003,14 @@ void trialRowsOnly(const QString &folder)
             TDbMan db(file);
             db.ImportFrom(source);
             db.AddRecord(QStringLiteral("Li"), QStringLiteral("2026-05-01"), TypeExpense(),
-                         QStringLiteral("Food"), QStringLiteral("500"), QString());
+                         QStringLiteral("Food"), 50000, QString());
             db.AddRecord(QStringLiteral("Li"), QStringLiteral("2026-05-01"), TypeExpense(),
-                         QStringLiteral("Food"), QStringLiteral("500"), QString());
+                         QStringLiteral("Food"), 50000, QString());
             const TPeriod li = db.QueryPeriod(QStringLiteral("Li"), QStringLiteral("2026-01-01"),
                                               QStringLiteral("2026-12-31"));
             const TPeriod wang = db.QueryPeriod(
                 QStringLiteral("Wang"), QStringLiteral("2026-01-01"), QStringLiteral("2026-12-31"));
-            if (li.RecRows.size() != 3 || wang.RecRows.size() != 2 || li.OutTotal != 1003.0)
+            if (li.RecRows.size() != 3 || wang.RecRows.size() != 2 || li.OutCents != 100300)
                 throw std::runtime_error("records lost or changed");
             if (li.RecRows.Id(2) <= 3)
                 throw std::runtime_error("a new record without a new id");

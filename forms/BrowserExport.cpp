@@ -97,22 +97,6 @@ void TBrowserPanel::mnuCatesExport_ToCsvClick()
     Export(TExportKind::Cates, TExportFormat::Csv);
 }
 
-TExportData TBrowserPanel::ExportData(TExportKind kind) const
-{
-    TExportData d;
-    d.Kind = kind;
-    d.UserName = UserName();
-    d.PeriodStart = PeriodStart();
-    d.PeriodEnd = PeriodEnd();
-    d.InTotal = InTotal();
-    d.OutTotal = OutTotal();
-    if (kind == TExportKind::Cates)
-        d.CateRows = CateRows();
-    else
-        d.Records = &RecRows();
-    return d;
-}
-
 void TBrowserPanel::Export(TExportKind kind, TExportFormat format)
 {
     const QString ext = format == TExportFormat::Xlsx   ? QStringLiteral(".xlsx")
@@ -127,25 +111,26 @@ void TBrowserPanel::Export(TExportKind kind, TExportFormat format)
     bool cancelled = false;
     const bool done = TDialogs::Guard(owner, [&] {
         TBusy busy(nullptr);
-        const TExportData exportData = ExportData(kind);
+        // Held here: the progress window lets a search run meanwhile.
+        const TSearchResultPtr result = m_result;
         // Stopping is safe: the file is written under a temporary name and
         // only renamed into place when complete.
         std::unique_ptr<TProgressWindow> window;
-        if (TProgressWindow::Wanted(exportData.RowCount()))
+        if (TProgressWindow::Wanted(Exports::RowCount(kind, *result)))
             window = std::make_unique<TProgressWindow>(owner, QStringLiteral("正在导出…"));
         const TProgress progress = window ? window->Callback() : TProgress();
         try {
             switch (format) {
             case TExportFormat::Xlsx:
-                TXlsxExport::Save(target, exportData, progress);
+                TXlsxExport::Save(target, kind, *result, progress);
                 break;
             case TExportFormat::Html:
                 // The template is read first: when it fails, nothing is written.
                 THtmlExport::FromFile(kind, THtmlExport::TemplateFile(kind))
-                    .Save(target, exportData, progress);
+                    .Save(target, *result, progress);
                 break;
             case TExportFormat::Csv:
-                TCsvExport::Save(target, exportData, progress);
+                TCsvExport::Save(target, kind, *result, progress);
                 break;
             }
         } catch (const ECancelled &) {

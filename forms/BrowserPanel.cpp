@@ -9,8 +9,8 @@
 #include "FormKit.h"
 #include "HiClass.h"
 #include "MoreInfoForm.h"
-#include "RowListModel.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QDateEdit>
 #include <QHeaderView>
@@ -105,15 +105,24 @@ private:
     std::function<bool(int)> m_marked;
 };
 
+// The view's row of the selection: for the marks the view paints.
 int selectedRow(const QTreeView *list)
 {
     const QModelIndexList rows = list->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
+// The selected row of the list's own model, beneath any proxy, or -1.
+int selectedSourceRow(const QTreeView *list)
+{
+    const QModelIndexList rows = list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : SourceRow(rows.first());
+}
+
 } // namespace
 
-TBrowserPanel::TBrowserPanel(QWidget *parent) : QWidget(parent)
+TBrowserPanel::TBrowserPanel(QWidget *parent)
+    : QWidget(parent), m_result(std::make_shared<const TSearchResult>())
 {
     setObjectName(QStringLiteral("pnlTransactions"));
     resize(ClientSize);
@@ -145,14 +154,14 @@ void TBrowserPanel::Build()
     auto *totalsLayout = new QVBoxLayout(pnlTrans1);
     totalsLayout->setContentsMargins(0, 0, 0, 0);
     const Qt::Alignment right = Qt::AlignRight;
-    mdlDayTotal = new TRowListModel({{QStringLiteral("日期"), 220},
-                                     {QStringLiteral("收入"), 210, right},
-                                     {QStringLiteral("支出"), 210, right}},
-                                    this);
-    mdlMonthTotal = new TRowListModel({{QStringLiteral("年-月"), 220},
-                                       {QStringLiteral("收入"), 210, right},
-                                       {QStringLiteral("支出"), 210, right}},
-                                      this);
+    mdlDayTotal = new TSumRowModel({{QStringLiteral("日期"), 220},
+                                    {QStringLiteral("收入"), 210, right},
+                                    {QStringLiteral("支出"), 210, right}},
+                                   this);
+    mdlMonthTotal = new TSumRowModel({{QStringLiteral("年-月"), 220},
+                                      {QStringLiteral("收入"), 210, right},
+                                      {QStringLiteral("支出"), 210, right}},
+                                     this);
     lvwDayTotal = MakeRowListView(pnlTrans1, "lvwDayTotal", mdlDayTotal);
     lvwMonthTotal = MakeRowListView(pnlTrans1, "lvwMonthTotal", mdlMonthTotal);
     totalsLayout->addWidget(lvwDayTotal);
@@ -200,8 +209,8 @@ void TBrowserPanel::Build()
                               {sum, 80, right},
                               {QStringLiteral("0 - 100%"), 80, right}};
     };
-    mdlInCates = new TRowListModel(rankColumns(QStringLiteral("收入")), this);
-    mdlOutCates = new TRowListModel(rankColumns(QStringLiteral("支出")), this);
+    mdlInCates = new TRankRowModel(rankColumns(QStringLiteral("收入")), this);
+    mdlOutCates = new TRankRowModel(rankColumns(QStringLiteral("支出")), this);
     lvwInCates = MakeRowListView(Splitter3, "lvwInCates", mdlInCates);
     lvwOutCates = MakeRowListView(Splitter3, "lvwOutCates", mdlOutCates);
     Splitter3->setSizes({154, 200});
@@ -237,8 +246,7 @@ void TBrowserPanel::Build()
         connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                 [this, list] { lvwDayTotalSelectItem(list); });
     }
-    connect(lvwTrans->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TBrowserPanel::lvwTransSelectItem);
+    ConnectRecordSelection();
     connect(btnTransDelete, &QPushButton::clicked, this, &TBrowserPanel::btnTransDeleteClick);
     connect(btnTransEdit, &QPushButton::clicked, this, &TBrowserPanel::btnTransEditClick);
     for (QTreeView *list : {lvwInCates, lvwOutCates}) {
@@ -270,8 +278,8 @@ void TBrowserPanel::Build()
     }
     // A rename here or in the category editor changes what the last search found.
     connect(&TCateRename::Notifier(), &TCateRename::renamed, this, [this](const QString &user) {
-        if (user == m_user && m_start.isValid())
-            Search(m_start, m_end);
+        if (user == m_user && m_result->Start.isValid())
+            Search(m_result->Start, m_result->End);
     });
     connect(btnMoreInfo, &QPushButton::clicked, this, &TBrowserPanel::btnMoreInfoClick);
     connect(btnCatesChart, &QPushButton::clicked, this, &TBrowserPanel::btnCatesChartClick);
@@ -280,9 +288,21 @@ void TBrowserPanel::Build()
     lvwTrans->installEventFilter(this); // the Delete key
 }
 
-const TRecordList &TBrowserPanel::RecRows() const
+void TBrowserPanel::ConnectRecordSelection()
 {
-    return mdlTrans->Records();
+    connect(lvwTrans->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TBrowserPanel::lvwTransSelectItem);
+}
+
+void TBrowserPanel::SetRecordProxy(QAbstractProxyModel *proxy)
+{
+    QItemSelectionModel *old = lvwTrans->selectionModel();
+    proxy->setSourceModel(mdlTrans);
+    lvwTrans->setModel(proxy); // a new selection model, empty
+    delete old;
+    ConnectRecordSelection();
+    UpdateButtons();
+    emit listChanged();
 }
 
 void TBrowserPanel::SetStore(TDbMan *db, const QString &user)
@@ -333,16 +353,16 @@ void TBrowserPanel::TabSet1Click()
     lvwMonthTotal->setVisible(!days);
 }
 
-QString TBrowserPanel::TotalsText(double inTotal, double outTotal)
+QString TBrowserPanel::TotalsText(qint64 inCents, qint64 outCents)
 {
     return QStringLiteral("收入合计：%1    支出合计：%2    结余合计：%3")
-        .arg(THi::FormatFloat(inTotal), THi::FormatFloat(outTotal),
-             THi::FormatFloat(inTotal - outTotal));
+        .arg(THi::FormatCents(inCents), THi::FormatCents(outCents),
+             THi::FormatCents(inCents - outCents));
 }
 
-void TBrowserPanel::ShowTotals(double inTotal, double outTotal)
+void TBrowserPanel::ShowTotals(qint64 inCents, qint64 outCents)
 {
-    const QString text = TotalsText(inTotal, outTotal);
+    const QString text = TotalsText(inCents, outCents);
     lblTransTotal->setText(text);
     if (lblCatesTotal->fontMetrics().horizontalAdvance(text) <= lblCatesTotal->width()) {
         lblCatesTotal->setText(text);
@@ -356,7 +376,7 @@ void TBrowserPanel::ShowTotals(double inTotal, double outTotal)
 void TBrowserPanel::UpdateButtons()
 {
     btnTransMore->setEnabled(mdlTrans->rowCount() > 0);
-    const bool recSelected = SelectedRecord() >= 0;
+    const bool recSelected = SelectedRecordId() >= 0;
     btnTransEdit->setEnabled(recSelected);
     btnTransDelete->setEnabled(recSelected);
     btnMoreInfo->setEnabled(m_activeCateList != nullptr);
@@ -383,27 +403,25 @@ void TBrowserPanel::btnTransSearchClick()
 
 bool TBrowserPanel::Search(const QDate &start, const QDate &end)
 {
-    TPeriod period;
     // The busy state ends inside the guard, so the error box shows the normal
     // cursor; a failed query leaves the last search's lists as they were.
     const bool found = TDialogs::Guard(this, [&] {
         TBusy busy(btnTransSearch);
-        period = Db().QueryPeriod(m_user, THi::DateToYmd(start), THi::DateToYmd(end));
+        auto result = std::make_shared<const TSearchResult>(
+            m_user, start, end,
+            Db().QueryPeriod(m_user, THi::DateToYmd(start), THi::DateToYmd(end)));
 
         m_highlightKey.clear();
         m_activeCateList = nullptr;
-        m_start = start;
-        m_end = end;
-        m_period = std::move(period);
+        m_result = std::move(result);
         mdlTrans->SetHighlightKey(QString());
-        mdlDayTotal->SetRows(m_period.DayRows);
-        mdlMonthTotal->SetRows(m_period.MonthRows);
-        // The record list lives in its model only: ten years of it are tens of MB.
-        mdlTrans->SetRecords(std::move(m_period.RecRows));
-        m_period.RecRows = {};
-        mdlOutCates->SetRows(m_period.OutCateRows);
-        mdlInCates->SetRows(m_period.InCateRows);
-        ShowTotals(m_period.InTotal, m_period.OutTotal);
+        // The lists share the result's rows (ten years of records are tens of MB).
+        mdlDayTotal->SetRows(m_result->DayRows);
+        mdlMonthTotal->SetRows(m_result->MonthRows);
+        mdlTrans->SetResult(m_result);
+        mdlOutCates->SetRows(m_result->OutCateRows);
+        mdlInCates->SetRows(m_result->InCateRows);
+        ShowTotals(m_result->InCents, m_result->OutCents);
     });
     UpdateButtons();
     emit listChanged();
@@ -414,8 +432,8 @@ void TBrowserPanel::SearchAgain()
 {
     if (btnTransSearch->isEnabled())
         Search(dtpTransDate1->date(), dtpTransDate2->date());
-    else if (m_start.isValid())
-        Search(m_start, m_end);
+    else if (m_result->Start.isValid())
+        Search(m_result->Start, m_result->End);
 }
 
 // ---------------------------------------------------------------------------
@@ -423,29 +441,31 @@ void TBrowserPanel::SearchAgain()
 
 void TBrowserPanel::lvwDayTotalSelectItem(QTreeView *list)
 {
-    const auto *model = static_cast<const TRowListModel *>(list->model());
-    const int row = selectedRow(list);
-    m_highlightKey = row >= 0 ? THi::Trim(model->Row(row).value(DayDate)) : QString();
+    const TSumRowModel *model = list == lvwDayTotal ? mdlDayTotal : mdlMonthTotal;
+    const int row = selectedSourceRow(list);
+    m_highlightKey = row >= 0 ? THi::Trim(model->Row(row).Key) : QString();
     mdlTrans->SetHighlightKey(m_highlightKey);
     if (row < 0)
         return;
 
     m_scrolling = true;
     lvwTrans->clearSelection();
-    ScrollToRecord(FirstRecordOf(RecRows(), m_highlightKey));
+    const TRecordList &recs = m_result->RecRows;
+    const int first = FirstRecordOf(recs, m_highlightKey);
+    if (first >= 0)
+        ScrollToRecord(recs.Id(first));
     m_scrolling = false;
     UpdateButtons();
     emit listChanged();
 }
 
-void TBrowserPanel::ScrollToRecord(int row)
+void TBrowserPanel::ScrollToRecord(qint64 id)
 {
-    if (row < 0)
-        return;
     // The first record of the day at the top of the list, also when the end
     // of the list would not fill a page below it.
-    const QModelIndex index = mdlTrans->index(row, RecDate);
-    lvwTrans->scrollTo(index, QAbstractItemView::PositionAtTop);
+    const QModelIndex index = ViewIndex(lvwTrans, mdlTrans->IndexOfId(id));
+    if (index.isValid())
+        lvwTrans->scrollTo(index, QAbstractItemView::PositionAtTop);
 }
 
 void TBrowserPanel::lvwTransSelectItem()
@@ -456,20 +476,36 @@ void TBrowserPanel::lvwTransSelectItem()
     emit listChanged();
 }
 
-int TBrowserPanel::SelectedRecord() const
+qint64 TBrowserPanel::SelectedRecordId() const
 {
-    const int row = selectedRow(lvwTrans);
-    return row < RecRows().size() ? row : -1;
+    const QModelIndexList rows = lvwTrans->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return -1;
+    bool ok = false;
+    const qint64 id = rows.first().data(TRecordListModel::IdRole).toLongLong(&ok);
+    return ok ? id : -1;
+}
+
+void TBrowserPanel::SelectRecord(qint64 id)
+{
+    const QModelIndex index = ViewIndex(lvwTrans, mdlTrans->IndexOfId(id));
+    if (!index.isValid()) {
+        lvwTrans->clearSelection();
+        return;
+    }
+    lvwTrans->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
+    lvwTrans->scrollTo(index);
 }
 
 void TBrowserPanel::btnTransDeleteClick()
 {
-    const int row = SelectedRecord();
-    if (row < 0 || !btnTransDelete->isEnabled())
+    const qint64 selected = SelectedRecordId();
+    if (selected < 0 || !btnTransDelete->isEnabled())
         return;
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除它吗？")))
         return;
-    const QString id = QString::number(RecRows().Id(row));
+    const QString id = QString::number(selected);
     const bool deleted = TDialogs::Guard(this, [&] {
         TBusy busy(btnTransDelete);
         Db().DeleteRecord(m_user, id);
@@ -481,34 +517,40 @@ void TBrowserPanel::btnTransDeleteClick()
 
 void TBrowserPanel::btnTransEditClick()
 {
-    const int row = SelectedRecord();
-    if (row < 0 || !btnTransEdit->isEnabled())
+    const qint64 selected = SelectedRecordId();
+    if (selected < 0 || !btnTransEdit->isEnabled())
         return;
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要编辑它吗？")))
         return;
-    const TRecordList &recs = RecRows();
-    const QString id = QString::number(recs.Id(row));
-    const QString income = recs.Text(row, RecIn);
-    const QString type = income.isEmpty() ? TypeExpense() : TypeIncome();
+    // The result stays as it is while the editor is open: nothing searches meanwhile.
+    const TSearchResultPtr result = m_result;
+    const TRecordList &recs = result->RecRows;
+    const int row = recs.IndexOfId(selected);
+    if (row < 0)
+        return;
+    const QString id = QString::number(selected);
+    const bool income = recs.Kind(row) == TRecordList::Income;
+    const QString type = income ? TypeIncome() : TypeExpense();
 
-    QString date, cate, amount, notes;
+    QString date, cate, notes;
+    qint64 cents = 0;
     {
         TfrmEditRec editor(window());
         editor.RecDate = recs.Text(row, RecDate);
         editor.RecCate = recs.Text(row, RecCate);
-        editor.RecAmount = income.isEmpty() ? recs.Text(row, RecOut) : income;
+        editor.RecAmount = recs.Text(row, income ? RecIn : RecOut);
         editor.RecNotes = recs.Text(row, RecNotes);
         if (editor.exec() != QDialog::Accepted)
             return;
         date = editor.RecDate;
         cate = editor.RecCate;
-        amount = editor.RecAmount;
+        cents = editor.RecCents;
         notes = editor.RecNotes;
     }
     // One transaction: when it fails, the old record is still there.
     const bool replaced = TDialogs::Guard(this, [&] {
         TBusy busy(btnTransEdit);
-        Db().ReplaceRecord(id, m_user, date, type, cate, amount, notes);
+        Db().ReplaceRecord(id, m_user, date, type, cate, cents, notes);
     });
     UpdateButtons();
     if (replaced)
@@ -527,18 +569,18 @@ void TBrowserPanel::SetActiveCateList(QTreeView *list)
     emit listChanged();
 }
 
-const TRow *TBrowserPanel::SelectedRankRow(QTreeView *list) const
+const TRankRow *TBrowserPanel::SelectedRankRow(QTreeView *list) const
 {
     if (!list)
         return nullptr;
-    const auto *model = static_cast<const TRowListModel *>(list->model());
-    const int row = selectedRow(list);
+    const TRankRowModel *model = list == lvwInCates ? mdlInCates : mdlOutCates;
+    const int row = selectedSourceRow(list);
     return row >= 0 && row < model->rowCount() ? &model->Row(row) : nullptr;
 }
 
 void TBrowserPanel::btnMoreInfoClick()
 {
-    const TRow *row = SelectedRankRow(m_activeCateList);
+    const TRankRow *row = SelectedRankRow(m_activeCateList);
     if (!row || !btnMoreInfo->isEnabled())
         return;
     ShowDetails(*row, btnMoreInfo);
@@ -547,30 +589,27 @@ void TBrowserPanel::btnMoreInfoClick()
 
 void TBrowserPanel::mnuCatesContext_RenameClick()
 {
-    const TRow *row = SelectedRankRow(m_activeCateList);
+    const TRankRow *row = SelectedRankRow(m_activeCateList);
     if (!row || !m_db)
         return;
-    const TRow picked = *row; // the search after the rename replaces the rows
-    const QString type = picked.value(RankType) == TypeIncome() ? TypeIncome() : TypeExpense();
-    TCateRename::Run(window(), Db(), m_user, type, picked.value(RankCate));
+    const TRankRow picked = *row; // the search after the rename replaces the rows
+    const QString type = picked.Type == TypeIncome() ? TypeIncome() : TypeExpense();
+    TCateRename::Run(window(), Db(), m_user, type, picked.Cate);
 }
 
-void TBrowserPanel::ShowDetails(const TRow &rankRow, QWidget *sender)
+void TBrowserPanel::ShowDetails(const TRankRow &rankRow, QWidget *sender)
 {
-    const TRow row = rankRow; // a search from inside the window must not pull it away
+    const TRankRow row = rankRow; // a search from inside the window must not pull it away
     TfrmMoreInfo details(window());
     const bool filled = TDialogs::Guard(this, [&] {
         TBusy busy(sender);
         details.setWindowTitle(
-            QStringLiteral("数量：%1  合计：%2").arg(row.value(RankCount), row.value(RankSum)));
-        const QString type = row.value(RankType);
-        details.SetAmountCaption(type == TypeIncome() ? TypeIncome() : TypeExpense());
-        TRowList rows;
+            QStringLiteral("数量：%1  合计：%2").arg(row.Text(RankCount), row.Text(RankSum)));
+        details.SetAmountCaption(row.Type == TypeIncome() ? TypeIncome() : TypeExpense());
         // The dates shown now, as the user may have moved them since the search.
-        Db().QueryCateDetail(m_user, THi::DateToYmd(dtpTransDate1->date()),
-                             THi::DateToYmd(dtpTransDate2->date()), type, row.value(RankCate),
-                             rows);
-        details.SetRows(std::move(rows));
+        details.SetRows(Db().QueryCateDetail(m_user, THi::DateToYmd(dtpTransDate1->date()),
+                                             THi::DateToYmd(dtpTransDate2->date()), row.Type,
+                                             row.Cate));
     });
     if (filled)
         details.exec();
@@ -582,18 +621,12 @@ void TBrowserPanel::btnCatesChartClick()
 {
     if (!btnCatesChart->isEnabled())
         return;
-    const TChartData chartData = MakeChartData(m_period.OutCateRows, m_period.InCateRows,
-                                               m_period.MonthRows, m_start, m_end);
-    TfrmChart chart(window(), chartData);
+    const TSearchResultPtr result = m_result;
+    TfrmChart chart(window(), MakeChartData(*result));
     connect(&chart, &TfrmChart::sliceClicked, this,
-            [this, &chart](const QString &type, const QString &cate) {
-                const TRowList &rows = type == TypeIncome() ? InCateRows() : OutCateRows();
-                for (const TRow &row : rows) {
-                    if (row.value(RankCate) == cate) {
-                        ShowDetails(row, nullptr);
-                        break;
-                    }
-                }
+            [this, result, &chart](const QString &type, const QString &cate) {
+                if (const TRankRow *row = result->FindRank(type, cate))
+                    ShowDetails(*row, nullptr);
                 chart.activateWindow();
             });
     chart.exec();
@@ -607,7 +640,7 @@ bool TBrowserPanel::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyRelease && watched == lvwTrans) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Delete && !key->isAutoRepeat() && SelectedRecord() >= 0) {
+        if (key->key() == Qt::Key_Delete && !key->isAutoRepeat() && SelectedRecordId() >= 0) {
             btnTransDeleteClick();
             return true;
         }

@@ -5,12 +5,17 @@
 // are edited and deleted from here, a ranking row opens its records, and the
 // rankings and months open as charts.
 //
-// The panel is the one home of what the last search found: printing and the
-// exports read the period, the totals and the rows through the accessors
-// below, never from the lists' widgets.
+// The panel keeps what the last search found as one TSearchResult, shared
+// read-only with its lists, the details window, the charts, the exports and
+// printing, never read back from the lists' widgets. The record list's
+// selection, scrolling, delete and edit go by record id, so a sorting or
+// filtering proxy may sit between the list's model and lvwTrans
+// (SetRecordProxy).
 
 #include "DbClass.h"
 #include "Exports.h"
+#include "RowListModel.h"
+#include "SearchResult.h"
 
 #include <QDate>
 #include <QWidget>
@@ -18,6 +23,7 @@
 #include <functional>
 #include <memory>
 
+class QAbstractProxyModel;
 class QAction;
 class QLabel;
 class QMenu;
@@ -27,10 +33,7 @@ class QSplitter;
 class QTabBar;
 class QTreeView;
 class TDateEdit;
-class TRecordListModel;
-class TRowListModel;
 class TReport;
-struct TReportHeader;
 
 class TBrowserPanel : public QWidget {
     Q_OBJECT
@@ -44,20 +47,21 @@ public:
     // page, day tab, totals of zero.
     void Start(const QDate &today);
 
-    // What the last search found (all empty and zero before the first one).
-    QDate PeriodStart() const { return m_start; }
-    QDate PeriodEnd() const { return m_end; }
-    double InTotal() const { return m_period.InTotal; }
-    double OutTotal() const { return m_period.OutTotal; }
-    const TRowList &DayRows() const { return m_period.DayRows; }
-    const TRowList &MonthRows() const { return m_period.MonthRows; }
-    // In list order: by date, expense before income within a day, then by id.
-    const TRecordList &RecRows() const;
-    const TRowList &InCateRows() const { return m_period.InCateRows; }
-    const TRowList &OutCateRows() const { return m_period.OutCateRows; }
-    // The ranking rows as printed and exported: incomes, then expenses.
-    TRowList CateRows() const { return m_period.InCateRows + m_period.OutCateRows; }
+    // What the last search found (empty, with invalid dates, before the
+    // first one). Its records are by date, expense before income within a
+    // day, then by id.
+    const TSearchResult &Result() const { return *m_result; }
+    TSearchResultPtr SharedResult() const { return m_result; }
     QString UserName() const { return m_user; }
+
+    // The id of the record selected in lvwTrans, or -1.
+    qint64 SelectedRecordId() const;
+    // Selects the record with this id in lvwTrans (none for -1 or an id
+    // the list does not show).
+    void SelectRecord(qint64 id);
+    // Puts proxy between the record list's model and lvwTrans (a sort or a
+    // filter); the panel keeps working by record id. Takes no ownership.
+    void SetRecordProxy(QAbstractProxyModel *proxy);
 
     // The key of the selected day ("yyyy-mm-dd") or month ("yyyy-mm") row.
     QString HighlightKey() const { return m_highlightKey; }
@@ -66,8 +70,8 @@ public:
     QTreeView *ActiveCateList() const { return m_activeCateList; }
 
     // The totals line: "收入合计：…    支出合计：…    结余合计：…".
-    static QString TotalsText(double inTotal, double outTotal);
-    void ShowTotals(double inTotal, double outTotal);
+    static QString TotalsText(qint64 inCents, qint64 outCents);
+    void ShowTotals(qint64 inCents, qint64 outCents);
     // Enabled state of the page's list-dependent buttons.
     void UpdateButtons();
 
@@ -90,8 +94,8 @@ public:
     // searched again.
     void mnuCatesContext_RenameClick();
 
-    // The details window of one ranking row (TRankCol), opened from sender.
-    void ShowDetails(const TRow &rankRow, QWidget *sender);
+    // The details window of one ranking row, opened from sender.
+    void ShowDetails(const TRankRow &rankRow, QWidget *sender);
 
     // The pop-up menus of btnTransMore and btnCatesExport and their entries.
     void btnTransMoreClick();
@@ -118,26 +122,23 @@ private:
     // After a delete or an edit: the search again, on the shown dates when
     // they make a range, else on the last searched one.
     void SearchAgain();
-    int SelectedRecord() const;
-    const TRow *SelectedRankRow(QTreeView *list) const;
+    const TRankRow *SelectedRankRow(QTreeView *list) const;
     void lvwDayTotalSelectItem(QTreeView *list);
     void lvwTransSelectItem();
-    void ScrollToRecord(int row);
+    void ConnectRecordSelection();
+    // Brings the record to the top of lvwTrans, when the list shows it.
+    void ScrollToRecord(qint64 id);
     void BuildMenus();
-    // The period, totals and rows of the last search for one export.
-    TExportData ExportData(TExportKind kind) const;
     enum class TExportFormat { Xlsx, Html, Csv };
     // Asks for the file, writes it and tells the outcome.
     void Export(TExportKind kind, TExportFormat format);
-    TReportHeader ReportHeader() const;
     // Lays the report out under the wait cursor and shows it until the preview closes.
     void ShowPreview(const std::function<std::unique_ptr<TReport>()> &make);
 
     TDbMan *m_db = nullptr;
     QString m_user;
 
-    QDate m_start, m_end;
-    TPeriod m_period; // the record list is handed on to the records' model
+    TSearchResultPtr m_result; // never null
     QString m_highlightKey;
     QTreeView *m_activeCateList = nullptr;
     bool m_scrolling = false; // selection changes of lvwTrans leave the buttons alone
@@ -150,14 +151,14 @@ private:
     QWidget *pnlTrans = nullptr, *pnlTrans1 = nullptr, *pnlTrans2 = nullptr;
     QTabBar *TabSet1 = nullptr;
     QSplitter *Splitter1 = nullptr;
-    TRowListModel *mdlDayTotal = nullptr, *mdlMonthTotal = nullptr;
+    TSumRowModel *mdlDayTotal = nullptr, *mdlMonthTotal = nullptr;
     TRecordListModel *mdlTrans = nullptr;
     QTreeView *lvwDayTotal = nullptr, *lvwMonthTotal = nullptr, *lvwTrans = nullptr;
     QLabel *lblTransTotal = nullptr;
     QPushButton *btnTransDelete = nullptr, *btnTransEdit = nullptr, *btnTransMore = nullptr;
     QWidget *pnlCates = nullptr;
     QSplitter *Splitter3 = nullptr;
-    TRowListModel *mdlInCates = nullptr, *mdlOutCates = nullptr;
+    TRankRowModel *mdlInCates = nullptr, *mdlOutCates = nullptr;
     QTreeView *lvwInCates = nullptr, *lvwOutCates = nullptr;
     QLabel *lblCatesTotal = nullptr;
     QPushButton *btnMoreInfo = nullptr, *btnCatesExport = nullptr, *btnCatesPrint = nullptr,

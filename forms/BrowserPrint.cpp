@@ -45,11 +45,6 @@ public:
 
 } // namespace
 
-TReportHeader TBrowserPanel::ReportHeader() const
-{
-    return {UserName(), PeriodStart(), PeriodEnd(), InTotal(), OutTotal()};
-}
-
 void TBrowserPanel::ShowPreview(const std::function<std::unique_ptr<TReport>()> &make)
 {
     std::unique_ptr<TReport> report;
@@ -68,14 +63,12 @@ void TBrowserPanel::btnCatesPrintClick()
     if (!btnCatesPrint->isEnabled())
         return;
     TPrintBusy busy(btnCatesPrint);
-    ShowPreview(
-        [this] { return MakeCateReport(TReportUnits::Screen(), ReportHeader(), CateRows()); });
+    ShowPreview([this] { return MakeCateReport(TReportUnits::Screen(), m_result); });
 }
 
 void TBrowserPanel::btnTransMore_PrintClick()
 {
-    if (RecRows().isEmpty())
+    if (m_result->RecRows.isEmpty())
         return;
-    ShowPreview(
-        [this] { return MakeTransReport(TReportUnits::Screen(), ReportHeader(), RecRows()); });
+    ShowPreview([this] { return MakeTransReport(TReportUnits::Screen(), m_result); });
 }

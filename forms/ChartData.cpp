@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-#include <cmath>
-
 QString RestCaption()
 {
     return QStringLiteral("其他");
@@ -15,43 +13,30 @@ QString RestCaption()
 
 QString ShareText(qint64 part, qint64 total)
 {
-    if (total == 0)
-        return QStringLiteral("0.00%");
-    return THi::FormatFloat(double(part) * 100.0 / double(total)) + QLatin1Char('%');
+    return THi::FormatShare(part, total);
 }
 
-qint64 TextToCents(const QString &text)
-{
-    bool ok = false;
-    const double v = THi::Trim(text).toDouble(&ok);
-    return ok && std::isfinite(v) ? qint64(std::llround(v * 100.0)) : 0;
-}
-
-QList<TChartSlice> RankSlices(const TRowList &rankRows, int maxSlices)
+QList<TChartSlice> RankSlices(const TRankRows &rankRows, int maxSlices)
 {
     QList<TChartSlice> slices;
     qint64 total = 0, rest = 0;
-    for (const TRow &row : rankRows)
-        total += TextToCents(row.value(RankSum));
+    for (const TRankRow &row : rankRows)
+        total += row.Cents;
     for (int i = 0; i < rankRows.size(); ++i) {
-        const TRow &row = rankRows.at(i);
-        const qint64 cents = TextToCents(row.value(RankSum));
+        const TRankRow &row = rankRows.at(i);
         if (i < maxSlices) {
             // The share as the ranking list shows it, so both read alike.
-            slices.append(
-                {row.value(RankType), row.value(RankCate), cents, row.value(RankShare), false});
+            slices.append({row.Type, row.Cate, row.Cents, row.Text(RankShare), false});
         } else {
-            rest += cents;
+            rest += row.Cents;
         }
     }
-    if (rankRows.size() > maxSlices) {
-        slices.append(
-            {rankRows.first().value(RankType), RestCaption(), rest, ShareText(rest, total), true});
-    }
+    if (rankRows.size() > maxSlices)
+        slices.append({rankRows.first().Type, RestCaption(), rest, ShareText(rest, total), true});
     return slices;
 }
 
-QList<TChartMonth> MonthSeries(const TRowList &monthRows, const QDate &start, const QDate &end)
+QList<TChartMonth> MonthSeries(const TMonthRows &monthRows, const QDate &start, const QDate &end)
 {
     QHash<QString, int> at;
     QList<TChartMonth> months;
@@ -62,8 +47,8 @@ QList<TChartMonth> MonthSeries(const TRowList &monthRows, const QDate &start, co
             months.append({key, 0, 0});
         }
     }
-    for (const TRow &row : monthRows) {
-        const QString key = THi::Trim(row.value(MonthMonth));
+    for (const TMonthRow &row : monthRows) {
+        const QString key = THi::Trim(row.Key);
         auto it = at.constFind(key);
         if (it == at.constEnd()) { // a month outside the range: keep it, in order
             TChartMonth m{key, 0, 0};
@@ -78,8 +63,8 @@ QList<TChartMonth> MonthSeries(const TRowList &monthRows, const QDate &start, co
             it = at.constFind(key);
         }
         TChartMonth &m = months[*it];
-        m.InCents += TextToCents(row.value(MonthIn));
-        m.OutCents += TextToCents(row.value(MonthOut));
+        m.InCents += row.InCents;
+        m.OutCents += row.OutCents;
     }
     return months;
 }
@@ -139,8 +124,14 @@ QString SliceTip(const TChartSlice &slice)
         .arg(slice.Cate, THi::FormatCents(slice.Cents), slice.Share);
 }
 
-TChartData MakeChartData(const TRowList &outCateRows, const TRowList &inCateRows,
-                         const TRowList &monthRows, const QDate &start, const QDate &end)
+TChartData MakeChartData(const TSearchResult &result)
+{
+    return MakeChartData(result.OutCateRows, result.InCateRows, result.MonthRows, result.Start,
+                         result.End);
+}
+
+TChartData MakeChartData(const TRankRows &outCateRows, const TRankRows &inCateRows,
+                         const TMonthRows &monthRows, const QDate &start, const QDate &end)
 {
     TChartData d;
     d.OutSlices = RankSlices(outCateRows);

@@ -6,7 +6,7 @@
 // or per quarter or year when the range holds too many months for one bar
 // each. Also the texts shown on hover.
 
-#include "DbClass.h"
+#include "SearchResult.h"
 
 #include <QDate>
 #include <QList>
@@ -57,19 +57,18 @@ QString SliceTip(const TChartSlice &slice);
 // The caption of the slice that gathers the smaller categories.
 QString RestCaption();
 
-// "%0.2f%" of part in total; "0.00%" when the total is 0.
+// "%0.2f%" of part in total; "0.00%" when the total is 0 (THi::FormatShare).
 QString ShareText(qint64 part, qint64 total);
 
-// "%0.2f" text to cents; 0 for anything else.
-qint64 TextToCents(const QString &text);
-
-// Ranking rows (TRankCol, largest first) as slices: up to maxSlices categories
-// with the share they have in the list, then one rest slice when more are left.
-QList<TChartSlice> RankSlices(const TRowList &rankRows, int maxSlices = 8);
+// Ranking rows (largest first) as slices: up to maxSlices categories with the
+// share they have in the list, then one rest slice when more are left.
+QList<TChartSlice> RankSlices(const TRankRows &rankRows, int maxSlices = 8);
 
 // One entry per calendar month from start to end, months without records
-// included as zero, filled from the month rows (TMonthCol).
-QList<TChartMonth> MonthSeries(const TRowList &monthRows, const QDate &start, const QDate &end);
+// included as zero, filled from the month rows.
+QList<TChartMonth> MonthSeries(const TMonthRows &monthRows, const QDate &start, const QDate &end);
 
-TChartData MakeChartData(const TRowList &outCateRows, const TRowList &inCateRows,
-                         const TRowList &monthRows, const QDate &start, const QDate &end);
+TChartData MakeChartData(const TRankRows &outCateRows, const TRankRows &inCateRows,
+                         const TMonthRows &monthRows, const QDate &start, const QDate &end);
+// The charts of a search: its rankings, and its months over its dates.
+TChartData MakeChartData(const TSearchResult &result);

@@ -156,7 +156,8 @@ void TfrmEditRec::btnSaveClick()
         return;
     RecDate = THi::DateToYmd(dtpDate->date());
     RecCate = THi::Trim(edtCate->text());
-    RecAmount = THi::FormatFloat(amount);
+    RecCents = THi::AmountCents(amount);
+    RecAmount = THi::FormatCents(RecCents);
     RecNotes = THi::Trim(edtNotes->text());
     accept();
 }

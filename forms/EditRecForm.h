@@ -23,6 +23,8 @@ public:
     QString RecCate;
     QString RecAmount;
     QString RecNotes;
+    // Out after Save: the amount as shown in RecAmount, in cents.
+    qint64 RecCents = 0;
 
 protected:
     void FormShow() override;

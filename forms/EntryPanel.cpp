@@ -23,6 +23,13 @@
 namespace {
 
 enum Column { ColNone, ColDate, ColType, ColCate, ColAmount, ColNotes, ColumnCount };
+// A pending line's amount in cents, kept beside its text.
+constexpr int CentsRole = Qt::UserRole + 1;
+
+qint64 lineCents(const QTreeWidgetItem *item)
+{
+    return item->data(ColAmount, CentsRole).toLongLong();
+}
 
 // The desktop calculators tried in this order; the first one installed is started.
 const char *const Calculators[] = {"gnome-calculator", "kcalc",     "galculator",
@@ -244,16 +251,18 @@ void TEntryPanel::LoadCateList(const QString &listText)
     cboCate->setEditText(typed);
 }
 
+qint64 TEntryPanel::PendingCents() const
+{
+    // Each line keeps the cents it shows; the store adds the same cents.
+    qint64 sum = 0;
+    for (int i = 0; i < lvwRecs->topLevelItemCount(); ++i)
+        sum += lineCents(lvwRecs->topLevelItem(i));
+    return sum;
+}
+
 void TEntryPanel::UpdatePendingTotal()
 {
-    // The shown, rounded amounts are what is added up.
-    double sum = 0;
-    for (int i = 0; i < lvwRecs->topLevelItemCount(); ++i) {
-        double v = 0;
-        if (THi::IsNumber(lvwRecs->topLevelItem(i)->text(ColAmount), &v))
-            sum += v;
-    }
-    lblTotal->setText(QStringLiteral("合计：") + THi::FormatFloat(sum));
+    lblTotal->setText(QStringLiteral("合计：") + THi::FormatCents(PendingCents()));
 }
 
 void TEntryPanel::CateChange()
@@ -284,14 +293,14 @@ QTreeWidgetItem *TEntryPanel::SelectedRow() const
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
-TRowList TEntryPanel::PendingRows() const
+TBatchRows TEntryPanel::PendingRows() const
 {
-    TRowList rows;
+    TBatchRows rows;
     rows.reserve(lvwRecs->topLevelItemCount());
     for (int i = 0; i < lvwRecs->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = lvwRecs->topLevelItem(i);
-        rows.append(TRow{item->text(ColDate), item->text(ColType), item->text(ColCate),
-                         item->text(ColAmount), item->text(ColNotes)});
+        rows.append(TBatchRow{item->text(ColDate), item->text(ColType), item->text(ColCate),
+                              lineCents(item), item->text(ColNotes)});
     }
     return rows;
 }
@@ -322,6 +331,7 @@ void TEntryPanel::btnAddClick()
     const QString cate = THi::Trim(cboCate->currentText());
     double amount = 0;
     THi::IsAmount(edtAmount->text(), &amount);
+    const qint64 cents = THi::AmountCents(amount);
 
     TDialogs::Guard(this, [&] {
         TBusy busy(btnAdd);
@@ -329,7 +339,8 @@ void TEntryPanel::btnAddClick()
         item->setText(ColDate, THi::DateToYmd(dtpDate->date()));
         item->setText(ColType, m_kind.typeWord);
         item->setText(ColCate, cate);
-        item->setText(ColAmount, THi::FormatFloat(amount));
+        item->setText(ColAmount, THi::FormatCents(cents));
+        item->setData(ColAmount, CentsRole, cents);
         item->setTextAlignment(ColAmount, Qt::AlignRight | Qt::AlignVCenter);
         item->setText(ColNotes, THi::Trim(edtNotes->text()));
         lvwRecs->addTopLevelItem(item);
@@ -412,7 +423,7 @@ void TEntryPanel::btnSaveClick()
         return;
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要保存吗？")))
         return;
-    const TRowList rows = PendingRows();
+    const TBatchRows rows = PendingRows();
     // The busy state ends inside the guard, so the error box already shows
     // the normal cursor and the button is usable again after a failure.
     const bool saved = TDialogs::Guard(this, [&] {

@@ -53,12 +53,13 @@ public:
     // Start state used by the main window's creation.
     void SetDate(const QDate &date);
     void LoadCateList(const QString &listText); // item list := lines of the text
-    void UpdatePendingTotal();                  // "合计：%0.2f" of the shown amounts
+    void UpdatePendingTotal();                  // "合计：%0.2f" of PendingCents()
+    qint64 PendingCents() const;                // the pending lines' amounts added up
     void CateChange();                          // the Add check (cboOutCateChange)
     void UpdateButtons();                       // Save/Edit/Delete from the list state
 
     // The pending lines, five strings each, in list order.
-    TRowList PendingRows() const;
+    TBatchRows PendingRows() const;
     // Pending lines, or a line taken out of the list with Edit that is still
     // in the fields: what closing would lose.
     bool HasPending() const;

@@ -1,7 +1,6 @@
 #include "MoreInfoForm.h"
 
 #include "FormKit.h"
-#include "RowListModel.h"
 
 #include <QFrame>
 #include <QTreeView>
@@ -28,7 +27,7 @@ TfrmMoreInfo::TfrmMoreInfo(QWidget *owner)
     bvlRect = Make<QFrame>(this, "bvlRect", QRect(8, 8, 615, 432));
     bvlRect->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
-    m_model = new TRowListModel(detailColumns(QStringLiteral("支出")), this);
+    m_model = new TDetailRowModel(detailColumns(QStringLiteral("支出")), this);
     lvwRecs = MakeRowListView(this, "lvwRecs", m_model);
     lvwRecs->setGeometry(20, 20, 592, 407);
 }
@@ -40,7 +39,7 @@ void TfrmMoreInfo::SetAmountCaption(const QString &caption)
     m_model->SetColumnCaption(DetailAmount, caption);
 }
 
-void TfrmMoreInfo::SetRows(TRowList rows)
+void TfrmMoreInfo::SetRows(TDetailRows rows)
 {
     m_model->SetRows(std::move(rows));
 }

@@ -3,13 +3,12 @@
 // The records of one category over a date range, in a framed list. The
 // caller sets the caption and the amount column's caption and fills the rows.
 
-#include "DbClass.h"
+#include "RowListModel.h"
 
 #include <QDialog>
 
 class QFrame;
 class QTreeView;
-class TRowListModel;
 
 class TfrmMoreInfo : public QDialog {
     Q_OBJECT
@@ -19,13 +18,12 @@ public:
 
     // "收入" or "支出": the caption of the amount column.
     void SetAmountCaption(const QString &caption);
-    // Rows of TDetailCol strings.
-    void SetRows(TRowList rows);
+    void SetRows(TDetailRows rows);
 
-    const TRowListModel &Rows() const { return *m_model; }
+    const TDetailRowModel &Rows() const { return *m_model; }
 
 private:
-    TRowListModel *m_model = nullptr;
+    TDetailRowModel *m_model = nullptr;
     QFrame *bvlRect = nullptr;
     QTreeView *lvwRecs = nullptr;
 };

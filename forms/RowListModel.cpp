@@ -2,6 +2,7 @@
 
 #include "HiClass.h"
 
+#include <QAbstractProxyModel>
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -24,11 +25,6 @@ TRowListModel::TRowListModel(const QList<TColumn> &columns, QObject *parent)
 {
 }
 
-int TRowListModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
 int TRowListModel::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_columns.size());
@@ -36,12 +32,10 @@ int TRowListModel::columnCount(const QModelIndex &parent) const
 
 QVariant TRowListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size())
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= m_columns.size())
         return {};
-    if (role == Qt::DisplayRole) {
-        const TRow &row = m_rows.at(index.row());
-        return index.column() < row.size() ? row.at(index.column()) : QString();
-    }
+    if (role == Qt::DisplayRole)
+        return CellText(index.row(), index.column());
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(m_columns.at(index.column()).align | Qt::AlignVCenter);
     return {};
@@ -50,22 +44,6 @@ QVariant TRowListModel::data(const QModelIndex &index, int role) const
 QVariant TRowListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     return columnHeader(m_columns, section, orientation, role);
-}
-
-void TRowListModel::SetRows(TRowList rows)
-{
-    beginResetModel();
-    m_rows = std::move(rows);
-    endResetModel();
-}
-
-void TRowListModel::RemoveRow(int i)
-{
-    if (i < 0 || i >= m_rows.size())
-        return;
-    beginRemoveRows({}, i, i);
-    m_rows.removeAt(i);
-    endRemoveRows();
 }
 
 void TRowListModel::SetColumnCaption(int column, const QString &caption)
@@ -77,13 +55,14 @@ void TRowListModel::SetColumnCaption(int column, const QString &caption)
 }
 
 TRecordListModel::TRecordListModel(const QList<TColumn> &columns, QObject *parent)
-    : QAbstractTableModel(parent), m_columns(columns)
+    : QAbstractTableModel(parent), m_columns(columns),
+      m_result(std::make_shared<const TSearchResult>())
 {
 }
 
 int TRecordListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_recs.size();
+    return parent.isValid() ? 0 : Records().size();
 }
 
 int TRecordListModel::columnCount(const QModelIndex &parent) const
@@ -93,15 +72,18 @@ int TRecordListModel::columnCount(const QModelIndex &parent) const
 
 QVariant TRecordListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_recs.size() || index.column() >= RecCols)
+    const TRecordList &recs = Records();
+    if (!index.isValid() || index.row() >= recs.size() || index.column() >= RecCols)
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_recs.Text(index.row(), TRecCol(index.column()));
+        return recs.Text(index.row(), TRecCol(index.column()));
+    case IdRole:
+        return recs.Id(index.row());
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(m_columns.at(index.column()).align | Qt::AlignVCenter);
     case Qt::BackgroundRole:
-        if (!m_key.isEmpty() && MatchesHighlightKey(m_key, m_recs.Date(index.row())))
+        if (!m_key.isEmpty() && MatchesHighlightKey(m_key, recs.Date(index.row())))
             return HighlightColor();
         return {};
     default:
@@ -114,11 +96,17 @@ QVariant TRecordListModel::headerData(int section, Qt::Orientation orientation, 
     return columnHeader(m_columns, section, orientation, role);
 }
 
-void TRecordListModel::SetRecords(TRecordList recs)
+void TRecordListModel::SetResult(TSearchResultPtr result)
 {
     beginResetModel();
-    m_recs = std::move(recs);
+    m_result = result ? std::move(result) : std::make_shared<const TSearchResult>();
     endResetModel();
+}
+
+QModelIndex TRecordListModel::IndexOfId(qint64 id) const
+{
+    const int row = Records().IndexOfId(id);
+    return row < 0 ? QModelIndex() : index(row, RecDate);
 }
 
 void TRecordListModel::SetHighlightKey(const QString &key)
@@ -126,8 +114,8 @@ void TRecordListModel::SetHighlightKey(const QString &key)
     if (key == m_key)
         return;
     m_key = key;
-    if (!m_recs.isEmpty())
-        emit dataChanged(index(0, 0), index(m_recs.size() - 1, int(m_columns.size()) - 1),
+    if (!Records().isEmpty())
+        emit dataChanged(index(0, 0), index(Records().size() - 1, int(m_columns.size()) - 1),
                          {Qt::BackgroundRole});
 }
 
@@ -154,6 +142,27 @@ int FirstRecordOf(const TRecordList &recs, const QString &key)
             hi = mid;
     }
     return lo < recs.size() && MatchesHighlightKey(key, recs.Date(lo)) ? lo : -1;
+}
+
+int SourceRow(const QModelIndex &index)
+{
+    QModelIndex i = index;
+    while (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(i.model()))
+        i = proxy->mapToSource(i);
+    return i.isValid() ? i.row() : -1;
+}
+
+QModelIndex ViewIndex(const QAbstractItemView *view, const QModelIndex &sourceIndex)
+{
+    // The chain of proxies from the view down to the source, mapped back up.
+    QList<const QAbstractProxyModel *> chain;
+    for (auto *proxy = qobject_cast<const QAbstractProxyModel *>(view->model()); proxy;
+         proxy = qobject_cast<const QAbstractProxyModel *>(proxy->sourceModel()))
+        chain.prepend(proxy);
+    QModelIndex i = sourceIndex;
+    for (const QAbstractProxyModel *proxy : chain)
+        i = proxy->mapFromSource(i);
+    return i;
 }
 
 QTreeView *MakeRowListView(QWidget *parent, const char *name, QAbstractItemModel *model,

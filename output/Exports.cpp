@@ -10,6 +10,7 @@
 #include <xlsxwriter.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -40,33 +41,37 @@ Exports::TCell text(const QString &t)
     return c;
 }
 
-// A number when the text is one (as the lists print them), else the text itself.
-Exports::TCell number(Exports::TCell::Type type, const QString &t)
+Exports::TCell count(qint64 n)
 {
-    QString digits = t.trimmed();
-    double scale = 1;
-    if (type == Exports::TCell::Share) {
-        if (!digits.endsWith(QLatin1Char('%')))
-            return text(t);
-        digits.chop(1);
-        scale = 100;
-    }
-    bool ok = false;
-    const double v = digits.toDouble(&ok);
-    if (!ok)
-        return text(t);
     Exports::TCell c;
-    c.type = type;
-    // Amounts always with two decimals, whatever text they came from.
-    c.text = type == Exports::TCell::Amount ? THi::FormatFloat(v) : t;
-    // A share of "6.31%" becomes 0.0631, not the nearest double of 6.31 / 100.
-    c.number = scale == 1 ? v : double(qRound64(v * 100)) / (scale * 100);
+    c.type = Exports::TCell::Count;
+    c.text = QString::number(n);
+    c.number = double(n);
     return c;
 }
 
-Exports::TCell amount(const QString &t)
+Exports::TCell amount(qint64 cents)
 {
-    return t.isEmpty() ? Exports::TCell() : number(Exports::TCell::Amount, t);
+    Exports::TCell c;
+    c.type = Exports::TCell::Amount;
+    c.text = THi::FormatCents(cents);
+    c.number = double(cents) / 100.0;
+    return c;
+}
+
+// The share as the ranking shows it, and as the fraction of what it shows:
+// "6.31%" is 0.0631, not the nearest double of 6.31 / 100.
+Exports::TCell share(const TRankRow &row)
+{
+    const double percent = THi::SharePercent(row.Cents, row.TypeCents);
+    Exports::TCell c;
+    c.type = Exports::TCell::Share;
+    c.text = THi::FormatFloat(percent) + QLatin1Char('%');
+    // Past what hundredths of a percent can count (only refunds make such
+    // shares), the plain fraction.
+    c.number =
+        std::fabs(percent) < 1e12 ? double(THi::AmountCents(percent)) / 10000.0 : percent / 100.0;
+    return c;
 }
 
 Exports::TCell date(const QString &t)
@@ -172,17 +177,11 @@ void writePiece(TGbWriter &w, const THtmlExport::TPiece &piece, const QStringLis
 // ---------------------------------------------------------------------------
 // What is exported
 
-int TExportData::RowCount() const
+int Exports::RowCount(TExportKind kind, const TSearchResult &result)
 {
-    if (Kind == TExportKind::Cates)
-        return int(CateRows.size());
-    return Records ? Records->size() : 0;
-}
-
-QString TExportData::Title() const
-{
-    return QStringLiteral("%1 (%2 至 %3)")
-        .arg(UserName, THi::DateToYmd(PeriodStart), THi::DateToYmd(PeriodEnd));
+    if (kind == TExportKind::Cates)
+        return int(result.InCateRows.size() + result.OutCateRows.size());
+    return result.RecRows.size();
 }
 
 QString Exports::WithExtension(const QString &fileName, const QString &ext)
@@ -202,33 +201,33 @@ QStringList Exports::ColumnNames(TExportKind kind)
             QStringLiteral("支出"), QStringLiteral("备注")};
 }
 
-void Exports::ForEachRow(const TExportData &data, const std::function<void(const TCells &)> &sink,
-                         TTotals totals, const TProgress &progress)
+void Exports::ForEachRow(TExportKind kind, const TSearchResult &result,
+                         const std::function<void(const TCells &)> &sink, TTotals totals,
+                         const TProgress &progress)
 {
-    const int columns = int(ColumnNames(data.Kind).size());
-    const qint64 total = data.RowCount();
+    const int columns = int(ColumnNames(kind).size());
+    const qint64 total = RowCount(kind, result);
     TCells cells(static_cast<size_t>(columns));
     qint64 done = 0;
     const auto step = [&] {
         if (++done % ProgressEvery == 0)
             ReportProgress(progress, done, total);
     };
-    if (data.Kind == TExportKind::Cates) {
-        for (const TRow &r : data.CateRows) {
-            const auto at = [&r](TRankCol c) { return c < r.size() ? r.at(c) : QString(); };
-            const bool isIn = at(RankType) == WordIn;
-            cells[0] = text(at(RankType));
-            cells[1] = text(at(RankCate));
-            cells[2] = number(TCell::Count, at(RankCount));
-            cells[3] = isIn ? amount(at(RankSum)) : TCell();
-            cells[4] = isIn ? TCell() : amount(at(RankSum));
-            cells[5] = number(TCell::Share, at(RankShare));
+    if (kind == TExportKind::Cates) {
+        for (const TRankRow &r : result.CateRows()) {
+            const bool isIn = r.Type == WordIn;
+            cells[0] = text(r.Type);
+            cells[1] = text(r.Cate);
+            cells[2] = count(r.Count);
+            cells[3] = isIn ? amount(r.Cents) : TCell();
+            cells[4] = isIn ? TCell() : amount(r.Cents);
+            cells[5] = share(r);
             sink(cells);
             step();
         }
-    } else if (data.Records) {
+    } else {
         // Many records share a date and a category: each is converted once.
-        const TRecordList &recs = *data.Records;
+        const TRecordList &recs = result.RecRows;
         std::vector<std::optional<TCell>> dates, cates;
         for (int i = 0; i < recs.size(); ++i) {
             const TRecordList::TRecord &r = recs.at(i);
@@ -241,12 +240,7 @@ void Exports::ForEachRow(const TExportData &data, const std::function<void(const
                 cates.resize(k + 1);
             if (!cates[k])
                 cates[k] = text(recs.Cate(i));
-            TCell money;
-            if (r.Kind != TRecordList::Other) {
-                money.type = TCell::Amount;
-                money.text = THi::FormatCents(r.Cents);
-                money.number = double(r.Cents) / 100.0;
-            }
+            const TCell money = r.Kind != TRecordList::Other ? amount(r.Cents) : TCell();
             cells[0] = *dates[d];
             cells[1] = *cates[k];
             cells[2] = r.Kind == TRecordList::Income ? money : TCell();
@@ -260,10 +254,10 @@ void Exports::ForEachRow(const TExportData &data, const std::function<void(const
     if (totals == TTotals::Without)
         return;
     const QString lines[] = {
-        data.Title(),
-        QStringLiteral("收入合计：%1").arg(THi::FormatFloat(data.InTotal)),
-        QStringLiteral("支出合计：%1").arg(THi::FormatFloat(data.OutTotal)),
-        QStringLiteral("结余合计：%1").arg(THi::FormatFloat(data.InTotal - data.OutTotal)),
+        result.Title(),
+        QStringLiteral("收入合计：%1").arg(THi::FormatCents(result.InCents)),
+        QStringLiteral("支出合计：%1").arg(THi::FormatCents(result.OutCents)),
+        QStringLiteral("结余合计：%1").arg(THi::FormatCents(result.BalanceCents())),
     };
     for (const QString &t : lines) {
         std::fill(cells.begin(), cells.end(), TCell());
@@ -426,32 +420,32 @@ THtmlExport THtmlExport::FromFile(TExportKind kind, const QString &templateFile)
     return THtmlExport(kind, THi::FromBytes(bytes), shownPath(templateFile));
 }
 
-void THtmlExport::Write(QIODevice &out, const TExportData &data, const TProgress &progress) const
+void THtmlExport::Write(QIODevice &out, const TSearchResult &result,
+                        const TProgress &progress) const
 {
     TGbWriter w(out);
-    writePiece(w, m_head, {Cell(data.Title())});
+    writePiece(w, m_head, {Cell(result.Title())});
     QStringList values;
-    const qint64 total = data.RowCount();
+    const qint64 total = Exports::RowCount(m_kind, result);
     qint64 done = 0;
     const auto step = [&] {
         if (++done % Exports::ProgressEvery == 0)
             ReportProgress(progress, done, total);
     };
     if (m_kind == TExportKind::Cates) {
-        for (const TRow &r : data.CateRows) {
-            const auto at = [&r](TRankCol c) { return c < r.size() ? r.at(c) : QString(); };
-            const bool isIn = at(RankType) == WordIn;
-            values = {Cell(at(RankType)),
-                      Cell(at(RankCate)),
-                      Cell(at(RankCount)),
-                      isIn ? Cell(at(RankSum)) : Nbsp,
-                      isIn ? Nbsp : Cell(at(RankSum)),
-                      Cell(at(RankShare))};
+        for (const TRankRow &r : result.CateRows()) {
+            const bool isIn = r.Type == WordIn;
+            values = {Cell(r.Text(RankType)),
+                      Cell(r.Text(RankCate)),
+                      Cell(r.Text(RankCount)),
+                      isIn ? Cell(r.Text(RankSum)) : Nbsp,
+                      isIn ? Nbsp : Cell(r.Text(RankSum)),
+                      Cell(r.Text(RankShare))};
             writePiece(w, m_row, values);
             step();
         }
-    } else if (data.Records) {
-        const TRecordList &recs = *data.Records;
+    } else {
+        const TRecordList &recs = result.RecRows;
         for (int i = 0; i < recs.size(); ++i) {
             values = {Cell(recs.Date(i)), Cell(recs.Cate(i)), orNbsp(recs.Text(i, RecIn)),
                       orNbsp(recs.Text(i, RecOut)), orNbsp(recs.Notes(i))};
@@ -462,15 +456,15 @@ void THtmlExport::Write(QIODevice &out, const TExportData &data, const TProgress
     ReportProgress(progress, total, total);
     writePiece(w, m_foot,
                {QStringLiteral("收入合计：%1&nbsp;&nbsp;支出合计：%2&nbsp;&nbsp;结余合计：%3")
-                    .arg(THi::FormatFloat(data.InTotal), THi::FormatFloat(data.OutTotal),
-                         THi::FormatFloat(data.InTotal - data.OutTotal))});
+                    .arg(THi::FormatCents(result.InCents), THi::FormatCents(result.OutCents),
+                         THi::FormatCents(result.BalanceCents()))});
     w.flush();
 }
 
-void THtmlExport::Save(const QString &fileName, const TExportData &data,
+void THtmlExport::Save(const QString &fileName, const TSearchResult &result,
                        const TProgress &progress) const
 {
-    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, data, progress); });
+    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, result, progress); });
 }
 
 // ---------------------------------------------------------------------------
@@ -508,8 +502,8 @@ void check(lxw_error err, const QString &shown)
 
 } // namespace
 
-void TXlsxExport::Write(const QString &path, const TExportData &data, const TProgress &progress,
-                        const QString &shownAs)
+void TXlsxExport::Write(const QString &path, TExportKind kind, const TSearchResult &result,
+                        const TProgress &progress, const QString &shownAs)
 {
     const QString shown = shownPath(shownAs.isEmpty() ? path : shownAs);
     const QByteArray file = QFile::encodeName(path);
@@ -542,7 +536,7 @@ void TXlsxExport::Write(const QString &path, const TExportData &data, const TPro
     lxw_format *day = workbook_add_format(book);
     format_set_num_format(day, "yyyy-mm-dd");
 
-    const QStringList names = Exports::ColumnNames(data.Kind);
+    const QStringList names = Exports::ColumnNames(kind);
     std::vector<int> widths(size_t(names.size()), 0);
     for (int c = 0; c < names.size(); ++c) {
         check(
@@ -554,7 +548,7 @@ void TXlsxExport::Write(const QString &path, const TExportData &data, const TPro
 
     lxw_row_t row = 1;
     Exports::ForEachRow(
-        data,
+        kind, result,
         [&](const Exports::TCells &cells) {
             for (size_t c = 0; c < cells.size(); ++c) {
                 const Exports::TCell &cell = cells[c];
@@ -601,10 +595,11 @@ void TXlsxExport::Write(const QString &path, const TExportData &data, const TPro
         fail(err, sysErr, shown);
 }
 
-void TXlsxExport::Save(const QString &fileName, const TExportData &data, const TProgress &progress)
+void TXlsxExport::Save(const QString &fileName, TExportKind kind, const TSearchResult &result,
+                       const TProgress &progress)
 {
-    Exports::SaveAtomic(fileName,
-                        [&](const QString &temp) { Write(temp, data, progress, fileName); });
+    Exports::SaveAtomic(
+        fileName, [&](const QString &temp) { Write(temp, kind, result, progress, fileName); });
 }
 
 // ---------------------------------------------------------------------------
@@ -640,7 +635,8 @@ QString TCsvExport::Defuse(const QString &text)
     }
 }
 
-void TCsvExport::Write(QIODevice &out, const TExportData &data, const TProgress &progress)
+void TCsvExport::Write(QIODevice &out, TExportKind kind, const TSearchResult &result,
+                       const TProgress &progress)
 {
     QByteArray buf("\xEF\xBB\xBF");
     const auto flush = [&out, &buf](bool always) {
@@ -650,11 +646,11 @@ void TCsvExport::Write(QIODevice &out, const TExportData &data, const TProgress 
             buf.clear();
         }
     };
-    const QStringList names = Exports::ColumnNames(data.Kind);
+    const QStringList names = Exports::ColumnNames(kind);
     buf += names.join(QLatin1Char(',')).toUtf8() + "\r\n";
     QString line;
     Exports::ForEachRow(
-        data,
+        kind, result,
         [&](const Exports::TCells &cells) {
             line.clear();
             for (size_t c = 0; c < cells.size(); ++c) {
@@ -682,7 +678,8 @@ void TCsvExport::Write(QIODevice &out, const TExportData &data, const TProgress 
     flush(true);
 }
 
-void TCsvExport::Save(const QString &fileName, const TExportData &data, const TProgress &progress)
+void TCsvExport::Save(const QString &fileName, TExportKind kind, const TSearchResult &result,
+                      const TProgress &progress)
 {
-    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, data, progress); });
+    Exports::SaveAtomic(fileName, [&](QIODevice &out) { Write(out, kind, result, progress); });
 }

@@ -2,15 +2,15 @@
 
 // The browser's exports: a web page filled from a template beside the
 // program, an .xlsx workbook and a CSV file. Each takes what the last search
-// found (TExportData) and writes either to a device (the core, which tests
-// feed a buffer) or to a file name, which is replaced atomically: the name
+// found (TSearchResult: the rankings or the records, by TExportKind) and writes either to a device
+// (the core, which tests feed a buffer) or to a file name, which is replaced atomically: the name
 // holds the old file or the complete new one, never a half-written one.
 //
 // No widgets here: the menu handlers in the browser ask for the file name,
 // call these and show the outcome.
 
-#include "DbClass.h"
 #include "Progress.h"
+#include "SearchResult.h"
 
 #include <QDate>
 #include <QString>
@@ -22,25 +22,14 @@
 class QIODevice;
 
 enum class TExportKind {
-    Cates, // the two rankings, incomes then expenses (TRankCol rows)
+    Cates, // the two rankings, incomes then expenses
     Trans  // the record list
 };
 
-// What one export writes: the period and totals of the last search and its rows.
-struct TExportData {
-    TExportKind Kind = TExportKind::Cates;
-    QString UserName;
-    QDate PeriodStart, PeriodEnd;
-    double InTotal = 0, OutTotal = 0;
-    TRowList CateRows;                    // Cates
-    const TRecordList *Records = nullptr; // Trans; must outlive the export
-
-    int RowCount() const;
-    // "user (yyyy-mm-dd 至 yyyy-mm-dd)"
-    QString Title() const;
-};
-
 namespace Exports {
+
+// How many data rows an export of kind writes.
+int RowCount(TExportKind kind, const TSearchResult &result);
 
 // The chosen name with ext (".html") appended unless its extension (from the
 // last dot of the file name part on) already is ext, compared ignoring A-Z case.
@@ -64,8 +53,9 @@ using TCells = std::vector<TCell>;
 // progress in data rows every ProgressEvery rows and at the end; raises
 // ECancelled when it says stop.
 enum class TTotals { With, Without };
-void ForEachRow(const TExportData &data, const std::function<void(const TCells &)> &sink,
-                TTotals totals = TTotals::With, const TProgress &progress = {});
+void ForEachRow(TExportKind kind, const TSearchResult &result,
+                const std::function<void(const TCells &)> &sink, TTotals totals = TTotals::With,
+                const TProgress &progress = {});
 constexpr int ProgressEvery = 2048;
 
 // Writes through a sibling temporary that is renamed over fileName once write
@@ -104,8 +94,8 @@ public:
     static THtmlExport FromFile(TExportKind kind, const QString &templateFile);
 
     // Raises EInOutError when the device refuses bytes, ECancelled when progress says stop.
-    void Write(QIODevice &out, const TExportData &data, const TProgress &progress = {}) const;
-    void Save(const QString &fileName, const TExportData &data,
+    void Write(QIODevice &out, const TSearchResult &result, const TProgress &progress = {}) const;
+    void Save(const QString &fileName, const TSearchResult &result,
               const TProgress &progress = {}) const;
 
     // A piece cut at its placeholders: literal texts with the numbers of the
@@ -129,9 +119,9 @@ class TXlsxExport {
 public:
     // Writes a whole workbook to path (which is created or truncated); raises
     // TError naming shownAs (path when empty), ECancelled when progress says stop.
-    static void Write(const QString &path, const TExportData &data, const TProgress &progress = {},
-                      const QString &shownAs = QString());
-    static void Save(const QString &fileName, const TExportData &data,
+    static void Write(const QString &path, TExportKind kind, const TSearchResult &result,
+                      const TProgress &progress = {}, const QString &shownAs = QString());
+    static void Save(const QString &fileName, TExportKind kind, const TSearchResult &result,
                      const TProgress &progress = {});
 };
 
@@ -141,8 +131,9 @@ public:
 // spreadsheet would run as a formula starts with an apostrophe.
 class TCsvExport {
 public:
-    static void Write(QIODevice &out, const TExportData &data, const TProgress &progress = {});
-    static void Save(const QString &fileName, const TExportData &data,
+    static void Write(QIODevice &out, TExportKind kind, const TSearchResult &result,
+                      const TProgress &progress = {});
+    static void Save(const QString &fileName, TExportKind kind, const TSearchResult &result,
                      const TProgress &progress = {});
     static QString Quote(const QString &field);
     // A text cell that starts with =, +, -, @, a tab or a carriage return gets

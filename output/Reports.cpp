@@ -24,11 +24,6 @@ struct TColumnReport::TMetrics {
 
 namespace {
 
-QString amount(double v)
-{
-    return QString::asprintf("%0.2f", v);
-}
-
 QFont reportFont(int pointSize, bool bold)
 {
     QFont f(ReportFontFamily());
@@ -39,11 +34,11 @@ QFont reportFont(int pointSize, bool bold)
 
 } // namespace
 
-TColumnReport::TColumnReport(const TReportUnits &units, const TReportHeader &header,
+TColumnReport::TColumnReport(const TReportUnits &units, TSearchResultPtr result,
                              QList<TColumn> columns, int rowCount, TCells cells)
-    : TReport(units), m_header(header), m_columns(std::move(columns)),
-      m_rowCount(rowCount > 0 ? rowCount : 0), m_cells(std::move(cells)),
-      m_metrics(std::make_shared<TMetrics>())
+    : TReport(units), m_result(result ? std::move(result) : std::make_shared<TSearchResult>()),
+      m_columns(std::move(columns)), m_rowCount(rowCount > 0 ? rowCount : 0),
+      m_cells(std::move(cells)), m_metrics(std::make_shared<TMetrics>())
 {
     m_fonts = {reportFont(8, false), reportFont(14, true)};
     m_metrics->device = QImage(1, 1, QImage::Format_RGB32);
@@ -139,22 +134,23 @@ TReportPage TColumnReport::Page(int index) const
 
     // Band coordinates first, moved onto the paper at the end.
     const int mid = u.ScaleX(578);
-    addCentred(page, Title, Shown(m_header.UserName), mid, u.ScaleY(0));
+    const TSearchResult &result = *m_result;
+    addCentred(page, Title, Shown(result.User), mid, u.ScaleY(0));
     addCentred(page, Normal,
                QStringLiteral("(%1 至 %2)")
-                   .arg(m_header.PeriodStart.toString(QStringLiteral("yyyy-MM-dd")),
-                        m_header.PeriodEnd.toString(QStringLiteral("yyyy-MM-dd"))),
+                   .arg(result.Start.toString(QStringLiteral("yyyy-MM-dd")),
+                        result.End.toString(QStringLiteral("yyyy-MM-dd"))),
                mid, u.ScaleY(36));
     const struct {
         const char16_t *caption;
-        double value;
+        qint64 cents;
         int top;
-    } totals[] = {{u"收入合计：", m_header.InTotal, 0},
-                  {u"支出合计：", m_header.OutTotal, 18},
-                  {u"结余合计：", m_header.InTotal - m_header.OutTotal, 36}};
+    } totals[] = {{u"收入合计：", result.InCents, 0},
+                  {u"支出合计：", result.OutCents, 18},
+                  {u"结余合计：", result.BalanceCents(), 36}};
     for (const auto &t : totals) {
         add(page, Normal, QString::fromUtf16(t.caption), mid, u.ScaleY(t.top));
-        addRight(page, Normal, amount(t.value), u.BandWidth(), u.ScaleY(t.top));
+        addRight(page, Normal, THi::FormatCents(t.cents), u.BandWidth(), u.ScaleY(t.top));
     }
     page.Rects.push_back(QRect(0, u.ScaleY(58), u.BandWidth(), u.ScaleY(1)));
     for (const TColumn &c : m_columns)
@@ -179,8 +175,7 @@ TReportPage TColumnReport::Page(int index) const
     return page;
 }
 
-std::unique_ptr<TColumnReport> MakeCateReport(const TReportUnits &units,
-                                              const TReportHeader &header, TRowList rows)
+std::unique_ptr<TColumnReport> MakeCateReport(const TReportUnits &units, TSearchResultPtr result)
 {
     // The category ends well before the widest count (twelve digits) begins.
     const QList<TColumnReport::TColumn> columns = {
@@ -188,22 +183,23 @@ std::unique_ptr<TColumnReport> MakeCateReport(const TReportUnits &units,
         {QStringLiteral("数量"), 418, true}, {QStringLiteral("收入"), 510, true},
         {QStringLiteral("支出"), 602, true}, {QStringLiteral("0 - 100%"), 0, true, true},
     };
+    const TRankRows rows = result ? result->CateRows() : TRankRows();
     const int count = int(rows.size());
-    auto cells = [rows = std::move(rows)](int i) {
-        const TRow &r = rows.at(i);
-        const bool income = r.value(RankType) == TypeIncome();
-        return QStringList{r.value(RankType),
-                           r.value(RankCate),
-                           r.value(RankCount),
-                           income ? r.value(RankSum) : QString(),
-                           income ? QString() : r.value(RankSum),
-                           r.value(RankShare)};
+    auto cells = [rows](int i) {
+        const TRankRow &r = rows.at(i);
+        const bool income = r.Type == TypeIncome();
+        return QStringList{r.Text(RankType),
+                           r.Text(RankCate),
+                           r.Text(RankCount),
+                           income ? r.Text(RankSum) : QString(),
+                           income ? QString() : r.Text(RankSum),
+                           r.Text(RankShare)};
     };
-    return std::make_unique<TColumnReport>(units, header, columns, count, std::move(cells));
+    return std::make_unique<TColumnReport>(units, std::move(result), columns, count,
+                                           std::move(cells));
 }
 
-std::unique_ptr<TColumnReport> MakeTransReport(const TReportUnits &units,
-                                               const TReportHeader &header, TRecordList recs)
+std::unique_ptr<TColumnReport> MakeTransReport(const TReportUnits &units, TSearchResultPtr result)
 {
     const QList<TColumnReport::TColumn> columns = {
         {QStringLiteral("日期"), 0},
@@ -213,11 +209,13 @@ std::unique_ptr<TColumnReport> MakeTransReport(const TReportUnits &units,
         {QStringLiteral("支出"), 486, true},
         {QStringLiteral("备注"), 494, false, false, true},
     };
-    const int count = recs.size();
-    auto shared = std::make_shared<const TRecordList>(std::move(recs));
-    auto cells = [shared](int i) {
-        return QStringList{shared->Date(i), shared->Cate(i), shared->Text(i, RecIn),
-                           shared->Text(i, RecOut), shared->Notes(i)};
+    if (!result)
+        result = std::make_shared<TSearchResult>();
+    const int count = result->RecRows.size();
+    auto cells = [result](int i) {
+        const TRecordList &recs = result->RecRows;
+        return QStringList{recs.Date(i), recs.Cate(i), recs.Text(i, RecIn), recs.Text(i, RecOut),
+                           recs.Notes(i)};
     };
-    return std::make_unique<TColumnReport>(units, header, columns, count, std::move(cells));
+    return std::make_unique<TColumnReport>(units, result, columns, count, std::move(cells));
 }

@@ -1,26 +1,17 @@
 #pragma once
 
 // The two printed reports of the browser: the category ranking and the record
-// list. Every page carries the same header (user, period, the three totals, a
-// rule and the column headings), up to 52 rows and its page number at the
-// foot. Positions are in 1/96 inch of the layout resolution; a text placed by
-// its right edge or centred is measured with the font it is printed in. Texts
-// are printed as THi::VisibleText gives them.
+// list of one search (TSearchResult). Every page carries the same header
+// (user, period, the three totals, a rule and the column headings), up to 52 rows and its page
+// number at the foot. Positions are in 1/96 inch of the layout resolution; a text placed by its
+// right edge or centred is measured with the font it is printed in. Texts are printed as
+// THi::VisibleText gives them.
 
-#include "DbClass.h"
 #include "ReportPage.h"
-
-#include <QDate>
+#include "SearchResult.h"
 
 #include <functional>
 #include <memory>
-
-// What the last search found: the header of every page.
-struct TReportHeader {
-    QString UserName;
-    QDate PeriodStart, PeriodEnd;
-    double InTotal = 0, OutTotal = 0;
-};
 
 class TColumnReport : public TReport {
 public:
@@ -40,7 +31,9 @@ public:
     // The texts of one row, in column order.
     using TCells = std::function<QStringList(int row)>;
 
-    TColumnReport(const TReportUnits &units, const TReportHeader &header, QList<TColumn> columns,
+    // The header comes from result, which the report keeps (the cells
+    // usually read it too).
+    TColumnReport(const TReportUnits &units, TSearchResultPtr result, QList<TColumn> columns,
                   int rowCount, TCells cells);
 
     int PageCount() const override;
@@ -61,7 +54,7 @@ private:
     void addCentred(TReportPage &page, int font, const QString &text, int width, int top) const;
     void addCell(TReportPage &page, const TColumn &column, const QString &text, int top) const;
 
-    TReportHeader m_header;
+    TSearchResultPtr m_result;
     QList<TColumn> m_columns;
     int m_rowCount;
     TCells m_cells;
@@ -69,14 +62,12 @@ private:
     std::shared_ptr<TMetrics> m_metrics;
 };
 
-// The category ranking: rows of TRankCol, incomes first and then expenses, as
-// the browser hands them over; the sum goes to the column of its type.
-std::unique_ptr<TColumnReport> MakeCateReport(const TReportUnits &units,
-                                              const TReportHeader &header, TRowList rows);
+// The category ranking: incomes first, then expenses; the sum goes to the
+// column of its type.
+std::unique_ptr<TColumnReport> MakeCateReport(const TReportUnits &units, TSearchResultPtr result);
 
-// The record list, in the browser's order.
-std::unique_ptr<TColumnReport> MakeTransReport(const TReportUnits &units,
-                                               const TReportHeader &header, TRecordList recs);
+// The record list, in the result's order.
+std::unique_ptr<TColumnReport> MakeTransReport(const TReportUnits &units, TSearchResultPtr result);
 
 // The family every report text is set in, as on screen.
 QString ReportFontFamily();

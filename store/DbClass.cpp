@@ -66,14 +66,6 @@ qint64 toCents(double amount)
     return std::llround(amount * 100.0);
 }
 
-QString shareText(qint64 part, qint64 total)
-{
-    // A zero type total (only zero or negative amounts) would divide by zero.
-    if (total == 0)
-        return QStringLiteral("0.00%");
-    return QString::asprintf("%0.2f%%", double(part) * 100.0 / double(total));
-}
-
 QString checkedDate(const QString &date)
 {
     try {
@@ -90,14 +82,13 @@ QString checkedType(const QString &type)
     return type;
 }
 
-double checkedAmount(const QString &amount)
+// The amount as stored: exactly the cents again when read (toCents).
+double checkedAmount(qint64 cents)
 {
-    // Sums are kept in whole cents; an amount that rounds to the limit could overflow them.
-    double v = 0;
-    if (!THi::IsNumber(THi::Trim(amount), &v) ||
-        std::fabs(double(toCents(v))) >= THi::MaxAmount * 100.0)
-        throw EDbError(QStringLiteral("金额“%1”无效，记录没有保存。").arg(amount));
-    return v;
+    // Sums are kept in whole cents; an amount at the limit could overflow them.
+    if (std::fabs(double(cents)) >= THi::MaxAmount * 100.0)
+        throw EDbError(QStringLiteral("金额“%1”无效，记录没有保存。").arg(THi::FormatCents(cents)));
+    return double(cents) / 100.0;
 }
 
 qint64 checkedId(const QString &id)
@@ -124,11 +115,11 @@ const char *const InsertRecordSql =
 
 // Checks and binds one record's values on an insert statement and runs it.
 void insertRecord(Stmt &ins, const QByteArray &encUser, const QString &date, const QString &type,
-                  const QString &cate, const QString &amount, const QString &notes)
+                  const QString &cate, qint64 cents, const QString &notes)
 {
     const QString day = checkedDate(date);
     const QString word = checkedType(type);
-    const double value = checkedAmount(amount);
+    const double value = checkedAmount(cents);
     ins.bind(1, encUser).bind(2, day).bind(3, word).bind(4, enc(cate)).bind(5, value);
     ins.bind(6, enc(notes));
     ins.step();
@@ -556,15 +547,15 @@ qint64 TDbMan::CountCate(const QString &user, const QString &type, const QString
 // Ledger records
 
 void TDbMan::AddRecord(const QString &user, const QString &date, const QString &type,
-                       const QString &cate, const QString &amount, const QString &notes)
+                       const QString &cate, qint64 cents, const QString &notes)
 {
     RefuseWrite();
     TConnRef c = Connect();
     Stmt ins(c, InsertRecordSql);
-    insertRecord(ins, enc(user), date, type, cate, amount, notes);
+    insertRecord(ins, enc(user), date, type, cate, cents, notes);
 }
 
-void TDbMan::AddRecords(const QString &user, const TRowList &rows)
+void TDbMan::AddRecords(const QString &user, const TBatchRows &rows)
 {
     RefuseWrite();
     TConnRef c = Connect();
@@ -577,15 +568,13 @@ void TDbMan::AddRecords(const QString &user, const TRowList &rows)
         // One statement for the whole batch: a round trip per line would
         // cost more than the server's work.
         QByteArray dates, types, cates, amounts, notes;
-        for (const TRow &row : rows) {
-            if (row.size() < BatchCols)
-                throw EDbError(QStringLiteral("一行记录缺少内容，记录没有保存。"));
-            appendArrayItem(dates, checkedDate(row.at(BatchDate)).toLatin1());
-            appendArrayItem(types, checkedType(row.at(BatchType)).toUtf8());
-            appendArrayItem(cates, enc(row.at(BatchCate)));
-            appendArrayItem(amounts,
-                            QByteArray::number(checkedAmount(row.at(BatchAmount)), 'g', 17));
-            appendArrayItem(notes, enc(row.at(BatchNotes)));
+        for (const TBatchRow &row : rows) {
+            appendArrayItem(dates, checkedDate(row.Date).toLatin1());
+            appendArrayItem(types, checkedType(row.Type).toUtf8());
+            appendArrayItem(cates, enc(row.Cate));
+            // 17 digits give back the very double the data file stores.
+            appendArrayItem(amounts, QByteArray::number(checkedAmount(row.Cents), 'g', 17));
+            appendArrayItem(notes, enc(row.Notes));
         }
         for (QByteArray *a : {&dates, &types, &cates, &amounts, &notes})
             a->append('}');
@@ -603,12 +592,8 @@ void TDbMan::AddRecords(const QString &user, const TRowList &rows)
     }
     WriteTransaction(c, [&] {
         Stmt ins(c, InsertRecordSql);
-        for (const TRow &row : rows) {
-            if (row.size() < BatchCols)
-                throw EDbError(QStringLiteral("一行记录缺少内容，记录没有保存。"));
-            insertRecord(ins, encUser, row.at(BatchDate), row.at(BatchType), row.at(BatchCate),
-                         row.at(BatchAmount), row.at(BatchNotes));
-        }
+        for (const TBatchRow &row : rows)
+            insertRecord(ins, encUser, row.Date, row.Type, row.Cate, row.Cents, row.Notes);
     });
 }
 
@@ -623,7 +608,7 @@ void TDbMan::DeleteRecord(const QString &user, const QString &id)
 }
 
 void TDbMan::ReplaceRecord(const QString &id, const QString &user, const QString &date,
-                           const QString &type, const QString &cate, const QString &amount,
+                           const QString &type, const QString &cate, qint64 cents,
                            const QString &notes)
 {
     RefuseWrite();
@@ -640,7 +625,7 @@ void TDbMan::ReplaceRecord(const QString &id, const QString &user, const QString
                                "没有保存任何改动。\n请重新查看后再修改。"));
         }
         Stmt ins(c, InsertRecordSql);
-        insertRecord(ins, encUser, date, type, cate, amount, notes);
+        insertRecord(ins, encUser, date, type, cate, cents, notes);
     });
 }
 
@@ -654,35 +639,19 @@ struct CateSum {
 };
 
 void rankInto(std::vector<CateSum> &groups, const QString &typeWord, qint64 totalCents,
-              const TRecordList &recs, TRowList &rows)
+              const TRecordList &recs, TRankRows &rows)
 {
     // Groups come in first-seen order; equal sums keep it.
     std::stable_sort(groups.begin(), groups.end(),
                      [](const CateSum &a, const CateSum &b) { return a.cents > b.cents; });
     rows.reserve(rows.size() + qsizetype(groups.size()));
-    for (const CateSum &g : groups) {
-        TRow row(RankCols);
-        row[RankType] = typeWord;
-        row[RankCate] = recs.CateName(g.cate);
-        row[RankCount] = QString::number(g.count);
-        row[RankSum] = THi::FormatCents(g.cents);
-        row[RankShare] = shareText(g.cents, totalCents);
-        rows.append(row);
-    }
+    for (const CateSum &g : groups)
+        rows.append(TRankRow{typeWord, recs.CateName(g.cate), g.count, g.cents, totalCents});
 }
 
 // Day and month rows share one layout: the key, then the two sums.
 static_assert(int(DayDate) == int(MonthMonth) && int(DayIn) == int(MonthIn) &&
               int(DayOut) == int(MonthOut) && int(DayCols) == int(MonthCols));
-
-TRow totalsRow(const QString &key, qint64 in, qint64 out)
-{
-    TRow row(DayCols);
-    row[DayDate] = key;
-    row[DayIn] = THi::FormatCents(in);
-    row[DayOut] = THi::FormatCents(out);
-    return row;
-}
 
 bool sameBytes(const char *p, int n, const QByteArray &b)
 {
@@ -723,11 +692,11 @@ TPeriod TDbMan::QueryPeriod(const QString &user, const QString &start, const QSt
     qint64 dayIn = 0, dayOut = 0, monthIn = 0, monthOut = 0;
     auto closeDay = [&]() {
         if (!day.isEmpty())
-            p.DayRows.append(totalsRow(day, dayIn, dayOut));
+            p.DayRows.append(TSumRow{day, dayIn, dayOut});
     };
     auto closeMonth = [&]() {
         if (!month.isEmpty())
-            p.MonthRows.append(totalsRow(month, monthIn, monthOut));
+            p.MonthRows.append(TSumRow{month, monthIn, monthOut});
     };
 
     while (q.step()) {
@@ -791,31 +760,15 @@ TPeriod TDbMan::QueryPeriod(const QString &user, const QString &start, const QSt
     closeDay();
     closeMonth();
 
-    p.OutTotal = double(outCents) / 100.0;
-    p.InTotal = double(inCents) / 100.0;
+    p.OutCents = outCents;
+    p.InCents = inCents;
     rankInto(outGroups, wordOut, outCents, recs, p.OutCateRows);
     rankInto(inGroups, wordIn, inCents, recs, p.InCateRows);
     return p;
 }
 
-void TDbMan::QueryPeriod(const QString &user, const QString &start, const QString &end,
-                         double &outTotal, double &inTotal, TRowList &dayRows, TRowList &monthRows,
-                         TRowList &recRows, TRowList &outCateRows, TRowList &inCateRows)
-{
-    const TPeriod p = QueryPeriod(user, start, end);
-    outTotal = p.OutTotal;
-    inTotal = p.InTotal;
-    dayRows += p.DayRows;
-    monthRows += p.MonthRows;
-    recRows.reserve(recRows.size() + p.RecRows.size());
-    for (int i = 0; i < p.RecRows.size(); ++i)
-        recRows.append(p.RecRows.Row(i));
-    outCateRows += p.OutCateRows;
-    inCateRows += p.InCateRows;
-}
-
-void TDbMan::QueryCateDetail(const QString &user, const QString &start, const QString &end,
-                             const QString &type, const QString &cate, TRowList &rows)
+TDetailRows TDbMan::QueryCateDetail(const QString &user, const QString &start, const QString &end,
+                                    const QString &type, const QString &cate)
 {
     TConnRef c = Connect();
     // The covering index yields these rows by date and, the type being fixed,
@@ -838,15 +791,63 @@ void TDbMan::QueryCateDetail(const QString &user, const QString &start, const QS
     };
     if (!std::is_sorted(hits.begin(), hits.end(), before))
         std::sort(hits.begin(), hits.end(), before);
-    rows.reserve(rows.size() + qsizetype(hits.size()));
+    TDetailRows rows;
+    rows.reserve(qsizetype(hits.size()));
     for (const Hit &h : hits) {
-        TRow row(DetailCols);
-        row[DetailDate] = QString::fromLatin1(h.date);
-        row[DetailCate] = cate;
-        row[DetailAmount] = THi::FormatCents(toCents(h.amount));
-        if (!h.notes.isEmpty())
-            row[DetailNotes] = THi::Base64DecodeBytes(h.notes);
-        rows.append(row);
+        rows.append(TDetailRow{QString::fromLatin1(h.date), cate, toCents(h.amount),
+                               h.notes.isEmpty() ? QString() : THi::Base64DecodeBytes(h.notes)});
+    }
+    return rows;
+}
+
+// ---------------------------------------------------------------------------
+// Rows as the lists, exports and reports show them
+
+QString TSumRow::Text(int col) const
+{
+    switch (col) {
+    case DayDate:
+        return Key;
+    case DayIn:
+        return THi::FormatCents(InCents);
+    case DayOut:
+        return THi::FormatCents(OutCents);
+    default:
+        return QString();
+    }
+}
+
+QString TRankRow::Text(int col) const
+{
+    switch (col) {
+    case RankType:
+        return Type;
+    case RankCate:
+        return Cate;
+    case RankCount:
+        return QString::number(Count);
+    case RankSum:
+        return THi::FormatCents(Cents);
+    case RankShare:
+        return THi::FormatShare(Cents, TypeCents);
+    default:
+        return QString();
+    }
+}
+
+QString TDetailRow::Text(int col) const
+{
+    switch (col) {
+    case DetailDate:
+        return Date;
+    case DetailCate:
+        return Cate;
+    case DetailAmount:
+        return THi::FormatCents(Cents);
+    case DetailNotes:
+        return Notes;
+    default:
+        return QString();
     }
 }
 
@@ -883,13 +884,22 @@ QString TRecordList::Text(int i, TRecCol col) const
     return QString();
 }
 
-TRow TRecordList::Row(int i) const
+QStringList TRecordList::Row(int i) const
 {
-    TRow row;
+    QStringList row;
     row.reserve(RecCols);
     for (int c = 0; c < RecCols; ++c)
         row.append(Text(i, TRecCol(c)));
     return row;
+}
+
+int TRecordList::IndexOfId(qint64 id) const
+{
+    for (size_t i = 0; i < m_recs.size(); ++i) {
+        if (m_recs[i].Id == id)
+            return int(i);
+    }
+    return -1;
 }
 
 void TRecordList::RemoveAt(int i)

@@ -29,9 +29,6 @@
 class TEngine;
 class TConnRef;
 
-using TRow = QStringList;
-using TRowList = QList<TRow>;
-
 // The only two values of a record's type, and the two category list keys.
 inline QString TypeExpense()
 {
@@ -50,19 +47,79 @@ inline QString KindIn()
     return QStringLiteral("in");
 }
 
-// Column positions of every row the store hands out or takes in.
-// Day rows: date "yyyy-mm-dd", income sum "%0.2f", expense sum "%0.2f".
+// The rows the store hands out and takes in hold amounts in whole cents and
+// counts as numbers; the lists, exports and reports format them when they
+// show them ("%0.2f" through THi::FormatCents, shares through
+// THi::FormatShare). The column enums are the lists' column positions, and
+// each row's Text(column) is that column as every list, export and report
+// shows it.
+
+// Day and month totals: the day "yyyy-mm-dd" or the month "yyyy-mm", and the
+// income and expense sums of its records.
 enum TDayCol { DayDate, DayIn, DayOut, DayCols };
-// Month rows: month "yyyy-mm", income sum "%0.2f", expense sum "%0.2f".
 enum TMonthCol { MonthMonth, MonthIn, MonthOut, MonthCols };
+struct TSumRow {
+    QString Key;
+    qint64 InCents = 0, OutCents = 0;
+
+    QString Text(int col) const;
+    bool operator==(const TSumRow &o) const
+    {
+        return Key == o.Key && InCents == o.InCents && OutCents == o.OutCents;
+    }
+};
+using TDayRow = TSumRow;
+using TMonthRow = TSumRow;
+
 // Record rows as text: id, date, category, income amount or empty, expense amount or empty, notes.
 enum TRecCol { RecId, RecDate, RecCate, RecIn, RecOut, RecNotes, RecCols };
-// Expense and income ranking rows: type word, category, record count, sum "%0.2f", share "%0.2f%%".
+
+// One category of one type in the ranking: its records' count and sum, and
+// the type's sum over the period, of which its share is taken.
 enum TRankCol { RankType, RankCate, RankCount, RankSum, RankShare, RankCols };
-// Category detail rows: date, category, amount "%0.2f", notes.
+struct TRankRow {
+    QString Type; // TypeExpense() or TypeIncome()
+    QString Cate;
+    qint64 Count = 0;
+    qint64 Cents = 0;
+    qint64 TypeCents = 0;
+
+    QString Text(int col) const; // the share as "6.31%"
+    bool operator==(const TRankRow &o) const
+    {
+        return Type == o.Type && Cate == o.Cate && Count == o.Count && Cents == o.Cents &&
+               TypeCents == o.TypeCents;
+    }
+};
+
+// The records of one ranked category: date, category, amount, notes.
 enum TDetailCol { DetailDate, DetailCate, DetailAmount, DetailNotes, DetailCols };
-// Batch rows for AddRecords (the pending lines): date, type word, category, amount text, notes.
-enum TBatchCol { BatchDate, BatchType, BatchCate, BatchAmount, BatchNotes, BatchCols };
+struct TDetailRow {
+    QString Date, Cate;
+    qint64 Cents = 0;
+    QString Notes;
+
+    QString Text(int col) const;
+    bool operator==(const TDetailRow &o) const
+    {
+        return Date == o.Date && Cate == o.Cate && Cents == o.Cents && Notes == o.Notes;
+    }
+};
+
+// One record to store (the entry panels' pending lines): date "yyyy-mm-dd",
+// type word, category, amount in cents, notes.
+struct TBatchRow {
+    QString Date, Type, Cate;
+    qint64 Cents = 0;
+    QString Notes;
+};
+
+using TSumRows = QList<TSumRow>;
+using TDayRows = TSumRows;
+using TMonthRows = TSumRows;
+using TRankRows = QList<TRankRow>;
+using TDetailRows = QList<TDetailRow>;
+using TBatchRows = QList<TBatchRow>;
 
 // The record list of a period in a compact form: a list shows a few dozen of
 // several hundred thousand rows, so texts are made only when a row is shown.
@@ -94,7 +151,10 @@ public:
     // One column as the record row of text shows it.
     QString Text(int i, TRecCol col) const;
     // The whole record row of text (RecCols strings).
-    TRow Row(int i) const;
+    QStringList Row(int i) const;
+    // The position of the record with this id, or -1 (linear: for one
+    // selected record, not for loops).
+    int IndexOfId(qint64 id) const;
     // Drops one record (after it was deleted from the file).
     void RemoveAt(int i);
 
@@ -112,10 +172,10 @@ private:
 
 // Everything the browser shows for one period.
 struct TPeriod {
-    double OutTotal = 0, InTotal = 0;
-    TRowList DayRows, MonthRows;      // TDayCol, TMonthCol
-    TRecordList RecRows;              // ordered by date, expense before income, then id
-    TRowList OutCateRows, InCateRows; // TRankCol, largest sum first
+    qint64 OutCents = 0, InCents = 0;  // the period's totals
+    TSumRows DayRows, MonthRows;       // in date order
+    TRecordList RecRows;               // ordered by date, expense before income, then id
+    TRankRows OutCateRows, InCateRows; // largest sum first
 };
 
 struct TStoreCounts {
@@ -193,11 +253,12 @@ public:
     // How many records of user have this type and exactly this category.
     qint64 CountCate(const QString &user, const QString &type, const QString &cate);
 
-    // Ledger records.
+    // Ledger records. Amounts are in cents; one of MaxAmount or more, either
+    // way, raises EDbError and stores nothing.
     void AddRecord(const QString &user, const QString &date, const QString &type,
-                   const QString &cate, const QString &amount, const QString &notes);
-    // Rows of TBatchCol strings. All rows or none.
-    void AddRecords(const QString &user, const TRowList &rows);
+                   const QString &cate, qint64 cents, const QString &notes);
+    // All rows or none.
+    void AddRecords(const QString &user, const TBatchRows &rows);
     // Deletes the record only when it belongs to user; an id that is gone (or
     // another user's) changes nothing and reports nothing.
     void DeleteRecord(const QString &user, const QString &id);
@@ -205,17 +266,13 @@ public:
     // edit). When id is not a record of user (deleted meanwhile, or another
     // user's), nothing changes and EDbError says so.
     void ReplaceRecord(const QString &id, const QString &user, const QString &date,
-                       const QString &type, const QString &cate, const QString &amount,
+                       const QString &type, const QString &cate, qint64 cents,
                        const QString &notes);
 
     TPeriod QueryPeriod(const QString &user, const QString &start, const QString &end);
-    // The same as rows of text, for callers that want every record row as strings.
-    void QueryPeriod(const QString &user, const QString &start, const QString &end,
-                     double &outTotal, double &inTotal, TRowList &dayRows, TRowList &monthRows,
-                     TRowList &recRows, TRowList &outCateRows, TRowList &inCateRows);
-    // Rows of TDetailCol strings.
-    void QueryCateDetail(const QString &user, const QString &start, const QString &end,
-                         const QString &type, const QString &cate, TRowList &rows);
+    // The records of one type and category, by date, then id.
+    TDetailRows QueryCateDetail(const QString &user, const QString &start, const QString &end,
+                                const QString &type, const QString &cate);
 
     // A consistent copy of the whole store, safe while another copy writes; on
     // a server too it is a data file, so it restores on either store.

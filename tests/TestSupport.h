@@ -10,6 +10,7 @@
 #include "HiClass.h"
 #include "Placement.h"
 #include "RawDb.h"
+#include "RowTexts.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -140,9 +141,10 @@ inline TRowList Records(TDbMan &db, const QString &user,
                         const QString &start = QStringLiteral("2000-01-01"),
                         const QString &end = QStringLiteral("2099-12-31"))
 {
-    double out = 0, in = 0;
-    TRowList days, months, recs, outCates, inCates;
-    db.QueryPeriod(user, start, end, out, in, days, months, recs, outCates, inCates);
+    const TPeriod p = db.QueryPeriod(user, start, end);
+    TRowList recs;
+    for (int i = 0; i < p.RecRows.size(); ++i)
+        recs << p.RecRows.Row(i);
     return recs;
 }
 

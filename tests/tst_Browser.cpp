@@ -5,6 +5,7 @@
 #include "DialogScript.h"
 #include "MainForm.h"
 #include "Placement.h"
+#include "RowListModel.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QPieSlice>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSortFilterProxyModel>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QToolTip>
@@ -59,6 +61,9 @@ private slots:
     void deleteRecord();
     void editReplacesOneRecord_data();
     void editReplacesOneRecord();
+    void recordsByIdBehindAProxy_data();
+    void recordsByIdBehindAProxy();
+    void highlightBehindAProxy();
     void failureKeepsData_data();
     void failureKeepsData();
     void rankingMarking_data();
@@ -82,7 +87,10 @@ private slots:
 
 private:
     std::unique_ptr<TfrmMain> open();
-    void addLi(const TRowList &rows) { TDbMan(m_dataFile).AddRecords(QStringLiteral("Li"), rows); }
+    void addLi(const TRowList &rows)
+    {
+        TDbMan(m_dataFile).AddRecords(QStringLiteral("Li"), Batch(rows));
+    }
     void search(TfrmMain *w, const QDate &start, const QDate &end);
     template <class T> T *child(QWidget *w, const char *name)
     {
@@ -159,7 +167,7 @@ void TestBrowser::init()
     db.AddUser(QStringLiteral("Li"), QStringLiteral("1234"));
     db.AddUser(QStringLiteral("Wang"), QStringLiteral("1234"));
     db.AddRecord(QStringLiteral("Wang"), QStringLiteral("2011-04-01"), Out, QStringLiteral("餐饮"),
-                 QStringLiteral("99.00"), QStringLiteral("not Li's"));
+                 Cents(QStringLiteral("99.00")), QStringLiteral("not Li's"));
 }
 
 void TestBrowser::cleanup()
@@ -222,11 +230,11 @@ void TestBrowser::searchFillsLists()
              totals);
 
     const TBrowserPanel *b = w->Browser();
-    QCOMPARE(b->PeriodStart(), start);
-    QCOMPARE(b->PeriodEnd(), end);
-    QCOMPARE(b->RecRows().size(), counts.at(2));
-    QCOMPARE(b->CateRows().size(), counts.at(3) + counts.at(4));
-    QCOMPARE(b->TotalsText(b->InTotal(), b->OutTotal()), totals);
+    QCOMPARE(b->Result().Start, start);
+    QCOMPARE(b->Result().End, end);
+    QCOMPARE(b->Result().RecRows.size(), counts.at(2));
+    QCOMPARE(b->Result().CateRows().size(), counts.at(3) + counts.at(4));
+    QCOMPARE(b->TotalsText(b->Result().InCents, b->Result().OutCents), totals);
     QCOMPARE(button(w.get(), "btnTransMore")->isEnabled(), counts.at(2) > 0);
     QCOMPARE(button(w.get(), "btnCatesExport")->isEnabled(), counts.at(3) + counts.at(4) > 0);
     QVERIFY(!button(w.get(), "btnTransEdit")->isEnabled());
@@ -289,15 +297,15 @@ void TestBrowser::typedDates()
     const TBrowserPanel *b = w->Browser();
     if (taken.isValid()) {
         QCOMPARE(date->date(), taken);
-        QCOMPARE(b->PeriodStart(), date1->date());
-        QCOMPARE(b->PeriodEnd(), date2->date());
+        QCOMPARE(b->Result().Start, date1->date());
+        QCOMPARE(b->Result().End, date2->date());
         return;
     }
     // Refused: no search over a date the field does not show.
     QCOMPARE(date->date(), before);
     QCOMPARE(date->text(), typed);
     QVERIFY(!searchButton->isEnabled());
-    QVERIFY(!b->PeriodStart().isValid());
+    QVERIFY(!b->Result().Start.isValid());
     // Corrected, the search runs again.
     QTest::mouseClick(date->findChild<QLineEdit *>(), Qt::LeftButton);
     QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
@@ -305,7 +313,7 @@ void TestBrowser::typedDates()
     QVERIFY(searchButton->isEnabled());
     QTest::mouseClick(searchButton, Qt::LeftButton);
     QCOMPARE(date->date(), QDate(2011, 4, 2));
-    QCOMPARE(b->PeriodStart(), date1->date());
+    QCOMPARE(b->Result().Start, date1->date());
 }
 
 void TestBrowser::expenseBeforeIncomeWithinDay()
@@ -515,6 +523,141 @@ void TestBrowser::editReplacesOneRecord()
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
+// A list that shows the records newest first, or only one category's, as a
+// sort or a filter box would: the view's rows are not the result's.
+static QSortFilterProxyModel *newestFirst(TfrmMain *w, const QString &cate = QString())
+{
+    auto *proxy = new QSortFilterProxyModel(w);
+    proxy->setSortRole(TRecordListModel::IdRole);
+    proxy->setFilterKeyColumn(RecCate);
+    proxy->setFilterFixedString(cate);
+    w->Browser()->SetRecordProxy(proxy);
+    proxy->sort(RecId, Qt::DescendingOrder);
+    return proxy;
+}
+
+void TestBrowser::recordsByIdBehindAProxy_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<QString>("cate"); // the proxy's filter; empty: all, newest first
+    QTest::addRow("delete, newest first") << false << QString();
+    QTest::addRow("edit, newest first") << true << QString();
+    QTest::addRow("delete, one category") << false << QStringLiteral("房租");
+    QTest::addRow("edit, one category") << true << QStringLiteral("房租");
+}
+
+void TestBrowser::recordsByIdBehindAProxy()
+{
+    QFETCH(bool, edit);
+    QFETCH(QString, cate);
+    addLi(ledger());
+    auto w = open();
+    newestFirst(w.get(), cate);
+    search(w.get(), QDate(2011, 1, 1), QDate(2011, 12, 31));
+    QTreeView *recs = list(w.get(), "lvwTrans");
+    QCOMPARE(recs->model()->rowCount(), cate.isEmpty() ? 7 : 1);
+
+    // The record the view shows at this row sits elsewhere in the result.
+    const TSearchResultPtr before = w->Browser()->SharedResult();
+    const TRecordList &result = before->RecRows;
+    const int row = cate.isEmpty() ? 1 : 0;
+    selectRow(recs, row);
+    const qint64 id = cell(recs, row, RecId).toLongLong();
+    QCOMPARE(w->Browser()->SelectedRecordId(), id);
+    QVERIFY(result.Id(row) != id);
+    const int at = result.IndexOfId(id);
+    QVERIFY(at >= 0);
+    const bool income = result.Kind(at) == TRecordList::Income;
+    const QStringList picked{result.Cate(at), result.Text(at, income ? RecIn : RecOut)};
+
+    DialogScript dialogs;
+    dialogs.yes();
+    QStringList shown;
+    if (edit) {
+        QVERIFY(WithModal(
+            [&] { QTest::mouseClick(button(w.get(), "btnTransEdit"), Qt::LeftButton); },
+            [&](QWidget *editor) {
+                if (!editor)
+                    return;
+                for (const char *name : {"edtCate", "edtAmount"})
+                    shown << editor->findChild<QLineEdit *>(QLatin1String(name))->text();
+                editor->findChild<QLineEdit *>(QStringLiteral("edtAmount"))
+                    ->setText(QStringLiteral("42"));
+                QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("btnSave")),
+                                  Qt::LeftButton);
+            }));
+        QCOMPARE(shown, picked);
+    } else {
+        QTest::mouseClick(button(w.get(), "btnTransDelete"), Qt::LeftButton);
+    }
+
+    // That record, and only that one, is gone or replaced.
+    const TRowList left = TestSupport::Records(*w->DbMan, QStringLiteral("Li"));
+    QCOMPARE(left.size(), edit ? 7 : 6);
+    int replaced = 0;
+    for (const TRow &r : left) {
+        QVERIFY(r.value(RecId).toLongLong() != id);
+        replaced += r.value(RecCate) == picked.at(0) &&
+                    r.value(income ? RecIn : RecOut) == QStringLiteral("42.00");
+    }
+    QCOMPARE(replaced, edit ? 1 : 0);
+
+    // The lists and totals are a fresh query's, and the view still sorts and filters.
+    const TPeriod fresh = TDbMan(m_dataFile)
+                              .QueryPeriod(QStringLiteral("Li"), QStringLiteral("2011-01-01"),
+                                           QStringLiteral("2011-12-31"));
+    const TSearchResult &now = w->Browser()->Result();
+    QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(),
+             TBrowserPanel::TotalsText(fresh.InCents, fresh.OutCents));
+    QCOMPARE(std::make_pair(now.InCents, now.OutCents),
+             std::make_pair(fresh.InCents, fresh.OutCents));
+    QCOMPARE(Texts(now.DayRows), Texts(fresh.DayRows));
+    QCOMPARE(Texts(now.MonthRows), Texts(fresh.MonthRows));
+    QCOMPARE(Texts(now.OutCateRows), Texts(fresh.OutCateRows));
+    QCOMPARE(Texts(now.InCateRows), Texts(fresh.InCateRows));
+    QCOMPARE(recs->model()->rowCount(), cate.isEmpty() ? left.size() : (edit ? 1 : 0));
+    for (int r = 1; r < recs->model()->rowCount(); ++r)
+        QVERIFY(cell(recs, r - 1, RecId).toLongLong() > cell(recs, r, RecId).toLongLong());
+    QCOMPARE(w->Browser()->SelectedRecordId(), qint64(-1));
+    QVERIFY(!button(w.get(), "btnTransDelete")->isEnabled());
+}
+
+void TestBrowser::highlightBehindAProxy()
+{
+    // Newest first, a day's first record is the last of its rows in the
+    // view; picking the day still brings that record to the top.
+    addLi(busySummer());
+    auto w = open();
+    newestFirst(w.get());
+    search(w.get(), QDate(2011, 6, 1), QDate(2011, 8, 31));
+    QTreeView *days = list(w.get(), "lvwDayTotal");
+    QTreeView *recs = list(w.get(), "lvwTrans");
+    const TRecordList &result = w->Browser()->Result().RecRows;
+    for (const QString &day : {QStringLiteral("2011-07-15"), QStringLiteral("2011-06-20")}) {
+        int row = -1;
+        for (int r = 0; r < days->model()->rowCount(); ++r)
+            if (cell(days, r, DayDate) == day)
+                row = r;
+        QVERIFY(row >= 0);
+        selectRow(days, row);
+        const int first = FirstRecordOf(result, day);
+        QVERIFY(first >= 0);
+        const int top = topRow(recs);
+        QCOMPARE(cell(recs, top, RecId).toLongLong(), result.Id(first));
+        QCOMPARE(cell(recs, top, RecDate), day);
+        QCOMPARE(cell(recs, top - 1, RecDate), day); // its later rows above it
+        QVERIFY(!recs->selectionModel()->hasSelection());
+    }
+    // A record picked from the code is selected where the view shows it.
+    const qint64 id = result.Id(10);
+    w->Browser()->SelectRecord(id);
+    QCOMPARE(w->Browser()->SelectedRecordId(), id);
+    QCOMPARE(cell(recs, recs->selectionModel()->selectedRows().value(0).row(), RecId),
+             QString::number(id));
+    w->Browser()->SelectRecord(-1);
+    QCOMPARE(w->Browser()->SelectedRecordId(), qint64(-1));
+}
+
 void TestBrowser::failureKeepsData_data()
 {
     QTest::addColumn<QString>("action");
@@ -599,7 +742,7 @@ void TestBrowser::failureKeepsData()
     QCOMPARE(recs->model()->rowCount(), 7);
     QCOMPARE(child<QLabel>(w.get(), "lblTransTotal")->text(), shownTotals);
     QCOMPARE(TestSupport::Records(*w->DbMan, QStringLiteral("Li")).size(), 7);
-    QCOMPARE(w->Browser()->PeriodStart(), QDate(2011, 1, 1));
+    QCOMPARE(w->Browser()->Result().Start, QDate(2011, 1, 1));
 }
 
 void TestBrowser::rankingMarking_data()
@@ -748,7 +891,7 @@ void TestBrowser::rankSlices()
         rows.append({Out, QStringLiteral("c%1").arg(i), QStringLiteral("1"),
                      THi::FormatCents(cents), ShareText(cents, total)});
     }
-    const QList<TChartSlice> slices = RankSlices(rows);
+    const QList<TChartSlice> slices = RankSlices(RankRows(rows));
     QCOMPARE(slices.size(), std::min(categories, 8) + (categories > 8 ? 1 : 0));
     qint64 sum = 0;
     for (int i = 0; i < slices.size(); ++i) {
@@ -800,7 +943,7 @@ void TestBrowser::monthSeries()
         {QStringLiteral("2011-02"), QStringLiteral("500.00"), QStringLiteral("120.50")},
         {QStringLiteral("2011-04"), QStringLiteral("0.00"), QStringLiteral("1.00")}};
     QStringList shown;
-    for (const TChartMonth &m : MonthSeries(months, start, end)) {
+    for (const TChartMonth &m : MonthSeries(SumRows(months), start, end)) {
         if (m.Month < THi::DateToYmd(start).left(7) || m.Month > THi::DateToYmd(end).left(7))
             continue; // a month row outside the range is kept, but not asked about here
         shown << QStringLiteral("%1|%2|%3|%4")
@@ -887,9 +1030,10 @@ void TestBrowser::groupMonths()
     QFETCH(int, step);
     QFETCH(TRowList, months);
     QFETCH(QStringList, expected);
-    QList<TChartMonth> series = MonthSeries(months, QDate(2010, 11, 1), QDate(2011, 4, 30));
+    QList<TChartMonth> series =
+        MonthSeries(SumRows(months), QDate(2010, 11, 1), QDate(2011, 4, 30));
     if (step == int(TChartStep::Month))
-        series = MonthSeries(months, QDate(2011, 3, 1), QDate(2011, 3, 31));
+        series = MonthSeries(SumRows(months), QDate(2011, 3, 1), QDate(2011, 3, 31));
     QStringList shown;
     for (const TChartMonth &m : GroupMonths(series, TChartStep(step)))
         shown << QStringLiteral("%1|%2|%3").arg(m.Month).arg(m.InCents).arg(m.OutCents);

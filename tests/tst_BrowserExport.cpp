@@ -105,12 +105,13 @@ void TestBrowserExport::init()
     m_dataFile = Placement::PlaceDataFile({});
     TDbMan db(m_dataFile);
     db.AddUser(QStringLiteral("Li"), QStringLiteral("1234"));
-    db.AddRecords(
-        QStringLiteral("Li"),
-        {rec(QStringLiteral("2011-04-01"), In, QStringLiteral("工资"), QStringLiteral("100.00")),
-         rec(QStringLiteral("2011-04-02"), Out, QStringLiteral("餐饮"), QStringLiteral("30.00"),
-             QStringLiteral("<b>&amp;</b>")),
-         rec(QStringLiteral("2011-05-02"), Out, QStringLiteral("房租"), QStringLiteral("900.00"))});
+    db.AddRecords(QStringLiteral("Li"),
+                  Batch({rec(QStringLiteral("2011-04-01"), In, QStringLiteral("工资"),
+                             QStringLiteral("100.00")),
+                         rec(QStringLiteral("2011-04-02"), Out, QStringLiteral("餐饮"),
+                             QStringLiteral("30.00"), QStringLiteral("<b>&amp;</b>")),
+                         rec(QStringLiteral("2011-05-02"), Out, QStringLiteral("房租"),
+                             QStringLiteral("900.00"))}));
 }
 
 void TestBrowserExport::cleanup()
@@ -480,7 +481,7 @@ void TestBrowserExport::progressWindow()
         for (int i = 0; i < TProgressWindow::ShowFromRows + 500; ++i)
             many.append(rec(QStringLiteral("2011-04-03"), Out, QStringLiteral("杂项%1").arg(i % 50),
                             QStringLiteral("1.00")));
-        db.AddRecords(QStringLiteral("Li"), many);
+        db.AddRecords(QStringLiteral("Li"), Batch(many));
     }
     TProgressWindow::SetShowDelay(0);
     const auto back = qScopeGuard([] { TProgressWindow::SetShowDelay(500); });

@@ -716,12 +716,12 @@ void TestEditForms::cateRename()
     const QString list = QStringLiteral("餐饮\r\n交通\r\n房租");
     db.SetCateList(QStringLiteral("Li"), KindOut(), list);
     db.AddRecords(QStringLiteral("Li"),
-                  {{QStringLiteral("2011-04-01"), TypeExpense(), QStringLiteral("交通"),
-                    QStringLiteral("5.00"), QStringLiteral("")},
-                   {QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("交通"),
-                    QStringLiteral("6.00"), QStringLiteral("")},
-                   {QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("餐饮"),
-                    QStringLiteral("7.00"), QStringLiteral("")}});
+                  Batch({{QStringLiteral("2011-04-01"), TypeExpense(), QStringLiteral("交通"),
+                          QStringLiteral("5.00"), QStringLiteral("")},
+                         {QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("交通"),
+                          QStringLiteral("6.00"), QStringLiteral("")},
+                         {QStringLiteral("2011-04-02"), TypeExpense(), QStringLiteral("餐饮"),
+                          QStringLiteral("7.00"), QStringLiteral("")}}));
     TfrmEditCate dlg(nullptr);
     dlg.CateText = list;
     dlg.SetRenameStore(&db, QStringLiteral("Li"), TypeExpense());

@@ -235,7 +235,7 @@ void TestEntryPanel::addTrimsAndFormats()
     const TRowList expected{{QStringLiteral("2011-04-03"), QStringLiteral("支出"),
                              QStringLiteral("交通费"), QStringLiteral("12.50"),
                              QStringLiteral("打车")}};
-    QCOMPARE(m_panel->PendingRows(), expected);
+    QCOMPARE(Texts(m_panel->PendingRows()), expected);
     // Fields emptied except the date; Add waits for the next line.
     QCOMPARE(child<QComboBox>(QStringLiteral("cboOutCate"))->currentText(), QString());
     QCOMPARE(child<QLineEdit>(QStringLiteral("edtOutAmount"))->text(), QString());
@@ -263,6 +263,15 @@ void TestEntryPanel::total_data()
     QTest::addRow("large") << QStringList{QStringLiteral("1000009.95"),
                                           QStringLiteral("8000008.88")}
                            << QStringLiteral("合计：9000018.83");
+    // Doubles of these would add to 0.30000000000000004; cents add exactly.
+    QTest::addRow("0.1 and 0.2") << QStringList{QStringLiteral("0.1"), QStringLiteral("0.2")}
+                                 << QStringLiteral("合计：0.30");
+    QTest::addRow("ten times 0.1")
+        << QStringList(10, QStringLiteral("0.1")) << QStringLiteral("合计：1.00");
+    // Kept a little below the half cent: shown, added and stored as 0.01 and 1.00.
+    QTest::addRow("half cents as shown")
+        << QStringList{QStringLiteral("0.015"), QStringLiteral("1.005")}
+        << QStringLiteral("合计：1.01");
 }
 
 void TestEntryPanel::total()
@@ -274,6 +283,19 @@ void TestEntryPanel::total()
         addLine(QStringLiteral("Food"), a);
     QCOMPARE(m_panel->PendingRows().size(), amounts.size());
     QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), total);
+    QCOMPARE(QStringLiteral("合计：") + THi::FormatCents(m_panel->PendingCents()), total);
+    if (amounts.isEmpty())
+        return;
+
+    // Saved, the lines add up in the browser to what the panel showed.
+    DialogScript dialogs;
+    dialogs.yes();
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutSave")), Qt::LeftButton);
+    QCOMPARE(m_panel->PendingRows().size(), 0);
+    const TPeriod p = m_db->QueryPeriod(QStringLiteral("Li"), QStringLiteral("2000-01-01"),
+                                        QStringLiteral("2099-12-31"));
+    QCOMPARE(p.RecRows.size(), amounts.size());
+    QCOMPARE(QStringLiteral("合计：") + THi::FormatCents(p.OutCents), total);
 }
 
 void TestEntryPanel::rememberCate_data()
@@ -323,7 +345,7 @@ void TestEntryPanel::rememberCate()
     QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), storedAfter);
     QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("in")), QString());
     // The line keeps the name as typed; the box is empty for the next line.
-    QCOMPARE(m_panel->PendingRows().value(0).value(2), THi::Trim(typed));
+    QCOMPARE(m_panel->PendingRows().value(0).Cate, THi::Trim(typed));
     QCOMPARE(child<QComboBox>(QStringLiteral("cboOutCate"))->currentText(), QString());
     QVERIFY(!child<QPushButton>(QStringLiteral("btnOutAdd"))->isEnabled());
 }
@@ -359,7 +381,7 @@ void TestEntryPanel::rememberCateKeepsOtherCopysNames()
     addLine(typed, QStringLiteral("3"));
     QCOMPARE(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")), storedAfter);
     QCOMPARE(items(), THi::SplitLines(storedAfter));
-    QCOMPARE(m_panel->PendingRows().value(0).value(2), typed);
+    QCOMPARE(m_panel->PendingRows().value(0).Cate, typed);
 }
 
 void TestEntryPanel::editMiddleLine()
@@ -388,7 +410,7 @@ void TestEntryPanel::editMiddleLine()
     QCOMPARE(child<QLineEdit>(QStringLiteral("edtOutAmount"))->text(), QStringLiteral("2.50"));
     QCOMPARE(child<QLineEdit>(QStringLiteral("edtOutNotes"))->text(), QStringLiteral("to work"));
     QCOMPARE(m_panel->PendingRows().size(), 2);
-    QCOMPARE(m_panel->PendingRows().value(1).value(2), QStringLiteral("Rent"));
+    QCOMPARE(m_panel->PendingRows().value(1).Cate, QStringLiteral("Rent"));
     QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), QStringLiteral("合计：4.00"));
     QVERIFY(child<QPushButton>(QStringLiteral("btnOutAdd"))->isEnabled());
     // The line taken back leaves nothing selected.
@@ -397,7 +419,7 @@ void TestEntryPanel::editMiddleLine()
     QVERIFY(!child<QPushButton>(QStringLiteral("btnOutDelete"))->isEnabled());
 
     QTest::mouseClick(child<QPushButton>(QStringLiteral("btnOutAdd")), Qt::LeftButton);
-    const TRowList rows = m_panel->PendingRows();
+    const TRowList rows = Texts(m_panel->PendingRows());
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows.value(2),
              TRow({QStringLiteral("2011-04-10"), QStringLiteral("支出"), QStringLiteral("Bus"),
@@ -712,7 +734,7 @@ void TestEntryPanel::panelsAreIndependent()
 
     QCOMPARE(m_panel->PendingRows().size(), 1);
     QCOMPARE(income->PendingRows().size(), 2);
-    QCOMPARE(income->PendingRows().value(0).value(1), QStringLiteral("收入"));
+    QCOMPARE(income->PendingRows().value(0).Type, QStringLiteral("收入"));
     QCOMPARE(child<QLabel>(QStringLiteral("lblOutTotal"))->text(), QStringLiteral("合计：4.00"));
     QCOMPARE(child<QLabel>(QStringLiteral("lblInTotal"), income)->text(),
              QStringLiteral("合计：1006.00"));
@@ -796,7 +818,7 @@ void TestEntryPanel::typedDate()
         QCOMPARE(THi::DateToYmd(date->date()), lineDate);
         QVERIFY(add->isEnabled());
         QTest::keyClick(focused(), Qt::Key_Return);
-        QCOMPARE(panel->PendingRows().value(0).value(0), lineDate);
+        QCOMPARE(panel->PendingRows().value(0).Date, lineDate);
         return;
     }
 
@@ -815,7 +837,7 @@ void TestEntryPanel::typedDate()
     QVERIFY(add->isEnabled());
     add->click(); // as Alt+A does: the focus stays in the date being typed
     QCOMPARE(panel->PendingRows().size(), 1);
-    QCOMPARE(panel->PendingRows().value(0).value(0), QStringLiteral("2026-01-05"));
+    QCOMPARE(panel->PendingRows().value(0).Date, QStringLiteral("2026-01-05"));
     QVERIFY(date->toolTip().isEmpty());
 }
 
@@ -1057,8 +1079,8 @@ void TestEntryPanel::editCatesAfterRenameInTheEditor()
     dialogs.answer(QStringLiteral("Fuel"));
     m_db->SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("food\r\nGas"));
     m_db->AddRecords(QStringLiteral("Li"),
-                     {{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Gas"),
-                       QStringLiteral("5.00"), QStringLiteral("")}});
+                     Batch({{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Gas"),
+                             QStringLiteral("5.00"), QStringLiteral("")}}));
     m_panel->LoadCateList(m_db->GetCateList(QStringLiteral("Li"), QStringLiteral("out")));
     bool clicked = false;
     QTimer::singleShot(0, this, [&] {

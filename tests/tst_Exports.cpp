@@ -1,5 +1,6 @@
 #include "Exports.h"
 #include "HiClass.h"
+#include "RowTexts.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -33,6 +34,8 @@ private slots:
     void xlsxCells_data();
     void xlsxCells();
     void xlsxLayout();
+    void shareCells_data();
+    void shareCells();
     void csvBytes_data();
     void csvBytes();
     void csvFormulas_data();
@@ -76,41 +79,38 @@ TRecordList records(const TRowList &rows)
     TRecordList list;
     qint64 id = 1;
     for (const TRow &r : rows) {
-        const int date = list.AddDate(r.at(BatchDate));
-        const int cate = list.AddCate(r.at(BatchCate));
-        const TRecordList::TKind kind = r.at(BatchType) == In    ? TRecordList::Income
-                                        : r.at(BatchType) == Out ? TRecordList::Expense
-                                                                 : TRecordList::Other;
-        const QByteArray notes = r.at(BatchNotes).isEmpty()
-                                     ? QByteArray()
-                                     : THi::Base64Encode(r.at(BatchNotes)).toLatin1();
-        const qint64 cents = qRound64(r.at(BatchAmount).toDouble() * 100);
-        list.Append(id++, cents, date, cate, kind, notes.constData(), int(notes.size()));
+        const int date = list.AddDate(r.at(0));
+        const int cate = list.AddCate(r.at(2));
+        const TRecordList::TKind kind = r.at(1) == In    ? TRecordList::Income
+                                        : r.at(1) == Out ? TRecordList::Expense
+                                                         : TRecordList::Other;
+        const QByteArray notes =
+            r.at(4).isEmpty() ? QByteArray() : THi::Base64Encode(r.at(4)).toLatin1();
+        list.Append(id++, Cents(r.at(3)), date, cate, kind, notes.constData(), int(notes.size()));
     }
     return list;
 }
 
-struct TFixture {
-    TRecordList recs;
-    TExportData data;
+// One export: what it writes and the search it comes from.
+struct TJob {
+    TExportKind Kind = TExportKind::Cates;
+    TSearchResult Result;
 };
 
 // Li's April: totals in 100.00, out 30.00 unless given.
-TExportData exportData(TExportKind kind, const TRowList &rows, const TRecordList *recs,
-                       const QString &user = QStringLiteral("Li"), double in = 100, double out = 30)
+TJob exportData(TExportKind kind, const TRowList &ranks, const TRecordList *recs,
+                const QString &user = QStringLiteral("Li"), qint64 in = 10000, qint64 out = 3000)
 {
-    TExportData d;
-    d.Kind = kind;
-    d.UserName = user;
-    d.PeriodStart = QDate(2011, 4, 1);
-    d.PeriodEnd = QDate(2011, 4, 30);
-    d.InTotal = in;
-    d.OutTotal = out;
-    if (kind == TExportKind::Cates)
-        d.CateRows = rows;
-    else
-        d.Records = recs;
-    return d;
+    TJob job{kind, TSearchResult(user, QDate(2011, 4, 1), QDate(2011, 4, 30), {})};
+    job.Result.InCents = in;
+    job.Result.OutCents = out;
+    for (const TRow &r : ranks) {
+        if (kind == TExportKind::Cates)
+            (r.at(RankType) == In ? job.Result.InCateRows : job.Result.OutCateRows) << RankRow(r);
+    }
+    if (recs)
+        job.Result.RecRows = *recs;
+    return job;
 }
 
 const QString Title = QStringLiteral("Li (2011-04-01 至 2011-04-30)");
@@ -296,8 +296,8 @@ void TestExports::htmlFill_data()
     QTest::addRow("ranking texts go in as they are, blank or not")
         << true << "<!-- - -->x<!-- - -->[#type|#category|#ratio]<!-- - -->y"
         << TRowList{rank(Out, QStringLiteral("  "), QStringLiteral("1"), QStringLiteral("1.00"),
-                         QStringLiteral(""))}
-        << "Li" << QStringLiteral("x[支出|  |]y");
+                         QStringLiteral("100.00%"))}
+        << "Li" << QStringLiteral("x[支出|  |100.00%]y");
     QTest::addRow("pieces after the third are ignored")
         << true << "H<!-- - -->R<!-- - -->F<!-- - -->#top X" << ranking << "Li"
         << "HRRF";
@@ -334,11 +334,11 @@ void TestExports::htmlFill()
     QFETCH(QString, expected);
     const TExportKind kind = cates ? TExportKind::Cates : TExportKind::Trans;
     const TRecordList recs = records(cates ? TRowList{} : rows);
-    const TExportData data = exportData(kind, rows, &recs, user);
+    const TJob data = exportData(kind, rows, &recs, user);
 
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    THtmlExport(kind, templ, QStringLiteral("t.html")).Write(out, data);
+    THtmlExport(kind, templ, QStringLiteral("t.html")).Write(out, data.Result);
     // GB18030 bytes, no byte-order mark, nothing between the pieces.
     QCOMPARE(THi::FromBytes(out.data()), expected);
     QCOMPARE(out.data(), THi::ToBytes(expected));
@@ -408,7 +408,7 @@ void TestExports::shippedTemplates()
     const TRecordList recs = records(cates ? TRowList{} : rows);
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    THtmlExport::FromFile(kind, file).Write(out, exportData(kind, rows, &recs));
+    THtmlExport::FromFile(kind, file).Write(out, exportData(kind, rows, &recs).Result);
     const QString page = THi::FromBytes(out.data());
     QVERIFY(page.startsWith(QLatin1String("<!DOCTYPE html>")));
     QVERIFY(page.endsWith(QLatin1String("</html>")));
@@ -531,7 +531,7 @@ void TestExports::xlsxCells()
     const TRecordList recs = records(cates ? TRowList{} : rows);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("out.xlsx"));
-    TXlsxExport::Save(file, exportData(kind, rows, &recs));
+    TXlsxExport::Save(file, kind, exportData(kind, rows, &recs).Result);
     QCOMPARE(sheetCells(file), cells);
 }
 
@@ -543,7 +543,7 @@ void TestExports::xlsxLayout()
     const TRecordList recs = records(rows);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("out.xlsx"));
-    TXlsxExport::Save(file, exportData(TExportKind::Trans, rows, &recs));
+    TXlsxExport::Save(file, TExportKind::Trans, exportData(TExportKind::Trans, rows, &recs).Result);
 
     const QString book = QString::fromUtf8(unzip(file, QStringLiteral("xl/workbook.xml")));
     QVERIFY(book.contains(QLatin1String("<sheet name=\"Sheet1\"")));
@@ -576,6 +576,40 @@ void TestExports::xlsxLayout()
 
 // ---------------------------------------------------------------------------
 // CSV
+
+void TestExports::shareCells_data()
+{
+    QTest::addColumn<qint64>("cents");
+    QTest::addColumn<qint64>("typeCents");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("number");
+    QTest::addRow("two decimals") << qint64(631) << qint64(10000) << "6.31%" << 0.0631;
+    QTest::addRow("a third") << qint64(1) << qint64(3) << "33.33%" << 0.3333;
+    QTest::addRow("an exact half") << qint64(1) << qint64(32) << "3.13%" << 0.0313;
+    QTest::addRow("zero total") << qint64(5) << qint64(0) << "0.00%" << 0.0;
+    QTest::addRow("a refund's tiny share") << qint64(-1) << qint64(100000) << "-0.00%" << 0.0;
+    QTest::addRow("a refund's huge share")
+        << qint64(999999999999) << qint64(-1) << "-99999999999900.00%" << -999999999999.0;
+}
+
+void TestExports::shareCells()
+{
+    // A share cell's number is the fraction its text shows, never more digits.
+    QFETCH(qint64, cents);
+    QFETCH(qint64, typeCents);
+    QFETCH(QString, text);
+    QFETCH(double, number);
+    TSearchResult result(QStringLiteral("Li"), QDate(2011, 4, 1), QDate(2011, 4, 30), {});
+    result.OutCateRows << TRankRow{Out, QStringLiteral("a"), 1, cents, typeCents};
+    QList<Exports::TCell> shares;
+    Exports::ForEachRow(
+        TExportKind::Cates, result, [&](const Exports::TCells &cells) { shares << cells.at(5); },
+        Exports::TTotals::Without);
+    QCOMPARE(shares.size(), 1);
+    QCOMPARE(shares.first().type, Exports::TCell::Share);
+    QCOMPARE(shares.first().text, text);
+    QCOMPARE(shares.first().number, number);
+}
 
 void TestExports::csvBytes_data()
 {
@@ -617,7 +651,7 @@ void TestExports::csvBytes()
     const TRecordList recs = records(cates ? TRowList{} : rows);
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    TCsvExport::Write(out, exportData(kind, rows, &recs));
+    TCsvExport::Write(out, kind, exportData(kind, rows, &recs).Result);
     QCOMPARE(out.data(), bytes);
 }
 
@@ -673,7 +707,8 @@ void TestExports::csvFormulas()
     out.open(QIODevice::WriteOnly);
     // A user name that is a formula: the title no longer goes into the table.
     TCsvExport::Write(
-        out, exportData(TExportKind::Trans, rows, &recs, QStringLiteral("=cmd|' /C calc'!A0")));
+        out, TExportKind::Trans,
+        exportData(TExportKind::Trans, rows, &recs, QStringLiteral("=cmd|' /C calc'!A0")).Result);
     const QByteArray expected = "\xEF\xBB\xBF" +
                                 QStringLiteral("日期,项目,收入,支出,备注\r\n").toUtf8() +
                                 line.toUtf8() + "\r\n";
@@ -688,7 +723,7 @@ void TestExports::controlCharsVisible_data()
     QTest::addRow("csv") << "csv";
 }
 
-static void save(const QString &format, const QString &file, const TExportData &data,
+static void save(const QString &format, const QString &file, const TJob &data,
                  const TProgress &progress = {});
 static QString exported(const QString &format, const QString &file);
 
@@ -730,17 +765,17 @@ void TestExports::saveReplacesWhole_data()
     QTest::addRow("csv") << "csv";
 }
 
-static void save(const QString &format, const QString &file, const TExportData &data,
+static void save(const QString &format, const QString &file, const TJob &data,
                  const TProgress &progress)
 {
     if (format == QLatin1String("html"))
         THtmlExport(data.Kind, QStringLiteral("H<!-- - -->R#category|#notes<!-- - -->F"),
                     QStringLiteral("t"))
-            .Save(file, data, progress);
+            .Save(file, data.Result, progress);
     else if (format == QLatin1String("xlsx"))
-        TXlsxExport::Save(file, data, progress);
+        TXlsxExport::Save(file, data.Kind, data.Result, progress);
     else
-        TCsvExport::Save(file, data, progress);
+        TCsvExport::Save(file, data.Kind, data.Result, progress);
 }
 
 // The written text of any format: the page from GB18030, the workbook's
@@ -759,7 +794,7 @@ void TestExports::saveReplacesWhole()
     QFETCH(QString, format);
     const TRowList rows{rank(In, QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("1.00"),
                              QStringLiteral("100.00%"))};
-    const TExportData data = exportData(TExportKind::Cates, rows, nullptr);
+    const TJob data = exportData(TExportKind::Cates, rows, nullptr);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("old.") + format);
     THi::SaveFile(file, QByteArray(1 << 20, 'x'));
@@ -783,7 +818,7 @@ void TestExports::saveFailsCleanly_data()
 void TestExports::saveFailsCleanly()
 {
     QFETCH(QString, format);
-    const TExportData data = exportData(TExportKind::Cates, {}, nullptr);
+    const TJob data = exportData(TExportKind::Cates, {}, nullptr);
     QTemporaryDir dir;
     // A folder where the file should be: the rename over it fails after writing.
     const QString file = dir.filePath(QStringLiteral("taken.") + format);
@@ -840,7 +875,7 @@ void TestExports::saveOnFullDisk()
     for (int i = 0; i < 300; ++i)
         rows.append(rank(Out, QStringLiteral("类别%1").arg(i), QStringLiteral("1"),
                          QStringLiteral("1.00"), QStringLiteral("1.00%")));
-    const TExportData data = exportData(TExportKind::Cates, rows, nullptr);
+    const TJob data = exportData(TExportKind::Cates, rows, nullptr);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("full.") + format);
     THi::SaveFile(file, "old");
@@ -889,7 +924,7 @@ void TestExports::progressAndCancel()
         rows.append(rec(QStringLiteral("2011-04-01"), Out, QStringLiteral("c%1").arg(i),
                         QStringLiteral("1.00")));
     const TRecordList recs = records(rows);
-    const TExportData data = exportData(TExportKind::Trans, rows, &recs);
+    const TJob data = exportData(TExportKind::Trans, rows, &recs);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("big.") + format);
     THi::SaveFile(file, "old");

@@ -42,6 +42,10 @@ private slots:
     void isNumber();
     void isAmount_data();
     void isAmount();
+    void amountCents_data();
+    void amountCents();
+    void shares_data();
+    void shares();
     void formatting_data();
     void formatting();
     void files();
@@ -394,6 +398,56 @@ void TestHiClass::isAmount()
     QFETCH(QString, text);
     QFETCH(bool, ok);
     QCOMPARE(THi::IsAmount(text), ok);
+}
+
+void TestHiClass::amountCents_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<qint64>("cents");
+    QTest::addRow("whole") << "12" << qint64(1200);
+    QTest::addRow("one decimal") << "0.1" << qint64(10);
+    // Times 100 these round up; as kept (a little below the half cent) they print down.
+    QTest::addRow("0.015 prints as 0.01") << "0.015" << qint64(1);
+    QTest::addRow("1.005 prints as 1.00") << "1.005" << qint64(100);
+    QTest::addRow("2.675 prints as 2.67") << "2.675" << qint64(267);
+    QTest::addRow("exactly half a cent rounds up") << "0.125" << qint64(13);
+    QTest::addRow("above half a cent") << "0.0051" << qint64(1);
+    QTest::addRow("largest") << "9999999999.99" << qint64(999999999999);
+    QTest::addRow("negative") << "-3.456" << qint64(-346);
+    QTest::addRow("exponent") << "1.5e3" << qint64(150000);
+}
+
+void TestHiClass::amountCents()
+{
+    QFETCH(QString, typed);
+    QFETCH(qint64, cents);
+    double v = 0;
+    QVERIFY(THi::IsNumber(typed, &v));
+    QCOMPARE(THi::AmountCents(v), cents);
+    // What is kept is what was shown.
+    QCOMPARE(THi::FormatCents(THi::AmountCents(v)), THi::FormatFloat(v));
+}
+
+void TestHiClass::shares_data()
+{
+    QTest::addColumn<qint64>("part");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<QString>("shown");
+    QTest::addRow("whole") << qint64(3000) << qint64(4000) << "75.00%";
+    QTest::addRow("a third") << qint64(1) << qint64(3) << "33.33%";
+    QTest::addRow("zero total") << qint64(5) << qint64(0) << "0.00%";
+    QTest::addRow("zero part") << qint64(0) << qint64(700) << "0.00%";
+    QTest::addRow("an exact half rounds up") << qint64(1) << qint64(32) << "3.13%";
+    QTest::addRow("negative part") << qint64(-500) << qint64(500) << "-100.00%";
+}
+
+void TestHiClass::shares()
+{
+    QFETCH(qint64, part);
+    QFETCH(qint64, total);
+    QFETCH(QString, shown);
+    QCOMPARE(THi::FormatShare(part, total), shown);
+    QCOMPARE(THi::FormatFloat(THi::SharePercent(part, total)) + QLatin1Char('%'), shown);
 }
 
 void TestHiClass::formatting_data()

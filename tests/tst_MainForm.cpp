@@ -393,7 +393,7 @@ void TestMainForm::deleteUser()
     auto w = open();
     TDbMan(m_dataFile)
         .AddRecord(QStringLiteral("Li"), QStringLiteral("2011-04-12"), TypeExpense(),
-                   QStringLiteral("Food"), QStringLiteral("3"), QStringLiteral(""));
+                   QStringLiteral("Food"), Cents(QStringLiteral("3")), QStringLiteral(""));
     DialogScript script;
     script.yes();
     action(w.get(), "mnuMenu_DeleteUser")->trigger();
@@ -404,11 +404,10 @@ void TestMainForm::deleteUser()
     QCOMPARE(m_started.size(), 1);
     QVERIFY(!w->isVisible());
     // The records stay for an account made again under that name.
-    double out = 0, in = 0;
-    TRowList a, b, recs, c, d;
-    db.QueryPeriod(QStringLiteral("Li"), QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"),
-                   out, in, a, b, recs, c, d);
-    QCOMPARE(recs.size(), 1);
+    QCOMPARE(db.QueryPeriod(QStringLiteral("Li"), QStringLiteral("2011-01-01"),
+                            QStringLiteral("2011-12-31"))
+                 .RecRows.size(),
+             1);
 }
 
 void TestMainForm::backupNames_data()
@@ -605,8 +604,9 @@ void TestMainForm::startUpImport()
         QFile(backup).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         TDbMan(backup).AddRecords(
             QStringLiteral("FromBackup"),
-            TRowList(200, TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
-                               QStringLiteral("1"), QStringLiteral("")}));
+            Batch(TRowList(200,
+                           TRow{QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"),
+                                QStringLiteral("1"), QStringLiteral("")})));
         QCOMPARE(TestSupport::Raw(backup).exec(QStringLiteral("update data set amount=1e308")),
                  QString());
     } else {
@@ -698,10 +698,10 @@ void TestMainForm::startUpImportShowsProgress()
     {
         TDbMan db(backup);
         db.AddUser(QStringLiteral("FromBackup"), QStringLiteral("1"));
-        db.AddRecords(
-            QStringLiteral("FromBackup"),
-            TRowList(20000, TRow{QStringLiteral("2011-04-12"), TypeExpense(),
-                                 QStringLiteral("Food"), QStringLiteral("1"), QStringLiteral("")}));
+        db.AddRecords(QStringLiteral("FromBackup"),
+                      Batch(TRowList(20000, TRow{QStringLiteral("2011-04-12"), TypeExpense(),
+                                                 QStringLiteral("Food"), QStringLiteral("1"),
+                                                 QStringLiteral("")})));
     }
     TProgressWindow::SetShowDelay(0);
     const auto back = qScopeGuard([] { TProgressWindow::SetShowDelay(500); });
@@ -1188,7 +1188,7 @@ void TestMainForm::readOnlyLedger()
         .SetCateList(QStringLiteral("Li"), QStringLiteral("out"), QStringLiteral("Food"));
     TDbMan(m_dataFile)
         .AddRecord(QStringLiteral("Li"), QStringLiteral("2011-04-12"), TypeExpense(),
-                   QStringLiteral("Food"), QStringLiteral("3"), QStringLiteral(""));
+                   QStringLiteral("Food"), Cents(QStringLiteral("3")), QStringLiteral(""));
     auto w = open();
     addPendingLine(w.get(), false);
     auto *line = w->findChild<QLabel *>(QStringLiteral("lblReadOnly"));

@@ -88,13 +88,16 @@ const QString In = QStringLiteral("收入");
 // Three (or more) pages of ranking rows.
 std::unique_ptr<TColumnReport> threePages(int count = 120)
 {
-    TRowList rows;
-    for (int i = 0; i < count; ++i)
-        rows.append({i < 60 ? In : Out, QStringLiteral("类别%1").arg(i), QStringLiteral("1"),
-                     QStringLiteral("%1.00").arg(i), QStringLiteral("1.00%")});
-    return MakeCateReport(TReportUnits::Screen(),
-                          {QStringLiteral("王五"), QDate(2011, 1, 1), QDate(2011, 12, 31), 10, 20},
-                          rows);
+    auto result = std::make_shared<TSearchResult>(QStringLiteral("王五"), QDate(2011, 1, 1),
+                                                  QDate(2011, 12, 31), TPeriod());
+    result->InCents = 1000;
+    result->OutCents = 2000;
+    for (int i = 0; i < count; ++i) {
+        const TRankRow row{i < 60 ? In : Out, QStringLiteral("类别%1").arg(i), 1, i * 100,
+                           i * 10000}; // 1.00% of its type
+        (i < 60 ? result->InCateRows : result->OutCateRows).append(row);
+    }
+    return MakeCateReport(TReportUnits::Screen(), result);
 }
 
 TRow rec(const char *date, const QString &type, const QString &cate, const char *amount,
@@ -413,10 +416,10 @@ void TestPrintForm::catesReport()
 {
     TDbMan(m_dataFile)
         .AddRecords(QStringLiteral("Li"),
-                    {rec("2011-04-01", Out, QStringLiteral("餐饮"), "20.00"),
-                     rec("2011-04-02", In, QStringLiteral("工资"), "5000.00"),
-                     rec("2011-04-03", Out, QStringLiteral("交通"), "5.50"),
-                     rec("2011-04-04", In, QStringLiteral("奖金"), "800.00")});
+                    Batch({rec("2011-04-01", Out, QStringLiteral("餐饮"), "20.00"),
+                           rec("2011-04-02", In, QStringLiteral("工资"), "5000.00"),
+                           rec("2011-04-03", Out, QStringLiteral("交通"), "5.50"),
+                           rec("2011-04-04", In, QStringLiteral("奖金"), "800.00")}));
     auto w = open();
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate1")->setDate(QDate(2011, 4, 1));
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate2")->setDate(QDate(2011, 4, 30));
@@ -461,7 +464,7 @@ void TestPrintForm::transReport()
     for (int i = 0; i < 53; ++i)
         rows.append(rec("2011-05-02", i % 2 ? In : Out, QStringLiteral("项目%1").arg(i), "1.25",
                         QStringLiteral("备注%1").arg(i)));
-    TDbMan(m_dataFile).AddRecords(QStringLiteral("Li"), rows);
+    TDbMan(m_dataFile).AddRecords(QStringLiteral("Li"), Batch(rows));
     auto w = open();
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate1")->setDate(QDate(2011, 5, 1));
     TestSupport::Child<QDateEdit>(w.get(), "dtpTransDate2")->setDate(QDate(2011, 5, 31));

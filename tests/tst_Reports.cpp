@@ -1,4 +1,5 @@
 #include "Reports.h"
+#include "RowTexts.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -35,9 +36,20 @@ private slots:
 
 namespace {
 
-TReportHeader header()
+// 李四's April: in 5800.00, out 1565.50, with these ranking rows (as
+// texts: type, category, count, sum, share) and records.
+TSearchResultPtr result(const TRowList &ranks = {}, const TRecordList &recs = {},
+                        const QString &user = QStringLiteral("李四"))
 {
-    return {QStringLiteral("李四"), QDate(2011, 4, 1), QDate(2011, 4, 30), 5800, 1565.5};
+    auto r =
+        std::make_shared<TSearchResult>(user, QDate(2011, 4, 1), QDate(2011, 4, 30), TPeriod());
+    r->InCents = 580000;
+    r->OutCents = 156550;
+    for (const TRow &row : ranks)
+        (row.at(RankType) == QStringLiteral("收入") ? r->InCateRows : r->OutCateRows)
+            << RankRow(row);
+    r->RecRows = recs;
+    return r;
 }
 
 TRowList rankRows(int incomes, int expenses)
@@ -64,7 +76,7 @@ QList<TReportText> find(const TReportPage &page, const QString &text)
 
 std::unique_ptr<TColumnReport> cateReport(int dpi, int rows)
 {
-    return MakeCateReport(TReportUnits(dpi, dpi), header(), rankRows(rows / 2, rows - rows / 2));
+    return MakeCateReport(TReportUnits(dpi, dpi), result(rankRows(rows / 2, rows - rows / 2)));
 }
 
 } // namespace
@@ -222,7 +234,7 @@ void TestReports::cateColumns()
     QFETCH(int, right);
     const TRowList rows = {{type, QStringLiteral("奖金"), QStringLiteral("3"),
                             QStringLiteral("123.45"), QStringLiteral("100.00%")}};
-    const auto report = MakeCateReport(TReportUnits(), header(), rows);
+    const auto report = MakeCateReport(TReportUnits(), result(rows));
     const TReportPage p = report->Page(0);
     const TReportUnits &u = report->Units();
     const QList<TReportText> sums = find(p, QStringLiteral("123.45"));
@@ -242,7 +254,7 @@ void TestReports::longNotesEndAtBand()
     const int cate = recs.AddCate(QStringLiteral("餐饮"));
     const QByteArray notes = THi::Base64Encode(QString(200, QChar(0x5348))).toLatin1();
     recs.Append(1, 1250, day, cate, TRecordList::Expense, notes.constData(), int(notes.size()));
-    const auto report = MakeTransReport(TReportUnits(), header(), recs);
+    const auto report = MakeTransReport(TReportUnits(), result({}, recs));
     const TReportUnits &u = report->Units();
     const TReportPage p = report->Page(0);
     QCOMPARE(find(p, QStringLiteral("12.50")).value(0).Left +
@@ -285,15 +297,15 @@ void TestReports::longCatesEndAtColumn()
     const QString widest = cates ? QStringLiteral("999999999999") : QStringLiteral("9999999999.99");
     std::unique_ptr<TColumnReport> report;
     if (cates) {
-        report = MakeCateReport(units, header(),
-                                {{QStringLiteral("收入"), cate, widest, QStringLiteral("123.45"),
-                                  QStringLiteral("100.00%")}});
+        report =
+            MakeCateReport(units, result({{QStringLiteral("收入"), cate, widest,
+                                           QStringLiteral("123.45"), QStringLiteral("100.00%")}}));
     } else {
         TRecordList recs;
         const int day = recs.AddDate(QStringLiteral("2011-04-01"));
         const int c = recs.AddCate(cate);
         recs.Append(1, 999999999999, day, c, TRecordList::Income, "", 0);
-        report = MakeTransReport(units, header(), recs);
+        report = MakeTransReport(units, result({}, recs));
     }
     const TReportPage p = report->Page(0);
     const QList<TReportText> numbers = find(p, widest);
@@ -313,22 +325,20 @@ void TestReports::longCatesEndAtColumn()
     }
     QVERIFY(seen);
     // A short one stays whole.
-    const auto shortReport =
-        MakeCateReport(units, header(),
-                       {{QStringLiteral("收入"), QStringLiteral("Rent"), QStringLiteral("1"),
-                         QStringLiteral("1.00"), QStringLiteral("1%")}});
+    const auto shortReport = MakeCateReport(
+        units, result({{QStringLiteral("收入"), QStringLiteral("Rent"), QStringLiteral("1"),
+                        QStringLiteral("1.00"), QStringLiteral("1.00%")}}));
     QCOMPARE(find(shortReport->Page(0), QStringLiteral("Rent")).size(), 1);
 }
 
 void TestReports::controlCharsVisible()
 {
     const QString nul(QChar(0));
-    const TReportHeader h{QStringLiteral("Li") + nul + QStringLiteral("x"), QDate(2011, 4, 1),
-                          QDate(2011, 4, 30), 1, 1};
     const auto report = MakeCateReport(
-        TReportUnits(), h,
-        {{QStringLiteral("收入"), QStringLiteral("a\x01") + nul + QStringLiteral("b"),
-          QStringLiteral("1"), QStringLiteral("1.00"), QStringLiteral("100.00%")}});
+        TReportUnits(),
+        result({{QStringLiteral("收入"), QStringLiteral("a\x01") + nul + QStringLiteral("b"),
+                 QStringLiteral("1"), QStringLiteral("1.00"), QStringLiteral("100.00%")}},
+               {}, QStringLiteral("Li") + nul + QStringLiteral("x")));
     const TReportPage p = report->Page(0);
     QCOMPARE(find(p, QStringLiteral("Li\u2400x")).size(), 1);
     QCOMPARE(find(p, QStringLiteral("a\u2401\u2400b")).size(), 1);
@@ -378,7 +388,7 @@ void TestReports::paintProgress()
 void TestReports::pagesMadeOnDemand()
 {
     int asked = 0;
-    TColumnReport report(TReportUnits(), header(), {{QStringLiteral("项目"), 0}}, 100000,
+    TColumnReport report(TReportUnits(), result(), {{QStringLiteral("项目"), 0}}, 100000,
                          [&asked](int i) {
                              ++asked;
                              return QStringList{QString::number(i)};
