@@ -19,6 +19,7 @@ private slots:
     void filteredResult_data();
     void filteredResult();
     void emptyFilterIsTheFullResult();
+    void recountOfEveryRecordIsTheSearch();
     void recordDates_data();
     void recordDates();
     void searchAllYears_data();
@@ -193,6 +194,37 @@ void TestResultFilter::emptyFilterIsTheFullResult()
     // Filter, then clear: the same full result, not a copy.
     filter.Apply(TRecordFilter(QStringLiteral("kfc")), QStringLiteral("kfc"));
     QCOMPARE(filter.Apply(TRecordFilter(), QString()), filter.Full());
+}
+
+void TestResultFilter::recountOfEveryRecordIsTheSearch()
+{
+    // Counted again from every record, a result is the store's own: day and
+    // month rows, totals and rankings, also with a record of a type word the
+    // sums leave out (written by hand into the ledger) and equal sums.
+    TDbMan db(m_data->path());
+    db.AddRecords(Li, Batch(ledger()));
+    db.AddRecords(Li, Batch({r("2011-06-01", Out, "交通", "30.00", "same sum as 餐饮's 30"),
+                             r("2011-06-01", In, "利息", "0.01", "")}));
+    const QString other =
+        m_data->exec(QStringLiteral("insert into \"data\" (\"user\",\"date\",\"type\",\"cate\","
+                                    "\"amount\",\"notes\") values ('%1','2011-07-01','转账','%2',"
+                                    "12.5,'')")
+                         .arg(THi::Base64Encode(Li), THi::Base64Encode(QStringLiteral("其他"))));
+    QVERIFY2(other.isEmpty(), qPrintable(other));
+    const TSearchResult full =
+        query(db, Li, QStringLiteral("2011-01-01"), QStringLiteral("2011-12-31"));
+    QCOMPARE(full.RecRows.size(), ledger().size() + 3);
+    std::vector<int> every(size_t(full.RecRows.size()));
+    for (int i = 0; i < full.RecRows.size(); ++i)
+        every[size_t(i)] = i;
+    const TSearchResult again = RecountResult(full, every, full.Start, full.End, QString());
+    QCOMPARE(Texts(again.DayRows), Texts(full.DayRows));
+    QCOMPARE(Texts(again.MonthRows), Texts(full.MonthRows));
+    QCOMPARE(Texts(again.CateRows()), Texts(full.CateRows()));
+    QCOMPARE(again.OutCents, full.OutCents);
+    QCOMPARE(again.InCents, full.InCents);
+    QCOMPARE(again.RecRows.size(), full.RecRows.size());
+    QCOMPARE(Texts(full.DayRows).last(), r("2011-07-01", "0.00", "0.00"));
 }
 
 void TestResultFilter::recordDates_data()
