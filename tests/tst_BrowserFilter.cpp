@@ -42,6 +42,8 @@ private slots:
     void detailsFiltered();
     void quickRangeKeptPerAccount_data();
     void quickRangeKeptPerAccount();
+    void quickRangeOfAnyName_data();
+    void quickRangeOfAnyName();
     void searchAllYears_data();
     void searchAllYears();
     void deleteWhileFiltered();
@@ -355,6 +357,27 @@ void TestBrowserFilter::quickRangeKeptPerAccount()
     }
     QCOMPARE(Settings::QuickRange(QStringLiteral("Li")), TQuickRange::Id(TQuickRange::Kind(kind)));
     QCOMPARE(Settings::QuickRange(QStringLiteral("Wang")), QString());
+}
+
+void TestBrowserFilter::quickRangeOfAnyName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("other"); // a name that must not share it
+    QTest::addRow("Chinese") << s("李明") << s("李");
+    QTest::addRow("case") << s("Li") << s("li");
+    QTest::addRow("settings syntax") << s("a/b\\c = [x]; #y") << s("a/b");
+    QTest::addRow("blanks") << s(" Li ") << s("Li");
+}
+
+void TestBrowserFilter::quickRangeOfAnyName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, other);
+    Settings::RememberQuickRange(name, TQuickRange::Id(TQuickRange::LastYear));
+    QCOMPARE(Settings::QuickRange(name), s("last-year"));
+    QCOMPARE(Settings::QuickRange(other), QString());
+    Settings::RememberQuickRange(other, TQuickRange::Id(TQuickRange::All));
+    QCOMPARE(Settings::QuickRange(name), s("last-year"));
 }
 
 void TestBrowserFilter::searchAllYears_data()
