@@ -83,4 +83,23 @@ void RememberExportFile(const QString &fileName)
     remember(LastExportFolder, fileName);
 }
 
+namespace {
+QString quickRangeKey(const QString &user)
+{
+    return QStringLiteral("quickRange/") + QString::fromLatin1(user.toUtf8().toHex());
+}
+} // namespace
+
+QString QuickRange(const QString &user)
+{
+    return QSettings(FilePath(), QSettings::NativeFormat).value(quickRangeKey(user)).toString();
+}
+
+void RememberQuickRange(const QString &user, const QString &id)
+{
+    QSettings settings(FilePath(), QSettings::NativeFormat);
+    settings.setValue(quickRangeKey(user), id);
+    settings.sync();
+}
+
 } // namespace Settings

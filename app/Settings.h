@@ -30,4 +30,10 @@ void RememberExportFile(const QString &fileName);
 // ~/.pgpass or PGPASSWORD.
 QString DatabaseUrl();
 
+// The browser's last quick range of an account (a TQuickRange id, empty when
+// none was chosen), kept under "quickRange/<the name's UTF-8 in hex>" so any
+// name makes a valid key. Accounts of the same name in two ledgers share it.
+QString QuickRange(const QString &user);
+void RememberQuickRange(const QString &user, const QString &id);
+
 } // namespace Settings

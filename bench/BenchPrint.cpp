@@ -8,8 +8,9 @@
 // With --shots <folder> it instead drives the real main window on a small
 // ledger and leaves there: entry.png (three pending lines, 0.1 + 0.2 +
 // 1.005), browser-trans.png and browser-cates.png (the
-// browser page after the search), trans.png and cates.png (the two previews
-// as shown), report.pdf (the record list, two pages, saved with btnPdf).
+// browser page after the search), browser-filter.png and
+// browser-filter-cates.png (the filter box holding "超市 >20"), trans.png and cates.png (the two
+// previews as shown), report.pdf (the record list, two pages, saved with btnPdf).
 
 #include "BenchKit.h"
 #include "BrowserPanel.h"
@@ -135,6 +136,17 @@ int shots(const QString &folder)
     w.findChild<QPushButton *>(QStringLiteral("btnTransSearch"))->click();
     settle();
     w.grab().save(QDir(folder).filePath(QStringLiteral("browser-trans.png")));
+    // The same records through the filter box: matches marked, totals filtered.
+    auto *filter = w.findChild<QLineEdit *>(QStringLiteral("edtTransFilter"));
+    filter->setText(QStringLiteral("超市 >20"));
+    settle();
+    w.grab().save(QDir(folder).filePath(QStringLiteral("browser-filter.png")));
+    w.findChild<QRadioButton *>(QStringLiteral("rdoTransCategories"))->click();
+    settle();
+    w.grab().save(QDir(folder).filePath(QStringLiteral("browser-filter-cates.png")));
+    w.findChild<QRadioButton *>(QStringLiteral("rdoTransTransactions"))->click();
+    filter->clear();
+    settle();
 
     const QString pdf = QDir(folder).filePath(QStringLiteral("report.pdf"));
     QFile::remove(pdf);

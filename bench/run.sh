@@ -107,6 +107,11 @@ if [ -x "$bin/tallimo_bench_browser" ]; then
     QT_QPA_PLATFORM=offscreen "$bin/tallimo_bench_browser" "$file"
 fi
 
+if [ -x "$bin/tallimo_bench_find" ]; then
+    echo "== find bar: filter keystrokes and search all years (tallimo_bench_find)"
+    QT_QPA_PLATFORM=offscreen "$bin/tallimo_bench_find" "$file" 5 "${server_args[@]}"
+fi
+
 if [ -x "$bin/tallimo_bench_export" ]; then
     echo "== exports of 100,000 records (tallimo_bench_export)"
     "$bin/tallimo_bench_export" all 100000

@@ -9,20 +9,27 @@
 #include "FormKit.h"
 #include "HiClass.h"
 #include "MoreInfoForm.h"
+#include "Settings.h"
 
 #include <QAbstractProxyModel>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTabBar>
+#include <QTextLayout>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -103,6 +110,78 @@ public:
 
 private:
     std::function<bool(int)> m_marked;
+};
+
+// The record list with the filter box's matches marked: the matching parts
+// of the category and the notes, and the amount cell of a matching amount.
+class TFilterDelegate : public QStyledItemDelegate {
+public:
+    TFilterDelegate(std::function<const TRecordFilter &()> filter, const TRecordListModel *model,
+                    QObject *parent)
+        : QStyledItemDelegate(parent), m_filter(std::move(filter)), m_model(model)
+    {
+    }
+
+    static QColor MatchColor() { return QColor(0xFF, 0xE5, 0x80); }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const TRecordFilter &filter = m_filter();
+        const int col = index.column();
+        if (filter.isEmpty() || col < RecCate || col > RecNotes) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QWidget *w = opt.widget;
+        QStyle *style = w ? w->style() : QApplication::style();
+        if (col == RecIn || col == RecOut) {
+            const int row = SourceRow(index);
+            if (!opt.text.isEmpty() && row >= 0 && row < m_model->Records().size() &&
+                filter.amountMatches(m_model->Records().Cents(row))) {
+                opt.backgroundBrush = MatchColor();
+                opt.state &= ~QStyle::State_Selected;
+            }
+            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
+            return;
+        }
+        const QString text = opt.text;
+        const QList<TTextSpan> spans = filter.highlights(text);
+        if (spans.isEmpty()) {
+            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
+            return;
+        }
+        opt.text.clear(); // the background and the selection; the text below
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, w);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, w) + 1;
+        QList<QTextLayout::FormatRange> formats;
+        for (const TTextSpan &span : spans) {
+            QTextCharFormat format;
+            format.setBackground(MatchColor());
+            format.setForeground(QColor(Qt::black));
+            formats.append({span.Start, span.Length, format});
+        }
+        QTextLayout layout(text, opt.font);
+        layout.setFormats(formats);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(1e6);
+        layout.endLayout();
+        painter->save();
+        painter->setClipRect(area);
+        const bool selected = opt.state & QStyle::State_Selected;
+        painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        layout.draw(painter, QPointF(area.left() + margin,
+                                     area.top() + (area.height() - line.height()) / 2));
+        painter->restore();
+    }
+
+private:
+    std::function<const TRecordFilter &()> m_filter;
+    const TRecordListModel *m_model;
 };
 
 // The view's row of the selection: for the marks the view paints.
@@ -286,6 +365,53 @@ void TBrowserPanel::Build()
     BuildMenus();
     connect(btnCatesPrint, &QPushButton::clicked, this, &TBrowserPanel::btnCatesPrintClick);
     lvwTrans->installEventFilter(this); // the Delete key
+    lvwTrans->setItemDelegate(new TFilterDelegate(
+        [this]() -> const TRecordFilter & { return m_shownFilter; }, mdlTrans, lvwTrans));
+    BuildFindBar();
+}
+
+void TBrowserPanel::BuildFindBar()
+{
+    // Sized for the free part of the main window's control strip, which
+    // places it (x 280 to 632); out of the tab chain like the date fields.
+    pnlTransFind = Make<QWidget>(this, "pnlTransFind", QRect(280, 6, 352, 25));
+    cboTransRange = Make<QComboBox>(pnlTransFind, "cboTransRange", QRect(0, 1, 64, 23));
+    for (TQuickRange::Kind kind : TQuickRange::Kinds())
+        cboTransRange->addItem(TQuickRange::Name(kind), int(kind));
+    cboTransRange->setPlaceholderText(QStringLiteral("范围"));
+    cboTransRange->setCurrentIndex(-1);
+    cboTransRange->setToolTip(QStringLiteral("日期范围：本月、上月、今年、去年或全部"));
+    cboTransRange->setFocusPolicy(Qt::ClickFocus);
+    edtTransFilter = Make<QLineEdit>(pnlTransFind, "edtTransFilter", QRect(70, 1, 200, 23));
+    edtTransFilter->setPlaceholderText(QStringLiteral("筛选：备注、项目或金额"));
+    edtTransFilter->setClearButtonEnabled(true);
+    edtTransFilter->setToolTip(
+        QStringLiteral("几个词都要出现；金额可写 12.5、100-500、>1000（Ctrl+F，Esc 清除）"));
+    edtTransFilter->setFocusPolicy(Qt::ClickFocus);
+    edtTransFilter->installEventFilter(this); // Escape
+    btnTransSearchAll =
+        button(pnlTransFind, "btnTransSearchAll", QStringLiteral("搜索全部"), 276, 1);
+    btnTransSearchAll->setFocusPolicy(Qt::ClickFocus);
+
+    // Typing is applied after a pause, so a fast typist's keystrokes do not
+    // each filter ten years of records; clearing is applied at once.
+    tmrTransFilter = new QTimer(this);
+    tmrTransFilter->setSingleShot(true);
+    tmrTransFilter->setInterval(150);
+    connect(tmrTransFilter, &QTimer::timeout, this, &TBrowserPanel::edtTransFilterChange);
+    connect(edtTransFilter, &QLineEdit::textChanged, this, [this](const QString &text) {
+        UpdateButtons();
+        if (TRecordFilter(text).isEmpty())
+            edtTransFilterChange();
+        else
+            tmrTransFilter->start();
+    });
+    connect(edtTransFilter, &QLineEdit::returnPressed, this, &TBrowserPanel::edtTransFilterChange);
+    connect(cboTransRange, &QComboBox::activated, this, &TBrowserPanel::cboTransRangeSelect);
+    connect(btnTransSearchAll, &QPushButton::clicked, this, &TBrowserPanel::btnTransSearchAllClick);
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, &TBrowserPanel::FocusFilter);
 }
 
 void TBrowserPanel::ConnectRecordSelection()
@@ -309,6 +435,13 @@ void TBrowserPanel::SetStore(TDbMan *db, const QString &user)
 {
     m_db = db;
     m_user = user;
+    ApplyRememberedRange();
+    UpdateButtons();
+}
+
+TSearchResultPtr TBrowserPanel::FullResult() const
+{
+    return m_filter ? m_filter->Full() : m_result;
 }
 
 TDbMan &TBrowserPanel::Db() const
@@ -320,6 +453,12 @@ TDbMan &TBrowserPanel::Db() const
 
 void TBrowserPanel::Start(const QDate &today)
 {
+    m_today = today;
+    {
+        const QSignalBlocker quiet(edtTransFilter);
+        edtTransFilter->clear();
+    }
+    m_recordFilter = TRecordFilter();
     m_highlightKey.clear();
     rdoTransTransactions->setChecked(true);
     rdoTransTransactionsClick();
@@ -344,6 +483,7 @@ void TBrowserPanel::dtpTransDate1Change()
 {
     btnTransSearch->setEnabled(dtpTransDate1->IsWhole() && dtpTransDate2->IsWhole() &&
                                dtpTransDate1->date() <= dtpTransDate2->date());
+    UpdateRangeChoice();
 }
 
 void TBrowserPanel::TabSet1Click()
@@ -353,16 +493,17 @@ void TBrowserPanel::TabSet1Click()
     lvwMonthTotal->setVisible(!days);
 }
 
-QString TBrowserPanel::TotalsText(qint64 inCents, qint64 outCents)
+QString TBrowserPanel::TotalsText(qint64 inCents, qint64 outCents, bool filtered)
 {
-    return QStringLiteral("收入合计：%1    支出合计：%2    结余合计：%3")
-        .arg(THi::FormatCents(inCents), THi::FormatCents(outCents),
-             THi::FormatCents(inCents - outCents));
+    return (filtered ? QStringLiteral("筛选后：") : QString()) +
+           QStringLiteral("收入合计：%1    支出合计：%2    结余合计：%3")
+               .arg(THi::FormatCents(inCents), THi::FormatCents(outCents),
+                    THi::FormatCents(inCents - outCents));
 }
 
-void TBrowserPanel::ShowTotals(qint64 inCents, qint64 outCents)
+void TBrowserPanel::ShowTotals(qint64 inCents, qint64 outCents, bool filtered)
 {
-    const QString text = TotalsText(inCents, outCents);
+    const QString text = TotalsText(inCents, outCents, filtered);
     lblTransTotal->setText(text);
     if (lblCatesTotal->fontMetrics().horizontalAdvance(text) <= lblCatesTotal->width()) {
         lblCatesTotal->setText(text);
@@ -384,6 +525,7 @@ void TBrowserPanel::UpdateButtons()
     btnCatesExport->setEnabled(ranked);
     btnCatesPrint->setEnabled(ranked);
     btnCatesChart->setEnabled(ranked);
+    btnTransSearchAll->setEnabled(m_db && !TRecordFilter(edtTransFilter->text()).isEmpty());
 }
 
 // ---------------------------------------------------------------------------
@@ -407,25 +549,138 @@ bool TBrowserPanel::Search(const QDate &start, const QDate &end)
     // cursor; a failed query leaves the last search's lists as they were.
     const bool found = TDialogs::Guard(this, [&] {
         TBusy busy(btnTransSearch);
-        auto result = std::make_shared<const TSearchResult>(
+        auto filter = std::make_unique<TResultFilter>(std::make_shared<const TSearchResult>(
             m_user, start, end,
-            Db().QueryPeriod(m_user, THi::DateToYmd(start), THi::DateToYmd(end)));
-
-        m_highlightKey.clear();
-        m_activeCateList = nullptr;
-        m_result = std::move(result);
-        mdlTrans->SetHighlightKey(QString());
-        // The lists share the result's rows (ten years of records are tens of MB).
-        mdlDayTotal->SetRows(m_result->DayRows);
-        mdlMonthTotal->SetRows(m_result->MonthRows);
-        mdlTrans->SetResult(m_result);
-        mdlOutCates->SetRows(m_result->OutCateRows);
-        mdlInCates->SetRows(m_result->InCateRows);
-        ShowTotals(m_result->InCents, m_result->OutCents);
+            Db().QueryPeriod(m_user, THi::DateToYmd(start), THi::DateToYmd(end))));
+        // What the box holds now, also while its pause runs.
+        m_recordFilter = TRecordFilter(edtTransFilter->text());
+        TSearchResultPtr shown = filter->Apply(m_recordFilter, edtTransFilter->text());
+        m_filter = std::move(filter);
+        ShowResult(std::move(shown));
     });
     UpdateButtons();
     emit listChanged();
     return found;
+}
+
+void TBrowserPanel::ShowResult(TSearchResultPtr result)
+{
+    m_highlightKey.clear();
+    m_activeCateList = nullptr;
+    m_result = std::move(result);
+    m_shownFilter = TRecordFilter(m_result->Filter);
+    mdlTrans->SetHighlightKey(QString());
+    // The lists share the result's rows (ten years of records are tens of MB).
+    mdlDayTotal->SetRows(m_result->DayRows);
+    mdlMonthTotal->SetRows(m_result->MonthRows);
+    mdlTrans->SetResult(m_result);
+    mdlOutCates->SetRows(m_result->OutCateRows);
+    mdlInCates->SetRows(m_result->InCateRows);
+    ShowTotals(m_result->InCents, m_result->OutCents, m_result->Filtered());
+}
+
+// ---------------------------------------------------------------------------
+// Filter box, quick ranges, search all years
+
+void TBrowserPanel::edtTransFilterChange()
+{
+    tmrTransFilter->stop();
+    m_recordFilter = TRecordFilter(edtTransFilter->text());
+    if (!m_filter)
+        return; // nothing searched yet: the next search uses the box
+    const qint64 selected = SelectedRecordId();
+    ShowResult(m_filter->Apply(m_recordFilter, edtTransFilter->text()));
+    if (selected >= 0)
+        SelectRecord(selected);
+    UpdateButtons();
+    emit listChanged();
+}
+
+void TBrowserPanel::FocusFilter()
+{
+    if (!isVisible())
+        return;
+    edtTransFilter->setFocus(Qt::ShortcutFocusReason);
+    edtTransFilter->selectAll();
+}
+
+TDateSpan TBrowserPanel::RangeSpan(TQuickRange::Kind kind)
+{
+    const QDate today = m_today.isValid() ? m_today : QDate::currentDate();
+    if (kind == TQuickRange::All) {
+        const TDbMan::TDateBounds bounds = Db().RecordDates(m_user);
+        m_firstRecord = THi::YmdToDate(bounds.First);
+        m_lastRecord = THi::YmdToDate(bounds.Last);
+    }
+    return TQuickRange::Range(kind, today, m_firstRecord, m_lastRecord);
+}
+
+void TBrowserPanel::cboTransRangeSelect(int index)
+{
+    if (index < 0)
+        return;
+    const auto kind = TQuickRange::Kind(cboTransRange->itemData(index).toInt());
+    TDateSpan span;
+    if (!TDialogs::Guard(this, [&] { span = RangeSpan(kind); }))
+        return;
+    Settings::RememberQuickRange(m_user, TQuickRange::Id(kind));
+    dtpTransDate1->setDate(span.Start);
+    dtpTransDate2->setDate(span.End);
+    dtpTransDate1Change();
+    Search(span.Start, span.End);
+}
+
+void TBrowserPanel::ApplyRememberedRange()
+{
+    if (m_user.isEmpty())
+        return;
+    const std::optional<TQuickRange::Kind> kind = TQuickRange::FromId(Settings::QuickRange(m_user));
+    if (!kind)
+        return;
+    TDateSpan span;
+    if (!TDialogs::Guard(this, [&] { span = RangeSpan(*kind); }))
+        return;
+    dtpTransDate1->setDate(span.Start);
+    dtpTransDate2->setDate(span.End);
+    dtpTransDate1Change();
+}
+
+void TBrowserPanel::UpdateRangeChoice()
+{
+    if (!cboTransRange)
+        return;
+    const QDate today = m_today.isValid() ? m_today : QDate::currentDate();
+    const std::optional<TQuickRange::Kind> kind = TQuickRange::Which(
+        {dtpTransDate1->date(), dtpTransDate2->date()}, today, m_firstRecord, m_lastRecord);
+    cboTransRange->setCurrentIndex(kind ? cboTransRange->findData(int(*kind)) : -1);
+}
+
+void TBrowserPanel::btnTransSearchAllClick()
+{
+    const QString typed = edtTransFilter->text();
+    const TRecordFilter filter(typed);
+    if (filter.isEmpty() || !btnTransSearchAll->isEnabled())
+        return;
+    TSearchAllResult found;
+    if (!TDialogs::Guard(this, [&] {
+            TBusy busy(btnTransSearchAll);
+            found = SearchAllYears(Db(), m_user, filter, typed);
+        }))
+        return;
+    if (!found.Full) {
+        TDialogs::Info(this, QStringLiteral("搜索全部"),
+                       QStringLiteral("没有找到符合“%1”的记录。").arg(typed.trimmed()));
+        return;
+    }
+    tmrTransFilter->stop();
+    m_recordFilter = filter;
+    dtpTransDate1->setDate(found.Full->Start);
+    dtpTransDate2->setDate(found.Full->End);
+    dtpTransDate1Change();
+    m_filter = std::make_unique<TResultFilter>(found.Full);
+    ShowResult(found.Filtered);
+    UpdateButtons();
+    emit listChanged();
 }
 
 void TBrowserPanel::SearchAgain()
@@ -607,9 +862,16 @@ void TBrowserPanel::ShowDetails(const TRankRow &rankRow, QWidget *sender)
             QStringLiteral("数量：%1  合计：%2").arg(row.Text(RankCount), row.Text(RankSum)));
         details.SetAmountCaption(row.Type == TypeIncome() ? TypeIncome() : TypeExpense());
         // The dates shown now, as the user may have moved them since the search.
-        details.SetRows(Db().QueryCateDetail(m_user, THi::DateToYmd(dtpTransDate1->date()),
-                                             THi::DateToYmd(dtpTransDate2->date()), row.Type,
-                                             row.Cate));
+        TDetailRows rows =
+            Db().QueryCateDetail(m_user, THi::DateToYmd(dtpTransDate1->date()),
+                                 THi::DateToYmd(dtpTransDate2->date()), row.Type, row.Cate);
+        // A filtered view's ranking counts only the matching records.
+        if (!m_shownFilter.isEmpty()) {
+            rows.removeIf([this](const TDetailRow &r) {
+                return !m_shownFilter.match(r.Notes, r.Cate, r.Cents);
+            });
+        }
+        details.SetRows(rows);
     });
     if (filled)
         details.exec();
@@ -644,6 +906,17 @@ bool TBrowserPanel::eventFilter(QObject *watched, QEvent *event)
             btnTransDeleteClick();
             return true;
         }
+    } else if (watched == edtTransFilter &&
+               (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+               static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape &&
+               !edtTransFilter->text().isEmpty()) {
+        // Escape clears the box (and is not passed on to close anything).
+        event->accept();
+        if (event->type() == QEvent::KeyPress) {
+            edtTransFilter->clear();
+            edtTransFilterChange();
+        }
+        return true;
     } else if (event->type() == QEvent::FocusIn &&
                (watched == lvwInCates || watched == lvwOutCates)) {
         SetActiveCateList(static_cast<QTreeView *>(watched));

@@ -14,6 +14,9 @@
 
 #include "DbClass.h"
 #include "Exports.h"
+#include "QuickRange.h"
+#include "RecordFilter.h"
+#include "ResultFilter.h"
 #include "RowListModel.h"
 #include "SearchResult.h"
 
@@ -25,6 +28,9 @@
 
 class QAbstractProxyModel;
 class QAction;
+class QComboBox;
+class QLineEdit;
+class QTimer;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -44,8 +50,19 @@ public:
     // The store and the logged-in user every store call passes.
     void SetStore(TDbMan *db, const QString &user);
     // Start state: range from the first of today's month to today, records
-    // page, day tab, totals of zero.
+    // page, day tab, totals of zero, an empty filter box. SetStore after it
+    // puts the account's last quick range into the dates.
     void Start(const QDate &today);
+
+    // The find bar: the quick ranges (cboTransRange), the filter box
+    // (edtTransFilter) and 搜索全部 (btnTransSearchAll). The main window
+    // places it in its control strip, shown with the browser page.
+    QWidget *FindBar() const { return pnlTransFind; }
+    // The full result of the last search, before the filter box's filter;
+    // Result() is the view the lists show (the same when the box is empty).
+    TSearchResultPtr FullResult() const;
+    // The filter box's text as read now (what the record list highlights).
+    const TRecordFilter &Filter() const { return m_recordFilter; }
 
     // What the last search found (empty, with invalid dates, before the
     // first one). Its records are by date, expense before income within a
@@ -70,8 +87,9 @@ public:
     QTreeView *ActiveCateList() const { return m_activeCateList; }
 
     // The totals line: "收入合计：…    支出合计：…    结余合计：…".
-    static QString TotalsText(qint64 inCents, qint64 outCents);
-    void ShowTotals(qint64 inCents, qint64 outCents);
+    // A filtered view's line starts with "筛选后：".
+    static QString TotalsText(qint64 inCents, qint64 outCents, bool filtered = false);
+    void ShowTotals(qint64 inCents, qint64 outCents, bool filtered = false);
     // Enabled state of the page's list-dependent buttons.
     void UpdateButtons();
 
@@ -81,6 +99,15 @@ public:
     void btnTransEditClick();
     void btnMoreInfoClick();
     void btnCatesChartClick();
+    // The filter box: applies the typed text to the last search now (typing
+    // applies it after a short pause).
+    void edtTransFilterChange();
+    // Puts the cursor in the filter box (Ctrl+F on the browser page).
+    void FocusFilter();
+    // A quick range chosen: its dates, remembered for the account, searched.
+    void cboTransRangeSelect(int index);
+    // The filter over every record of the account.
+    void btnTransSearchAllClick();
     void dtpTransDate1Change();
     void TabSet1Click();
     void rdoTransTransactionsClick();
@@ -119,6 +146,14 @@ private:
     TDbMan &Db() const;
     // The query and the filling; false when the store failed (nothing changed).
     bool Search(const QDate &start, const QDate &end);
+    // Fills every list from result, a view of m_filter's full result.
+    void ShowResult(TSearchResultPtr result);
+    void BuildFindBar();
+    // The account's remembered quick range into the dates (no search).
+    void ApplyRememberedRange();
+    TDateSpan RangeSpan(TQuickRange::Kind kind);
+    // Shows which quick range the dates are, if any.
+    void UpdateRangeChoice();
     // After a delete or an edit: the search again, on the shown dates when
     // they make a range, else on the last searched one.
     void SearchAgain();
@@ -138,7 +173,12 @@ private:
     TDbMan *m_db = nullptr;
     QString m_user;
 
-    TSearchResultPtr m_result; // never null
+    TSearchResultPtr m_result;               // never null; what the lists show
+    std::unique_ptr<TResultFilter> m_filter; // the full result and its folded notes
+    TRecordFilter m_recordFilter;            // the box as last read
+    TRecordFilter m_shownFilter;             // the filter of m_result, which the list highlights
+    QDate m_today;
+    QDate m_firstRecord, m_lastRecord; // the account's, as 全部 last looked them up
     QString m_highlightKey;
     QTreeView *m_activeCateList = nullptr;
     bool m_scrolling = false; // selection changes of lvwTrans leave the buttons alone
@@ -164,4 +204,9 @@ private:
     QPushButton *btnMoreInfo = nullptr, *btnCatesExport = nullptr, *btnCatesPrint = nullptr,
                 *btnCatesChart = nullptr;
     QMenu *mnuTransMenu = nullptr, *mnuCatesExport = nullptr, *mnuCatesContext = nullptr;
+    QWidget *pnlTransFind = nullptr;
+    QComboBox *cboTransRange = nullptr;
+    QLineEdit *edtTransFilter = nullptr;
+    QPushButton *btnTransSearchAll = nullptr;
+    QTimer *tmrTransFilter = nullptr;
 };

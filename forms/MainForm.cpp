@@ -42,6 +42,10 @@ TfrmMain::TfrmMain(const QString &location, const QString &userName)
     pnlIncome->setGeometry(QRect(QPoint(0, 38), ClientSize));
     pnlTransactions = new TBrowserPanel(pnlCenter);
     pnlTransactions->move(0, 38);
+    // The browser's find bar sits in the free part of the control strip,
+    // shown with the browser page.
+    pnlTransactions->FindBar()->setParent(pnlControl);
+    pnlTransactions->FindBar()->move(280, 6);
 
     connect(pnlExpense, &TEntryPanel::listChanged, this, &TfrmMain::UpdateButtons);
     connect(pnlIncome, &TEntryPanel::listChanged, this, &TfrmMain::UpdateButtons);
@@ -206,7 +210,8 @@ void TfrmMain::SetReadOnly()
         SetBold(lblReadOnly);
         SetTextColor(lblReadOnly, QColor(0xC0, 0x00, 0x00));
     }
-    lblReadOnly->show();
+    // The browser page's find bar takes that place while the page is shown.
+    lblReadOnly->setVisible(!rdoTransactions->isChecked());
 }
 
 // ---------------------------------------------------------------------------
@@ -217,6 +222,9 @@ void TfrmMain::rdoExpenseClick()
     pnlExpense->setVisible(rdoExpense->isChecked());
     pnlIncome->setVisible(rdoIncome->isChecked());
     pnlTransactions->setVisible(rdoTransactions->isChecked());
+    pnlTransactions->FindBar()->setVisible(rdoTransactions->isChecked());
+    if (lblReadOnly)
+        lblReadOnly->setVisible(!rdoTransactions->isChecked());
 }
 
 void TfrmMain::UpdateButtons()

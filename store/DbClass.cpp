@@ -767,6 +767,28 @@ TPeriod TDbMan::QueryPeriod(const QString &user, const QString &start, const QSt
     return p;
 }
 
+TDbMan::TDateBounds TDbMan::RecordDates(const QString &user)
+{
+    TConnRef c = Connect();
+    // Two ordered lookups rather than min()/max(): both engines answer each
+    // from the end of the (user, date, ...) index.
+    TDateBounds bounds;
+    const QByteArray encUser = enc(user);
+    {
+        Stmt q(c, "select \"date\" from \"data\" where \"user\"=? order by \"date\" asc limit 1");
+        q.bind(1, encUser);
+        if (q.step())
+            bounds.First = QString::fromLatin1(q.bytes(0));
+    }
+    {
+        Stmt q(c, "select \"date\" from \"data\" where \"user\"=? order by \"date\" desc limit 1");
+        q.bind(1, encUser);
+        if (q.step())
+            bounds.Last = QString::fromLatin1(q.bytes(0));
+    }
+    return bounds;
+}
+
 TDetailRows TDbMan::QueryCateDetail(const QString &user, const QString &start, const QString &end,
                                     const QString &type, const QString &cate)
 {
@@ -906,6 +928,18 @@ void TRecordList::RemoveAt(int i)
 {
     // The notes bytes stay in the block; a removed row's share is small.
     m_recs.erase(m_recs.begin() + i);
+}
+
+TRecordList TRecordList::Select(const std::vector<int> &rows) const
+{
+    TRecordList out;
+    out.m_dates = m_dates; // shared, not copied
+    out.m_cates = m_cates;
+    out.m_notes = m_notes;
+    out.m_recs.reserve(rows.size());
+    for (int i : rows)
+        out.m_recs.push_back(m_recs[size_t(i)]);
+    return out;
 }
 
 int TRecordList::AddDate(const QString &date)

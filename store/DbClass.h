@@ -157,6 +157,18 @@ public:
     int IndexOfId(qint64 id) const;
     // Drops one record (after it was deleted from the file).
     void RemoveAt(int i);
+    // The notes of record i as stored (base64 of GB18030), without decoding.
+    QByteArrayView StoredNotes(int i) const
+    {
+        const TRecord &r = at(i);
+        return QByteArrayView(m_notes.constData() + r.NotesAt, r.NotesLen);
+    }
+    // The records at these positions (ascending), in a list that shares this
+    // one's date, category and notes tables: cheap for a filtered view.
+    TRecordList Select(const std::vector<int> &rows) const;
+    // The number of distinct dates and categories the tables hold.
+    int DateCount() const { return int(m_dates.size()); }
+    int CateCount() const { return int(m_cates.size()); }
 
     // Filled by the store.
     int AddDate(const QString &date);
@@ -270,6 +282,12 @@ public:
                        const QString &notes);
 
     TPeriod QueryPeriod(const QString &user, const QString &start, const QString &end);
+    // The dates of user's earliest and latest record ("yyyy-mm-dd"); both
+    // empty when user has no record. One look at each end of the index.
+    struct TDateBounds {
+        QString First, Last;
+    };
+    TDateBounds RecordDates(const QString &user);
     // The records of one type and category, by date, then id.
     TDetailRows QueryCateDetail(const QString &user, const QString &start, const QString &end,
                                 const QString &type, const QString &cate);

@@ -19,6 +19,9 @@
 struct TSearchResult : TPeriod {
     QString User;
     QDate Start, End; // invalid before the first search
+    // The filter box's text when this is a filtered view of a search (its
+    // records those that match, its totals theirs); empty for a whole search.
+    QString Filter;
 
     TSearchResult() = default;
     TSearchResult(QString user, QDate start, QDate end, TPeriod period)
@@ -26,6 +29,7 @@ struct TSearchResult : TPeriod {
     {
     }
 
+    bool Filtered() const { return !Filter.isEmpty(); }
     qint64 BalanceCents() const { return InCents - OutCents; }
     // The ranking as printed and exported: incomes, then expenses.
     TRankRows CateRows() const { return InCateRows + OutCateRows; }
