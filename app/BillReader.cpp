@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <initializer_list>
 
@@ -451,7 +452,7 @@ TBillFile BillReader::ReadMapped(const TBillTable &table, const TColumnMapping &
         bill.appCategory = cellOf(row, m.category);
         QStringList notes;
         for (int column : m.notes) {
-            const QString text = cellOf(row, column);
+            const QString text = meaningful(cellOf(row, column));
             if (!text.isEmpty())
                 notes.append(text);
         }
@@ -608,7 +609,9 @@ QDate BillReader::ParseDate(QStringView text)
         cut = t.indexOf(u'T');
     if (cut >= 0)
         t.truncate(cut);
+    // At most nine digits go into an int.
     auto number = [](const QString &s, int minDigits, int maxDigits, int *value) {
+        Q_ASSERT(maxDigits <= 9);
         if (s.size() < minDigits || s.size() > maxDigits)
             return false;
         *value = 0;
@@ -625,8 +628,9 @@ QDate BillReader::ParseDate(QStringView text)
     // A spreadsheet's serial day number (1900 date system), with or without a
     // time fraction; from 1954 on, so that a bare year or a count is no date.
     const qsizetype dot = t.indexOf(u'.');
+    static const QRegularExpression fraction(QStringLiteral("^[0-9]{1,17}$"));
     if ((dot < 0 && number(t, 1, 7, &d)) ||
-        (dot > 0 && number(t.left(dot), 1, 7, &d) && number(t.mid(dot + 1), 1, 17, &m))) {
+        (dot > 0 && number(t.left(dot), 1, 7, &d) && fraction.match(t.mid(dot + 1)).hasMatch())) {
         if (d < 20000 || d > 2958465)
             return QDate();
         return QDate(1899, 12, 30).addDays(d);

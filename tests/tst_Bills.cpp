@@ -327,6 +327,14 @@ void TestBills::mappedLines()
     QCOMPARE(other.lines.at(1).notes, QStringLiteral("Book \"Rivers\""));
     QCOMPARE(other.lines.at(2).date, QDate(2026, 11, 4));
     QCOMPARE(other.lines.at(4).externalId, QString());
+
+    // "/" is an empty cell here as in WeChat's bills.
+    const TBillTable slash = BillReader::ReadTable("d,a,n\n2026-1-1,1,/\n");
+    TColumnMapping withNotes;
+    withNotes.date = 0;
+    withNotes.amount = 1;
+    withNotes.notes = {2};
+    QCOMPARE(BillReader::ReadMapped(slash, withNotes).lines.at(0).notes, QString());
 }
 
 void TestBills::secondImportImportsNothing_data()
@@ -683,6 +691,9 @@ void TestBills::parseDate_data()
     QTest::addRow("ISO with T") << "2026-12-01T10:00:00" << QDate(2026, 12, 1);
     QTest::addRow("serial day") << "46357" << QDate(2026, 12, 1);
     QTest::addRow("serial day with time") << "46357.75" << QDate(2026, 12, 1);
+    QTest::addRow("serial day with a spreadsheet's long fraction")
+        << "46357.319444444445" << QDate(2026, 12, 1);
+    QTest::addRow("serial day with a fraction too long") << "46357.319444444445123456" << QDate();
     QTest::addRow("impossible day") << "2026-02-30" << QDate();
     QTest::addRow("two-digit year") << "26-12-01" << QDate();
     QTest::addRow("a year alone") << "2026" << QDate();
