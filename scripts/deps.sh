@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-wqy-microhei
   poppler-utils xvfb xauth unzip
   clang-format clang-tidy
+  clang libclang-rt-14-dev
 )
 # cpack's DEB generator computes the dependencies with dpkg-shlibdeps (dpkg-dev)
 # and finds the programs with file; lintian checks the package.
