@@ -99,6 +99,7 @@ QStringList headerNames(const QStringList &row)
 }
 
 constexpr int HeaderSearchRows = 100;
+constexpr qint64 MegaByte = 1024LL * 1024;
 
 bool isEmptyRow(const QStringList &row)
 {
@@ -306,7 +307,7 @@ TBillTable BillReader::ReadTable(const QByteArray &bytes)
     if (bytes.size() > BillCsv::MaxFileBytes)
         throw EBillError(EBillError::TooLarge,
                          QStringLiteral("文件超过 %L1 MB，不像一份账单，没有读取。")
-                             .arg(BillCsv::MaxFileBytes / (1024 * 1024)));
+                             .arg(BillCsv::MaxFileBytes / MegaByte));
     if (bytes.trimmed().isEmpty())
         throw EBillError(EBillError::Unreadable, QStringLiteral("文件是空的，没有可导入的内容。"));
     if (XlsxSheet::LooksLikeZip(bytes))
@@ -330,7 +331,7 @@ TBillTable BillReader::ReadTableFile(const QString &path)
         throw EBillError(EBillError::TooLarge,
                          QStringLiteral("文件“%1”超过 %L2 MB，不像一份账单，没有读取。")
                              .arg(info.fileName())
-                             .arg(BillCsv::MaxFileBytes / (1024 * 1024)));
+                             .arg(BillCsv::MaxFileBytes / MegaByte));
     QFile file(path);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         throw EBillError(
@@ -536,6 +537,16 @@ QString BillReader::HeaderKey(const QStringList &header)
             .toHex());
 }
 
+int BillReader::FindHeader(const TBillTable &table, const QString &key)
+{
+    const int rows = int(qMin<qsizetype>(table.rows.size(), HeaderSearchRows));
+    for (int r = 0; r < rows; ++r) {
+        if (HeaderKey(table.rows.at(r)) == key)
+            return r;
+    }
+    return -1;
+}
+
 TBillFile BillReader::ReadBill(const QByteArray &bytes)
 {
     return ReadApp(ReadTable(bytes));
@@ -583,7 +594,7 @@ bool BillReader::ParseCents(QStringView text, qint64 *cents)
         value = value * 10 + (c.unicode() - u'0');
     value *= 100;
     for (int i = 0; i < 2; ++i)
-        value += (i < fraction.size() ? fraction[i].unicode() - u'0' : 0) * (i == 0 ? 10 : 1);
+        value += qint64(i < fraction.size() ? fraction[i].unicode() - u'0' : 0) * (i == 0 ? 10 : 1);
     if (fraction.size() > 2) {
         const QString rest = fraction.mid(2);
         // A spreadsheet's binary noise: 14.390000000000001, 14.389999999999999.

@@ -109,6 +109,10 @@ TColumnMapping GuessMapping(const TBillTable &table);
 // A key of a header line that stays the same from one month's statement to the
 // next (and across encodings and delimiters): 40 hex digits.
 QString HeaderKey(const QStringList &header);
+// The row among the first ones whose HeaderKey is key: where a remembered
+// mapping's header stands in this month's file, whatever its preamble; -1 for
+// none. The remembered mapping then applies with this as its headerRow.
+int FindHeader(const TBillTable &table, const QString &key);
 
 // ReadTable then ReadApp.
 TBillFile ReadBill(const QByteArray &bytes);

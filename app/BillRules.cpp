@@ -57,7 +57,7 @@ QString BillRules::ProposeCategory(const TBillLine &line, const TCategoryContext
         return best->category;
 
     if (!line.counterparty.isEmpty()) {
-        const QString last = context.lastByCounterparty.value(line.counterparty);
+        QString last = context.lastByCounterparty.value(line.counterparty);
         if (!last.isEmpty())
             return last;
     }
@@ -65,7 +65,7 @@ QString BillRules::ProposeCategory(const TBillLine &line, const TCategoryContext
     if (!line.appCategory.isEmpty()) {
         const QStringList &categories =
             line.type == BillType::Income ? context.incomeCategories : context.expenseCategories;
-        const QString mapped = context.appClasses.value(line.appCategory);
+        QString mapped = context.appClasses.value(line.appCategory);
         if (!mapped.isEmpty() && (categories.isEmpty() || categories.contains(mapped)))
             return mapped;
         if (categories.contains(line.appCategory))

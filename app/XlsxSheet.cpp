@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr qint64 MegaByte = 1024LL * 1024;
+
 QString damagedText(const QString &detail)
 {
     return QStringLiteral("工作簿已损坏或不是 Excel 工作簿（.xlsx），无法读取（%1）。").arg(detail);
@@ -22,7 +24,7 @@ QString damagedText(const QString &detail)
 {
     throw EBillError(EBillError::TooLarge,
                      QStringLiteral("工作簿解压后超过 %L1 MB，不像一份账单，没有读取。")
-                         .arg(XlsxSheet::MaxPartBytes / (1024 * 1024)));
+                         .arg(XlsxSheet::MaxPartBytes / MegaByte));
 }
 
 struct ZipCloser {
@@ -72,7 +74,7 @@ QByteArray readPart(zip_t *archive, const QString &name)
     if (!file)
         damaged(QString::fromUtf8(zip_strerror(archive)));
     QByteArray content;
-    content.reserve(qsizetype(qMin<zip_uint64_t>(stat.size, 16 * 1024 * 1024)));
+    content.reserve(qsizetype(qMin<zip_uint64_t>(stat.size, 16 * MegaByte)));
     char buffer[64 * 1024];
     for (;;) {
         const zip_int64_t got = zip_fread(file.get(), buffer, sizeof buffer);
@@ -108,7 +110,7 @@ QString relationshipId(const QXmlStreamAttributes &attributes)
 // The first sheet's part as the workbook's relationships name it.
 QString firstSheetPart(zip_t *archive)
 {
-    const QString fallback = QStringLiteral("xl/worksheets/sheet1.xml");
+    QString fallback = QStringLiteral("xl/worksheets/sheet1.xml");
     const QByteArray workbook = readPart(archive, QStringLiteral("xl/workbook.xml"));
     if (workbook.isNull())
         return fallback;

@@ -724,6 +724,15 @@ void TestBills::headerKey()
     const TBillTable a = BillReader::ReadTable(gb18030(QStringLiteral("日期,金额\n1,2\n")));
     const TBillTable b = BillReader::ReadTable(QStringLiteral("日期;金额;\n1;2\n").toUtf8());
     QCOMPARE(BillReader::HeaderKey(a.rows.first()), BillReader::HeaderKey(b.rows.first()));
+
+    // Next month's statement, with a longer preamble, finds the remembered header.
+    const TBillTable bank = BillReader::ReadTable(load("bank-gbk.csv"));
+    const QString bankKey = BillReader::HeaderKey(bank.rows.at(2));
+    QCOMPARE(BillReader::FindHeader(bank, bankKey), 2);
+    const TBillTable longer = BillReader::ReadTable(
+        gb18030(QStringLiteral("本月明细,,\n打印时间：2026-12-31,,\n")) + load("bank-gbk.csv"));
+    QCOMPARE(BillReader::FindHeader(longer, bankKey), 4);
+    QCOMPARE(BillReader::FindHeader(longer, key), -1);
 }
 
 void TestBills::mappingRules_data()
