@@ -241,7 +241,7 @@ TBillLine readAppLine(BillLayout layout, const TAppColumns &c, const QStringList
         else if (bill.status.contains(QStringLiteral("退款")))
             skip = SkipReason::Refunded;
         else if (bill.status != u"交易成功" && bill.status != u"支付成功")
-            skip = SkipReason::NotSucceeded;
+            skip = SkipReason::OtherStatus;
         if (refund > 0) {
             if (refund >= cents && skip == SkipReason::None)
                 skip = SkipReason::Refunded;
@@ -687,8 +687,8 @@ QString BillReader::SkipReasonText(SkipReason reason)
         return QStringLiteral("交易关闭");
     case SkipReason::Refunded:
         return QStringLiteral("已退款");
-    case SkipReason::NotSucceeded:
-        return QStringLiteral("交易未成功");
+    case SkipReason::OtherStatus:
+        return QStringLiteral("其他交易状态");
     case SkipReason::ZeroAmount:
         return QStringLiteral("金额为零");
     case SkipReason::Duplicate:

@@ -22,12 +22,12 @@ enum class BillType { Expense, Income };
 // skipped lines by it and lets the person tick them in.
 enum class SkipReason {
     None,
-    Neutral,      // neither spending nor income (不计收支, "/", empty)
-    Closed,       // 交易关闭
-    Refunded,     // refunded in whole (or a refund line of its own)
-    NotSucceeded, // an Alipay status other than success (waiting, in progress, …)
-    ZeroAmount,   // nothing left to count
-    Duplicate,    // imported before (BillRules::MarkDuplicates)
+    Neutral,     // neither spending nor income (不计收支, "/", empty)
+    Closed,      // 交易关闭
+    Refunded,    // refunded in whole (or a refund line of its own)
+    OtherStatus, // an Alipay status other than success (waiting, in progress, repaid, …)
+    ZeroAmount,  // nothing left to count
+    Duplicate,   // imported before (BillRules::MarkDuplicates)
 };
 
 struct TBillLine {

@@ -220,7 +220,7 @@ void TestBills::sampleBills()
     QCOMPARE(s.count[1], incomes);
     QCOMPARE(s.cents[1], incomeCents);
     const QList<SkipReason> reasons = {SkipReason::Neutral,    SkipReason::Closed,
-                                       SkipReason::Refunded,   SkipReason::NotSucceeded,
+                                       SkipReason::Refunded,   SkipReason::OtherStatus,
                                        SkipReason::ZeroAmount, SkipReason::Duplicate};
     for (int i = 0; i < reasons.size(); ++i)
         QCOMPARE(s.skipped.value(reasons[i]), skipped.at(i));
