@@ -196,6 +196,8 @@ TBillTable BillCsv::Split(QStringView text, QChar delimiter)
         if (!(row.size() == 1 && row.first().isEmpty())) {
             table.rows.append(row);
             table.lineNumbers.append(rowLine);
+        } else {
+            --cells; // an empty line holds nothing
         }
         row.clear();
     };

@@ -592,6 +592,9 @@ void TestBills::damaged_data()
         << replaced(weChatText, QStringLiteral("已退款(￥14.39)"), QStringLiteral("已退款"))
                .toUtf8()
         << EBillError::BadLine;
+    QTest::addRow("more empty lines than the cell bound")
+        << QByteArray("title\n") + QByteArray(BillCsv::MaxCells + 10, '\n')
+        << EBillError::NotAppBill;
     QTest::addRow("a row of ten thousand empty cells per line")
         << QByteArray(20000, ',') << EBillError::TooLarge;
 }
