@@ -91,7 +91,7 @@ TfrmBillBatches::TfrmBillBatches(QWidget *owner, QList<TBillBatchRow> rows)
 {
     setObjectName(QStringLiteral("frmBillBatches"));
     setWindowTitle(QStringLiteral("导入记录"));
-    resize(720, 380);
+    resize(780, 380);
 
     m_model = new TBillBatchModel(std::move(rows), this);
     lvwBatches = Make<QTreeView>(this, "lvwBatches");
@@ -103,7 +103,7 @@ TfrmBillBatches::TfrmBillBatches(QWidget *owner, QList<TBillBatchRow> rows)
     lvwBatches->setSelectionMode(QAbstractItemView::SingleSelection);
     lvwBatches->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvwBatches->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const int widths[] = {120, 200, 70, 50, 84, 84, 90};
+    const int widths[] = {120, 250, 70, 50, 84, 84, 90};
     for (int c = 0; c < TBillBatchModel::ColEnd; ++c)
         lvwBatches->setColumnWidth(c, widths[c]);
 

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
@@ -38,12 +39,31 @@ private:
     int m_group = -1;
 };
 
+// A line above the first row of each group (the lines to import, then one
+// group per skip reason), so that the groups read apart without header rows.
+class TGroupDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (index.row() > 0 && index.data(TBillLineModel::GroupStartRole).toBool()) {
+            painter->save();
+            painter->setPen(option.palette.color(QPalette::Dark));
+            painter->drawLine(option.rect.topLeft(), option.rect.topRight());
+            painter->restore();
+        }
+    }
+};
+
 // The category cell: the account's categories of the line's type, or any
 // new name typed in.
-class TCategoryDelegate : public QStyledItemDelegate {
+class TCategoryDelegate : public TGroupDelegate {
 public:
     TCategoryDelegate(const QStringList *expense, const QStringList *income, QObject *parent)
-        : QStyledItemDelegate(parent), m_expense(expense), m_income(income)
+        : TGroupDelegate(parent), m_expense(expense), m_income(income)
     {
     }
 
@@ -157,6 +177,8 @@ QVariant TBillLineModel::data(const QModelIndex &index, int role) const
         return int(line.type);
     case SkipRole:
         return int(line.skip);
+    case GroupStartRole:
+        return m_preview->StartsGroup(row);
     default:
         return {};
     }
@@ -252,6 +274,7 @@ TfrmBillImport::TfrmBillImport(QWidget *owner, const TBillFile &file, const QStr
     lvwLines->setEditTriggers(QAbstractItemView::DoubleClicked |
                               QAbstractItemView::SelectedClicked |
                               QAbstractItemView::EditKeyPressed);
+    lvwLines->setItemDelegate(new TGroupDelegate(lvwLines));
     lvwLines->setItemDelegateForColumn(TBillLineModel::ColCategory,
                                        new TCategoryDelegate(&m_expense, &m_income, lvwLines));
     const int widths[] = {44, 86, 44, 110, 88, 330, 90};
@@ -269,6 +292,8 @@ TfrmBillImport::TfrmBillImport(QWidget *owner, const TBillFile &file, const QStr
     lblExpense = Make<QLabel>(this, "lblExpense");
     lblIncome = Make<QLabel>(this, "lblIncome");
     lblSkipped = Make<QLabel>(this, "lblSkipped");
+    // The reasons may be many: the label wraps rather than widen the window.
+    lblSkipped->setWordWrap(true);
     SetBold(lblExpense);
     SetBold(lblIncome);
     btnImport = Make<QPushButton>(this, "btnImport");
@@ -293,8 +318,7 @@ TfrmBillImport::TfrmBillImport(QWidget *owner, const TBillFile &file, const QStr
     foot->addSpacing(24);
     foot->addWidget(lblIncome);
     foot->addSpacing(24);
-    foot->addWidget(lblSkipped);
-    foot->addStretch(1);
+    foot->addWidget(lblSkipped, 1);
     foot->addWidget(btnImport);
     foot->addWidget(btnCancel);
     auto *all = new QVBoxLayout(this);

@@ -33,7 +33,7 @@ public:
         ColStatus,
         ColCount
     };
-    enum { TypeRole = Qt::UserRole + 1, SkipRole };
+    enum { TypeRole = Qt::UserRole + 1, SkipRole, GroupStartRole };
 
     TBillLineModel(TBillPreview *preview, QObject *parent = nullptr);
 

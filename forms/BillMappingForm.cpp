@@ -137,7 +137,7 @@ TfrmBillMapping::TfrmBillMapping(QWidget *owner, const TBillTable &table, const 
 
     lblFile = Make<QLabel>(this, "lblFile");
     lblFile->setTextFormat(Qt::PlainText);
-    lblFile->setText(QStringLiteral("这份账单不是支付宝或微信支付的格式。请说明各列的意思：%1")
+    lblFile->setText(QStringLiteral("“%1”不是支付宝或微信支付的账单。请指明哪一列是日期、金额等：")
                          .arg(ElidedName(fileName)));
     lblFile->setWordWrap(true);
     lblEncoding = Make<QLabel>(this, "lblEncoding");
@@ -153,7 +153,6 @@ TfrmBillMapping::TfrmBillMapping(QWidget *owner, const TBillTable &table, const 
     tblPreview->setModel(m_model);
     tblPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblPreview->setSelectionMode(QAbstractItemView::NoSelection);
-    tblPreview->horizontalHeader()->setDefaultSectionSize(110);
     tblPreview->verticalHeader()->setDefaultSectionSize(tblPreview->fontMetrics().height() + 6);
     tblPreview->setWordWrap(false);
 
@@ -216,7 +215,7 @@ TfrmBillMapping::TfrmBillMapping(QWidget *owner, const TBillTable &table, const 
                    cboExternalId);
     auto *notes = new QVBoxLayout;
     notes->addWidget(label("lblNotes", QStringLiteral("备注(&N)："), lstNotes));
-    notes->addWidget(lstNotes);
+    notes->addWidget(lstNotes, 1);
     auto *columns = new QHBoxLayout;
     columns->addLayout(left, 3);
     columns->addSpacing(12);
@@ -234,10 +233,18 @@ TfrmBillMapping::TfrmBillMapping(QWidget *owner, const TBillTable &table, const 
     all->addWidget(tblPreview, 1);
     all->addLayout(columns);
     all->addLayout(foot);
-    lstNotes->setMaximumHeight(5 * lstNotes->fontMetrics().height() + 16);
+    // As tall as the choices beside it; the preview keeps the rest.
+    lstNotes->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
 
     FillColumns();
     SetMapping(BillReader::GuessMapping(m_table));
+    // Wide enough for what the first rows hold, never so wide that one long
+    // preamble line pushes the other columns away.
+    tblPreview->resizeColumnsToContents();
+    for (int c = 0; c < m_columns; ++c) {
+        const int w = tblPreview->columnWidth(c);
+        tblPreview->setColumnWidth(c, std::clamp(w, 60, 160));
+    }
 
     for (QComboBox *box :
          {cboDate, cboAmount, cboIncome, cboExpense, cboType, cboCategory, cboExternalId})
@@ -311,6 +318,8 @@ void TfrmBillMapping::SetMapping(const TColumnMapping &mapping)
     m_notes = mapping.notes;
     for (int i = 0; i < lstNotes->count(); ++i)
         lstNotes->item(i)->setCheckState(m_notes.contains(i) ? Qt::Checked : Qt::Unchecked);
+    if (!m_notes.isEmpty() && m_notes.first() < lstNotes->count())
+        lstNotes->scrollToItem(lstNotes->item(m_notes.first()));
     m_filling = false;
     MappingChange();
 }
