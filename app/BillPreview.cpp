@@ -59,6 +59,19 @@ bool TBillPreview::SetTicked(int row, bool ticked)
     Count(index, -1);
     m_ticked[index] = ticked;
     Count(index, 1);
+    m_changed = true;
+    return true;
+}
+
+bool TBillPreview::SetType(int row, BillType type)
+{
+    const int index = m_order.at(row);
+    if (!CanSetType(row) || m_lines.at(index).type == type)
+        return false;
+    Count(index, -1);
+    m_lines[index].type = type;
+    Count(index, 1);
+    m_changed = true;
     return true;
 }
 
@@ -78,6 +91,7 @@ bool TBillPreview::SetCategory(int row, const QString &category)
         return false;
     line.category = name;
     m_edited[m_order.at(row)] = true;
+    m_changed = true;
     return true;
 }
 
@@ -106,6 +120,7 @@ QList<int> TBillPreview::AddRule(const QString &word, const QString &category, B
         same->category = c;
     else
         m_rules.append({w, c});
+    m_changed = true;
     for (int row = 0; row < Count(); ++row) {
         const int index = m_order.at(row);
         TBillLine &line = m_lines[index];

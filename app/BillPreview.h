@@ -33,6 +33,14 @@ public:
     // empty name is refused.
     bool SetCategory(int row, const QString &category);
 
+    // The type of a line the bill left neutral (the only one whose type is
+    // a guess); false for any other line, or when nothing changed.
+    bool CanSetType(int row) const { return Line(row).skip == SkipReason::Neutral; }
+    bool SetType(int row, BillType type);
+
+    // Whether the person changed anything: a tick, a category, a type, a rule.
+    bool IsChanged() const { return m_changed; }
+
     // The word a rule made from this line would look for: the counterparty,
     // or the goods where the bill names none. Empty: no rule can be offered.
     QString RuleWord(int row) const;
@@ -61,4 +69,5 @@ private:
     QList<bool> m_edited;
     QList<TCategoryRule> m_rules;
     TBillSummary m_summary;
+    bool m_changed = false;
 };

@@ -1,11 +1,13 @@
 #include "BillImportForm.h"
 
+#include "Dialogs.h"
 #include "FormKit.h"
 #include "HiClass.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -95,6 +97,33 @@ private:
     const QStringList *m_income;
 };
 
+// The type of a line the bill left neutral: 支出 or 收入.
+class TTypeDelegate : public TGroupDelegate {
+public:
+    using TGroupDelegate::TGroupDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &,
+                          const QModelIndex &) const override
+    {
+        auto *box = Make<QComboBox>(parent, "cboType");
+        box->addItems(
+            {BillReader::TypeWord(BillType::Expense), BillReader::TypeWord(BillType::Income)});
+        return box;
+    }
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        static_cast<QComboBox *>(editor)->setCurrentIndex(
+            index.data(TBillLineModel::TypeRole).toInt());
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override
+    {
+        model->setData(index, static_cast<QComboBox *>(editor)->currentIndex(), Qt::EditRole);
+    }
+};
+
 QString SumText(const QString &type, int count, qint64 cents)
 {
     return QStringLiteral("%1 %2 笔，共 %3 元").arg(type).arg(count).arg(THi::FormatCents(cents));
@@ -151,7 +180,11 @@ QVariant TBillLineModel::data(const QModelIndex &index, int role) const
             return {};
         }
     case Qt::EditRole:
-        return index.column() == ColCategory ? QVariant(line.category) : QVariant();
+        if (index.column() == ColCategory)
+            return line.category;
+        if (index.column() == ColType)
+            return int(line.type);
+        return {};
     case Qt::CheckStateRole:
         if (index.column() == ColTick)
             return m_preview->IsTicked(row) ? Qt::Checked : Qt::Unchecked;
@@ -172,6 +205,8 @@ QVariant TBillLineModel::data(const QModelIndex &index, int role) const
             return line.notes;
         if (index.column() == ColStatus)
             return QStringLiteral("第 %1 行：%2").arg(line.lineNumber).arg(line.status);
+        if (index.column() == ColType && m_preview->CanSetType(row))
+            return QStringLiteral("账单未分收支；勾选导入时可改为支出或收入");
         return {};
     case TypeRole:
         return int(line.type);
@@ -196,6 +231,14 @@ bool TBillLineModel::setData(const QModelIndex &index, const QVariant &value, in
         emit ticksChanged();
         return true;
     }
+    if (index.column() == ColType && role == Qt::EditRole) {
+        const int type = value.toInt();
+        if (type < 0 || type > 1 || !m_preview->SetType(row, BillType(type)))
+            return false;
+        emit dataChanged(this->index(row, 0), this->index(row, ColCount - 1));
+        emit ticksChanged();
+        return true;
+    }
     if (index.column() == ColCategory && role == Qt::EditRole) {
         if (!m_preview->SetCategory(row, value.toString()))
             return false;
@@ -211,7 +254,8 @@ Qt::ItemFlags TBillLineModel::flags(const QModelIndex &index) const
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (index.column() == ColTick)
         f |= Qt::ItemIsUserCheckable;
-    else if (index.column() == ColCategory)
+    else if (index.column() == ColCategory ||
+             (index.column() == ColType && m_preview->CanSetType(index.row())))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -275,6 +319,7 @@ TfrmBillImport::TfrmBillImport(QWidget *owner, const TBillFile &file, const QStr
                               QAbstractItemView::SelectedClicked |
                               QAbstractItemView::EditKeyPressed);
     lvwLines->setItemDelegate(new TGroupDelegate(lvwLines));
+    lvwLines->setItemDelegateForColumn(TBillLineModel::ColType, new TTypeDelegate(lvwLines));
     lvwLines->setItemDelegateForColumn(TBillLineModel::ColCategory,
                                        new TCategoryDelegate(&m_expense, &m_income, lvwLines));
     const int widths[] = {44, 86, 44, 110, 88, 330, 90};
@@ -342,7 +387,35 @@ TfrmBillImport::TfrmBillImport(QWidget *owner, const TBillFile &file, const QStr
     });
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     FlatButtons(this);
+    // Space ticks the current line whichever cell the cursor is in.
+    lvwLines->installEventFilter(this);
     lvwLines->setFocus();
+}
+
+bool TfrmBillImport::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lvwLines && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space &&
+        static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
+        // An open editor gets its keys itself; only the list's own come here.
+        const QModelIndex current = lvwLines->currentIndex();
+        if (current.isValid()) {
+            const QModelIndex tick = current.siblingAtColumn(TBillLineModel::ColTick);
+            const bool ticked = tick.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            m_filter->setData(tick, ticked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+        }
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmBillImport::reject()
+{
+    // Ticks and categories chosen by hand are work; they go only when meant to.
+    if (m_preview.IsChanged() &&
+        !TDialogs::Ask(this, QStringLiteral("放弃对这份账单所做的选择，不导入？"), false))
+        return;
+    QDialog::reject();
 }
 
 TfrmBillImport::~TfrmBillImport()

@@ -78,6 +78,12 @@ public:
     const TBillPreview &Preview() const { return m_preview; }
     TBillLineModel *Model() const { return m_model; }
 
+    // 取消, Escape and the close box ask first when anything was changed.
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private slots:
     void UpdateFoot();
     void OfferRule(int row);

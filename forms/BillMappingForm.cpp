@@ -146,7 +146,7 @@ TfrmBillMapping::TfrmBillMapping(QWidget *owner, const TBillTable &table, const 
     lblDelimiter->setText(QStringLiteral("分隔符：%1").arg(DelimiterName(m_table.delimiter)));
     spnHeaderRow = Make<QSpinBox>(this, "spnHeaderRow");
     spnHeaderRow->setRange(
-        1, std::max(1, std::min(int(m_table.rows.size()), TBillTableModel::MaxRows)));
+        1, std::max(1, std::min(int(m_table.rows.size()), TBillTableModel::MaxHeaderRows)));
 
     m_model = new TBillTableModel(&m_table, this);
     tblPreview = Make<QTableView>(this, "tblPreview");

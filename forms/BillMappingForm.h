@@ -28,7 +28,10 @@ class QTableView;
 class TBillTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    static constexpr int MaxRows = 40;
+    // The header is looked for among the first 100 rows; a few data rows
+    // below the lowest such header still show.
+    static constexpr int MaxHeaderRows = 100;
+    static constexpr int MaxRows = MaxHeaderRows + 20;
 
     explicit TBillTableModel(const TBillTable *table, QObject *parent = nullptr);
 

@@ -114,6 +114,10 @@ private slots:
     void importNeedsATick();
     void chosenLinesAfterImport();
     void showOneGroup();
+    void neutralLineType();
+    void spaceTicksFromAnyCell();
+    void cancelAsksAfterChanges_data();
+    void cancelAsksAfterChanges();
     void previewLogic_data();
     void previewLogic();
     // The column mapping
@@ -424,6 +428,88 @@ void TestBillImportForm::showOneGroup()
     QVERIFY(w.form.Summary().cents[0] > before);
     show->setCurrentIndex(0);
     QCOMPARE(w.model()->rowCount(), 11);
+}
+
+void TestBillImportForm::neutralLineType()
+{
+    // 余额宝's transfer is neither; ticked in, the person says it is income.
+    TPreviewWindow w(QStringLiteral("alipay-current.csv"));
+    const TBillSummary before = w.form.Summary();
+    const int row = w.firstRow(BillReader::SkipReasonText(SkipReason::Neutral));
+    QCOMPARE(w.text(row, TBillLineModel::ColType), QStringLiteral("—"));
+    w.toggle(row);
+    QCOMPARE(w.text(row, TBillLineModel::ColType), QStringLiteral("支出"));
+    const QModelIndex cell = w.model()->index(row, TBillLineModel::ColType);
+    w.view->setCurrentIndex(cell);
+    w.view->edit(cell);
+    auto *box = Child<QComboBox>(w.view, "cboType");
+    box->setCurrentIndex(1);
+    QTest::keyClick(box, Qt::Key_Return);
+    QTRY_COMPARE(w.text(row, TBillLineModel::ColType), QStringLiteral("收入"));
+    const TBillSummary after = w.form.Summary();
+    QCOMPARE(after.count, (std::array<int, 2>{before.count[0], before.count[1] + 1}));
+    QCOMPARE(after.cents, (std::array<qint64, 2>{before.cents[0], before.cents[1] + 10000}));
+    QVERIFY(w.foot("lblIncome").contains(THi::FormatCents(after.cents[1])));
+
+    // A line the bill calls an expense stays one.
+    const QModelIndex fixed = w.model()->index(0, TBillLineModel::ColType);
+    QVERIFY(!(w.model()->flags(fixed) & Qt::ItemIsEditable));
+    QVERIFY(!w.model()->setData(fixed, int(BillType::Income), Qt::EditRole));
+    QCOMPARE(w.form.Summary().cents, after.cents);
+}
+
+void TestBillImportForm::spaceTicksFromAnyCell()
+{
+    TPreviewWindow w(QStringLiteral("wechat.csv"));
+    for (int column : {int(TBillLineModel::ColCategory), int(TBillLineModel::ColNotes)}) {
+        w.view->setCurrentIndex(w.model()->index(1, column));
+        QTest::keyClick(w.view, Qt::Key_Space);
+        QVERIFY(!w.ticked(1));
+        QTest::keyClick(w.view, Qt::Key_Space);
+        QVERIFY(w.ticked(1));
+    }
+}
+
+void TestBillImportForm::cancelAsksAfterChanges_data()
+{
+    QTest::addColumn<QString>("change"); // tick, category, or nothing
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("closed");
+
+    QTest::addRow("nothing changed: no question") << "" << false << 0 << true;
+    QTest::addRow("a tick, kept") << "tick" << false << 1 << false;
+    QTest::addRow("a tick, thrown away") << "tick" << true << 1 << true;
+    QTest::addRow("a category, kept") << "category" << false << 1 << false;
+}
+
+void TestBillImportForm::cancelAsksAfterChanges()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, answer);
+    QFETCH(int, questions);
+    QFETCH(bool, closed);
+
+    TPreviewWindow w(QStringLiteral("alipay-old.csv"));
+    if (change == u"tick")
+        w.toggle(0);
+    else if (change == u"category")
+        w.model()->setData(w.model()->index(0, TBillLineModel::ColCategory), QStringLiteral("书籍"),
+                           Qt::EditRole);
+    DialogScript script;
+    answer ? script.yes() : script.no();
+    for (int way = 0; way < 2 && w.form.isVisible(); ++way) {
+        // 取消, then Escape.
+        if (way == 0)
+            QTest::mouseClick(Child<QPushButton>(&w.form, "btnCancel"), Qt::LeftButton);
+        else
+            QTest::keyClick(&w.form, Qt::Key_Escape);
+        QCOMPARE(script.of(TDialogCall::Question).size(), questions * (way + 1));
+        QCOMPARE(!w.form.isVisible(), closed);
+        if (questions)
+            QVERIFY(script.of(TDialogCall::Question).last().defaultNo);
+        script.no();
+    }
 }
 
 void TestBillImportForm::previewLogic_data()
