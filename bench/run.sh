@@ -116,3 +116,8 @@ if [ -x "$bin/tallimo_bench_export" ]; then
     echo "== exports of 100,000 records (tallimo_bench_export)"
     "$bin/tallimo_bench_export" all 100000
 fi
+
+if [ -x "$bin/tallimo_bench_bills" ]; then
+    echo "== a 50,000-line Alipay bill read for the preview (tallimo_bench_bills)"
+    "$bin/tallimo_bench_bills"
+fi

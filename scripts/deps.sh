@@ -9,10 +9,11 @@ PACKAGES=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libgl-dev
   sqlite3 libsqlite3-dev libsodium-dev
   libpq-dev postgresql
-  zlib1g-dev libxlsxwriter-dev
+  zlib1g-dev libxlsxwriter-dev libzip-dev
   fonts-wqy-microhei
   poppler-utils xvfb xauth unzip
   clang-format clang-tidy
+  clang libclang-rt-14-dev
 )
 # cpack's DEB generator computes the dependencies with dpkg-shlibdeps (dpkg-dev)
 # and finds the programs with file; lintian checks the package.
