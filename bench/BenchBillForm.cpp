@@ -120,7 +120,7 @@ int shots(const QString &folder)
     {
         const TBillTable table =
             BillReader::ReadTableFile(bills.filePath(QStringLiteral("bank-gbk.csv")));
-        TfrmBillMapping w(nullptr, table, QStringLiteral("招商银行交易流水.csv"));
+        TfrmBillMapping w(nullptr, table, QStringLiteral("青禾银行交易流水.csv"));
         w.show();
         settle();
         w.grab().save(out.filePath(QStringLiteral("mapping.png")));
@@ -133,7 +133,7 @@ int shots(const QString &folder)
                        QStringLiteral("alipay"), 6, 26250, 520000, 6, 0},
                       {7, t.addDays(-30), QStringLiteral("微信支付账单(20261001-20261031).xlsx"),
                        QStringLiteral("wechat"), 6, 59350, 30000, 5, 2},
-                      {3, t.addDays(-61), QStringLiteral("招商银行交易流水.csv"),
+                      {3, t.addDays(-61), QStringLiteral("青禾银行交易流水.csv"),
                        QStringLiteral("csv:ab"), 3, 15550, 600000, 0, 0}});
         w.show();
         settle();
