@@ -9,6 +9,7 @@
 #include "BillReader.h"
 
 class TDbMan;
+class QTextStream;
 
 struct TPreparedBill {
     TBillFile File;
@@ -28,6 +29,13 @@ TPreparedBill PrepareBill(TDbMan &db, const QString &user, const QString &path);
 // The categories and the duplicates for lines read through a mapping the
 // person just made (PrepareBill does the same for the rest).
 void ProposeAndMark(TDbMan &db, const QString &user, TBillFile &file);
+// tallimo --import: reads the bill, checks the account's password, imports
+// the lines to import (or only counts them when dryRun) and writes one line
+// per type with count and sum and one per skip reason to out; a sentence to
+// err and 1 for a wrong password, an unknown account, a file that cannot be
+// read or needs a mapping, or a store that fails; nothing is changed then.
+int RunCommand(const QString &location, const QString &user, const QString &password,
+               const QString &path, bool dryRun, QTextStream &out, QTextStream &err);
 // How many of the first rows are searched for a remembered header.
 constexpr int HeaderRowsSearched = 40;
 
