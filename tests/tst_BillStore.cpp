@@ -84,6 +84,7 @@ private slots:
     void billTablesTravelWithBackupsAndCopies();
     void badRowInABillTableRefusesTheWholeFile_data();
     void badRowInABillTableRefusesTheWholeFile();
+    void commandRunsOnEitherEngine();
 
 private:
     void travel();
@@ -575,6 +576,36 @@ void TestBillStore::badRowInABillTableRefusesTheWholeFile()
     QVERIFY_THROWS_EXCEPTION(EDbError, m_db->ImportFrom(backup));
     QCOMPARE(records(), qint64(7));
     QCOMPARE(m_db->BillBatches(QStringLiteral("Li")).size(), 1);
+}
+
+void TestBillStore::commandRunsOnEitherEngine()
+{
+    // What tallimo --import does after reading the password, on this engine.
+    auto run = [&](const QString &password, bool dryRun, QString *out, QString *err) {
+        QTextStream o(out), e(err);
+        const int code = BillImport::RunCommand(m_file, QStringLiteral("Li"), password,
+                                                billPath("wechat.csv"), dryRun, o, e);
+        o.flush();
+        e.flush();
+        return code;
+    };
+    QString out, err;
+    QCOMPARE(run(QStringLiteral("wrong"), false, &out, &err), 1);
+    QVERIFY(err.contains(QStringLiteral("密码不对")));
+    QVERIFY(out.isEmpty());
+    QCOMPARE(records(), qint64(0));
+    out.clear();
+    err.clear();
+    QCOMPARE(run(QStringLiteral("1"), true, &out, &err), 0);
+    QVERIFY2(out.contains(QStringLiteral("支出 4 笔，合计 593.50")), qPrintable(out));
+    QCOMPARE(records(), qint64(0));
+    QVERIFY(m_db->BillBatches(QStringLiteral("Li")).isEmpty());
+    out.clear();
+    QCOMPARE(run(QStringLiteral("1"), false, &out, &err), 0);
+    QCOMPARE(err, QString());
+    QVERIFY2(out.contains(QStringLiteral("支出 4 笔，合计 593.50")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("收入 2 笔，合计 300.00")), qPrintable(out));
+    QCOMPARE(records(), qint64(6));
 }
 
 QTEST_GUILESS_MAIN(TestBillStore)
