@@ -85,6 +85,7 @@ private slots:
     void badRowInABillTableRefusesTheWholeFile_data();
     void badRowInABillTableRefusesTheWholeFile();
     void commandRunsOnEitherEngine();
+    void ledgerLackingABillTableIsNotOurs();
 
 private:
     void travel();
@@ -606,6 +607,21 @@ void TestBillStore::commandRunsOnEitherEngine()
     QVERIFY2(out.contains(QStringLiteral("支出 4 笔，合计 593.50")), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("收入 2 笔，合计 300.00")), qPrintable(out));
     QCOMPARE(records(), qint64(6));
+}
+
+void TestBillStore::ledgerLackingABillTableIsNotOurs()
+{
+    // A ledger of version 2 holds every table of version 2 (a version-1
+    // ledger holds none of them: firstReleaseLedgerGetsEmptyBillTables).
+    m_db.reset();
+    QCOMPARE(Raw(m_file).exec(QStringLiteral("drop table \"bill_rules\"")), QString());
+    if (onPg()) {
+        QVERIFY_THROWS_EXCEPTION(EDbError, TDbMan(m_file).ListUsers());
+        QCOMPARE(Raw(m_file).value(QStringLiteral("select count(*) from \"users\"")),
+                 QStringLiteral("2"));
+    } else {
+        QVERIFY(!TDbMan::IsDataFile(m_file));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBillStore)
