@@ -47,6 +47,14 @@ QList<TEntry> optionEntries()
          {QStringLiteral("与 --copy-to 或 --copy-from 一起用：替换目标里已有的全部"),
           QStringLiteral("内容；原来的内容先存进 backups/ 里的自动备份。")},
          Program + QStringLiteral(" --copy-from ") + ExampleUrl + QStringLiteral(" --replace")},
+        {QStringLiteral("--import 账单文件 --user 用户名"),
+         {QStringLiteral("把支付宝、微信支付的账单（或记住了各列含义的其他表格）导入这个"),
+          QStringLiteral("用户的账本，不打开窗口。密码从标准输入读（在终端上不显示）。"),
+          QStringLiteral("每种类型输出一行笔数和合计，每种跳过的原因一行。")},
+         Program + QStringLiteral(" --import ~/下载/支付宝交易明细.csv --user 小李")},
+        {QStringLiteral("--dry-run"),
+         {QStringLiteral("与 --import 一起用：只显示会导入什么，不改动账本。")},
+         Program + QStringLiteral(" --import 账单.csv --user 小李 --dry-run")},
         {QStringLiteral("-h, --help"),
          {QStringLiteral("显示这份说明，然后结束。")},
          Program + QStringLiteral(" --help")},
@@ -80,7 +88,7 @@ QString switchWithValue(const QStringList &arguments)
 {
     for (const QString &arg : arguments) {
         QString name = arg.section(QLatin1Char('='), 0, 0);
-        for (const char *option : {"--replace", "--help", "--version"}) {
+        for (const char *option : {"--replace", "--dry-run", "--help", "--version"}) {
             if (arg.contains(QLatin1Char('=')) && name == QLatin1String(option))
                 return name;
         }
@@ -139,7 +147,8 @@ QString HelpText()
                           "  0\n"
                           "      正常结束，包括取消登录。\n"
                           "  1\n"
-                          "      出错，例如数据文件夹无法建立、复制没有完成。\n"
+                          "      出错，例如数据文件夹无法建立、复制没有完成、导入账单时\n"
+                          "      密码不对。\n"
                           "  2\n"
                           "      命令行有误，什么都没有改动。\n");
     return out;
@@ -167,9 +176,12 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
     const QCommandLineOption copyFrom(QStringLiteral("copy-from"), QString(),
                                       QStringLiteral("url"));
     const QCommandLineOption replace(QStringLiteral("replace"));
+    const QCommandLineOption import(QStringLiteral("import"), QString(), QStringLiteral("file"));
+    const QCommandLineOption user(QStringLiteral("user"), QString(), QStringLiteral("name"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({database, copyTo, copyFrom, replace, help, version});
+    parser.addOptions({database, copyTo, copyFrom, replace, import, user, dryRun, help, version});
     // "-database" is taken as "--database", not as "-d -a -t ...".
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
@@ -177,6 +189,10 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty())
             o.Error = QStringLiteral("没有“%1”这个选项。").arg(dashed(unknown.first()));
+        else if (!arguments.isEmpty() && arguments.last() == QLatin1String("--import"))
+            o.Error = QStringLiteral("“--import”后面要跟一个账单文件。");
+        else if (!arguments.isEmpty() && arguments.last() == QLatin1String("--user"))
+            o.Error = QStringLiteral("“--user”后面要跟一个用户名。");
         else if (!arguments.isEmpty() && isUrlOption(arguments.last()))
             o.Error = missingUrl(arguments.last());
         else if (const QString s = switchWithValue(arguments); !s.isEmpty())
@@ -208,6 +224,30 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
         u.value = value;
     }
     o.Replace = parser.isSet(replace);
+    o.DryRun = parser.isSet(dryRun);
+    if (parser.isSet(import)) {
+        const QString file = parser.value(import);
+        if (file.isEmpty() || file.startsWith(QLatin1Char('-'))) {
+            o.Error = QStringLiteral("“--import”后面要跟一个账单文件。");
+            return o;
+        }
+        o.Import = QDir::cleanPath(QDir(workDir).absoluteFilePath(file));
+    }
+    if (parser.isSet(user)) {
+        o.User = parser.value(user).trimmed();
+        if (o.User.isEmpty() || o.User.startsWith(QLatin1Char('-'))) {
+            o.Error = QStringLiteral("“--user”后面要跟一个用户名。");
+            return o;
+        }
+    }
+    if (!o.Import.isEmpty() && o.User.isEmpty())
+        o.Error = QStringLiteral("导入账单要用 --user 指定导入哪个用户的账本。");
+    else if (o.Import.isEmpty() && (!o.User.isEmpty() || o.DryRun))
+        o.Error = QStringLiteral("--user 和 --dry-run 只和 --import 一起用。");
+    else if (!o.Import.isEmpty() && (!o.CopyTo.isEmpty() || !o.CopyFrom.isEmpty()))
+        o.Error = QStringLiteral("导入账单和复制账本不能同时做。");
+    if (!o.Error.isEmpty())
+        return o;
 
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) {
@@ -220,6 +260,8 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
         o.Error = QStringLiteral("--replace 只和 --copy-to 或 --copy-from 一起用。");
     else if (!files.isEmpty() && (!o.CopyTo.isEmpty() || !o.CopyFrom.isEmpty()))
         o.Error = QStringLiteral("复制账本时不能同时导入备份文件。");
+    else if (!files.isEmpty() && !o.Import.isEmpty())
+        o.Error = QStringLiteral("导入账单时不能同时导入备份文件。");
     if (!o.Error.isEmpty())
         return o;
 

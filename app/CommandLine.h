@@ -12,6 +12,10 @@ namespace CommandLine {
 struct TStartOptions {
     QString Database, CopyTo, CopyFrom; // libpq URLs
     bool Replace = false;
+    // --import FILE --user NAME [--dry-run]: a bill into the account, no
+    // window; the file made absolute against the folder it was typed in.
+    QString Import, User;
+    bool DryRun = false;
     bool Help = false, Version = false;
     // The backup to import at start-up, made absolute against the folder the
     // command was typed in; empty when none was named.

@@ -119,5 +119,5 @@ fi
 
 if [ -x "$bin/tallimo_bench_bills" ]; then
     echo "== a 50,000-line Alipay bill read for the preview (tallimo_bench_bills)"
-    "$bin/tallimo_bench_bills"
+    "$bin/tallimo_bench_bills" "${server_args[@]}"
 fi

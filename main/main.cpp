@@ -2,6 +2,7 @@
 // object; then the data file is placed (importing a backup named on the
 // command line), the user logs in, and the main window opens for that user.
 
+#include "BillImport.h"
 #include "CommandLine.h"
 #include "DataFormat.h"
 #include "Dialogs.h"
@@ -21,6 +22,13 @@
 #include <QSharedMemory>
 #include <QStyleFactory>
 #include <QTextStream>
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
 
 namespace {
 // Last line of defence: handlers run under TDialogs::Guard, but an error that
@@ -58,6 +66,52 @@ int runCopy(const CommandLine::TStartOptions &options)
     return 1;
 }
 
+// The account's password from standard input: on a terminal after a prompt
+// with the echo off, else the first line as it comes (a pipe, a file).
+QString readPassword()
+{
+    const bool terminal = ::isatty(STDIN_FILENO) == 1;
+    termios saved{};
+    bool hidden = false;
+    if (terminal) {
+        std::fputs("密码：", stderr);
+        std::fflush(stderr);
+        if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~tcflag_t(ECHO);
+            hidden = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        }
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    if (hidden) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputs("\n", stderr);
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromUtf8(line.data(), qsizetype(line.size()));
+}
+
+// tallimo --import FILE --user NAME [--dry-run]: a bill into the account,
+// without a window.
+int runImport(const CommandLine::TStartOptions &options)
+{
+    QTextStream out(stdout), err(stderr);
+    QString location;
+    try {
+        const QString server =
+            options.Database.isEmpty() ? Settings::DatabaseUrl() : options.Database;
+        location = Placement::PlaceDataFile({}, {}, server);
+    } catch (const TError &e) {
+        err << e.text() << Qt::endl;
+        return 1;
+    }
+    const QString password = readPassword();
+    return BillImport::RunCommand(location, options.User, password, options.Import, options.DryRun,
+                                  out, err);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -78,6 +132,11 @@ int main(int argc, char *argv[])
         QTextStream(stdout) << (options.Help ? CommandLine::HelpText()
                                              : CommandLine::VersionText(DataFormatVersion));
         return 0;
+    }
+    if (!options.Import.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QLatin1String(Placement::ProductName));
+        return runImport(options);
     }
     if (!options.CopyTo.isEmpty() || !options.CopyFrom.isEmpty()) {
         QCoreApplication app(argc, argv);

@@ -115,14 +115,16 @@ const char *const InsertRecordSql =
 
 // Checks and binds one record's values on an insert statement and runs it.
 void insertRecord(Stmt &ins, const QByteArray &encUser, const QString &date, const QString &type,
-                  const QString &cate, qint64 cents, const QString &notes)
+                  const QString &cate, qint64 cents, const QString &notes, qint64 *newId = nullptr)
 {
     const QString day = checkedDate(date);
     const QString word = checkedType(type);
     const double value = checkedAmount(cents);
     ins.bind(1, encUser).bind(2, day).bind(3, word).bind(4, enc(cate)).bind(5, value);
     ins.bind(6, enc(notes));
-    ins.step();
+    // With "returning", the new record's id.
+    if (ins.step() && newId)
+        *newId = ins.int64(0);
     ins.reset();
 }
 
@@ -624,8 +626,10 @@ void TDbMan::ReplaceRecord(const QString &id, const QString &user, const QString
                 QStringLiteral("要修改的记录已经不在了（可能已在另一个窗口中删除或修改），"
                                "没有保存任何改动。\n请重新查看后再修改。"));
         }
-        Stmt ins(c, InsertRecordSql);
-        insertRecord(ins, encUser, date, type, cate, cents, notes);
+        Stmt ins(c, (InsertRecordSql + QByteArray(" returning \"id\"")).constData());
+        qint64 newId = 0;
+        insertRecord(ins, encUser, date, type, cate, cents, notes, &newId);
+        BillLineFollowsRecord(c, key, newId);
     });
 }
 

@@ -13,6 +13,8 @@
 // what to do) and the engine's own text on its last line; multi-statement
 // writes are all-or-nothing.
 
+#include "BillRules.h"
+#include "BillStore.h"
 #include "DbErrors.h"
 #include "HiClass.h"
 #include "Progress.h"
@@ -24,6 +26,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TEngine;
@@ -321,6 +324,38 @@ public:
     // steps it lacks, after an automatic copy); run once at start-up and after
     // an import. A ledger of a newer release raises EDbTooNew, untouched.
     void Upgrade();
+
+    // ---- Bill imports (store/BillStore.cpp) ----
+    // What this ledger imported from source before, by any account (for
+    // BillRules::MarkDuplicates).
+    TImportedKeys ImportedKeys(const QString &source);
+    // The person's rules, the category this account last used per
+    // counterparty (the record's category now), the app classes (the
+    // built-in table overlaid with the account's own for source) and the
+    // account's pick lists.
+    TCategoryContext CategoryContext(const QString &user, const QString &source);
+    // Adds or replaces the rule for word (trimmed; compared exactly); an
+    // empty category removes it. A blank word raises EDbError.
+    void SetCategoryRule(const QString &user, const QString &word, const QString &cate);
+    // The account's category for one of the app's classes; an empty one goes
+    // back to the built-in table.
+    void SetAppClass(const QString &user, const QString &source, const QString &appClass,
+                     const QString &cate);
+    // The mapping remembered for a header line (BillReader::HeaderKey).
+    std::optional<TColumnMapping> ColumnMapping(const QString &headerKey);
+    void SetColumnMapping(const QString &headerKey, const TColumnMapping &mapping);
+    // Imports the chosen lines (each with its category; an empty one is
+    // 其他) as records of user, one batch, in one transaction; lines imported
+    // meanwhile are skipped and counted. Categories used join the pick lists.
+    // A line with an invalid date or amount raises EDbError, nothing stored.
+    TBillImportResult ImportBill(const QString &user, const QString &source,
+                                 const QString &fileName, const QList<TBillLine> &lines);
+    // The account's batches, newest first.
+    QList<TBillBatch> BillBatches(const QString &user);
+    // Removes the batch's records still as imported (and those edited since
+    // when alsoEdited); their bill lines go, so the bill can be imported
+    // again. The batch stays in the list, marked undone.
+    TBillUndo UndoBillBatch(const QString &user, qint64 batchId, bool alsoEdited);
 
     // True when the file is one of our data files: it opens as SQLite and holds
     // the three tables with exactly our columns. Opens read-only; creates nothing.

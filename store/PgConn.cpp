@@ -715,19 +715,24 @@ void PgConn::ensureSchema()
         TTransaction tx(*this, "begin");
         run(SchemaLockSql);
         version = schemaVersion(&ours);
+        auto makeMeta = [this](int v) {
+            exec("create table \"tallimo_meta\" ("
+                 "\"one\" boolean primary key default true check (\"one\"), "
+                 "\"schema_version\" integer not null, "
+                 "\"program_version\" text not null)");
+            run("insert into \"tallimo_meta\" (\"schema_version\", \"program_version\") "
+                "values (?, ?)",
+                {QByteArray::number(v), Schema::ProgramVersion().toUtf8()});
+        };
         if (m_foundNames.isEmpty()) {
+            // A new ledger starts at the version schema-pg.sql spells.
             exec(PgSchemaSql);
+            makeMeta(Schema::TemplateVersion());
             version = schemaVersion(&ours);
         }
         if (ours) {
             if (!m_hasMeta) {
-                exec("create table \"tallimo_meta\" ("
-                     "\"one\" boolean primary key default true check (\"one\"), "
-                     "\"schema_version\" integer not null, "
-                     "\"program_version\" text not null)");
-                run("insert into \"tallimo_meta\" (\"schema_version\", \"program_version\") "
-                    "values (?, ?)",
-                    {QByteArray::number(version), Schema::ProgramVersion().toUtf8()});
+                makeMeta(version);
                 m_hasMeta = true;
             }
             Schema::Upgrade(

@@ -1,7 +1,7 @@
 // The server's engine: one kept connection, and the server's side of the
 // whole-store copies: a backup is a consistent snapshot written into a fresh
 // data file made from the template, so it restores on either store; an import
-// replaces the three tables' contents in one transaction, so a failure leaves
+// replaces every table's contents in one transaction, so a failure leaves
 // the old contents.
 
 #include "Engine.h"
@@ -269,13 +269,15 @@ void TServerEngine::ImportFrom(const QString &fileName, const TProgress &progres
     if (!IsEmpty())
         AutoBackup();
     PgConn &pg = conn();
+    QByteArray names;
+    for (const TableCopy &t : Tables())
+        names += QByteArray(names.isEmpty() ? "\"" : ", \"") + t.table + '"';
     TTransaction tx(pg);
     {
         // Nobody reads half a ledger meanwhile.
-        pg.exec("lock table \"users\", \"cates\", \"data\" in access exclusive mode");
-        pg.exec("delete from \"users\"");
-        pg.exec("delete from \"cates\"");
-        pg.exec("delete from \"data\"");
+        pg.exec(("lock table " + names + " in access exclusive mode").constData());
+        for (const TableCopy &t : Tables())
+            pg.exec(sql("delete from \"", t.table, "\"").constData());
         {
             CopyIn in(pg, Tables()[0]);
             rows.Users(
@@ -302,33 +304,52 @@ void TServerEngine::ImportFrom(const QString &fileName, const TProgress &progres
                 "order by \"user\",\"date\",\"type\",\"id\"");
             in.finish();
         }
-        qint64 seq[3];
-        for (int i = 0; i < 3; ++i)
-            seq[i] = rows.Sequence(Tables()[i].table);
+        // The later tables, each value as its column's kind was checked.
+        for (size_t i = 3; i < Tables().size(); ++i) {
+            const TTableDef &def = Schema::Tables()[i];
+            CopyIn in(pg, Tables()[i]);
+            rows.Rows(def, [&](const TImportedRow &row) {
+                in.id(row[0].Int);
+                for (size_t col = 1; col < row.size(); ++col) {
+                    if (row[col].IsText)
+                        in.text(row[col].Text);
+                    else if (def.Columns[col].Kind == TColumnKind::Amount)
+                        in.number(row[col].Real);
+                    else
+                        in.text(QByteArray::number(row[col].Int));
+                }
+                in.endRow();
+            });
+            in.finish();
+        }
+        std::vector<qint64> seq;
+        for (const TableCopy &t : Tables())
+            seq.push_back(rows.Sequence(t.table));
         rows.Finish();
         // Ids go on after the highest imported one (or the file's own record
         // of ids handed out), and never back below ids the server has handed
         // out, unless the import left the table empty. A sequence already
         // beyond the id limit (an earlier release imported such an id) is
         // not kept: it would make every later save fail.
-        for (int i = 0; i < 3; ++i) {
+        for (size_t i = 0; i < Tables().size(); ++i) {
             const QByteArray table(Tables()[i].table);
-            pg.run("select setval(s, greatest(v, 1), v > 0) from (select s, greatest(?::bigint, "
-                   "case when m = 0 or last >= ?::bigint then 0 else last end, m) as v from "
-                   "(select pg_get_serial_sequence(?, 'id') as s, "
-                   "coalesce(pg_sequence_last_value(pg_get_serial_sequence(?, 'id')::regclass), 0) "
-                   "as last, "
-                   "(select coalesce(max(\"id\"), 0) from \"users\" where ? = 'users') + "
-                   "(select coalesce(max(\"id\"), 0) from \"cates\" where ? = 'cates') + "
-                   "(select coalesce(max(\"id\"), 0) from \"data\" where ? = 'data') as m) a) b",
+            // The table's name is the program's own, never the file's.
+            const QByteArray maxId = "(select coalesce(max(\"id\"), 0) from \"" + table + "\")";
+            pg.run(("select setval(s, greatest(v, 1), v > 0) from (select s, greatest(?::bigint, "
+                    "case when m = 0 or last >= ?::bigint then 0 else last end, m) as v from "
+                    "(select pg_get_serial_sequence(?, 'id') as s, "
+                    "coalesce(pg_sequence_last_value(pg_get_serial_sequence(?, 'id')::regclass), "
+                    "0) as last, " +
+                    maxId + " as m) a) b")
+                       .constData(),
                    {QByteArray::number(seq[i]), QByteArray::number(TRowReader::IdLimit), table,
-                    table, table, table, table});
+                    table});
         }
     }
     tx.commit();
     // Fresh statistics, so the next period query plans for the new contents.
     try {
-        pg.exec("analyze \"users\", \"cates\", \"data\"");
+        pg.exec(("analyze " + names).constData());
     } catch (const EDbError &) {
         // The import stands; the server gathers statistics on its own later.
     }

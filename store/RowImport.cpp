@@ -190,8 +190,15 @@ TRowReader::TRowReader(const QString &file, const TProgress &progress)
                            QStringLiteral("检查结果：\n") + report.join(QLatin1Char('\n')));
         }
     }
-    Query n(*m_conn, "select (select count(*) from \"users\") + (select count(*) from \"cates\") "
-                     "+ (select count(*) from \"data\")");
+    m_version = DataFileVersion(*m_conn);
+    QByteArray total;
+    for (const TTableDef &t : Schema::Tables()) {
+        if (!Schema::HasTable(m_version, t.Name))
+            continue;
+        total += QByteArray(total.isEmpty() ? "select " : " + ") + "(select count(*) from \"" +
+                 t.Name + "\")";
+    }
+    Query n(*m_conn, total);
     if (n.step())
         m_total = n.int64(0);
 }
@@ -317,6 +324,76 @@ void TRowReader::Records(const std::function<void(const TImportedRecord &)> &put
                                 q.text(6)});
             ++m_counts.Records;
         }
+    }
+}
+
+void TRowReader::Rows(const TTableDef &t, const std::function<void(const TImportedRow &)> &put)
+{
+    if (!Schema::HasTable(m_version, t.Name))
+        return; // an older file: the table starts empty
+    Query q(*m_conn, selectAll(t.Name) + " order by \"id\"");
+    StoredTexts texts;
+    TImportedRow row(t.Columns.size());
+    qint64 n = 0;
+    while (!m_more && q.step()) {
+        step();
+        ++n;
+        QString fault;
+        for (size_t i = 0; i < t.Columns.size() && fault.isEmpty(); ++i) {
+            const int col = int(i);
+            TImportedValue &v = row[i];
+            v = TImportedValue{};
+            bool ok = false;
+            switch (t.Columns[i].Kind) {
+            case TColumnKind::Id:
+            case TColumnKind::Ref:
+                ok = validId(q, col);
+                break;
+            case TColumnKind::Count:
+            case TColumnKind::Timestamp:
+                ok = q.type(col) == SQLITE_INTEGER && q.int64(col) >= 0 &&
+                     q.int64(col) < TRowReader::IdLimit;
+                break;
+            case TColumnKind::Cents:
+                // Sums of many lines may pass one record's bound.
+                ok = q.type(col) == SQLITE_INTEGER && q.int64(col) > -TRowReader::IdLimit &&
+                     q.int64(col) < TRowReader::IdLimit;
+                break;
+            case TColumnKind::Amount:
+                ok = validAmount(q, col);
+                break;
+            case TColumnKind::Text:
+                ok = texts.ok(q, col);
+                break;
+            case TColumnKind::Word:
+                ok = validPassword(q, col);
+                break;
+            case TColumnKind::Date:
+                ok = validDate(q, col);
+                break;
+            case TColumnKind::TypeWord:
+                ok = validType(q, col);
+                break;
+            }
+            if (!ok) {
+                fault = QStringLiteral("表 %1 的第 %2 行（编号 %3）的 %4 无效（%5）")
+                            .arg(QLatin1String(t.Name))
+                            .arg(n)
+                            .arg(shown(q, 0), QLatin1String(t.Columns[i].Name), shown(q, col));
+            } else if (q.type(col) == SQLITE_TEXT) {
+                v.Text = q.text(col);
+                v.IsText = true;
+            } else if (q.type(col) == SQLITE_FLOAT) {
+                v.Real = q.number(col);
+            } else {
+                v.Int = q.int64(col);
+                v.Real = double(v.Int);
+            }
+        }
+        if (!fault.isEmpty())
+            bad(fault);
+        else if (m_bad == 0)
+            put(row);
     }
 }
 

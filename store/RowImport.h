@@ -1,6 +1,6 @@
 #pragma once
 
-// Reading a chosen ledger file for an import. Only the values of our three
+// Reading a chosen ledger file for an import. Only the values of our
 // tables' columns are taken, through plain selects on a read-only connection,
 // and every row is checked against what the program itself writes: nothing
 // else in the file (triggers, indexes, constraints, table options) reaches
@@ -13,8 +13,10 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class SqliteConn;
+struct TTableDef;
 
 // One row as read, every value checked. The views live until the next row.
 struct TImportedUser {
@@ -31,6 +33,16 @@ struct TImportedRecord {
     double Amount;
     QByteArrayView Notes;
 };
+
+// One value of a later table's row: integers in Int (and Real), real
+// numbers in Real, texts in Text.
+struct TImportedValue {
+    qint64 Int = 0;
+    double Real = 0;
+    QByteArrayView Text;
+    bool IsText = false;
+};
+using TImportedRow = std::vector<TImportedValue>;
 
 class TRowReader {
 public:
@@ -54,6 +66,12 @@ public:
     void Cates(const std::function<void(const TImportedCates &)> &put);
     void Records(const std::function<void(const TImportedRecord &)> &put,
                  const char *order = nullptr);
+    // The rows of a table after the first three, each value checked after
+    // its column's kind (Schema.h), in id order. A table the file's version
+    // does not have yet gives no rows.
+    void Rows(const TTableDef &table, const std::function<void(const TImportedRow &)> &put);
+    // The schema version of the file's rows.
+    int Version() const { return m_version; }
     // The highest id the file's engine ever handed out for a table, 0 when it
     // kept none; a bad one counts as a bad row.
     qint64 Sequence(const char *table);
@@ -71,6 +89,7 @@ private:
     std::unique_ptr<SqliteConn> m_conn;
     TProgress m_progress;
     qint64 m_total = 0, m_done = 0;
+    int m_version = 1;
     qint64 m_bad = 0;
     bool m_more = false; // stopped reading after enough bad rows
     QStringList m_lines; // the first bad rows

@@ -21,10 +21,26 @@
 #include <functional>
 #include <vector>
 
+// What a column holds, so that an import can check every value of any table
+// the same way the program itself writes it.
+enum class TColumnKind {
+    Id,        // the row's own id: an integer from 1 below TRowReader::IdLimit
+    Ref,       // another table's id (the row it names may be gone since)
+    Text,      // free text: base64 of its GB18030 bytes (THi::IsStoredText), may be empty
+    Word,      // plain printable ASCII (a hash, a key, a compact mapping)
+    Date,      // "yyyy-mm-dd"
+    TypeWord,  // 支出 or 收入
+    Amount,    // the records' amount in yuan, a real number of whole cents
+    Count,     // an integer, 0 or more
+    Cents,     // an integer number of cents, below THi::MaxAmount yuan either way
+    Timestamp, // seconds since 1970 (UTC), 0 for none
+};
+
 struct TColumnDef {
     const char *Name;
     const char *LiteType; // as the data file declares it
     const char *PgType;   // as the server declares it
+    TColumnKind Kind;
 };
 
 struct TTableDef {
@@ -41,7 +57,9 @@ constexpr qint32 ApplicationId = 0x544c4d44;
 // The server's table that holds the version.
 constexpr const char *MetaTable = "tallimo_meta";
 
-// Our tables, in the order backups and imports copy them.
+// Our tables, in the order backups and imports copy them: the first release's
+// three (users, cates, data), which the importer reads with rules of their
+// own, then the later ones, read column by column after their kinds.
 const std::vector<TTableDef> &Tables();
 const TTableDef &Table(const char *name);
 // The described table of that name (as the engine spells it), or null.
@@ -58,6 +76,11 @@ const std::vector<const char *> &PeriodIndexColumns();
 
 // The version this program writes: 1 plus the number of upgrade steps.
 int CurrentVersion();
+// The version store/schema.sql and store/schema-pg.sql spell: the program's
+// own steps without the test seam's.
+int TemplateVersion();
+// Whether a table of ours is part of a ledger at that version.
+bool HasTable(int version, const char *table);
 // The program's own version, written beside the server's schema version.
 QString ProgramVersion();
 

@@ -382,6 +382,24 @@ void writeCandidate(TRowReader &rows, const QString &file, const QString &shownA
             ins.reset();
         });
     }
+    // The later tables, each value as its column's kind was checked.
+    for (size_t i = 3; i < Schema::Tables().size(); ++i) {
+        const TTableDef &t = Schema::Tables()[i];
+        Stmt ins(to, insertSql(t.Name).constData());
+        rows.Rows(t, [&](const TImportedRow &row) {
+            for (size_t col = 0; col < row.size(); ++col) {
+                const TImportedValue &v = row[col];
+                if (v.IsText)
+                    ins.bind(int(col) + 1, raw(v.Text));
+                else if (t.Columns[col].Kind == TColumnKind::Amount)
+                    ins.bind(int(col) + 1, v.Real);
+                else
+                    ins.bind(int(col) + 1, v.Int);
+            }
+            ins.step();
+            ins.reset();
+        });
+    }
     for (const TTableDef &t : Schema::Tables())
         keepSequence(to, t.Name, rows.Sequence(t.Name));
     rows.Finish();
@@ -606,9 +624,13 @@ bool TDbMan::IsDataFile(const QString &path)
         SqliteConn c(path, true);
         // Another program's mark, or a ledger marked ours that this release
         // refuses by its version (said so by the callers).
-        if (DataFileVersion(c) == 0)
+        const int version = DataFileVersion(c);
+        if (version == 0)
             return false;
         for (const TTableDef &t : Schema::Tables()) {
+            // Tables of later versions come with the upgrade.
+            if (!Schema::HasTable(version, t.Name))
+                continue;
             {
                 Stmt kind(c, "select 1 from \"sqlite_master\" where \"type\"='table' and "
                              "lower(\"name\")=?");

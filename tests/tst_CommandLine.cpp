@@ -2,6 +2,7 @@
 #include "DataFormat.h"
 #include "DbClass.h"
 #include "HiClass.h"
+#include "Placement.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -46,10 +47,15 @@ public:
         m_process.setProcessEnvironment(env);
     }
 
-    TRun run(const QStringList &arguments)
+    // input: what standard input holds (then its end).
+    TRun run(const QStringList &arguments, const QByteArray &input = QByteArray())
     {
         TRun r;
         m_process.start(program(), arguments);
+        if (m_process.waitForStarted()) {
+            m_process.write(input);
+            m_process.closeWriteChannel();
+        }
         r.finished = m_process.waitForFinished(60000);
         if (!r.finished) {
             m_process.kill();
@@ -60,6 +66,9 @@ public:
         r.err = QString::fromUtf8(m_process.readAllStandardError());
         return r;
     }
+
+    // The data file the program places, made here from the template.
+    QString dataFile() const { return m_data.filePath(QStringLiteral("Tallimo/db.tlmdb")); }
 
     // True when the program left no trace in the user's folders.
     bool changedNothing() const
@@ -117,6 +126,8 @@ private slots:
     void badOptionExitsWithTwoAndChangesNothing_data();
     void badOptionExitsWithTwoAndChangesNothing();
     void relativeBackupIsImported();
+    void importsABillWithoutAWindow_data();
+    void importsABillWithoutAWindow();
 
 private:
     QTemporaryDir m_mimeHome;
@@ -497,6 +508,76 @@ void TestCommandLine::relativeBackupIsImported()
     QVERIFY2(ranOn, qPrintable(QString::fromUtf8(process.readAllStandardError())));
     QVERIFY(done);
     QVERIFY(TDbMan(dataFile).UserExists(QStringLiteral("Wang")));
+}
+
+void TestCommandLine::importsABillWithoutAWindow_data()
+{
+    QTest::addColumn<QString>("bill");
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("out");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<qint64>("records");
+    const QStringList sums = {QStringLiteral("支出 4 笔，合计 262.50"),
+                              QStringLiteral("收入 2 笔，合计 5200.00")};
+    QTest::addRow("import") << "alipay-current.csv" << QStringList() << QByteArray("pw\n") << 0
+                            << sums << "" << qint64(6);
+    QTest::addRow("password without a newline") << "alipay-current.csv" << QStringList()
+                                                << QByteArray("pw") << 0 << sums << "" << qint64(6);
+    QTest::addRow("dry run changes nothing")
+        << "alipay-current.csv" << QStringList{QStringLiteral("--dry-run")} << QByteArray("pw\n")
+        << 0 << (sums + QStringList{QStringLiteral("试运行")}) << "" << qint64(0);
+    QTest::addRow("wrong password") << "alipay-current.csv" << QStringList() << QByteArray("nope\n")
+                                    << 1 << QStringList() << "密码不对" << qint64(0);
+    QTest::addRow("no password") << "alipay-current.csv" << QStringList() << QByteArray() << 1
+                                 << QStringList() << "密码不对" << qint64(0);
+    QTest::addRow("table without a remembered mapping")
+        << "bank-gbk.csv" << QStringList() << QByteArray("pw\n") << 1 << QStringList() << "没有记住"
+        << qint64(0);
+    QTest::addRow("missing file") << "no-such-bill.csv" << QStringList() << QByteArray("pw\n") << 1
+                                  << QStringList() << "no-such-bill.csv" << qint64(0);
+}
+
+void TestCommandLine::importsABillWithoutAWindow()
+{
+    QFETCH(QString, bill);
+    QFETCH(QStringList, extra);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, out);
+    QFETCH(QString, err);
+    QFETCH(qint64, records);
+    ProgramRun program;
+    QVERIFY(QDir().mkpath(QFileInfo(program.dataFile()).absolutePath()));
+    QVERIFY(QFile::copy(Placement::TemplateFile(), program.dataFile()));
+    QFile(program.dataFile()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY(TDbMan(program.dataFile()).AddUser(QStringLiteral("小李"), QStringLiteral("pw")));
+    const QString path = QStringLiteral(TALLIMO_SOURCE_DIR "/tests/fixtures/bills/") + bill;
+    const TRun r = program.run(QStringList{QStringLiteral("--import"), path,
+                                           QStringLiteral("--user"), QStringLiteral("小李")} +
+                                   extra,
+                               input);
+    QVERIFY(r.finished);
+    QCOMPARE(r.exitCode, exitCode);
+    for (const QString &line : out)
+        QVERIFY2(r.out.contains(line), qPrintable(r.out + r.err));
+    if (err.isEmpty())
+        QCOMPARE(r.err, QString());
+    else
+        QVERIFY2(r.err.contains(err), qPrintable(r.err));
+    TDbMan db(program.dataFile());
+    QCOMPARE(db.Counts().Records, records);
+    if (exitCode != 0 || records == 0)
+        return;
+    // The same bill again imports nothing, and says why.
+    const TRun again = program.run(
+        {QStringLiteral("--import"), path, QStringLiteral("--user"), QStringLiteral("小李")},
+        input);
+    QCOMPARE(again.exitCode, 0);
+    QVERIFY2(again.out.contains(QStringLiteral("支出 0 笔，合计 0.00")), qPrintable(again.out));
+    QVERIFY2(again.out.contains(QStringLiteral("跳过（已导入过）7 笔")), qPrintable(again.out));
+    QCOMPARE(TDbMan(program.dataFile()).Counts().Records, records);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
