@@ -543,6 +543,14 @@ void TBrowserPanel::btnTransSearchClick()
     Search(dtpTransDate1->date(), dtpTransDate2->date());
 }
 
+void TBrowserPanel::ShowPeriod(const QDate &start, const QDate &end)
+{
+    dtpTransDate1->setDate(start);
+    dtpTransDate2->setDate(end);
+    dtpTransDate1Change();
+    Search(start, end);
+}
+
 bool TBrowserPanel::Search(const QDate &start, const QDate &end)
 {
     // The busy state ends inside the guard, so the error box shows the normal

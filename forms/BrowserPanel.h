@@ -76,6 +76,8 @@ public:
     // Selects the record with this id in lvwTrans (none for -1 or an id
     // the list does not show).
     void SelectRecord(qint64 id);
+    // Puts the dates in and searches them (after a bill import).
+    void ShowPeriod(const QDate &start, const QDate &end);
     // Puts proxy between the record list's model and lvwTrans (a sort or a
     // filter); the panel keeps working by record id. Takes no ownership.
     void SetRecordProxy(QAbstractProxyModel *proxy);

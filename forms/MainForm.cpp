@@ -143,6 +143,11 @@ void TfrmMain::BuildMenu()
         entry("mnuMenu_Backup", QStringLiteral("备份数据"), &TfrmMain::mnuMenu_BackupClick);
     mnuMenu_Restore = entry("mnuMenu_Restore", QStringLiteral("从备份中恢复数据"),
                             &TfrmMain::mnuMenu_RestoreClick);
+    mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_SeparatorBills"));
+    mnuMenu_ImportBill = entry("mnuMenu_ImportBill", QStringLiteral("导入账单…"),
+                               &TfrmMain::mnuMenu_ImportBillClick);
+    mnuMenu_BillBatches = entry("mnuMenu_BillBatches", QStringLiteral("导入记录…"),
+                                &TfrmMain::mnuMenu_BillBatchesClick);
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_Separator2"));
     mnuMenu_Exit = entry("mnuMenu_Exit", QStringLiteral("退出"), &TfrmMain::mnuMenu_ExitClick);
 }

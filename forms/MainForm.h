@@ -55,6 +55,8 @@ private slots:
     void mnuMenu_DeleteUserClick();
     void mnuMenu_BackupClick();
     void mnuMenu_RestoreClick();
+    void mnuMenu_ImportBillClick();
+    void mnuMenu_BillBatchesClick();
     void mnuMenu_ExitClick();
 
 protected:
@@ -95,6 +97,8 @@ private:
     QMenu *mnuMenu = nullptr;
     QAction *mnuMenu_SwitchUser = nullptr, *mnuMenu_SetPwd = nullptr, *mnuMenu_DeleteUser = nullptr,
             *mnuMenu_Backup = nullptr, *mnuMenu_Restore = nullptr, *mnuMenu_Exit = nullptr;
+    // Bill imports (MainFormBills.cpp).
+    QAction *mnuMenu_ImportBill = nullptr, *mnuMenu_BillBatches = nullptr;
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;
