@@ -322,6 +322,11 @@ public:
     // an import. A ledger of a newer release raises EDbTooNew, untouched.
     void Upgrade();
 
+    // The rows of a data file of ours (a backup), read without changing it.
+    // With checkPages the engine first reads every page of it
+    // (integrity_check); raises EDbError when it is damaged or not ours.
+    static TStoreCounts CountsOf(const QString &file, bool checkPages);
+
     // True when the file is one of our data files: it opens as SQLite and holds
     // the three tables with exactly our columns. Opens read-only; creates nothing.
     static bool IsDataFile(const QString &path);
