@@ -30,11 +30,13 @@ TfrmBackupList::TfrmBackupList(QWidget *owner, const QList<TDailyCopy> &copies)
     lvwCopies->header()->setSectionsClickable(false);
     lvwCopies->setColumnWidth(0, 150);
     lvwCopies->setColumnWidth(1, 110);
+    lvwCopies->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    lvwCopies->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     const QLocale locale;
     for (const TDailyCopy &c : m_copies) {
         auto *item = new QTreeWidgetItem(lvwCopies);
-        item->setText(0, c.Day.toString(QStringLiteral("yyyy-MM-dd ddd")));
-        item->setText(1, locale.formattedDataSize(c.Bytes));
+        item->setText(0, locale.toString(c.Day, QStringLiteral("yyyy-MM-dd ddd")));
+        item->setText(1, locale.formattedDataSize(c.Bytes, 1, QLocale::DataSizeTraditionalFormat));
         item->setText(2, c.Records < 0 ? QStringLiteral("无法读取") : locale.toString(c.Records));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);

@@ -371,7 +371,7 @@ void TestDailyBackup::restoreListsCopiesNewestFirst()
     QCOMPARE(counts, (QStringList{QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1")}));
     for (const QString &size : sizes)
         QVERIFY2(size.contains(
-                     QRegularExpression(QStringLiteral("^[0-9.]+ (KB|KiB|MB|MiB|字节|bytes)$"))),
+                     QRegularExpression(QStringLiteral("^[0-9.]+ (kB|KB|KiB|MB|MiB|字节|bytes)$"))),
                  qPrintable(size));
     QVERIFY(restoreEnabled);
     // Cancelled: no file dialog, no restart.
