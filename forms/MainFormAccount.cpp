@@ -2,6 +2,8 @@
 
 #include "MainForm.h"
 
+#include "BackupListForm.h"
+#include "DailyBackup.h"
 #include "DbClass.h"
 #include "Dialogs.h"
 #include "FormKit.h"
@@ -100,8 +102,22 @@ void TfrmMain::mnuMenu_BackupClick()
 
 void TfrmMain::mnuMenu_RestoreClick()
 {
-    const QString fileName =
-        TDialogs::OpenFileName(this, QString(), backupFilter(), Settings::BackupDialogFolder());
+    // The daily copies first; the file dialog for any other backup.
+    QString fileName;
+    QList<TDailyCopy> copies;
+    {
+        TBusy busy(nullptr);
+        copies = TDailyBackup::List(DbMan->AutoBackupFolder());
+    }
+    if (!copies.isEmpty()) {
+        TfrmBackupList list(this, copies);
+        if (list.exec() == QDialog::Rejected)
+            return;
+        fileName = list.ChosenFile();
+    }
+    if (fileName.isEmpty())
+        fileName =
+            TDialogs::OpenFileName(this, QString(), backupFilter(), Settings::BackupDialogFolder());
     if (fileName.isEmpty())
         return;
     if (!QFileInfo::exists(fileName))

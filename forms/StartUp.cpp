@@ -1,12 +1,16 @@
 #include "StartUp.h"
 
+#include "BackupRotation.h"
+#include "DailyBackup.h"
 #include "DbClass.h"
 #include "Dialogs.h"
 #include "LoginForm.h"
 #include "ProgressWindow.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDir>
+#include <QPointer>
 #include <QThread>
 
 namespace StartUp {
@@ -83,6 +87,39 @@ QString RunLogin(const QString &location, bool *readOnly)
         }
     });
     return userName;
+}
+
+std::unique_ptr<QThread> StartDailyBackup(QWidget *parent, const QString &location,
+                                          const QDate &today)
+{
+    // The worker has a store object of its own (its own connection); the
+    // result is read only after the thread has finished.
+    auto result = std::make_shared<TDailyBackupResult>();
+    std::unique_ptr<QThread> worker(QThread::create([location, today, result] {
+        try {
+            TDbMan db(location);
+            *result = TDailyBackup::Run(db, today);
+        } catch (const std::exception &e) {
+            result->Failed = TBackupRotation::FileName(today);
+            result->Error = TDialogs::ExceptionText(e);
+        }
+    }));
+    const QPointer<QWidget> shownOn(parent);
+    QObject::connect(worker.get(), &QThread::finished, parent, [shownOn, result] {
+        if (result->Failed.isEmpty() || !shownOn)
+            return;
+        TDialogs::Error(
+            shownOn,
+            QStringLiteral(
+                "今天的自动备份“%1”没有成功（写入或检查失败），已经删除；数据本身没有改变。\n"
+                "%2\n"
+                "请检查磁盘空间和数据文件夹的权限，再用“备份”另存一份数据。"
+                "下次启动时会再试一次。")
+                .arg(QDir::toNativeSeparators(result->Failed), result->Error),
+            result->Details);
+    });
+    worker->start(QThread::LowPriority);
+    return worker;
 }
 
 } // namespace StartUp

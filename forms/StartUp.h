@@ -5,6 +5,12 @@
 
 #include <QString>
 
+#include <memory>
+
+class QDate;
+class QThread;
+class QWidget;
+
 namespace StartUp {
 
 // While a store operation waits for another running copy's write lock (up to
@@ -28,5 +34,12 @@ bool UpgradeDataFile(const QString &location);
 // read (which is shown). readOnly says that the login could not write, so
 // the ledger is to be opened read-only.
 QString RunLogin(const QString &location, bool *readOnly = nullptr);
+
+// Starts today's copy of the ledger at location into its backups folder
+// (TDailyBackup) on a thread of its own, so the main window is usable while
+// the ledger is copied and checked; a copy that fails is reported on parent
+// once it is over. The thread is to be waited for before the program ends.
+std::unique_ptr<QThread> StartDailyBackup(QWidget *parent, const QString &location,
+                                          const QDate &today);
 
 } // namespace StartUp

@@ -15,6 +15,7 @@
 #include "StoreCopy.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -22,6 +23,7 @@
 #include <QSharedMemory>
 #include <QStyleFactory>
 #include <QTextStream>
+#include <QThread>
 
 #include <termios.h>
 #include <unistd.h>
@@ -203,5 +205,11 @@ int main(int argc, char *argv[])
         frmMain.SetReadOnly();
     frmMain.show();
     frmMain.activateWindow();
-    return app.exec();
+
+    // 4. Today's copy of the ledger, on the first start of the day, beside the running window.
+    const std::unique_ptr<QThread> daily =
+        StartUp::StartDailyBackup(&frmMain, location, QDate::currentDate());
+    const int status = app.exec();
+    daily->wait(); // a copy under way is finished, not left half-written
+    return status;
 }

@@ -325,6 +325,11 @@ public:
     // an import. A ledger of a newer release raises EDbTooNew, untouched.
     void Upgrade();
 
+    // The rows of a data file of ours (a backup), read without changing it.
+    // With checkPages the engine first reads every page of it
+    // (integrity_check); raises EDbError when it is damaged or not ours.
+    static TStoreCounts CountsOf(const QString &file, bool checkPages);
+
     // ---- Bill imports (store/BillStore.cpp) ----
     // What this ledger imported from source before, by any account (for
     // BillRules::MarkDuplicates).

@@ -666,3 +666,25 @@ bool TDbMan::IsDataFile(const QString &path)
         return false;
     }
 }
+
+TStoreCounts TDbMan::CountsOf(const QString &file, bool checkPages)
+{
+    SqliteConn c(file, true);
+    c.exec("pragma trusted_schema=off");
+    if (checkPages) {
+        const QString report = integrity(c);
+        if (report != QLatin1String("ok")) {
+            throw EDbError(QStringLiteral("“%1”已经损坏。").arg(NativePath(file)),
+                           QStringLiteral("检查结果：\n") + report);
+        }
+    }
+    Stmt q(c, "select (select count(*) from \"users\"), (select count(*) from \"cates\"), "
+              "(select count(*) from \"data\")");
+    TStoreCounts n;
+    if (q.step()) {
+        n.Users = q.int64(0);
+        n.CateLists = q.int64(1);
+        n.Records = q.int64(2);
+    }
+    return n;
+}
