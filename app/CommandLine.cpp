@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QDate>
 #include <QDir>
 
 namespace CommandLine {
@@ -47,6 +48,12 @@ QList<TEntry> optionEntries()
          {QStringLiteral("与 --copy-to 或 --copy-from 一起用：替换目标里已有的全部"),
           QStringLiteral("内容；原来的内容先存进 backups/ 里的自动备份。")},
          Program + QStringLiteral(" --copy-from ") + ExampleUrl + QStringLiteral(" --replace")},
+        {QStringLiteral("--report year --year 年份 --user 用户名"),
+         {QStringLiteral("不打开窗口，把这个用户这一年的年度概览按 CSV 格式写到标准输出："),
+          QStringLiteral("每个项目一行，各月一列，最后是支出合计、收入合计和结余；没有记录的"),
+          QStringLiteral("月份留空。密码从标准输入读（在终端上输入时不显示）。不给 --year"),
+          QStringLiteral("时是今年。可以和 --database 一起用。")},
+         Program + QStringLiteral(" --report year --year 2026 --user 小明")},
         {QStringLiteral("-h, --help"),
          {QStringLiteral("显示这份说明，然后结束。")},
          Program + QStringLiteral(" --help")},
@@ -68,7 +75,8 @@ void appendEntries(QString &out, const QList<TEntry> &entries)
 
 bool isUrlOption(const QString &arg)
 {
-    for (const char *name : {"--database", "--copy-to", "--copy-from"}) {
+    for (const char *name :
+         {"--database", "--copy-to", "--copy-from", "--report", "--year", "--user"}) {
         if (arg == QLatin1String(name))
             return true;
     }
@@ -88,8 +96,14 @@ QString switchWithValue(const QStringList &arguments)
     return QString();
 }
 
-QString missingUrl(const QString &option)
+QString missingValue(const QString &option)
 {
+    if (option == QLatin1String("--report"))
+        return QStringLiteral("“--report”后面要跟报表的种类，例如 year。");
+    if (option == QLatin1String("--year"))
+        return QStringLiteral("“--year”后面要跟一个年份，例如 2026。");
+    if (option == QLatin1String("--user"))
+        return QStringLiteral("“--user”后面要跟一个用户名。");
     return QStringLiteral("“%1”后面要跟一个数据库网址，例如 "
                           "postgresql://用户@主机/数据库。")
         .arg(option);
@@ -99,6 +113,46 @@ QString missingUrl(const QString &option)
 QString dashed(const QString &name)
 {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// --report, --year and --user into o; false with o.Error set when they do not fit.
+bool parseReport(const QCommandLineParser &parser, const QCommandLineOption &report,
+                 const QCommandLineOption &year, const QCommandLineOption &user, TStartOptions &o)
+{
+    if (!parser.isSet(report)) {
+        if (parser.isSet(year) || parser.isSet(user))
+            o.Error = QStringLiteral("--year 和 --user 只和 --report 一起用。");
+        return o.Error.isEmpty();
+    }
+    const QString kind = parser.value(report).trimmed();
+    if (kind.isEmpty() || kind.startsWith(QLatin1Char('-'))) {
+        o.Error = missingValue(QStringLiteral("--report"));
+        return false;
+    }
+    if (kind != QLatin1String("year")) {
+        o.Error =
+            QStringLiteral("没有“%1”这种报表；可以用的是 year（一年各月的收支表）。").arg(kind);
+        return false;
+    }
+    o.Report = kind;
+    o.Year = QDate::currentDate().year();
+    if (parser.isSet(year)) {
+        bool ok = false;
+        const int y = parser.value(year).trimmed().toInt(&ok);
+        if (!ok || y < 1 || y > 9999) {
+            o.Error = QStringLiteral("“%1”不是年份；--year 后面要跟 1 到 9999 之间的年份，"
+                                     "例如 2026。")
+                          .arg(parser.value(year));
+            return false;
+        }
+        o.Year = y;
+    }
+    o.User = parser.value(user);
+    if (o.User.trimmed().isEmpty() || o.User.startsWith(QLatin1Char('-'))) {
+        o.Error = QStringLiteral("--report 要和 --user 用户名 一起用：报表是哪个用户的。");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -169,7 +223,10 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
     const QCommandLineOption replace(QStringLiteral("replace"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({database, copyTo, copyFrom, replace, help, version});
+    const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("kind"));
+    const QCommandLineOption year(QStringLiteral("year"), QString(), QStringLiteral("year"));
+    const QCommandLineOption user(QStringLiteral("user"), QString(), QStringLiteral("name"));
+    parser.addOptions({database, copyTo, copyFrom, replace, help, version, report, year, user});
     // "-database" is taken as "--database", not as "-d -a -t ...".
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
@@ -178,7 +235,7 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
         if (!unknown.isEmpty())
             o.Error = QStringLiteral("没有“%1”这个选项。").arg(dashed(unknown.first()));
         else if (!arguments.isEmpty() && isUrlOption(arguments.last()))
-            o.Error = missingUrl(arguments.last());
+            o.Error = missingValue(arguments.last());
         else if (const QString s = switchWithValue(arguments); !s.isEmpty())
             o.Error = QStringLiteral("“%1”后面不跟值。").arg(s);
         else
@@ -202,12 +259,14 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
         // "--database --replace" would otherwise take the next option for the URL.
         const QString value = parser.value(u.option).trimmed();
         if (value.isEmpty() || value.startsWith(QLatin1Char('-'))) {
-            o.Error = missingUrl(dashed(u.option.names().constFirst()));
+            o.Error = missingValue(dashed(u.option.names().constFirst()));
             return o;
         }
         u.value = value;
     }
     o.Replace = parser.isSet(replace);
+    if (!parseReport(parser, report, year, user, o))
+        return o;
 
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) {
@@ -220,6 +279,9 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
         o.Error = QStringLiteral("--replace 只和 --copy-to 或 --copy-from 一起用。");
     else if (!files.isEmpty() && (!o.CopyTo.isEmpty() || !o.CopyFrom.isEmpty()))
         o.Error = QStringLiteral("复制账本时不能同时导入备份文件。");
+    else if (!o.Report.isEmpty() &&
+             (!files.isEmpty() || !o.CopyTo.isEmpty() || !o.CopyFrom.isEmpty()))
+        o.Error = QStringLiteral("--report 不能和复制账本或导入备份一起用。");
     if (!o.Error.isEmpty())
         return o;
 

@@ -12,6 +12,10 @@ namespace CommandLine {
 struct TStartOptions {
     QString Database, CopyTo, CopyFrom; // libpq URLs
     bool Replace = false;
+    // --report year --year N --user NAME: the year's table as CSV on stdout.
+    QString Report; // the report's kind ("year"); empty when none was asked for
+    int Year = 0;
+    QString User;
     bool Help = false, Version = false;
     // The backup to import at start-up, made absolute against the folder the
     // command was typed in; empty when none was named.

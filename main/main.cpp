@@ -8,10 +8,12 @@
 #include "FormKit.h"
 #include "HiClass.h"
 #include "MainForm.h"
+#include "PasswordPrompt.h"
 #include "Placement.h"
 #include "Settings.h"
 #include "StartUp.h"
 #include "StoreCopy.h"
+#include "YearExport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -58,6 +60,33 @@ int runCopy(const CommandLine::TStartOptions &options)
     return 1;
 }
 
+// tallimo --report year --year N --user NAME: the password from standard
+// input, then the year's table as CSV on stdout; no window.
+int runReport(const CommandLine::TStartOptions &options)
+{
+    QTextStream out(stdout), err(stderr);
+    try {
+        const QString server =
+            options.Database.isEmpty() ? Settings::DatabaseUrl() : options.Database;
+        const QString location = Placement::PlaceDataFile({}, {}, server);
+        const QString password =
+            PasswordPrompt::Read(QStringLiteral("%1 的密码：").arg(options.User));
+        TDbMan db(location);
+        if (!db.CheckLogin(options.User, password)) {
+            err << QStringLiteral("tallimo：用户名“%1”或密码不对，没有输出报表。").arg(options.User)
+                << Qt::endl;
+            return 1;
+        }
+        out << YearExport::Csv(MakeYearTable(db, options.User, options.Year)) << Qt::flush;
+        return 0;
+    } catch (const TError &e) {
+        err << e.text() << Qt::endl;
+    } catch (const std::exception &e) {
+        err << QString::fromLocal8Bit(e.what()) << Qt::endl;
+    }
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -83,6 +112,11 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QLatin1String(Placement::ProductName));
         return runCopy(options);
+    }
+    if (!options.Report.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QLatin1String(Placement::ProductName));
+        return runReport(options);
     }
 
     // Dates in the file dialog's list follow Qt's system locale, read once.
