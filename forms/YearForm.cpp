@@ -229,8 +229,10 @@ void TfrmYear::ShowChart()
     chart->legend()->setFont(font());
     auto *axisX = new QCategoryAxis;
     axisX->setObjectName(QStringLiteral("chtYearAxis"));
+    // Each month's label and grid line at its point.
+    axisX->setStartValue(-0.5);
     for (int m = 0; m < 12; ++m)
-        axisX->append(TYearTable::MonthName(m), m + 0.5);
+        axisX->append(TYearTable::MonthName(m), m);
     axisX->setRange(-0.5, 11.5);
     axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     axisX->setLabelsFont(font());
