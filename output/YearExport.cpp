@@ -219,12 +219,13 @@ std::unique_ptr<TColumnReport> MakeReport(const TReportUnits &units, const TYear
     header->OutCents = table.OutTotals.TotalCents;
     header->InCents = table.InTotals.TotalCents;
 
-    // Month columns 46 wide (1/96 inch) by their right edges; the category
-    // is cut before the first amount begins.
+    // Thirteen amounts across A4 portrait: 7 point type, month columns 46
+    // wide (1/96 inch) by their right edges, the category cut before the
+    // first amount begins.
     QList<TColumnReport::TColumn> columns = {{QStringLiteral("类型"), 0},
-                                             {QStringLiteral("项目"), 28, false, false, true, 98}};
+                                             {QStringLiteral("项目"), 24, false, false, true, 92}};
     for (int m = 0; m < 12; ++m)
-        columns.append({TYearTable::MonthName(m), 146 + m * 46, true});
+        columns.append({TYearTable::MonthName(m), 142 + m * 46, true});
     columns.append({QStringLiteral("全年"), 0, true, true});
 
     const QList<TYearLine> lines = table.Lines();
@@ -235,7 +236,7 @@ std::unique_ptr<TColumnReport> MakeReport(const TReportUnits &units, const TYear
         return texts;
     };
     return std::make_unique<TColumnReport>(units, std::move(header), columns, int(lines.size()),
-                                           std::move(cells));
+                                           std::move(cells), 7);
 }
 
 } // namespace YearExport
