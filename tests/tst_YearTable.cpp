@@ -30,6 +30,7 @@ private slots:
     void workbookHasNumbersAndFormulas();
     void pageEscapesTexts();
     void reportHasEveryLine();
+    void reportAmountsDoNotTouch();
 
 private:
     TYearTable table(int year = 2026) { return MakeYearTable(*m_db, Li, year); }
@@ -383,6 +384,33 @@ void TestYearTable::reportHasEveryLine()
         texts << t.Text;
     for (const char *t : {"12月", "全年", "结余", "4239.86", "1560.14", "-1500.00"})
         QVERIFY2(texts.contains(QString::fromUtf8(t)), t);
+}
+
+void TestYearTable::reportAmountsDoNotTouch()
+{
+    // Eight digits in every month and nine in the year, on a row of its own.
+    for (int m = 1; m <= 12; ++m)
+        m_db->AddRecord(Li, QStringLiteral("2026-%1-15").arg(m, 2, 10, QLatin1Char('0')), In,
+                        QStringLiteral("一个很长很长的收入项目名称"), 9999999 - m, QString());
+    const auto report = YearExport::MakeReport(TReportUnits(), table());
+    const TReportPage page = report->Page(0);
+    QMap<int, QList<const TReportText *>> rows; // by top
+    for (const TReportText &t : page.Texts)
+        rows[t.Top].append(&t);
+    int checked = 0;
+    for (auto texts : std::as_const(rows)) {
+        std::sort(texts.begin(), texts.end(),
+                  [](const TReportText *a, const TReportText *b) { return a->Left < b->Left; });
+        for (int i = 1; i < texts.size(); ++i) {
+            const TReportText &a = *texts.at(i - 1), &b = *texts.at(i);
+            if (a.Font != 0 || b.Font != 0)
+                continue;
+            ++checked;
+            QVERIFY2(a.Left + report->TextWidth(0, a.Text) < b.Left,
+                     qPrintable(a.Text + QStringLiteral(" | ") + b.Text));
+        }
+    }
+    QVERIFY(checked > 60);
 }
 
 // The printed report measures its texts, which needs a Gui application.
