@@ -43,6 +43,8 @@ void TBrowserPanel::BuildMenus()
     mnuTransMenu->addSeparator()->setObjectName(QStringLiteral("btnTransMore_Separator"));
     connect(entry(mnuTransMenu, "btnTransMore_Print", QStringLiteral("打印")), &QAction::triggered,
             this, &TBrowserPanel::btnTransMore_PrintClick);
+    // Added after the designed entries, apart from them.
+    mnuTransMenu->addSeparator()->setObjectName(QStringLiteral("btnTransMore_YearSeparator"));
     connect(entry(mnuTransMenu, "btnTransMore_Year", QStringLiteral("年度概览…")),
             &QAction::triggered, this, &TBrowserPanel::btnTransMore_YearClick);
 
