@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QDate>
 #include <QDir>
 
 namespace CommandLine {
@@ -55,6 +56,12 @@ QList<TEntry> optionEntries()
         {QStringLiteral("--dry-run"),
          {QStringLiteral("与 --import 一起用：只显示会导入什么，不改动账本。")},
          Program + QStringLiteral(" --import 账单.csv --user 小李 --dry-run")},
+        {QStringLiteral("--report year --year 年份 --user 用户名"),
+         {QStringLiteral("不打开窗口，把这个用户这一年的年度概览按 CSV 格式写到标准输出："),
+          QStringLiteral("每个项目一行，各月一列，最后是支出合计、收入合计和结余；没有记录的"),
+          QStringLiteral("月份留空。密码从标准输入读（在终端上输入时不显示）。不给 --year"),
+          QStringLiteral("时是今年。可以和 --database 一起用。")},
+         Program + QStringLiteral(" --report year --year 2026 --user 小明")},
         {QStringLiteral("-h, --help"),
          {QStringLiteral("显示这份说明，然后结束。")},
          Program + QStringLiteral(" --help")},
@@ -76,7 +83,8 @@ void appendEntries(QString &out, const QList<TEntry> &entries)
 
 bool isUrlOption(const QString &arg)
 {
-    for (const char *name : {"--database", "--copy-to", "--copy-from"}) {
+    for (const char *name :
+         {"--database", "--copy-to", "--copy-from", "--report", "--year", "--user"}) {
         if (arg == QLatin1String(name))
             return true;
     }
@@ -96,8 +104,14 @@ QString switchWithValue(const QStringList &arguments)
     return QString();
 }
 
-QString missingUrl(const QString &option)
+QString missingValue(const QString &option)
 {
+    if (option == QLatin1String("--report"))
+        return QStringLiteral("“--report”后面要跟报表的种类，例如 year。");
+    if (option == QLatin1String("--year"))
+        return QStringLiteral("“--year”后面要跟一个年份，例如 2026。");
+    if (option == QLatin1String("--user"))
+        return QStringLiteral("“--user”后面要跟一个用户名。");
     return QStringLiteral("“%1”后面要跟一个数据库网址，例如 "
                           "postgresql://用户@主机/数据库。")
         .arg(option);
@@ -107,6 +121,45 @@ QString missingUrl(const QString &option)
 QString dashed(const QString &name)
 {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// --report, --year and --user into o; false with o.Error set when they do not fit.
+bool parseReport(const QCommandLineParser &parser, const QCommandLineOption &report,
+                 const QCommandLineOption &year, TStartOptions &o)
+{
+    if (!parser.isSet(report)) {
+        if (parser.isSet(year))
+            o.Error = QStringLiteral("--year 只和 --report 一起用。");
+        return o.Error.isEmpty();
+    }
+    const QString kind = parser.value(report).trimmed();
+    if (kind.isEmpty() || kind.startsWith(QLatin1Char('-'))) {
+        o.Error = missingValue(QStringLiteral("--report"));
+        return false;
+    }
+    if (kind != QLatin1String("year")) {
+        o.Error =
+            QStringLiteral("没有“%1”这种报表；可以用的是 year（一年各月的收支表）。").arg(kind);
+        return false;
+    }
+    o.Report = kind;
+    o.Year = QDate::currentDate().year();
+    if (parser.isSet(year)) {
+        bool ok = false;
+        const int y = parser.value(year).trimmed().toInt(&ok);
+        if (!ok || y < 1 || y > 9999) {
+            o.Error = QStringLiteral("“%1”不是年份；--year 后面要跟 1 到 9999 之间的年份，"
+                                     "例如 2026。")
+                          .arg(parser.value(year));
+            return false;
+        }
+        o.Year = y;
+    }
+    if (o.User.isEmpty()) {
+        o.Error = QStringLiteral("--report 要和 --user 用户名 一起用：报表是哪个用户的。");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -181,7 +234,10 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    parser.addOptions({database, copyTo, copyFrom, replace, import, user, dryRun, help, version});
+    const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("kind"));
+    const QCommandLineOption year(QStringLiteral("year"), QString(), QStringLiteral("year"));
+    parser.addOptions(
+        {database, copyTo, copyFrom, replace, import, user, dryRun, help, version, report, year});
     // "-database" is taken as "--database", not as "-d -a -t ...".
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
@@ -194,7 +250,7 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
         else if (!arguments.isEmpty() && arguments.last() == QLatin1String("--user"))
             o.Error = QStringLiteral("“--user”后面要跟一个用户名。");
         else if (!arguments.isEmpty() && isUrlOption(arguments.last()))
-            o.Error = missingUrl(arguments.last());
+            o.Error = missingValue(arguments.last());
         else if (const QString s = switchWithValue(arguments); !s.isEmpty())
             o.Error = QStringLiteral("“%1”后面不跟值。").arg(s);
         else
@@ -218,7 +274,7 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
         // "--database --replace" would otherwise take the next option for the URL.
         const QString value = parser.value(u.option).trimmed();
         if (value.isEmpty() || value.startsWith(QLatin1Char('-'))) {
-            o.Error = missingUrl(dashed(u.option.names().constFirst()));
+            o.Error = missingValue(dashed(u.option.names().constFirst()));
             return o;
         }
         u.value = value;
@@ -240,10 +296,16 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
             return o;
         }
     }
+    if (!parseReport(parser, report, year, o))
+        return o;
     if (!o.Import.isEmpty() && o.User.isEmpty())
         o.Error = QStringLiteral("导入账单要用 --user 指定导入哪个用户的账本。");
-    else if (o.Import.isEmpty() && (!o.User.isEmpty() || o.DryRun))
-        o.Error = QStringLiteral("--user 和 --dry-run 只和 --import 一起用。");
+    else if (!o.Import.isEmpty() && !o.Report.isEmpty())
+        o.Error = QStringLiteral("导入账单和报表不能同时做。");
+    else if (o.Import.isEmpty() && o.Report.isEmpty() && !o.User.isEmpty())
+        o.Error = QStringLiteral("--user 只和 --import 或 --report 一起用。");
+    else if (o.Import.isEmpty() && o.DryRun)
+        o.Error = QStringLiteral("--dry-run 只和 --import 一起用。");
     else if (!o.Import.isEmpty() && (!o.CopyTo.isEmpty() || !o.CopyFrom.isEmpty()))
         o.Error = QStringLiteral("导入账单和复制账本不能同时做。");
     if (!o.Error.isEmpty())
@@ -262,6 +324,9 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
         o.Error = QStringLiteral("复制账本时不能同时导入备份文件。");
     else if (!files.isEmpty() && !o.Import.isEmpty())
         o.Error = QStringLiteral("导入账单时不能同时导入备份文件。");
+    else if (!o.Report.isEmpty() &&
+             (!files.isEmpty() || !o.CopyTo.isEmpty() || !o.CopyFrom.isEmpty()))
+        o.Error = QStringLiteral("--report 不能和复制账本或导入备份一起用。");
     if (!o.Error.isEmpty())
         return o;
 

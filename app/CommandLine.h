@@ -16,6 +16,9 @@ struct TStartOptions {
     // window; the file made absolute against the folder it was typed in.
     QString Import, User;
     bool DryRun = false;
+    // --report year --year N --user NAME: the year's table as CSV on stdout.
+    QString Report; // the report's kind ("year"); empty when none was asked for
+    int Year = 0;
     bool Help = false, Version = false;
     // The backup to import at start-up, made absolute against the folder the
     // command was typed in; empty when none was named.

@@ -3,10 +3,12 @@
 
 #include "BrowserPanel.h"
 
+#include "DateEdit.h"
 #include "Dialogs.h"
 #include "Exports.h"
 #include "ProgressWindow.h"
 #include "Settings.h"
+#include "YearForm.h"
 
 #include <QCursor>
 #include <QFileInfo>
@@ -41,6 +43,10 @@ void TBrowserPanel::BuildMenus()
     mnuTransMenu->addSeparator()->setObjectName(QStringLiteral("btnTransMore_Separator"));
     connect(entry(mnuTransMenu, "btnTransMore_Print", QStringLiteral("打印")), &QAction::triggered,
             this, &TBrowserPanel::btnTransMore_PrintClick);
+    // Added after the designed entries, apart from them.
+    mnuTransMenu->addSeparator()->setObjectName(QStringLiteral("btnTransMore_YearSeparator"));
+    connect(entry(mnuTransMenu, "btnTransMore_Year", QStringLiteral("年度概览…")),
+            &QAction::triggered, this, &TBrowserPanel::btnTransMore_YearClick);
 
     mnuCatesExport = new QMenu(this);
     mnuCatesExport->setObjectName(QStringLiteral("mnuCatesExport"));
@@ -53,6 +59,20 @@ void TBrowserPanel::BuildMenus()
 
     connect(btnTransMore, &QPushButton::clicked, this, &TBrowserPanel::btnTransMoreClick);
     connect(btnCatesExport, &QPushButton::clicked, this, &TBrowserPanel::btnCatesExportClick);
+}
+
+void TBrowserPanel::btnTransMore_YearClick()
+{
+    if (!m_db)
+        return;
+    const QDate shown = dtpTransDate1->date();
+    const int year = shown.isValid() ? shown.year() : QDate::currentDate().year();
+    TfrmYear frmYear(window(), Db(), m_user, year, [this](const QDate &start, const QDate &end) {
+        dtpTransDate1->setDate(start);
+        dtpTransDate2->setDate(end);
+        btnTransSearchClick();
+    });
+    frmYear.exec();
 }
 
 void TBrowserPanel::btnTransMoreClick()

@@ -135,6 +135,9 @@ public:
     void mnuCatesExport_ToXlsClick();
     void mnuCatesExport_ToHtmlClick();
     void mnuCatesExport_ToCsvClick();
+    // 年度概览 (the more menu): the year of the shown dates; a total's cell
+    // there searches its month here.
+    void btnTransMore_YearClick();
 
 signals:
     // A list or a selection changed: the main window recomputes its buttons.

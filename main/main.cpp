@@ -9,10 +9,12 @@
 #include "FormKit.h"
 #include "HiClass.h"
 #include "MainForm.h"
+#include "PasswordPrompt.h"
 #include "Placement.h"
 #include "Settings.h"
 #include "StartUp.h"
 #include "StoreCopy.h"
+#include "YearExport.h"
 
 #include <QApplication>
 #include <QDate>
@@ -25,12 +27,7 @@
 #include <QTextStream>
 #include <QThread>
 
-#include <termios.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <iostream>
-#include <string>
+#include <memory>
 
 namespace {
 // Last line of defence: handlers run under TDialogs::Guard, but an error that
@@ -68,33 +65,6 @@ int runCopy(const CommandLine::TStartOptions &options)
     return 1;
 }
 
-// The account's password from standard input: on a terminal after a prompt
-// with the echo off, else the first line as it comes (a pipe, a file).
-QString readPassword()
-{
-    const bool terminal = ::isatty(STDIN_FILENO) == 1;
-    termios saved{};
-    bool hidden = false;
-    if (terminal) {
-        std::fputs("密码：", stderr);
-        std::fflush(stderr);
-        if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
-            termios quiet = saved;
-            quiet.c_lflag &= ~tcflag_t(ECHO);
-            hidden = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
-        }
-    }
-    std::string line;
-    std::getline(std::cin, line);
-    if (hidden) {
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        std::fputs("\n", stderr);
-    }
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return QString::fromUtf8(line.data(), qsizetype(line.size()));
-}
-
 // tallimo --import FILE --user NAME [--dry-run]: a bill into the account,
 // without a window.
 int runImport(const CommandLine::TStartOptions &options)
@@ -109,9 +79,36 @@ int runImport(const CommandLine::TStartOptions &options)
         err << e.text() << Qt::endl;
         return 1;
     }
-    const QString password = readPassword();
+    const QString password = PasswordPrompt::Read(QStringLiteral("%1 的密码：").arg(options.User));
     return BillImport::RunCommand(location, options.User, password, options.Import, options.DryRun,
                                   out, err);
+}
+
+// tallimo --report year --year N --user NAME: the password from standard
+// input, then the year's table as CSV on stdout; no window.
+int runReport(const CommandLine::TStartOptions &options)
+{
+    QTextStream out(stdout), err(stderr);
+    try {
+        const QString server =
+            options.Database.isEmpty() ? Settings::DatabaseUrl() : options.Database;
+        const QString location = Placement::PlaceDataFile({}, {}, server);
+        const QString password =
+            PasswordPrompt::Read(QStringLiteral("%1 的密码：").arg(options.User));
+        TDbMan db(location);
+        if (!db.CheckLogin(options.User, password)) {
+            err << QStringLiteral("tallimo：用户名“%1”或密码不对，没有输出报表。").arg(options.User)
+                << Qt::endl;
+            return 1;
+        }
+        out << YearExport::Csv(MakeYearTable(db, options.User, options.Year)) << Qt::flush;
+        return 0;
+    } catch (const TError &e) {
+        err << e.text() << Qt::endl;
+    } catch (const std::exception &e) {
+        err << QString::fromLocal8Bit(e.what()) << Qt::endl;
+    }
+    return 1;
 }
 
 } // namespace
@@ -144,6 +141,11 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QLatin1String(Placement::ProductName));
         return runCopy(options);
+    }
+    if (!options.Report.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QLatin1String(Placement::ProductName));
+        return runReport(options);
     }
 
     // Dates in the file dialog's list follow Qt's system locale, read once.

@@ -35,12 +35,12 @@ QFont reportFont(int pointSize, bool bold)
 } // namespace
 
 TColumnReport::TColumnReport(const TReportUnits &units, TSearchResultPtr result,
-                             QList<TColumn> columns, int rowCount, TCells cells)
+                             QList<TColumn> columns, int rowCount, TCells cells, int pointSize)
     : TReport(units), m_result(result ? std::move(result) : std::make_shared<TSearchResult>()),
       m_columns(std::move(columns)), m_rowCount(rowCount > 0 ? rowCount : 0),
       m_cells(std::move(cells)), m_metrics(std::make_shared<TMetrics>())
 {
-    m_fonts = {reportFont(8, false), reportFont(14, true)};
+    m_fonts = {reportFont(pointSize, false), reportFont(14, true)};
     m_metrics->device = QImage(1, 1, QImage::Format_RGB32);
     m_metrics->device.setDotsPerMeterX(qRound(units.DpiX() / 0.0254));
     m_metrics->device.setDotsPerMeterY(qRound(units.DpiY() / 0.0254));

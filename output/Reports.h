@@ -33,8 +33,9 @@ public:
 
     // The header comes from result, which the report keeps (the cells
     // usually read it too).
+    // pointSize: the rows' and headings' type (a wide table takes a smaller one).
     TColumnReport(const TReportUnits &units, TSearchResultPtr result, QList<TColumn> columns,
-                  int rowCount, TCells cells);
+                  int rowCount, TCells cells, int pointSize = 8);
 
     int PageCount() const override;
     TReportPage Page(int index) const override;

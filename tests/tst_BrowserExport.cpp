@@ -159,7 +159,9 @@ void TestBrowserExport::menus_data()
                        QStringLiteral("btnTransMore_ToHtml=导出为网页文件(*.html)"),
                        QStringLiteral("btnTransMore_ToCsv=导出为CSV文件(*.csv)"),
                        QStringLiteral("btnTransMore_Separator="),
-                       QStringLiteral("btnTransMore_Print=打印")};
+                       QStringLiteral("btnTransMore_Print=打印"),
+                       QStringLiteral("btnTransMore_YearSeparator="),
+                       QStringLiteral("btnTransMore_Year=年度概览…")};
     QTest::addRow("mnuCatesExport")
         << "mnuCatesExport"
         << QStringList{QStringLiteral("mnuCatesExport_ToXls=导出为Excel文件(*.xlsx)"),

@@ -47,12 +47,12 @@ public:
         m_process.setProcessEnvironment(env);
     }
 
-    // input: what standard input holds (then its end).
+    // input: what the program reads on standard input (a password).
     TRun run(const QStringList &arguments, const QByteArray &input = QByteArray())
     {
         TRun r;
         m_process.start(program(), arguments);
-        if (m_process.waitForStarted()) {
+        if (m_process.waitForStarted(30000)) {
             m_process.write(input);
             m_process.closeWriteChannel();
         }
@@ -77,6 +77,17 @@ public:
                    .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) &&
                QDir(m_config.path())
                    .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+
+    // The data file the program uses, made from the template.
+    QString makeDataFile() const
+    {
+        const QString folder = m_data.filePath(QStringLiteral("Tallimo"));
+        QDir().mkpath(folder);
+        const QString file = folder + QStringLiteral("/db.tlmdb");
+        QFile::copy(Placement::TemplateFile(), file);
+        QFile(file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        return file;
     }
 
 private:
@@ -128,6 +139,11 @@ private slots:
     void relativeBackupIsImported();
     void importsABillWithoutAWindow_data();
     void importsABillWithoutAWindow();
+    void reportOptions_data();
+    void reportOptions();
+    void reportPrintsTheYearAsCsv();
+    void reportRefusesAWrongLogin_data();
+    void reportRefusesAWrongLogin();
 
 private:
     QTemporaryDir m_mimeHome;
@@ -248,6 +264,32 @@ void TestCommandLine::badCommandLine_data()
     QTest::addRow("a copy and a backup")
         << QStringList{QStringLiteral("--copy-from"), url, QStringLiteral("a.tlmdb")}
         << QStringLiteral("复制账本时不能同时导入备份文件。");
+    QTest::addRow("a report kind there is none of")
+        << QStringList{QStringLiteral("--report"), QStringLiteral("month"),
+                       QStringLiteral("--user"), QStringLiteral("Li")}
+        << QStringLiteral("没有“month”这种报表；可以用的是 year");
+    QTest::addRow("report kind missing")
+        << QStringList{QStringLiteral("--report")}
+        << QStringLiteral("“--report”后面要跟报表的种类，例如 year。");
+    QTest::addRow("a year that is no number")
+        << QStringList{QStringLiteral("--report"), QStringLiteral("year"),
+                       QStringLiteral("--year"),   QStringLiteral("二〇二六"),
+                       QStringLiteral("--user"),   QStringLiteral("Li")}
+        << QStringLiteral("“二〇二六”不是年份");
+    QTest::addRow("year zero") << QStringList{QStringLiteral("--report"), QStringLiteral("year"),
+                                              QStringLiteral("--year"),   QStringLiteral("0"),
+                                              QStringLiteral("--user"),   QStringLiteral("Li")}
+                               << QStringLiteral("“0”不是年份");
+    QTest::addRow("report without a user")
+        << QStringList{QStringLiteral("--report"), QStringLiteral("year")}
+        << QStringLiteral("--report 要和 --user 用户名 一起用");
+    QTest::addRow("a year without a report")
+        << QStringList{QStringLiteral("--year"), QStringLiteral("2026")}
+        << QStringLiteral("--year 只和 --report 一起用。");
+    QTest::addRow("a report and a backup")
+        << QStringList{QStringLiteral("--report"), QStringLiteral("year"), QStringLiteral("--user"),
+                       QStringLiteral("Li"), QStringLiteral("a.tlmdb")}
+        << QStringLiteral("--report 不能和复制账本或导入备份一起用。");
 }
 
 void TestCommandLine::badCommandLine()
@@ -271,6 +313,8 @@ void TestCommandLine::helpGivesEveryOptionAnExample_data()
     QTest::addRow("--copy-from") << QStringLiteral("--copy-from 网址")
                                  << QStringLiteral("copy-from");
     QTest::addRow("--replace") << QStringLiteral("--replace") << QStringLiteral("replace");
+    QTest::addRow("--report") << QStringLiteral("--report year --year 年份 --user 用户名")
+                              << QStringLiteral("report");
     QTest::addRow("--help") << QStringLiteral("-h, --help") << QStringLiteral("help");
     QTest::addRow("--version") << QStringLiteral("-v, --version") << QStringLiteral("version");
 }
@@ -301,6 +345,7 @@ void TestCommandLine::helpGivesEveryOptionAnExample()
                          : option == QLatin1String("copy-to")   ? o.CopyTo.startsWith(url)
                          : option == QLatin1String("copy-from") ? o.CopyFrom.startsWith(url)
                          : option == QLatin1String("replace")   ? o.Replace
+                         : option == QLatin1String("report")    ? o.Report == u"year"
                          : option == QLatin1String("help")      ? o.Help
                                                                 : o.Version;
         QVERIFY(set);
@@ -578,6 +623,102 @@ void TestCommandLine::importsABillWithoutAWindow()
     QVERIFY2(again.out.contains(QStringLiteral("支出 0 笔，合计 0.00")), qPrintable(again.out));
     QVERIFY2(again.out.contains(QStringLiteral("跳过（已导入过）7 笔")), qPrintable(again.out));
     QCOMPARE(TDbMan(program.dataFile()).Counts().Records, records);
+}
+
+void TestCommandLine::reportOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("year");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("database");
+    const QString url = QStringLiteral("postgresql://ledger@nas.local/tallimo");
+    QTest::addRow("year and user")
+        << QStringList{QStringLiteral("--report"), QStringLiteral("year"),
+                       QStringLiteral("--year"),   QStringLiteral("2026"),
+                       QStringLiteral("--user"),   QStringLiteral("小李")}
+        << 2026 << QStringLiteral("小李") << QString();
+    QTest::addRow("no year: this year")
+        << QStringList{QStringLiteral("--report=year"), QStringLiteral("--user=小李")}
+        << QDate::currentDate().year() << QStringLiteral("小李") << QString();
+    QTest::addRow("on a server")
+        << QStringList{QStringLiteral("--database"), url,
+                       QStringLiteral("--report"),   QStringLiteral("year"),
+                       QStringLiteral("--year"),     QStringLiteral("1999"),
+                       QStringLiteral("--user"),     QStringLiteral("Li Wei")}
+        << 1999 << QStringLiteral("Li Wei") << url;
+}
+
+void TestCommandLine::reportOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, year);
+    QFETCH(QString, user);
+    QFETCH(QString, database);
+    const TStartOptions o = CommandLine::Parse(args, WorkDir);
+    QCOMPARE(o.Error, QString());
+    QCOMPARE(o.Report, QStringLiteral("year"));
+    QCOMPARE(o.Year, year);
+    QCOMPARE(o.User, user);
+    QCOMPARE(o.Database, database);
+}
+
+void TestCommandLine::reportPrintsTheYearAsCsv()
+{
+    ProgramRun p;
+    {
+        TDbMan db(p.makeDataFile());
+        db.AddUser(QStringLiteral("小李"), QStringLiteral("密码 1"));
+        db.AddRecord(QStringLiteral("小李"), QStringLiteral("2026-02-03"), TypeExpense(),
+                     QStringLiteral("水电,煤气"), 12345, QString());
+        db.AddRecord(QStringLiteral("小李"), QStringLiteral("2026-02-28"), TypeIncome(),
+                     QStringLiteral("工资"), 500000, QString());
+        db.AddRecord(QStringLiteral("小李"), QStringLiteral("2025-02-03"), TypeExpense(),
+                     QStringLiteral("旧年"), 100, QString());
+    }
+    const TRun r =
+        p.run({QStringLiteral("--report"), QStringLiteral("year"), QStringLiteral("--year"),
+               QStringLiteral("2026"), QStringLiteral("--user"), QStringLiteral("小李")},
+              QByteArray("密码 1\n"));
+    QVERIFY(r.finished);
+    QCOMPARE(r.err, QString()); // no prompt when the password comes through a pipe
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out,
+             QStringLiteral("类型,项目,1月,2月,3月,4月,5月,6月,7月,8月,9月,10月,11月,12月,全年\n"
+                            "支出,\"水电,煤气\",,123.45,,,,,,,,,,,123.45\n"
+                            "收入,工资,,5000.00,,,,,,,,,,,5000.00\n"
+                            ",支出合计,,123.45,,,,,,,,,,,123.45\n"
+                            ",收入合计,,5000.00,,,,,,,,,,,5000.00\n"
+                            ",结余,,4876.55,,,,,,,,,,,4876.55\n"));
+}
+
+void TestCommandLine::reportRefusesAWrongLogin_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addRow("wrong password") << QStringLiteral("小李") << QByteArray("密码 2\n");
+    QTest::addRow("no password at all") << QStringLiteral("小李") << QByteArray();
+    QTest::addRow("unknown user") << QStringLiteral("小张") << QByteArray("密码 1\n");
+}
+
+void TestCommandLine::reportRefusesAWrongLogin()
+{
+    QFETCH(QString, user);
+    QFETCH(QByteArray, input);
+    ProgramRun p;
+    {
+        TDbMan db(p.makeDataFile());
+        db.AddUser(QStringLiteral("小李"), QStringLiteral("密码 1"));
+        db.AddRecord(QStringLiteral("小李"), QStringLiteral("2026-02-03"), TypeExpense(),
+                     QStringLiteral("餐饮"), 100, QString());
+    }
+    const TRun r =
+        p.run({QStringLiteral("--report"), QStringLiteral("year"), QStringLiteral("--year"),
+               QStringLiteral("2026"), QStringLiteral("--user"), user},
+              input);
+    QVERIFY(r.finished);
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.contains(QStringLiteral("或密码不对，没有输出报表。")), qPrintable(r.err));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
