@@ -98,7 +98,7 @@ bool TBillPreview::SetCategory(int row, const QString &category)
 QString TBillPreview::RuleWord(int row) const
 {
     const TBillLine &line = Line(row);
-    const QString party = line.counterparty.trimmed();
+    QString party = line.counterparty.trimmed();
     // "/" is how the apps write "nobody".
     if (!party.isEmpty() && party != u"/")
         return party;

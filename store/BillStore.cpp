@@ -167,7 +167,7 @@ void appendItem(QByteArray &array, const QByteArray &value)
     array += '"';
 }
 
-QByteArray closed(QByteArray array)
+QByteArray closed(const QByteArray &array)
 {
     return array.isEmpty() ? QByteArray("{}") : array + '}';
 }
