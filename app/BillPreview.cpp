@@ -135,6 +135,27 @@ QList<int> TBillPreview::AddRule(const QString &word, const QString &category, B
     return changed;
 }
 
+QList<int> TBillPreview::Repropose(const TCategoryContext &context)
+{
+    // This window's rules count as if already stored, before the stored ones
+    // for the same word: a line one of them reached keeps that category.
+    TCategoryContext withRules = context;
+    withRules.rules = m_rules + context.rules;
+    QList<int> changed;
+    for (int row = 0; row < Count(); ++row) {
+        const int index = m_order.at(row);
+        if (m_edited.at(index))
+            continue;
+        TBillLine &line = m_lines[index];
+        const QString category = BillRules::ProposeCategory(line, withRules);
+        if (category == line.category)
+            continue;
+        line.category = category;
+        changed.append(row);
+    }
+    return changed;
+}
+
 QList<TBillLine> TBillPreview::ChosenLines() const
 {
     QList<TBillLine> chosen;

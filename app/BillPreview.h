@@ -51,6 +51,11 @@ public:
     QList<int> AddRule(const QString &word, const QString &category, BillType type);
     const QList<TCategoryRule> &Rules() const { return m_rules; }
 
+    // Proposes again, from context and the rules remembered here, the
+    // category of every line the person has not chosen by hand (after the
+    // app-class table changed). Returns the rows changed.
+    QList<int> Repropose(const TCategoryContext &context);
+
     // The ticked lines in the file's order, with their final categories; a
     // skipped line ticked in by hand comes as a line to import.
     QList<TBillLine> ChosenLines() const;

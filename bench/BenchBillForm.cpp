@@ -9,12 +9,14 @@
 // Alipay bill, a skipped line ticked in, a category changed and its rule
 // offered), preview-wechat.png, preview-refunded.png (the list shown for one
 // reason), preview-editor.png (a category cell being edited),
-// mapping.png (a bank statement's columns) and batches.png. Run it under
+// mapping.png (a bank statement's columns), classes.png (the app-class
+// table, one class moved) and batches.png. Run it under
 // xvfb-run to see the windows as on a desktop.
 // Usage: tallimo_bench_billform [--shots folder]
 
 #include "BenchKit.h"
 #include "BillBatchesForm.h"
+#include "BillClassesForm.h"
 #include "BillGen.h"
 #include "BillImportForm.h"
 #include "BillMappingForm.h"
@@ -78,6 +80,8 @@ int shots(const QString &folder)
             prepared(bills.filePath(QStringLiteral("alipay-current.csv")), imported, context),
             QStringLiteral("支付宝交易明细(20261101-20261130).csv"), context.expenseCategories,
             context.incomeCategories);
+        // As the account menu opens it: 分类对照… on offer.
+        w.SetClassEditor([] { return std::optional<TCategoryContext>(); });
         w.show();
         settle();
         auto *view = w.findChild<QTreeView *>(QStringLiteral("lvwLines"));
@@ -116,6 +120,25 @@ int shots(const QString &folder)
         show->setCurrentIndex(show->findData(int(SkipReason::Refunded)));
         settle();
         w.grab().save(out.filePath(QStringLiteral("preview-refunded.png")));
+    }
+    {
+        QHash<QString, QString> alipay = context.appClasses;
+        alipay.insert(QStringLiteral("交通出行"), QStringLiteral("出行"));
+        TfrmBillClasses w(
+            nullptr,
+            {{QStringLiteral("alipay"), alipay}, {QStringLiteral("wechat"), context.appClasses}},
+            BillRules::DefaultAppClasses(), context.expenseCategories, context.incomeCategories,
+            QStringLiteral("alipay"));
+        w.show();
+        settle();
+        auto *view = w.findChild<QTreeView *>(QStringLiteral("lvwClasses"));
+        for (int r = 0; r < view->model()->rowCount(); ++r) {
+            if (view->model()->index(r, 0).data().toString() == u"交通出行")
+                view->setCurrentIndex(view->model()->index(r, 0));
+        }
+        settle();
+        w.grab().save(out.filePath(QStringLiteral("classes.png")));
+        std::printf("classes %dx%d\n", w.width(), w.height());
     }
     {
         const TBillTable table =

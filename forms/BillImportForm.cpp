@@ -341,11 +341,14 @@ TfrmBillImport::TfrmBillImport(QWidget *owner, const TBillFile &file, const QStr
     lblSkipped->setWordWrap(true);
     SetBold(lblExpense);
     SetBold(lblIncome);
+    btnClasses = Make<QPushButton>(this, "btnClasses");
+    btnClasses->setText(QStringLiteral("分类对照(&M)…"));
+    btnClasses->setVisible(false); // until the caller gives an editor
     btnImport = Make<QPushButton>(this, "btnImport");
     btnImport->setText(QStringLiteral("导入(&I)"));
     btnCancel = Make<QPushButton>(this, "btnCancel");
     btnCancel->setText(QStringLiteral("取消(&C)"));
-    for (QPushButton *b : {btnRemember, btnNoRule, btnImport, btnCancel}) {
+    for (QPushButton *b : {btnRemember, btnNoRule, btnClasses, btnImport, btnCancel}) {
         b->setAutoDefault(false);
         b->setMinimumWidth(ButtonSize.width());
     }
@@ -364,6 +367,7 @@ TfrmBillImport::TfrmBillImport(QWidget *owner, const TBillFile &file, const QStr
     foot->addWidget(lblIncome);
     foot->addSpacing(24);
     foot->addWidget(lblSkipped, 1);
+    foot->addWidget(btnClasses);
     foot->addWidget(btnImport);
     foot->addWidget(btnCancel);
     auto *all = new QVBoxLayout(this);
@@ -386,6 +390,7 @@ TfrmBillImport::TfrmBillImport(QWidget *owner, const TBillFile &file, const QStr
             accept();
     });
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnClasses, &QPushButton::clicked, this, &TfrmBillImport::btnClassesClick);
     FlatButtons(this);
     // Space ticks the current line whichever cell the cursor is in.
     lvwLines->installEventFilter(this);
@@ -508,4 +513,20 @@ void TfrmBillImport::btnNoRuleClick()
     lblRule->setEnabled(false);
     btnRemember->setEnabled(false);
     btnNoRule->setEnabled(false);
+}
+
+void TfrmBillImport::SetClassEditor(ClassEditor editor)
+{
+    m_classEditor = std::move(editor);
+    btnClasses->setVisible(bool(m_classEditor));
+}
+
+void TfrmBillImport::btnClassesClick()
+{
+    if (!m_classEditor)
+        return;
+    const std::optional<TCategoryContext> context = m_classEditor();
+    if (!context)
+        return;
+    m_model->RowsChanged(m_preview.Repropose(*context));
 }

@@ -13,6 +13,9 @@
 #include <QAbstractTableModel>
 #include <QDialog>
 
+#include <functional>
+#include <optional>
+
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -75,6 +78,13 @@ public:
     QList<TCategoryRule> Rules() const { return m_preview.Rules(); }
     TBillSummary Summary() const { return m_preview.Summary(); }
 
+    // 分类对照…: the caller edits and stores the app-class table and gives
+    // back the context read again, or nothing when nothing changed; the
+    // lines whose category was not chosen by hand are proposed again. No
+    // editor: the button is hidden.
+    using ClassEditor = std::function<std::optional<TCategoryContext>()>;
+    void SetClassEditor(ClassEditor editor);
+
     const TBillPreview &Preview() const { return m_preview; }
     TBillLineModel *Model() const { return m_model; }
 
@@ -90,6 +100,7 @@ private slots:
     void btnRememberClick();
     void btnNoRuleClick();
     void cboShowChange();
+    void btnClassesClick();
 
 private:
     void FillShow();
@@ -108,9 +119,11 @@ private:
     QLabel *lblExpense = nullptr;
     QLabel *lblIncome = nullptr;
     QLabel *lblSkipped = nullptr;
+    QPushButton *btnClasses = nullptr;
     QPushButton *btnImport = nullptr;
     QPushButton *btnCancel = nullptr;
 
+    ClassEditor m_classEditor;
     // The rule on offer.
     QString m_ruleWord, m_ruleCategory;
     BillType m_ruleType = BillType::Expense;

@@ -5,6 +5,7 @@
 #include "MainForm.h"
 
 #include "BillBatchesForm.h"
+#include "BillClassesForm.h"
 #include "BillImport.h"
 #include "BillImportForm.h"
 #include "BillMappingForm.h"
@@ -86,6 +87,32 @@ void TfrmMain::mnuMenu_ImportBillClick()
         return;
     TfrmBillImport preview(this, prepared.File, shownName, context.expenseCategories,
                            context.incomeCategories);
+    const QString source = prepared.File.source;
+    preview.SetClassEditor([&]() -> std::optional<TCategoryContext> {
+        // Both apps' tables, so that the person may fix the other one too.
+        QMap<QString, QHash<QString, QString>> tables;
+        if (!TDialogs::Guard(&preview, [&] {
+                for (const QString &s : {QStringLiteral("alipay"), QStringLiteral("wechat")})
+                    tables[s] = s == source ? context.appClasses
+                                            : DbMan->CategoryContext(UserName, s).appClasses;
+            }))
+            return std::nullopt;
+        TfrmBillClasses classes(&preview, tables, BillRules::DefaultAppClasses(),
+                                context.expenseCategories, context.incomeCategories, source);
+        if (classes.exec() != QDialog::Accepted)
+            return std::nullopt;
+        const QList<TAppClassChange> changes = classes.Changes();
+        if (changes.isEmpty())
+            return std::nullopt;
+        // Kept at once, like any setting: the import may still be cancelled.
+        if (!TDialogs::Guard(&preview, [&] {
+                for (const TAppClassChange &c : changes)
+                    DbMan->SetAppClass(UserName, c.source, c.appClass, c.category);
+                context = DbMan->CategoryContext(UserName, source);
+            }))
+            return std::nullopt;
+        return context;
+    });
     if (preview.exec() != QDialog::Accepted)
         return;
 

@@ -1,4 +1,5 @@
 #include "BillBatchesForm.h"
+#include "BillClassesForm.h"
 #include "BillImportForm.h"
 #include "BillMappingForm.h"
 #include "DialogScript.h"
@@ -120,6 +121,14 @@ private slots:
     void cancelAsksAfterChanges();
     void previewLogic_data();
     void previewLogic();
+    void reproposeKeepsHandChoices_data();
+    void reproposeKeepsHandChoices();
+    void previewAsksForClasses();
+    // The app-class table
+    void classesListed_data();
+    void classesListed();
+    void classEdits_data();
+    void classEdits();
     // The column mapping
     void mappingOk_data();
     void mappingOk();
@@ -570,6 +579,266 @@ void TestBillImportForm::previewLogic()
         QCOMPARE(p.Rules().size(), 1);
         QCOMPARE(p.Rules()[0].category, QStringLiteral("新类别"));
     }
+}
+
+void TestBillImportForm::reproposeKeepsHandChoices_data()
+{
+    QTest::addColumn<QString>("mapped"); // 交通出行 becomes
+    QTest::addColumn<QString>("hand");   // the taxi line's category chosen by hand
+    QTest::addColumn<QString>("rule");   // a rule for 滴滴 made in the window
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("changed");
+
+    QTest::addRow("a class changed") << "缴费"
+                                     << ""
+                                     << ""
+                                     << "缴费" << 1;
+    QTest::addRow("a hand-chosen category stays") << "缴费"
+                                                  << "日用"
+                                                  << ""
+                                                  << "日用" << 0;
+    QTest::addRow("a rule of this window stays") << "缴费"
+                                                 << ""
+                                                 << "打车"
+                                                 << "打车" << 0;
+    QTest::addRow("a category the account lacks") << "出游"
+                                                  << ""
+                                                  << ""
+                                                  << "其他" << 1;
+    QTest::addRow("the table unchanged") << "交通"
+                                         << ""
+                                         << ""
+                                         << "交通" << 0;
+}
+
+void TestBillImportForm::reproposeKeepsHandChoices()
+{
+    QFETCH(QString, mapped);
+    QFETCH(QString, hand);
+    QFETCH(QString, rule);
+    QFETCH(QString, expected);
+    QFETCH(int, changed);
+
+    auto line = [](const char *party, const char *appClass) {
+        TBillLine l;
+        l.counterparty = QString::fromUtf8(party);
+        l.appCategory = QString::fromUtf8(appClass);
+        l.type = BillType::Expense;
+        l.cents = 100;
+        return l;
+    };
+    QList<TBillLine> lines{line("滴滴出行", "交通出行"), line("美团外卖", "餐饮美食")};
+    BillRules::ProposeCategories(lines, context());
+    TBillPreview p(lines);
+    QCOMPARE(p.Line(0).category, QStringLiteral("交通"));
+    if (!hand.isEmpty())
+        QVERIFY(p.SetCategory(0, hand));
+    if (!rule.isEmpty())
+        QCOMPARE(p.AddRule(QStringLiteral("滴滴"), rule, BillType::Expense).size(), 1);
+
+    TCategoryContext c = context();
+    c.appClasses.insert(QStringLiteral("交通出行"), mapped);
+    QCOMPARE(p.Repropose(c).size(), changed);
+    QCOMPARE(p.Line(0).category, expected);
+    QCOMPARE(p.Line(1).category, QStringLiteral("餐饮"));
+}
+
+void TestBillImportForm::previewAsksForClasses()
+{
+    TPreviewWindow w(QStringLiteral("alipay-current.csv"));
+    auto *btnClasses = Child<QPushButton>(&w.form, "btnClasses");
+    // No editor given: nothing to offer.
+    QVERIFY(btnClasses->isHidden());
+
+    int asked = 0;
+    std::optional<TCategoryContext> answer; // the editor cancelled
+    w.form.SetClassEditor([&] {
+        ++asked;
+        return answer;
+    });
+    QVERIFY(!btnClasses->isHidden());
+    int taxi = -1;
+    for (int r = 0; r < w.model()->rowCount() && taxi < 0; ++r) {
+        if (w.text(r, TBillLineModel::ColNotes).startsWith(QStringLiteral("滴滴出行")))
+            taxi = r;
+    }
+    QVERIFY(taxi >= 0);
+    QCOMPARE(w.text(taxi, TBillLineModel::ColCategory), QStringLiteral("交通"));
+    QTest::mouseClick(btnClasses, Qt::LeftButton);
+    QCOMPARE(asked, 1);
+    QCOMPARE(w.text(taxi, TBillLineModel::ColCategory), QStringLiteral("交通"));
+
+    answer = context();
+    answer->appClasses.insert(QStringLiteral("交通出行"), QStringLiteral("缴费"));
+    QTest::mouseClick(btnClasses, Qt::LeftButton);
+    QCOMPARE(asked, 2);
+    QCOMPARE(w.text(taxi, TBillLineModel::ColCategory), QStringLiteral("缴费"));
+    QCOMPARE(w.form.ChosenLines().size(), w.form.Summary().count[0] + w.form.Summary().count[1]);
+}
+
+namespace {
+
+// The tables as the account menu gives them: the account has moved 交通出行
+// and added a class of its own for Alipay; WeChat is as built in.
+QMap<QString, QHash<QString, QString>> classTables()
+{
+    QHash<QString, QString> alipay = BillRules::DefaultAppClasses();
+    alipay.insert(QStringLiteral("交通出行"), QStringLiteral("出行"));
+    alipay.insert(QStringLiteral("自家分类"), QStringLiteral("杂项"));
+    return {{QStringLiteral("alipay"), alipay},
+            {QStringLiteral("wechat"), BillRules::DefaultAppClasses()}};
+}
+
+int classRow(QAbstractItemModel *model, const QString &appClass)
+{
+    for (int r = 0; r < model->rowCount(); ++r) {
+        if (model->index(r, TfrmBillClasses::ColClass).data().toString() == appClass)
+            return r;
+    }
+    return -1;
+}
+
+} // namespace
+
+void TestBillImportForm::classesListed_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("appClass");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<bool>("own");
+
+    QTest::addRow("a built-in class") << "alipay"
+                                      << "餐饮美食"
+                                      << "餐饮" << false;
+    QTest::addRow("a moved class") << "alipay"
+                                   << "交通出行"
+                                   << "出行" << true;
+    QTest::addRow("the account's own class") << "alipay"
+                                             << "自家分类"
+                                             << "杂项" << true;
+    QTest::addRow("the other app as built in") << "wechat"
+                                               << "交通出行"
+                                               << "交通" << false;
+}
+
+void TestBillImportForm::classesListed()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, appClass);
+    QFETCH(QString, category);
+    QFETCH(bool, own);
+
+    TfrmBillClasses form(nullptr, classTables(), BillRules::DefaultAppClasses(),
+                         context().expenseCategories, context().incomeCategories, source);
+    form.show();
+    QCOMPARE(form.Source(), source);
+    auto *view = Child<QTreeView>(&form, "lvwClasses");
+    QAbstractItemModel *model = view->model();
+    // Every built-in class is there, whatever the account has.
+    const QHash<QString, QString> builtIn = BillRules::DefaultAppClasses();
+    for (auto it = builtIn.cbegin(); it != builtIn.cend(); ++it)
+        QVERIFY2(classRow(model, it.key()) >= 0, qPrintable(it.key()));
+    QCOMPARE(model->rowCount(), int(builtIn.size()) + (source == u"alipay" ? 1 : 0));
+
+    const int row = classRow(model, appClass);
+    QVERIFY(row >= 0);
+    const QModelIndex cell = model->index(row, TfrmBillClasses::ColCategory);
+    QCOMPARE(cell.data(TfrmBillClasses::CategoryRole).toString(), category);
+    QCOMPARE(cell.data(TfrmBillClasses::OwnRole).toBool(), own);
+    // The built-in ones say so.
+    QCOMPARE(cell.data().toString().contains(TfrmBillClasses::DefaultText()), !own);
+    view->setCurrentIndex(cell);
+    QCOMPARE(Child<QPushButton>(&form, "btnDefault")->isEnabled(), own);
+    QVERIFY(form.Changes().isEmpty());
+}
+
+void TestBillImportForm::classEdits_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("appClass");
+    QTest::addColumn<bool>("byButton"); // 恢复默认 rather than typing
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("changed"); // "" : no change; "-": back to the built-in
+
+    QTest::addRow("a class moved") << "alipay"
+                                   << "餐饮美食" << false << "外食"
+                                   << "外食";
+    QTest::addRow("恢复默认") << "alipay"
+                              << "交通出行" << true << ""
+                              << "-";
+    QTest::addRow("a cleared cell") << "alipay"
+                                    << "交通出行" << false << ""
+                                    << "-";
+    QTest::addRow("the built-in name typed") << "alipay"
+                                             << "交通出行" << false << "交通"
+                                             << "-";
+    QTest::addRow("the account's own class dropped") << "alipay"
+                                                     << "自家分类" << true << ""
+                                                     << "-";
+    QTest::addRow("the same name again") << "alipay"
+                                         << "餐饮美食" << false << "餐饮"
+                                         << "";
+    QTest::addRow("WeChat") << "wechat"
+                            << "转账" << false << "借还款"
+                            << "借还款";
+}
+
+void TestBillImportForm::classEdits()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, appClass);
+    QFETCH(bool, byButton);
+    QFETCH(QString, typed);
+    QFETCH(QString, changed);
+
+    // Opened on the other source and switched, as a person would.
+    TfrmBillClasses form(nullptr, classTables(), BillRules::DefaultAppClasses(),
+                         context().expenseCategories, context().incomeCategories,
+                         source == u"alipay" ? QStringLiteral("wechat") : QStringLiteral("alipay"));
+    form.show();
+    auto *cboSource = Child<QComboBox>(&form, "cboSource");
+    cboSource->setCurrentIndex(cboSource->findData(source));
+    QCOMPARE(form.Source(), source);
+    auto *view = Child<QTreeView>(&form, "lvwClasses");
+    const int row = classRow(view->model(), appClass);
+    QVERIFY(row >= 0);
+    const QModelIndex cell = view->model()->index(row, TfrmBillClasses::ColCategory);
+    view->setCurrentIndex(cell);
+    if (byButton) {
+        QTest::mouseClick(Child<QPushButton>(&form, "btnDefault"), Qt::LeftButton);
+    } else {
+        view->edit(cell);
+        auto *box = Child<QComboBox>(view, "cboCategory");
+        QVERIFY(box->findText(QStringLiteral("工资")) >= 0); // income categories offered too
+        box->lineEdit()->selectAll();
+        QTest::keyClick(box->lineEdit(), Qt::Key_Backspace);
+        TestSupport::TypeText(box, typed);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QTRY_VERIFY(!view->findChild<QComboBox *>(QStringLiteral("cboCategory")));
+    }
+
+    const QList<TAppClassChange> changes = form.Changes();
+    if (changed.isEmpty()) {
+        QVERIFY(changes.isEmpty());
+        return;
+    }
+    QCOMPARE(changes.size(), 1);
+    QCOMPARE(changes[0].source, source);
+    QCOMPARE(changes[0].appClass, appClass);
+    QCOMPARE(changes[0].category, changed == u"-" ? QString() : changed);
+    // Switching away and back keeps the edit.
+    cboSource->setCurrentIndex(1 - cboSource->currentIndex());
+    cboSource->setCurrentIndex(1 - cboSource->currentIndex());
+    QCOMPARE(form.Changes().size(), 1);
+    const int again = classRow(view->model(), appClass);
+    if (changed == u"-" && !BillRules::DefaultAppClasses().contains(appClass)) {
+        QCOMPARE(again, -1); // an own class gone back to nothing leaves the list
+        return;
+    }
+    const QModelIndex shown = view->model()->index(again, TfrmBillClasses::ColCategory);
+    QCOMPARE(shown.data(TfrmBillClasses::OwnRole).toBool(), changed != u"-");
+    QCOMPARE(shown.data(TfrmBillClasses::CategoryRole).toString(),
+             changed == u"-" ? BillRules::DefaultAppClasses().value(appClass) : changed);
 }
 
 void TestBillImportForm::mappingOk_data()

@@ -1,3 +1,5 @@
+#include "BillClassesForm.h"
+#include "BillImportForm.h"
 #include "BrowserPanel.h"
 #include "DbClass.h"
 #include "DialogScript.h"
@@ -7,8 +9,10 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 
 using TestSupport::Child;
@@ -27,6 +31,7 @@ private slots:
     void plainTableAsksForColumnsOnce();
     void undoFromTheBatchList();
     void cancelledPreviewStoresNothing();
+    void classTableFromThePreview();
 
 private:
     std::unique_ptr<TfrmMain> open();
@@ -211,6 +216,94 @@ void TestMainFormBills::cancelledPreviewStoresNothing()
     QCOMPARE(records(), qint64(0));
     QVERIFY(script.of(TDialogCall::Info).isEmpty());
     QVERIFY(TDbMan(m_dataFile).BillBatches(QStringLiteral("Li")).isEmpty());
+}
+
+void TestMainFormBills::classTableFromThePreview()
+{
+    auto w = open();
+    DialogScript script;
+    const QString taxi = QStringLiteral("滴滴出行");
+    const QString shop = QStringLiteral("好邻居超市");
+    // The preview's row whose notes start with the counterparty (the line to import).
+    const auto rowOf = [](QWidget *preview, const QString &party) {
+        QAbstractItemModel *m = Child<QTreeView>(preview, "lvwLines")->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            if (m->index(r, TBillLineModel::ColNotes).data().toString().startsWith(party) &&
+                m->index(r, TBillLineModel::ColStatus).data().toString() == u"导入")
+                return m->index(r, TBillLineModel::ColCategory);
+        }
+        return QModelIndex();
+    };
+
+    // 分类对照… from the preview: 交通出行 becomes 出行, 日用百货 becomes 缴费;
+    // the shop's line stays out of this import.
+    QStringList seen;
+    QString taxiShown, shopShown;
+    script.answer(bill("alipay-current.csv"));
+    importThrough(w.get(), [&](QWidget *modal) {
+        seen << modal->objectName();
+        if (modal->objectName() == QLatin1String("frmBillImport")) {
+            // Clicked from the event loop: the editor is modal, and the
+            // watching timer must be free to see it.
+            QTimer::singleShot(0, modal, [&, modal] {
+                Child<QPushButton>(modal, "btnClasses")->click(); // returns when closed
+                taxiShown = rowOf(modal, taxi).data().toString();
+                shopShown = rowOf(modal, shop).data().toString();
+                QAbstractItemModel *m = Child<QTreeView>(modal, "lvwLines")->model();
+                m->setData(rowOf(modal, shop).siblingAtColumn(TBillLineModel::ColTick),
+                           Qt::Unchecked, Qt::CheckStateRole);
+                Child<QPushButton>(modal, "btnImport")->click();
+            });
+        } else if (modal->objectName() == QLatin1String("frmBillClasses")) {
+            QAbstractItemModel *m = Child<QTreeView>(modal, "lvwClasses")->model();
+            for (int r = 0; r < m->rowCount(); ++r) {
+                const QString appClass = m->index(r, TfrmBillClasses::ColClass).data().toString();
+                const QModelIndex cell = m->index(r, TfrmBillClasses::ColCategory);
+                if (appClass == u"交通出行")
+                    m->setData(cell, QStringLiteral("出行"), TfrmBillClasses::CategoryRole);
+                else if (appClass == u"日用百货")
+                    m->setData(cell, QStringLiteral("缴费"), TfrmBillClasses::CategoryRole);
+            }
+            Child<QPushButton>(modal, "btnOk")->click();
+        }
+    });
+    QCOMPARE(seen,
+             QStringList({QStringLiteral("frmBillImport"), QStringLiteral("frmBillClasses")}));
+    QCOMPARE(taxiShown, QStringLiteral("出行"));
+    QCOMPARE(shopShown, QStringLiteral("缴费"));
+
+    // The record carries the category the table gave it; the table is kept.
+    TDbMan db(m_dataFile);
+    const TPeriod all = db.QueryPeriod(QStringLiteral("Li"), QStringLiteral("1900-01-01"),
+                                       QStringLiteral("2999-12-31"));
+    int taxis = 0;
+    for (int i = 0; i < all.RecRows.size(); ++i) {
+        if (all.RecRows.Notes(i).contains(taxi)) {
+            ++taxis;
+            QCOMPARE(all.RecRows.Cate(i), QStringLiteral("出行"));
+        }
+    }
+    QCOMPARE(taxis, 1);
+    const TCategoryContext stored =
+        db.CategoryContext(QStringLiteral("Li"), QStringLiteral("alipay"));
+    QCOMPARE(stored.appClasses.value(QStringLiteral("交通出行")), QStringLiteral("出行"));
+    QCOMPARE(stored.appClasses.value(QStringLiteral("日用百货")), QStringLiteral("缴费"));
+    // Only for the app whose table was changed.
+    QCOMPARE(db.CategoryContext(QStringLiteral("Li"), QStringLiteral("wechat"))
+                 .appClasses.value(QStringLiteral("交通出行")),
+             QStringLiteral("交通"));
+
+    // The next import proposes from the stored table: the shop, never
+    // imported, comes as 缴费 without the editor.
+    shopShown.clear();
+    script.answer(bill("alipay-current.csv"));
+    importThrough(w.get(), [&](QWidget *modal) {
+        if (modal->objectName() != QLatin1String("frmBillImport"))
+            return;
+        shopShown = rowOf(modal, shop).data().toString();
+        modal->close();
+    });
+    QCOMPARE(shopShown, QStringLiteral("缴费"));
 }
 
 QTEST_MAIN(TestMainFormBills)
