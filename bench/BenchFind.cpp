@@ -36,25 +36,9 @@
 
 namespace {
 
-[[noreturn]] void die(const QString &text)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(text));
-    std::exit(1);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double msOf(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return double(t.nsecsElapsed()) / 1e6;
-}
+using BenchKit::die;
+using BenchKit::median;
+using BenchKit::msOf;
 
 // The user with the most records, straight from the file.
 QString busiestUser(const QString &file)

@@ -9,6 +9,7 @@
 // and leaves screenshots of the window and a category's records, the
 // printed report as a PDF, and the three exports.
 
+#include "BenchKit.h"
 #include "DbClass.h"
 #include "HiClass.h"
 #include "MoreInfoForm.h"
@@ -37,25 +38,9 @@
 
 namespace {
 
-[[noreturn]] void die(const QString &text)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(text));
-    std::exit(1);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double msOf(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return double(t.nsecsElapsed()) / 1e6;
-}
+using BenchKit::die;
+using BenchKit::median;
+using BenchKit::msOf;
 
 // The user with the most records and that user's year with the most, with
 // its record count, straight from the file.
