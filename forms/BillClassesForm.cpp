@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int CategoryRole = TfrmBillClasses::CategoryRole;
-constexpr int OwnRole = TfrmBillClasses::OwnRole;
 
 const QStringList &sources()
 {
