@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
@@ -299,7 +300,9 @@ bool TColumnMapping::operator==(const TColumnMapping &o) const
 {
     return headerRow == o.headerRow && date == o.date && amount == o.amount && income == o.income &&
            expense == o.expense && type == o.type && category == o.category &&
-           externalId == o.externalId && notes == o.notes;
+           externalId == o.externalId &&
+           // Element by element: QList's own == hands memcmp the null data of two empty lists.
+           std::equal(notes.cbegin(), notes.cend(), o.notes.cbegin(), o.notes.cend());
 }
 
 TBillTable BillReader::ReadTable(const QByteArray &bytes)

@@ -185,8 +185,10 @@ void TestYearTable::figuresMatchThePeriodQuery()
     QCOMPARE(t.InTotals.TotalCents, year.InCents);
     QCOMPARE(t.OutRows.size(), year.OutCateRows.size());
     QCOMPARE(t.InRows.size(), year.InCateRows.size());
+    // The lines are kept while the pointers into them are read.
+    const QList<TYearLine> lines = t.Lines();
     for (const TRankRow &rank : year.OutCateRows + year.InCateRows) {
-        const TYearLine *line = lineNamed(t.Lines(), rank.Cate);
+        const TYearLine *line = lineNamed(lines, rank.Cate);
         QVERIFY2(line, qPrintable(rank.Cate));
         QCOMPARE(line->Cents[12].value_or(-1), rank.Cents);
     }
