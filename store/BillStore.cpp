@@ -155,18 +155,6 @@ std::optional<TColumnMapping> parseMapping(const QByteArray &text)
     return m;
 }
 
-// One element of a PostgreSQL array literal ("{...}"), quoted.
-void appendItem(QByteArray &array, const QByteArray &value)
-{
-    array += array.isEmpty() ? "{\"" : ",\"";
-    for (char ch : value) {
-        if (ch == '"' || ch == '\\')
-            array += '\\';
-        array += ch;
-    }
-    array += '"';
-}
-
 QByteArray closed(const QByteArray &array)
 {
     return array.isEmpty() ? QByteArray("{}") : array + '}';
@@ -390,15 +378,15 @@ TBillImportResult TDbMan::ImportBill(const QString &user, const QString &source,
             QByteArray aId, aDate, aType, aCate, aAmount, aNotes, aCents, aExt, aParty;
             for (qsizetype i = 0; i < chosen.size(); ++i) {
                 const TBillLine &line = *chosen[i];
-                appendItem(aId, QByteArray::number(ids[i]));
-                appendItem(aDate, line.date.toString(Qt::ISODate).toLatin1());
-                appendItem(aType, typeWord(line.type));
-                appendItem(aCate, enc(cateOf(line)));
-                appendItem(aAmount, QByteArray::number(double(line.cents) / 100.0, 'g', 17));
-                appendItem(aNotes, enc(line.notes));
-                appendItem(aCents, QByteArray::number(line.cents));
-                appendItem(aExt, enc(line.externalId));
-                appendItem(aParty, enc(line.counterparty));
+                AppendArrayItem(aId, QByteArray::number(ids[i]));
+                AppendArrayItem(aDate, line.date.toString(Qt::ISODate).toLatin1());
+                AppendArrayItem(aType, typeWord(line.type));
+                AppendArrayItem(aCate, enc(cateOf(line)));
+                AppendArrayItem(aAmount, QByteArray::number(double(line.cents) / 100.0, 'g', 17));
+                AppendArrayItem(aNotes, enc(line.notes));
+                AppendArrayItem(aCents, QByteArray::number(line.cents));
+                AppendArrayItem(aExt, enc(line.externalId));
+                AppendArrayItem(aParty, enc(line.counterparty));
             }
             Stmt data(c,
                       "insert into \"data\" (\"id\",\"user\",\"date\",\"type\",\"cate\","

@@ -128,8 +128,10 @@ void insertRecord(Stmt &ins, const QByteArray &encUser, const QString &date, con
     ins.reset();
 }
 
+} // namespace
+
 // One element of a PostgreSQL array literal ("{...}"), quoted.
-void appendArrayItem(QByteArray &array, const QByteArray &value)
+void AppendArrayItem(QByteArray &array, const QByteArray &value)
 {
     array += array.isEmpty() ? "{\"" : ",\"";
     for (char ch : value) {
@@ -139,8 +141,6 @@ void appendArrayItem(QByteArray &array, const QByteArray &value)
     }
     array += '"';
 }
-
-} // namespace
 
 std::unique_ptr<TEngine> TEngine::For(const QString &location)
 {
@@ -571,12 +571,12 @@ void TDbMan::AddRecords(const QString &user, const TBatchRows &rows)
         // cost more than the server's work.
         QByteArray dates, types, cates, amounts, notes;
         for (const TBatchRow &row : rows) {
-            appendArrayItem(dates, checkedDate(row.Date).toLatin1());
-            appendArrayItem(types, checkedType(row.Type).toUtf8());
-            appendArrayItem(cates, enc(row.Cate));
+            AppendArrayItem(dates, checkedDate(row.Date).toLatin1());
+            AppendArrayItem(types, checkedType(row.Type).toUtf8());
+            AppendArrayItem(cates, enc(row.Cate));
             // 17 digits give back the very double the data file stores.
-            appendArrayItem(amounts, QByteArray::number(checkedAmount(row.Cents), 'g', 17));
-            appendArrayItem(notes, enc(row.Notes));
+            AppendArrayItem(amounts, QByteArray::number(checkedAmount(row.Cents), 'g', 17));
+            AppendArrayItem(notes, enc(row.Notes));
         }
         for (QByteArray *a : {&dates, &types, &cates, &amounts, &notes})
             a->append('}');

@@ -156,6 +156,10 @@ private:
     TConn *m_c;
 };
 
+// Appends one element, quoted, to a PostgreSQL array literal ("{...}") being
+// built; the caller closes it with '}'. For statements that send a batch at once.
+void AppendArrayItem(QByteArray &array, const QByteArray &value);
+
 // The busy text and the wait both engines share.
 int BusyTimeoutMs();
 QString BusyText();
