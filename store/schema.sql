@@ -6,7 +6,7 @@ PRAGMA journal_mode = DELETE;
 -- Marks the file as a Tallimo ledger ("TLMD") and gives its schema version
 -- (Schema::CurrentVersion() without test steps; tst_DbClass checks both).
 PRAGMA application_id = 1414286660;
-PRAGMA user_version = 2;
+PRAGMA user_version = 3;
 
 CREATE TABLE [users] (
   [id]   INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -104,3 +104,73 @@ CREATE INDEX [bill_lines_record] ON [bill_lines] ([record]);
 CREATE UNIQUE INDEX [bill_rules_word] ON [bill_rules] ([user], [word]);
 CREATE UNIQUE INDEX [bill_classes_class] ON [bill_classes] ([user], [source], [class]);
 CREATE UNIQUE INDEX [bill_mappings_header] ON [bill_mappings] ([header]);
+
+-- Version 3: the recycle bin, budgets, recurring entries and the settings
+-- kept in the ledger (per account, or for the whole ledger under user '').
+
+-- A record's content before a delete or an edit ("delete", "edit"); an
+-- edit's successor is the id the edited record took.
+CREATE TABLE [recycle] (
+  [id] INTEGER PRIMARY KEY AUTOINCREMENT,
+  [user] TEXT NOT NULL DEFAULT '',
+  [time] INTEGER NOT NULL DEFAULT 0,
+  [what] TEXT NOT NULL DEFAULT '',
+  [record] INTEGER NOT NULL DEFAULT 0,
+  [successor] INTEGER NOT NULL DEFAULT 0,
+  [date] TEXT NOT NULL DEFAULT '',
+  [type] TEXT NOT NULL DEFAULT '',
+  [cate] TEXT NOT NULL DEFAULT '',
+  [cents] INTEGER NOT NULL DEFAULT 0,
+  [notes] TEXT NOT NULL DEFAULT '',
+  [restored] INTEGER NOT NULL DEFAULT 0
+);
+
+-- A month's budget of one expense category (cate '' for all expenses);
+-- month '' is the default for every month, "yyyy-mm" overrides one.
+CREATE TABLE [budgets] (
+  [id] INTEGER PRIMARY KEY AUTOINCREMENT,
+  [user] TEXT NOT NULL DEFAULT '',
+  [cate] TEXT NOT NULL DEFAULT '',
+  [month] TEXT NOT NULL DEFAULT '',
+  [cents] INTEGER NOT NULL DEFAULT 0
+);
+
+-- An entry that repeats; stop is '' or the last day it may fall on, rule
+-- its recurrence in the program's compact words.
+CREATE TABLE [recurring] (
+  [id] INTEGER PRIMARY KEY AUTOINCREMENT,
+  [user] TEXT NOT NULL DEFAULT '',
+  [type] TEXT NOT NULL DEFAULT '',
+  [cate] TEXT NOT NULL DEFAULT '',
+  [cents] INTEGER NOT NULL DEFAULT 0,
+  [notes] TEXT NOT NULL DEFAULT '',
+  [start] TEXT NOT NULL DEFAULT '',
+  [stop] TEXT NOT NULL DEFAULT '',
+  [rule] TEXT NOT NULL DEFAULT '',
+  [time] INTEGER NOT NULL DEFAULT 0
+);
+
+-- One row per due date an entry was proposed for, so that each proposal
+-- is made once whichever computer starts first.
+CREATE TABLE [recurring_made] (
+  [id] INTEGER PRIMARY KEY AUTOINCREMENT,
+  [entry] INTEGER NOT NULL DEFAULT 0,
+  [due] TEXT NOT NULL DEFAULT '',
+  [state] TEXT NOT NULL DEFAULT '',
+  [record] INTEGER NOT NULL DEFAULT 0,
+  [time] INTEGER NOT NULL DEFAULT 0
+);
+
+CREATE TABLE [settings] (
+  [id] INTEGER PRIMARY KEY AUTOINCREMENT,
+  [user] TEXT NOT NULL DEFAULT '',
+  [key] TEXT NOT NULL DEFAULT '',
+  [value] TEXT NOT NULL DEFAULT ''
+);
+
+CREATE INDEX [recycle_user] ON [recycle] ([user], [time]);
+CREATE INDEX [recycle_record] ON [recycle] ([record]);
+CREATE UNIQUE INDEX [budgets_month] ON [budgets] ([user], [cate], [month]);
+CREATE INDEX [recurring_user] ON [recurring] ([user]);
+CREATE UNIQUE INDEX [recurring_made_due] ON [recurring_made] ([entry], [due]);
+CREATE UNIQUE INDEX [settings_key] ON [settings] ([user], [key]);
