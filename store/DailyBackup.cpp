@@ -1,6 +1,7 @@
 #include "DailyBackup.h"
 
 #include "BackupRotation.h"
+#include "DbConn.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,7 +27,48 @@ bool sameRows(const TStoreCounts &a, const TStoreCounts &b)
     return a.Users == b.Users && a.CateLists == b.CateLists && a.Records == b.Records;
 }
 
+// The ledger-wide settings row that names the last day a copy was claimed.
+constexpr const char *DailyKey = "daily-copy";
+
 } // namespace
+
+bool TDbMan::ClaimDailyCopy(const QDate &today, QString *before)
+{
+    const QByteArray day = today.toString(Qt::ISODate).toLatin1();
+    bool claimed = false;
+    TConnRef c = Connect();
+    WriteTransaction(c, [&] {
+        Stmt q(c, "select \"value\" from \"settings\" where \"user\"='' and \"key\"=?");
+        q.bind(1, QByteArray(DailyKey));
+        const QByteArray last = q.step() ? q.bytes(0) : QByteArray();
+        if (before)
+            *before = QString::fromLatin1(last);
+        // A later day than ours means another computer's clock is ahead: its copy is newer still.
+        if (!last.isEmpty() && last >= day)
+            return;
+        Stmt del(c, "delete from \"settings\" where \"user\"='' and \"key\"=?");
+        del.bind(1, QByteArray(DailyKey));
+        del.step();
+        Stmt ins(c, "insert into \"settings\" (\"user\",\"key\",\"value\") values ('',?,?)");
+        ins.bind(1, QByteArray(DailyKey)).bind(2, day);
+        ins.step();
+        claimed = true;
+    });
+    return claimed;
+}
+
+void TDbMan::ReleaseDailyCopy(const QDate &today, const QString &before)
+{
+    TConnRef c = Connect();
+    WriteTransaction(c, [&] {
+        Stmt up(c, "update \"settings\" set \"value\"=? where \"user\"='' and \"key\"=? and "
+                   "\"value\"=?");
+        up.bind(1, before.toLatin1())
+            .bind(2, QByteArray(DailyKey))
+            .bind(3, today.toString(Qt::ISODate).toLatin1());
+        up.step();
+    });
+}
 
 void TDailyBackup::SetWrittenHook(const std::function<void(const QString &)> &hook)
 {
@@ -40,6 +82,18 @@ TDailyBackupResult TDailyBackup::Run(TDbMan &db, const QDate &today)
     QDir dir(folder);
     if (!TBackupRotation::IsDue(today, dailyNames(dir)))
         return r;
+    // On a server the first computer of the day makes the copy; the others
+    // would only repeat it. A ledger we cannot write to still gets its copy.
+    bool claimed = false;
+    QString claimedFrom;
+    if (!db.IsLocalFile()) {
+        try {
+            claimed = db.ClaimDailyCopy(today, &claimedFrom);
+            if (!claimed)
+                return r;
+        } catch (const TError &) {
+        }
+    }
     r.Due = true;
     const QString path = dir.filePath(TBackupRotation::FileName(today));
     try {
@@ -71,6 +125,13 @@ TDailyBackupResult TDailyBackup::Run(TDbMan &db, const QDate &today)
     } catch (const TError &e) {
         // A copy that cannot be trusted is worse than none: it would be offered for a restore.
         QFile::remove(path);
+        if (claimed) {
+            try {
+                // Another computer's start may do better today.
+                db.ReleaseDailyCopy(today, claimedFrom);
+            } catch (const TError &) {
+            }
+        }
         r.Failed = path;
         r.Error = e.text();
         r.Details = e.details();

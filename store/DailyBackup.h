@@ -5,7 +5,9 @@
 // (TDbMan::AutoBackupFolder: beside the data file, or for a server ledger in
 // the data folder on this computer), read back through the engine and
 // compared with the ledger's row counts; then the copies TBackupRotation
-// leaves out are removed. Nothing else in the folder (the safety copies
+// leaves out are removed. On a server ledger only the computer that starts
+// first that day makes the copy (TDbMan::ClaimDailyCopy); one whose copy
+// fails gives the day back to the next start. Nothing else in the folder (the safety copies
 // before a restore, a person's own files) is ever touched.
 
 #include "DbClass.h"

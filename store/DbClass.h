@@ -329,6 +329,12 @@ public:
     // With checkPages the engine first reads every page of it
     // (integrity_check); raises EDbError when it is damaged or not ours.
     static TStoreCounts CountsOf(const QString &file, bool checkPages);
+    // The day's daily copy of a server ledger is made by the computer that
+    // starts first that day: true for the first caller of a day, which holds
+    // the day until ReleaseDailyCopy (after a copy that failed) gives it
+    // back as *before was.
+    bool ClaimDailyCopy(const QDate &today, QString *before);
+    void ReleaseDailyCopy(const QDate &today, const QString &before);
 
     // ---- Bill imports (store/BillStore.cpp) ----
     // What this ledger imported from source before, by any account (for

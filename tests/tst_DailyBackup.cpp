@@ -29,6 +29,7 @@ private slots:
 
     void copyOnFirstStartOfTheDayOnly();
     void copyHoldsTheLedger();
+    void serverCopyIsMadeByTheFirstComputerOnly();
     void rotationKeepsSevenDailyAndFourWeekly_data();
     void rotationKeepsSevenDailyAndFourWeekly();
     void failedCopyIsRemoved_data();
@@ -158,6 +159,41 @@ void TestDailyBackup::copyOnFirstStartOfTheDayOnly()
     QCOMPARE(files(), (QStringList{QStringLiteral("daily-2026-03-11.tlmdb"),
                                    QStringLiteral("daily-2026-03-12.tlmdb")}));
     QCOMPARE(TDbMan::CountsOf(next.Written, true).Records, 3);
+}
+
+void TestDailyBackup::serverCopyIsMadeByTheFirstComputerOnly()
+{
+    if (!onPg())
+        QSKIP("a data file has one computer's copies");
+    // Each computer keeps its copies in its own data folder.
+    QTemporaryDir other;
+    auto startOn = [&](const QString &home, const QDate &day) {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home));
+        TDbMan db(m_location);
+        return TDailyBackup::Run(db, day);
+    };
+    QVERIFY(startOn(m_home->path(), Day).Due);
+    const TDailyBackupResult second = startOn(other.path(), Day);
+    QVERIFY(!second.Due);
+    QVERIFY(second.Written.isEmpty());
+    QVERIFY(TDailyBackup::List(TDbMan(m_location).AutoBackupFolder()).isEmpty());
+
+    // The next day the other computer starts first.
+    QVERIFY(!startOn(other.path(), Day.addDays(1)).Written.isEmpty());
+    QVERIFY(!startOn(m_home->path(), Day.addDays(1)).Due);
+
+    // A copy that fails gives the day back: the next start makes it.
+    TDailyBackup::SetWrittenHook([](const QString &path) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("not a ledger");
+    });
+    const TDailyBackupResult failed = startOn(m_home->path(), Day.addDays(2));
+    QVERIFY(!failed.Failed.isEmpty());
+    TDailyBackup::SetWrittenHook({});
+    const TDailyBackupResult retried = startOn(other.path(), Day.addDays(2));
+    QVERIFY2(!retried.Written.isEmpty(), qPrintable(retried.Error));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home->path()));
 }
 
 void TestDailyBackup::copyHoldsTheLedger()
