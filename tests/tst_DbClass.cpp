@@ -196,11 +196,17 @@ private slots:
     void firstReleaseLedgerIsUpgraded();
     void newerLedgerIsRefusedUntouched();
     void oldBackupIsImportedAndUpgraded();
+    void backupOfEveryLaterVersionImports_data();
+    void backupOfEveryLaterVersionImports();
     void newerBackupIsRefused();
     void secondComputerWaitsForTheUpgrade();
 
 private:
     void sql(const QString &statement) { QCOMPARE(Raw(m_file).exec(statement), QString()); }
+    static void sql2(const QString &file, const QString &statement)
+    {
+        QCOMPARE(Raw(file).exec(statement), QString());
+    }
     int count(const QString &table) { return m_data->count(table); }
     TPeriod query(const QString &user, const QString &start, const QString &end);
     // The record rows as text, in the list's order.
@@ -2786,6 +2792,45 @@ void TestDbClass::oldBackupIsImportedAndUpgraded()
     m_db->BackupTo(copy);
     QCOMPARE(storedVersion(copy), Schema::CurrentVersion());
     QVERIFY(TDbMan::IsDataFile(copy));
+}
+
+void TestDbClass::backupOfEveryLaterVersionImports_data()
+{
+    QTest::addColumn<int>("version");
+    for (int v = 2; v < Schema::TemplateVersion(); ++v)
+        QTest::addRow("version %d", v) << v;
+}
+
+void TestDbClass::backupOfEveryLaterVersionImports()
+{
+    // A backup of an older release after the first: the tables it had, its
+    // stamp. It restores with its rows and the later tables empty.
+    QFETCH(int, version);
+    m_db->AddUser(QStringLiteral("Li"), QStringLiteral("1"));
+    add(QStringLiteral("2011-04-12"), TypeExpense(), QStringLiteral("Food"), QStringLiteral("3.10"),
+        QStringLiteral("n"));
+    const QString old = QDir(folder()).filePath(QStringLiteral("older.tlmdb"));
+    m_db->BackupTo(old);
+    const QStringList kept = Schema::TableNames(version);
+    for (const TTableDef &t : Schema::Tables()) {
+        if (!kept.contains(QLatin1String(t.Name)))
+            sql2(old, QStringLiteral("drop table \"%1\"").arg(QLatin1String(t.Name)));
+    }
+    sql2(old, QStringLiteral("pragma user_version=%1").arg(version));
+    QCOMPARE(storedVersion(old), version);
+
+    m_db->AddUser(QStringLiteral("Wang"), QStringLiteral("2"));
+    m_db->ImportFrom(old);
+    QCOMPARE(m_db->ListUsers(), QStringLiteral("Li"));
+    QCOMPARE(recs(query(QStringLiteral("Li"), QStringLiteral("2011-01-01"),
+                        QStringLiteral("2011-12-31")))
+                 .size(),
+             1);
+    QCOMPARE(storedVersion(m_file), Schema::CurrentVersion());
+    for (const TTableDef &t : Schema::Tables()) {
+        if (!kept.contains(QLatin1String(t.Name)))
+            QCOMPARE(count(QLatin1String(t.Name)), 0);
+    }
 }
 
 void TestDbClass::newerBackupIsRefused()
