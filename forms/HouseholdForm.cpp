@@ -6,6 +6,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
@@ -24,6 +25,24 @@ void THouseholdModel::SetHousehold(std::shared_ptr<const THousehold> household)
 {
     beginResetModel();
     m_household = std::move(household);
+    m_member = -1;
+    m_rows.clear();
+    endResetModel();
+}
+
+void THouseholdModel::ShowMember(int member)
+{
+    if (!m_household || member >= int(m_household->Members.size()))
+        member = -1;
+    beginResetModel();
+    m_member = member;
+    m_rows.clear();
+    if (member >= 0) {
+        for (int i = 0; i < m_household->RecordCount(); ++i) {
+            if (m_household->MemberOf(i) == member)
+                m_rows.push_back(i);
+        }
+    }
     endResetModel();
 }
 
@@ -37,7 +56,7 @@ int THouseholdModel::rowCount(const QModelIndex &parent) const
     case Cates:
         return int(m_household->CateLines.size());
     case Records:
-        return m_household->RecordCount();
+        return m_member < 0 ? m_household->RecordCount() : int(m_rows.size());
     }
     return 0;
 }
@@ -101,7 +120,7 @@ QString THouseholdModel::Text(int row, int col) const
     case Cates:
         return h.CateLines.at(row).Text(col);
     case Records:
-        return h.RecordText(row, THouseRecCol(col));
+        return h.RecordText(m_member < 0 ? row : m_rows[size_t(row)], THouseRecCol(col));
     }
     return QString();
 }
@@ -260,6 +279,10 @@ TfrmHousehold::TfrmHousehold(QWidget *owner, TDbMan &db, const QString &user, co
 
     connect(btnHouseSearch, &QPushButton::clicked, this, &TfrmHousehold::btnHouseSearchClick);
     connect(btnHouseClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(lvwHouseMembers->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TfrmHousehold::lvwHouseMembersSelect);
+    lvwHouseMembers->setToolTip(
+        QStringLiteral("选中一位成员，下面只列出这位成员的记录；选中家庭合计，列出全部记录"));
     for (TDateEdit *d : {dtpHouseDate1, dtpHouseDate2}) {
         connect(d, &QDateEdit::dateChanged, this, &TfrmHousehold::UpdateButtons);
         connect(d, &TDateEdit::wholeChanged, this, &TfrmHousehold::UpdateButtons);
@@ -270,6 +293,12 @@ TfrmHousehold::TfrmHousehold(QWidget *owner, TDbMan &db, const QString &user, co
 }
 
 TfrmHousehold::~TfrmHousehold() = default;
+
+void TfrmHousehold::lvwHouseMembersSelect()
+{
+    const QModelIndex current = lvwHouseMembers->selectionModel()->currentIndex();
+    mdlHouseRecs->ShowMember(current.isValid() ? current.row() : -1);
+}
 
 void TfrmHousehold::UpdateButtons()
 {

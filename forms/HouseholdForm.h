@@ -25,6 +25,10 @@ public:
     enum TPart { Members, Cates, Records };
     THouseholdModel(TPart part, QObject *parent);
     void SetHousehold(std::shared_ptr<const THousehold> household);
+    // The record list: only this member's records (its index in Members),
+    // or everybody's (-1).
+    void ShowMember(int member);
+    int ShownMember() const { return m_member; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -40,6 +44,8 @@ private:
 
     TPart m_part;
     std::shared_ptr<const THousehold> m_household;
+    int m_member = -1;
+    std::vector<int> m_rows; // the records shown while one member is chosen
 };
 
 class TfrmHousehold : public QDialog {
@@ -56,6 +62,9 @@ public:
 
 private:
     void UpdateButtons();
+    // A member's row chosen in lvwHouseMembers: the record list shows that
+    // member's records; the household's row, or none, shows everybody's.
+    void lvwHouseMembersSelect();
 
     TDbMan &m_db;
     QString m_user;

@@ -35,6 +35,8 @@ private slots:
     void windowShowsOnlyConsentingMembers();
     void turnedOffInTheMenuLeavesTheWindow();
     void datesInTheWindowReadAnotherPeriod();
+    void memberRowShowsThatMembersRecords_data();
+    void memberRowShowsThatMembersRecords();
     void windowHasNoEditingActions();
 
 private:
@@ -292,6 +294,35 @@ void TestHouseholdForm::datesInTheWindowReadAnotherPeriod()
                        {Mum, u"0.00"_s, u"100.00"_s, u"100.00"_s, u"1"_s},
                        {u"家庭合计"_s, u"4.00"_s, u"100.00"_s, u"96.00"_s, u"2"_s}}));
     QCOMPARE(rows(form, "lvwHouseRecs").size(), 3);
+}
+
+void TestHouseholdForm::memberRowShowsThatMembersRecords_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("members"); // of the records shown, in order
+    QTest::addRow("the asker") << 0 << QStringList{Dad, Dad};
+    QTest::addRow("another member") << 1 << QStringList{Mum, Mum};
+    QTest::addRow("the household's line: everybody") << 2 << QStringList{Dad, Mum, Dad, Mum};
+}
+
+void TestHouseholdForm::memberRowShowsThatMembersRecords()
+{
+    QFETCH(int, row);
+    QFETCH(QStringList, members);
+    QVERIFY(m_db->SetHouseholdShare(Mum, QStringLiteral("2222"), true));
+    TfrmHousehold form(nullptr, *m_db, Dad, March1, March31);
+    form.show();
+    auto *view = child<QTableView>(&form, "lvwHouseMembers");
+    const QRect cell = view->visualRect(view->model()->index(row, MemberName));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QStringList shown;
+    const TRowList recs = rows(form, "lvwHouseRecs");
+    for (qsizetype i = 1; i < recs.size(); ++i)
+        shown << recs.at(i).value(HouseRecMember);
+    QCOMPARE(shown, members);
+    // Another period shows everybody's again.
+    QTest::mouseClick(child<QPushButton>(&form, "btnHouseSearch"), Qt::LeftButton);
+    QCOMPARE(rows(form, "lvwHouseRecs").size(), 5);
 }
 
 void TestHouseholdForm::windowHasNoEditingActions()
