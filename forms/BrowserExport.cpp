@@ -47,6 +47,8 @@ void TBrowserPanel::BuildMenus()
     mnuTransMenu->addSeparator()->setObjectName(QStringLiteral("btnTransMore_YearSeparator"));
     connect(entry(mnuTransMenu, "btnTransMore_Year", QStringLiteral("年度概览…")),
             &QAction::triggered, this, &TBrowserPanel::btnTransMore_YearClick);
+    connect(entry(mnuTransMenu, "btnTransMore_Household", QStringLiteral("家庭汇总…")),
+            &QAction::triggered, this, &TBrowserPanel::btnTransMore_HouseholdClick);
 
     mnuCatesExport = new QMenu(this);
     mnuCatesExport->setObjectName(QStringLiteral("mnuCatesExport"));

@@ -138,6 +138,9 @@ public:
     // 年度概览 (the more menu): the year of the shown dates; a total's cell
     // there searches its month here.
     void btnTransMore_YearClick();
+    // 家庭汇总 (the more menu): the household's figures over the last
+    // search's dates (BrowserHousehold.cpp).
+    void btnTransMore_HouseholdClick();
 
 signals:
     // A list or a selection changed: the main window recomputes its buttons.

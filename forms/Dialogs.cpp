@@ -86,7 +86,7 @@ QVariant TDialogs::dispatch(const TDialogCall &call, QWidget *parent)
         QInputDialog dlg(parent);
         dlg.setWindowTitle(call.caption);
         dlg.setInputMode(QInputDialog::TextInput);
-        dlg.setTextEchoMode(QLineEdit::Normal);
+        dlg.setTextEchoMode(call.hidden ? QLineEdit::Password : QLineEdit::Normal);
         dlg.setLabelText(call.text);
         dlg.setTextValue(call.value);
         for (QLabel *label : dlg.findChildren<QLabel *>())
@@ -131,6 +131,18 @@ bool TDialogs::Input(QWidget *parent, const QString &caption, const QString &pro
 {
     const QString answer =
         dispatch({TDialogCall::Input, caption, prompt, value}, parent).toString();
+    if (answer.isNull())
+        return false;
+    value = answer;
+    return true;
+}
+
+bool TDialogs::InputPassword(QWidget *parent, const QString &caption, const QString &prompt,
+                             QString &value)
+{
+    TDialogCall call{TDialogCall::Input, caption, prompt, value};
+    call.hidden = true;
+    const QString answer = dispatch(call, parent).toString();
     if (answer.isNull())
         return false;
     value = answer;

@@ -24,6 +24,7 @@ struct TDialogCall {
     QString folder = {};    // file dialogs: the folder they open in
     bool defaultNo = false; // question: No is the default button
     QString details = {};   // error: the long part, shown on request below the text
+    bool hidden = false;    // input: the typed text shown as dots (a password)
 };
 
 class TDialogs {
@@ -40,6 +41,9 @@ public:
     // One-line input shown in clear; false when cancelled. value goes in and out.
     static bool Input(QWidget *parent, const QString &caption, const QString &prompt,
                       QString &value);
+    // The same for a password: what is typed is shown as dots; false when cancelled.
+    static bool InputPassword(QWidget *parent, const QString &caption, const QString &prompt,
+                              QString &value);
     // Empty when cancelled. Both open in folder. The save dialog asks before
     // replacing a file.
     static QString SaveFileName(QWidget *parent, const QString &caption, const QString &filter,

@@ -148,6 +148,10 @@ void TfrmMain::BuildMenu()
                                &TfrmMain::mnuMenu_ImportBillClick);
     mnuMenu_BillBatches = entry("mnuMenu_BillBatches", QStringLiteral("导入记录…"),
                                 &TfrmMain::mnuMenu_BillBatchesClick);
+    mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_SeparatorHousehold"));
+    mnuMenu_HouseholdShare = entry("mnuMenu_HouseholdShare", QStringLiteral("家庭共享…"),
+                                   &TfrmMain::mnuMenu_HouseholdShareClick);
+    mnuMenu_HouseholdShare->setCheckable(true);
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_Separator2"));
     mnuMenu_Exit = entry("mnuMenu_Exit", QStringLiteral("退出"), &TfrmMain::mnuMenu_ExitClick);
 }
@@ -188,6 +192,7 @@ void TfrmMain::FormCreate()
     TDialogs::Guard(this, [&] {
         pnlExpense->LoadCateList(DbMan->GetCateList(UserName, KindOut()));
         pnlIncome->LoadCateList(DbMan->GetCateList(UserName, KindIn()));
+        ShowHouseholdShare(DbMan->HouseholdShare(UserName));
     });
 
     UpdateButtons();

@@ -57,6 +57,7 @@ private slots:
     void mnuMenu_RestoreClick();
     void mnuMenu_ImportBillClick();
     void mnuMenu_BillBatchesClick();
+    void mnuMenu_HouseholdShareClick();
     void mnuMenu_ExitClick();
 
 protected:
@@ -99,6 +100,10 @@ private:
             *mnuMenu_Backup = nullptr, *mnuMenu_Restore = nullptr, *mnuMenu_Exit = nullptr;
     // Bill imports (MainFormBills.cpp).
     QAction *mnuMenu_ImportBill = nullptr, *mnuMenu_BillBatches = nullptr;
+    // Whether the others see this account's records (MainFormHousehold.cpp);
+    // checked as the store says.
+    QAction *mnuMenu_HouseholdShare = nullptr;
+    void ShowHouseholdShare(bool shared);
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;

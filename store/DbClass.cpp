@@ -1,6 +1,7 @@
 #include "DbClass.h"
 
 #include "Engine.h"
+#include "HouseholdStore.h"
 #include "SqliteConn.h" // NativePath
 
 #include <QHash>
@@ -366,9 +367,13 @@ bool TDbMan::DeleteUser(const QString &name)
     RefuseWrite();
     {
         TConnRef c = Connect();
-        Stmt del(c, "delete from \"users\" where \"name\"=?");
-        del.bind(1, enc(name));
-        del.step();
+        WriteTransaction(c, [&] {
+            Stmt del(c, "delete from \"users\" where \"name\"=?");
+            del.bind(1, enc(name));
+            del.step();
+            // Consent to be seen goes with the account, not with its name.
+            ForgetHouseholdShare(c, enc(name));
+        });
     }
     return !UserExists(name);
 }

@@ -31,6 +31,7 @@
 
 class TEngine;
 class TConnRef;
+struct THousehold;
 
 // The only two values of a record's type, and the two category list keys.
 inline QString TypeExpense()
@@ -367,6 +368,18 @@ public:
     // when alsoEdited); their bill lines go, so the bill can be imported
     // again. The batch stays in the list, marked undone.
     TBillUndo UndoBillBatch(const QString &user, qint64 batchId, bool alsoEdited);
+
+    // ---- Household view (store/HouseholdStore.cpp) ----
+    // Whether user lets the other accounts of this ledger see its records
+    // (off until turned on).
+    bool HouseholdShare(const QString &user);
+    // Turns that on or off once password is user's (checked as the login
+    // checks it); false, with nothing written, when it is not.
+    bool SetHouseholdShare(const QString &user, const QString &password, bool share);
+    // The period's figures and records of user and of every other account
+    // that allows it (THousehold in store/HouseholdStore.h), read at one
+    // moment. An account that does not allow it appears nowhere in it.
+    THousehold Household(const QString &user, const QString &start, const QString &end);
 
     // True when the file is one of our data files: it opens as SQLite and holds
     // the three tables with exactly our columns. Opens read-only; creates nothing.

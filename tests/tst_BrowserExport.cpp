@@ -161,7 +161,8 @@ void TestBrowserExport::menus_data()
                        QStringLiteral("btnTransMore_Separator="),
                        QStringLiteral("btnTransMore_Print=打印"),
                        QStringLiteral("btnTransMore_YearSeparator="),
-                       QStringLiteral("btnTransMore_Year=年度概览…")};
+                       QStringLiteral("btnTransMore_Year=年度概览…"),
+                       QStringLiteral("btnTransMore_Household=家庭汇总…")};
     QTest::addRow("mnuCatesExport")
         << "mnuCatesExport"
         << QStringList{QStringLiteral("mnuCatesExport_ToXls=导出为Excel文件(*.xlsx)"),
