@@ -65,6 +65,7 @@ TfrmMain::TfrmMain(const QString &location, const QString &userName)
 
 TfrmMain::~TfrmMain()
 {
+    ReleaseRecurring();
     // The skin's controls live on the frame panels: free it before them.
     SkinMan.reset();
     DbMan.reset();
@@ -148,6 +149,8 @@ void TfrmMain::BuildMenu()
                                &TfrmMain::mnuMenu_ImportBillClick);
     mnuMenu_BillBatches = entry("mnuMenu_BillBatches", QStringLiteral("导入记录…"),
                                 &TfrmMain::mnuMenu_BillBatchesClick);
+    mnuMenu_Recurring =
+        entry("mnuMenu_Recurring", QStringLiteral("定期收支…"), &TfrmMain::mnuMenu_RecurringClick);
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_Separator2"));
     mnuMenu_Exit = entry("mnuMenu_Exit", QStringLiteral("退出"), &TfrmMain::mnuMenu_ExitClick);
 }
@@ -200,6 +203,7 @@ void TfrmMain::FormCreate()
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    StartRecurring();
 }
 
 void TfrmMain::SetReadOnly()
@@ -230,6 +234,8 @@ void TfrmMain::rdoExpenseClick()
     pnlTransactions->FindBar()->setVisible(rdoTransactions->isChecked());
     if (lblReadOnly)
         lblReadOnly->setVisible(!rdoTransactions->isChecked());
+    if (!rdoTransactions->isChecked())
+        ProposeRecurring();
 }
 
 void TfrmMain::UpdateButtons()

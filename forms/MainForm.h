@@ -15,6 +15,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class TBrowserPanel;
 class TDbMan;
 class TEntryPanel;
@@ -57,6 +58,7 @@ private slots:
     void mnuMenu_RestoreClick();
     void mnuMenu_ImportBillClick();
     void mnuMenu_BillBatchesClick();
+    void mnuMenu_RecurringClick();
     void mnuMenu_ExitClick();
 
 protected:
@@ -79,6 +81,17 @@ private:
     void BuildControlStrip();
     void BuildMenu();
 
+    // Recurring entries (MainFormRecurring.cpp): the due dates claimed into
+    // the entry panels' pending lists once the window shows and whenever an
+    // entry page opens; the claims confirmed while the window is open and
+    // released when it closes unsaved.
+    void StartRecurring();
+    void ProposeRecurring();
+    void KeepRecurring();
+    void ReleaseRecurring() noexcept;
+    bool m_recurringStarted = false;
+    QTimer *tmrKeepProposals = nullptr;
+
     bool m_discardAgreed = false; // asked on this way out already
 
     // Frame.
@@ -99,6 +112,8 @@ private:
             *mnuMenu_Backup = nullptr, *mnuMenu_Restore = nullptr, *mnuMenu_Exit = nullptr;
     // Bill imports (MainFormBills.cpp).
     QAction *mnuMenu_ImportBill = nullptr, *mnuMenu_BillBatches = nullptr;
+    // Recurring entries (MainFormRecurring.cpp).
+    QAction *mnuMenu_Recurring = nullptr;
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;

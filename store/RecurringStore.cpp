@@ -159,8 +159,19 @@ void TDbMan::DeleteRecurring(const QString &user, qint64 id)
 
 QList<TProposal> TDbMan::ClaimProposals(const QString &user, const QDate &today, qint64 now)
 {
-    RefuseWrite();
     TConnRef c = Connect();
+    // Read first: a start without anything due writes nothing (and waits for no lock).
+    const auto dueOf = [&](const TRecurringEntry &e) {
+        // Nothing from before the day the entry was made or last changed:
+        // those records were entered by hand, if at all.
+        const QDate made = QDateTime::fromSecsSinceEpoch(e.Time).date();
+        return e.Rule.due(made.addDays(-1), today, RecurringStore::MaxPerEntry).Dates;
+    };
+    const QList<TRecurringEntry> before = readEntries(c, enc(user));
+    if (std::all_of(before.cbegin(), before.cend(),
+                    [&](const TRecurringEntry &e) { return dueOf(e).isEmpty(); }))
+        return {};
+    RefuseWrite();
     QList<TProposal> out;
     WriteTransaction(c, [&] {
         out.clear(); // a transaction run again starts over
@@ -173,14 +184,8 @@ QList<TProposal> TDbMan::ClaimProposals(const QString &user, const QDate &today,
         Stmt takeOver(c, "update \"recurring_made\" set \"time\"=? where \"id\"=? and "
                          "\"state\"=? and \"time\"=?");
         for (const TRecurringEntry &e : entries) {
-            if (!e.Rule.isValid())
-                continue;
-            // Nothing from before the day the entry was made or last changed:
-            // those records were entered by hand, if at all.
-            const QDate made0 = QDateTime::fromSecsSinceEpoch(e.Time).date();
-            const TRecurrence::TDue due =
-                e.Rule.due(made0.addDays(-1), today, RecurringStore::MaxPerEntry);
-            if (due.Dates.isEmpty())
+            const QList<QDate> due = dueOf(e);
+            if (due.isEmpty())
                 continue;
             struct Known {
                 qint64 id, time;
@@ -193,7 +198,7 @@ QList<TProposal> TDbMan::ClaimProposals(const QString &user, const QDate &today,
                              Known{made.int64(1), made.int64(3), made.bytes(2) == Proposed});
             }
             made.reset();
-            for (const QDate &d : due.Dates) {
+            for (const QDate &d : due) {
                 const QString day = THi::DateToYmd(d);
                 TProposal p;
                 const auto k = known.constFind(day);

@@ -554,6 +554,8 @@ void TestRecurringStore::readOnlyLedgerClaimsNothing()
     m_db->AddRecurring(Li, entry(TypeExpense(), u"房租"_qs, 100, "1m;5;2026-12-05;"),
                        noon(ymd("2026-12-01")));
     m_db->SetReadOnly(true);
+    // Nothing due yet: a start reads and writes nothing, so read-only is no obstacle.
+    QVERIFY(m_db->ClaimProposals(Li, ymd("2026-12-04"), noon(ymd("2026-12-04"))).isEmpty());
     QVERIFY_THROWS_EXCEPTION(EDbCannotWrite,
                              m_db->ClaimProposals(Li, ymd("2026-12-09"), noon(ymd("2026-12-09"))));
     QCOMPARE(m_data->count(u"recurring_made"_qs), 0);

@@ -1,0 +1,83 @@
+// The account menu's 定期收支… and the proposals of recurring entries: the
+// due dates claimed into the entry panels' pending lists when the window
+// shows and when an entry page opens, confirmed while it stays open, and
+// released when it closes with them unsaved.
+
+#include "MainForm.h"
+
+#include "DbClass.h"
+#include "Dialogs.h"
+#include "EntryPanel.h"
+#include "RecurringForm.h"
+
+#include <QDateTime>
+#include <QRadioButton>
+#include <QTimer>
+
+void TfrmMain::StartRecurring()
+{
+    tmrKeepProposals = new QTimer(this);
+    tmrKeepProposals->setObjectName(QStringLiteral("tmrKeepProposals"));
+    tmrKeepProposals->setInterval(RecurringStore::KeepIntervalMs);
+    connect(tmrKeepProposals, &QTimer::timeout, this, &TfrmMain::KeepRecurring);
+    tmrKeepProposals->start();
+    // Once the window shows: the first proposals come with the first look at it.
+    QTimer::singleShot(0, this, [this] {
+        m_recurringStarted = true;
+        ProposeRecurring();
+    });
+}
+
+void TfrmMain::ProposeRecurring()
+{
+    if (!m_recurringStarted || !DbMan || DbMan->ReadOnly())
+        return;
+    // Own claims first: confirmed, they are never mistaken for a quiet
+    // program's, and this program proposes nothing twice.
+    KeepRecurring();
+    QList<TProposal> proposals;
+    // Quietly when the ledger cannot be reached now: the next page change tries again.
+    try {
+        proposals = DbMan->ClaimProposals(UserName, QDate::currentDate(),
+                                          QDateTime::currentSecsSinceEpoch());
+    } catch (const TError &) {
+        return;
+    }
+    pnlExpense->AddProposals(proposals);
+    pnlIncome->AddProposals(proposals);
+}
+
+void TfrmMain::KeepRecurring()
+{
+    if (!DbMan || DbMan->ReadOnly())
+        return;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    pnlExpense->KeepProposals(now);
+    pnlIncome->KeepProposals(now);
+}
+
+void TfrmMain::ReleaseRecurring() noexcept
+{
+    if (!DbMan || !pnlExpense || !pnlIncome)
+        return;
+    pnlExpense->ReleaseProposals();
+    pnlIncome->ReleaseProposals();
+}
+
+void TfrmMain::mnuMenu_RecurringClick()
+{
+    if (!DbMan)
+        return;
+    QString outCates, inCates;
+    if (!TDialogs::Guard(this, [&] {
+            outCates = DbMan->GetCateList(UserName, KindOut());
+            inCates = DbMan->GetCateList(UserName, KindIn());
+        }))
+        return;
+    TfrmRecurring form(this, *DbMan, UserName, THi::SplitLines(outCates), THi::SplitLines(inCates),
+                       QDate::currentDate());
+    form.exec();
+    // An entry due today is proposed at once, on the page it belongs to.
+    if (!rdoTransactions->isChecked())
+        ProposeRecurring();
+}
