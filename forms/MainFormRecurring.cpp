@@ -77,6 +77,11 @@ void TfrmMain::mnuMenu_RecurringClick()
     TfrmRecurring form(this, *DbMan, UserName, THi::SplitLines(outCates), THi::SplitLines(inCates),
                        QDate::currentDate());
     form.exec();
+    // Categories typed there joined the pick lists.
+    TDialogs::Guard(this, [&] {
+        pnlExpense->LoadCateList(DbMan->GetCateList(UserName, KindOut()));
+        pnlIncome->LoadCateList(DbMan->GetCateList(UserName, KindIn()));
+    });
     // An entry due today is proposed at once, on the page it belongs to.
     if (!rdoTransactions->isChecked())
         ProposeRecurring();

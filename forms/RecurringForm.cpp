@@ -250,7 +250,10 @@ void TfrmRecurring::UpdateButtons()
     btnDelete->setEnabled(PickedRow() >= 0);
     if (!ok) {
         lblRule->setText(problem);
-        SetTextColor(lblRule, QColor(0xC0, 0x00, 0x00));
+        // Red only for what was typed wrong, not for fields still empty.
+        const bool typedWrong = !THi::Trim(edtAmount->text()).isEmpty() || !e.Cate.isEmpty();
+        SetTextColor(lblRule,
+                     typedWrong ? QColor(0xC0, 0x00, 0x00) : palette().color(QPalette::WindowText));
         return;
     }
     QString text = e.Rule.describe();
@@ -281,6 +284,22 @@ void TfrmRecurring::ShowEntry(const TRecurringEntry &e)
         dtpEnd->setDate(e.Rule.end());
 }
 
+void TfrmRecurring::RememberCate(const TRecurringEntry &e)
+{
+    // A category typed here joins the account's pick list, as one typed in an entry panel does.
+    const bool out = e.Type == TypeExpense();
+    const QString list = m_db.MergeCate(m_user, out ? KindOut() : KindIn(), e.Cate);
+    (out ? m_outCates : m_inCates) = THi::SplitLines(list);
+    if ((cboType->currentIndex() == 0) != out)
+        return;
+    const QSignalBlocker block(cboCate);
+    const QString typed = cboCate->currentText();
+    cboCate->clear();
+    cboCate->addItems(out ? m_outCates : m_inCates);
+    cboCate->setCurrentIndex(-1);
+    cboCate->setEditText(typed);
+}
+
 void TfrmRecurring::EntryPicked()
 {
     const int row = PickedRow();
@@ -296,8 +315,10 @@ void TfrmRecurring::btnAddClick()
     if (!problem.isEmpty())
         return;
     qint64 id = 0;
-    if (TDialogs::Guard(
-            this, [&] { id = m_db.AddRecurring(m_user, e, QDateTime::currentSecsSinceEpoch()); }))
+    if (TDialogs::Guard(this, [&] {
+            id = m_db.AddRecurring(m_user, e, QDateTime::currentSecsSinceEpoch());
+            RememberCate(e);
+        }))
         Reload(id);
 }
 
@@ -309,8 +330,10 @@ void TfrmRecurring::btnReplaceClick()
     if (row < 0 || !problem.isEmpty())
         return;
     e.Id = m_entries.at(row).Id;
-    TDialogs::Guard(this,
-                    [&] { m_db.ReplaceRecurring(m_user, e, QDateTime::currentSecsSinceEpoch()); });
+    TDialogs::Guard(this, [&] {
+        m_db.ReplaceRecurring(m_user, e, QDateTime::currentSecsSinceEpoch());
+        RememberCate(e);
+    });
     Reload(e.Id); // also after a failure: it shows what the ledger holds
 }
 

@@ -48,6 +48,7 @@ private:
     void UpdateButtons();
     void ShowEntry(const TRecurringEntry &e);
     int PickedRow() const;
+    void RememberCate(const TRecurringEntry &e);
 
     TDbMan &m_db;
     QString m_user;

@@ -90,6 +90,7 @@ private slots:
     void proposalsComeOnceAndSaveAsRecords();
     void secondProgramSeesNoDuplicate();
     void unsavedProposalsComeBackAfterClosing();
+    void quietProgramLosesItsProposalsToTheNext();
     void editedProposalStaysAProposalDeletedOneIsNotProposedAgain();
     void windowShowsEachRuleAndItsNextDate_data();
     void windowShowsEachRuleAndItsNextDate();
@@ -229,6 +230,33 @@ void TestRecurring::unsavedProposalsComeBackAfterClosing()
     auto again = open();
     QCOMPARE(Child<QTreeWidget>(again.get(), "lvwOutRecs")->topLevelItemCount(), 3);
     QCOMPARE(Child<QTreeWidget>(again.get(), "lvwInRecs")->topLevelItemCount(), 2);
+}
+
+void TestRecurring::quietProgramLosesItsProposalsToTheNext()
+{
+    addTwoEntries();
+    auto first = open();
+    // The first stopped confirming two hours ago (its computer slept); the
+    // second starts a second later than the first confirmed, as it would.
+    QTest::qWait(1100);
+    TestSupport::Raw(m_dataFile).exec(u"update \"recurring_made\" set \"time\"=\"time\"-7200"_qs);
+    auto second = open();
+    QCOMPARE(Child<QTreeWidget>(second.get(), "lvwOutRecs")->topLevelItemCount(), 3);
+    QCOMPARE(Child<QTreeWidget>(second.get(), "lvwInRecs")->topLevelItemCount(), 2);
+    // Awake again, the first learns at its next confirmation and drops them,
+    // so they cannot be saved twice.
+    first->findChild<QTimer *>(u"tmrKeepProposals"_qs)->setInterval(1);
+    QTRY_COMPARE(Child<QTreeWidget>(first.get(), "lvwOutRecs")->topLevelItemCount(), 0);
+    QCOMPARE(Child<QTreeWidget>(first.get(), "lvwInRecs")->topLevelItemCount(), 0);
+    QCOMPARE(Child<QLabel>(first.get(), "lblOutTotal")->text(), u"合计：0.00"_qs);
+    // Closing it gives back nothing of the second's.
+    first.reset();
+    QCOMPARE(TestSupport::Raw(m_dataFile).value(u"select count(*) from \"recurring_made\""_qs),
+             u"5"_qs);
+    DialogScript dialogs;
+    dialogs.yes();
+    QTest::mouseClick(Child<QPushButton>(second.get(), "btnInSave"), Qt::LeftButton);
+    QCOMPARE(records(), 2);
 }
 
 void TestRecurring::editedProposalStaysAProposalDeletedOneIsNotProposedAgain()
@@ -444,7 +472,7 @@ void TestRecurring::menuEntryProposesWhatIsDueAtOnce()
         if (!form || seen)
             return;
         seen = true;
-        Child<QComboBox>(form, "cboCate")->setEditText(u"房租"_qs);
+        Child<QComboBox>(form, "cboCate")->setEditText(u"车位费"_qs);
         Child<QLineEdit>(form, "edtAmount")->setText(u"3200"_qs);
         Child<QComboBox>(form, "cboUnit")->setCurrentIndex(TRecurrence::Months);
         Child<QComboBox>(form, "cboDay")->setCurrentIndex(m_today.day() - 1);
@@ -456,8 +484,10 @@ void TestRecurring::menuEntryProposesWhatIsDueAtOnce()
     w->findChild<QAction *>(u"mnuMenu_Recurring"_qs)->trigger();
     timer.stop();
     QVERIFY(seen);
-    QCOMPARE(lines(out), QStringList{day(m_today) + u" 房租 3200.00 "_qs});
+    QCOMPARE(lines(out), QStringList{day(m_today) + u" 车位费 3200.00 "_qs});
     QCOMPARE(records(), 0);
+    // The category typed there is in the panel's pick list now.
+    QVERIFY(Child<QComboBox>(w.get(), "cboOutCate")->findText(u"车位费"_qs) >= 0);
 }
 
 QTEST_MAIN(TestRecurring)
