@@ -51,11 +51,11 @@ TfrmRecurring::TfrmRecurring(QWidget *owner, TDbMan &db, const QString &user,
     lvwEntries->setRootIsDecorated(false);
     lvwEntries->setUniformRowHeights(true);
     lvwEntries->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvwEntries->setColumnWidth(ColType, 50);
-    lvwEntries->setColumnWidth(ColCate, 110);
-    lvwEntries->setColumnWidth(ColAmount, 90);
-    lvwEntries->setColumnWidth(ColRule, 210);
-    lvwEntries->setColumnWidth(ColNext, 90);
+    lvwEntries->setColumnWidth(ColType, 44);
+    lvwEntries->setColumnWidth(ColCate, 100);
+    lvwEntries->setColumnWidth(ColAmount, 80);
+    lvwEntries->setColumnWidth(ColRule, 300);
+    lvwEntries->setColumnWidth(ColNext, 84);
     lvwEntries->header()->setSectionsMovable(false);
 
     cboType = Named<QComboBox>(this, "cboType");
@@ -135,7 +135,7 @@ TfrmRecurring::TfrmRecurring(QWidget *owner, TDbMan &db, const QString &user,
     main->addWidget(lvwEntries, 1);
     main->addLayout(fields);
     main->addLayout(buttons);
-    resize(720, 480);
+    resize(780, 480);
 
     connect(cboType, &QComboBox::currentIndexChanged, this, &TfrmRecurring::TypeChanged);
     connect(cboCate, &QComboBox::editTextChanged, this, &TfrmRecurring::FieldsChanged);
@@ -178,6 +178,7 @@ void TfrmRecurring::Reload(qint64 select)
         if (e.Rule.end().isValid())
             rule += QStringLiteral("，至 %1").arg(THi::DateToYmd(e.Rule.end()));
         item->setText(ColRule, rule);
+        item->setToolTip(ColRule, rule);
         const QDate next = e.NextDue(m_today);
         item->setText(ColNext, next.isValid() ? THi::DateToYmd(next) : QStringLiteral("已结束"));
         item->setText(ColNotes, e.Notes);

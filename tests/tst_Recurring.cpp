@@ -69,13 +69,13 @@ QString day(const QDate &d)
 
 // When TALLIMO_SHOTS names a folder, a picture of the window goes there (for
 // looking at it under a real display).
-void shoot(QWidget *w, const char *name)
+void shoot(QWidget *w, const QString &name)
 {
     const QString folder = qEnvironmentVariable("TALLIMO_SHOTS");
     if (folder.isEmpty())
         return;
     QTest::qWait(200);
-    w->grab().save(folder + u'/' + QLatin1String(name) + QStringLiteral(".png"));
+    w->grab().save(folder + u'/' + name + QStringLiteral(".png"));
 }
 
 } // namespace
@@ -173,7 +173,7 @@ void TestRecurring::proposalsComeOnceAndSaveAsRecords()
                                      day(m_today) + u" 兼职 1200.00 "_qs}));
     QCOMPARE(Child<QLabel>(w.get(), "lblOutTotal")->text(), u"合计：150.00"_qs);
     QVERIFY(Child<QPushButton>(w.get(), "btnOutSave")->isEnabled());
-    shoot(w.get(), "proposals");
+    shoot(w.get(), u"proposals"_qs);
     // Nothing is stored before the person saves; opening the pages again proposes nothing twice.
     QCOMPARE(records(), 0);
     QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoIncome"), Qt::LeftButton);
@@ -361,6 +361,7 @@ void TestRecurring::windowShowsEachRuleAndItsNextDate()
     QVERIFY2(Child<QLabel>(&form, "lblRule")->text().startsWith(rule),
              qPrintable(Child<QLabel>(&form, "lblRule")->text()));
     QTest::mouseClick(add, Qt::LeftButton);
+    shoot(&form, u"recurring-"_qs + QString::fromUtf8(QTest::currentDataTag()));
     auto *list = Child<QTreeWidget>(&form, "lvwEntries");
     QCOMPARE(list->topLevelItemCount(), 1);
     const QTreeWidgetItem *row = list->topLevelItem(0);
@@ -429,7 +430,7 @@ void TestRecurring::windowEditsAndDeletes()
                     noon(QDate(2026, 1, 1)));
     TfrmRecurring form(nullptr, db, Li, {u"房租"_qs}, {u"工资"_qs}, QDate(2026, 12, 9));
     form.show();
-    shoot(&form, "recurring-window");
+    shoot(&form, u"recurring-window"_qs);
     auto *list = Child<QTreeWidget>(&form, "lvwEntries");
     QCOMPARE(list->topLevelItemCount(), 2);
     auto *replace = Child<QPushButton>(&form, "btnReplace");
