@@ -234,8 +234,7 @@ void TfrmMain::rdoExpenseClick()
     pnlTransactions->FindBar()->setVisible(rdoTransactions->isChecked());
     if (lblReadOnly)
         lblReadOnly->setVisible(!rdoTransactions->isChecked());
-    if (!rdoTransactions->isChecked())
-        ProposeRecurring();
+    RecurringPageChanged();
 }
 
 void TfrmMain::UpdateButtons()

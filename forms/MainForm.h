@@ -89,8 +89,11 @@ private:
     void ProposeRecurring();
     void KeepRecurring();
     void ReleaseRecurring() noexcept;
+    void RecurringPageChanged();
+    void UpdateProposalLine();
     bool m_recurringStarted = false;
     QTimer *tmrKeepProposals = nullptr;
+    QLabel *lblProposals = nullptr; // in the control strip while proposals are pending
 
     bool m_discardAgreed = false; // asked on this way out already
 

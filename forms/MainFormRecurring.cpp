@@ -8,14 +8,23 @@
 #include "DbClass.h"
 #include "Dialogs.h"
 #include "EntryPanel.h"
+#include "FormKit.h"
 #include "RecurringForm.h"
 
 #include <QDateTime>
+#include <QLabel>
 #include <QRadioButton>
 #include <QTimer>
 
 void TfrmMain::StartRecurring()
 {
+    // In the free part of the control strip, where the browser page has its find bar.
+    lblProposals = Make<QLabel>(pnlControl, "lblProposals", QRect(280, 10, 356, 17));
+    SetTextColor(lblProposals, QColor(0x80, 0x60, 0x00));
+    lblProposals->hide();
+    connect(pnlExpense, &TEntryPanel::listChanged, this, &TfrmMain::UpdateProposalLine);
+    connect(pnlIncome, &TEntryPanel::listChanged, this, &TfrmMain::UpdateProposalLine);
+
     tmrKeepProposals = new QTimer(this);
     tmrKeepProposals->setObjectName(QStringLiteral("tmrKeepProposals"));
     tmrKeepProposals->setInterval(RecurringStore::KeepIntervalMs);
@@ -26,6 +35,30 @@ void TfrmMain::StartRecurring()
         m_recurringStarted = true;
         ProposeRecurring();
     });
+}
+
+void TfrmMain::RecurringPageChanged()
+{
+    if (!rdoTransactions->isChecked())
+        ProposeRecurring();
+    UpdateProposalLine();
+}
+
+void TfrmMain::UpdateProposalLine()
+{
+    if (!lblProposals)
+        return;
+    // Says where the proposals wait, so that those of the other page are not missed.
+    QStringList parts;
+    const int out = pnlExpense->ProposalCount();
+    const int in = pnlIncome->ProposalCount();
+    if (out > 0)
+        parts << QStringLiteral("支出 %1 条").arg(out);
+    if (in > 0)
+        parts << QStringLiteral("收入 %1 条").arg(in);
+    lblProposals->setText(QStringLiteral("定期收支待保存：") + parts.join(QStringLiteral("、")));
+    lblProposals->setVisible(!parts.isEmpty() && !rdoTransactions->isChecked() &&
+                             !(lblReadOnly && lblReadOnly->isVisible()));
 }
 
 void TfrmMain::ProposeRecurring()
@@ -83,6 +116,5 @@ void TfrmMain::mnuMenu_RecurringClick()
         pnlIncome->LoadCateList(DbMan->GetCateList(UserName, KindIn()));
     });
     // An entry due today is proposed at once, on the page it belongs to.
-    if (!rdoTransactions->isChecked())
-        ProposeRecurring();
+    RecurringPageChanged();
 }

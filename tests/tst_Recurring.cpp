@@ -173,12 +173,17 @@ void TestRecurring::proposalsComeOnceAndSaveAsRecords()
                                      day(m_today) + u" 兼职 1200.00 "_qs}));
     QCOMPARE(Child<QLabel>(w.get(), "lblOutTotal")->text(), u"合计：150.00"_qs);
     QVERIFY(Child<QPushButton>(w.get(), "btnOutSave")->isEnabled());
+    auto *line = Child<QLabel>(w.get(), "lblProposals");
+    QVERIFY(line->isVisible());
+    QCOMPARE(line->text(), u"定期收支待保存：支出 3 条、收入 2 条"_qs);
     shoot(w.get(), u"proposals"_qs);
     // Nothing is stored before the person saves; opening the pages again proposes nothing twice.
     QCOMPARE(records(), 0);
     QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoIncome"), Qt::LeftButton);
     QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoTransactions"), Qt::LeftButton);
+    QVERIFY(!line->isVisible()); // the find bar's place
     QTest::mouseClick(Child<QRadioButton>(w.get(), "rdoExpense"), Qt::LeftButton);
+    QVERIFY(line->isVisible());
     QCOMPARE(out->topLevelItemCount(), 3);
     QCOMPARE(in->topLevelItemCount(), 2);
 
@@ -187,6 +192,7 @@ void TestRecurring::proposalsComeOnceAndSaveAsRecords()
     QTest::mouseClick(Child<QPushButton>(w.get(), "btnOutSave"), Qt::LeftButton);
     QCOMPARE(out->topLevelItemCount(), 0);
     QCOMPARE(records(), 3);
+    QCOMPARE(line->text(), u"定期收支待保存：收入 2 条"_qs);
     QCOMPARE(state(day(m_today.addDays(-7))), u"saved"_qs);
     const QString record =
         TestSupport::Raw(m_dataFile)
