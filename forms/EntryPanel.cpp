@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -25,6 +26,26 @@ namespace {
 enum Column { ColNone, ColDate, ColType, ColCate, ColAmount, ColNotes, ColumnCount };
 // A pending line's amount in cents, kept beside its text.
 constexpr int CentsRole = Qt::UserRole + 1;
+// A proposed line's claim on its due date: the recurring_made row and the token.
+constexpr int MadeRole = Qt::UserRole + 2;
+constexpr int TokenRole = Qt::UserRole + 3;
+
+TProposalClaim lineClaim(const QTreeWidgetItem *item)
+{
+    return TProposalClaim{item->data(ColDate, MadeRole).toLongLong(),
+                          item->data(ColDate, TokenRole).toLongLong()};
+}
+
+// Proposed lines stand out from typed ones until they are saved.
+QColor proposedBackground()
+{
+    return QColor(0xFF, 0xF4, 0xC8);
+}
+
+qint64 nowSecs()
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
 
 qint64 lineCents(const QTreeWidgetItem *item)
 {
@@ -305,6 +326,127 @@ TBatchRows TEntryPanel::PendingRows() const
     return rows;
 }
 
+QTreeWidgetItem *TEntryPanel::NewLine(const QString &date, const QString &cate, qint64 cents,
+                                      const QString &notes, const TProposalClaim &claim)
+{
+    auto *item = new QTreeWidgetItem;
+    item->setText(ColDate, date);
+    item->setText(ColType, m_kind.typeWord);
+    item->setText(ColCate, cate);
+    item->setText(ColAmount, THi::FormatCents(cents));
+    item->setData(ColAmount, CentsRole, cents);
+    item->setTextAlignment(ColAmount, Qt::AlignRight | Qt::AlignVCenter);
+    item->setText(ColNotes, notes);
+    if (claim.Made != 0) {
+        item->setData(ColDate, MadeRole, claim.Made);
+        item->setData(ColDate, TokenRole, claim.Token);
+        for (int col = ColDate; col < ColumnCount; ++col) {
+            item->setBackground(col, proposedBackground());
+            item->setToolTip(col,
+                             QStringLiteral("定期收支的提议：保存后才记入账本，删除则不再提议。"));
+        }
+    }
+    lvwRecs->addTopLevelItem(item);
+    return item;
+}
+
+void TEntryPanel::AddProposals(const QList<TProposal> &proposals)
+{
+    bool added = false;
+    for (const TProposal &p : proposals) {
+        if (p.Type != m_kind.typeWord || p.Claim.Made == 0)
+            continue;
+        NewLine(p.Date, p.Cate, p.Cents, p.Notes, p.Claim);
+        added = true;
+    }
+    if (!added)
+        return;
+    UpdatePendingTotal();
+    ListChanged();
+}
+
+QList<TProposalClaim> TEntryPanel::PendingClaims() const
+{
+    QList<TProposalClaim> claims;
+    for (int i = 0; i < lvwRecs->topLevelItemCount(); ++i)
+        claims.append(lineClaim(lvwRecs->topLevelItem(i)));
+    return claims;
+}
+
+int TEntryPanel::ProposalCount() const
+{
+    int n = 0;
+    for (int i = 0; i < lvwRecs->topLevelItemCount(); ++i)
+        n += lineClaim(lvwRecs->topLevelItem(i)).Made != 0 ? 1 : 0;
+    return n;
+}
+
+QList<TProposalClaim> TEntryPanel::HeldClaims() const
+{
+    QList<TProposalClaim> held;
+    for (const TProposalClaim &c : PendingClaims()) {
+        if (c.Made != 0)
+            held.append(c);
+    }
+    if (m_lineInFields && m_fieldsClaim.Made != 0)
+        held.append(m_fieldsClaim);
+    return held;
+}
+
+void TEntryPanel::KeepProposals(qint64 now)
+{
+    if (!m_db)
+        return;
+    QList<QTreeWidgetItem *> lines;
+    QList<TProposalClaim> claims;
+    for (int i = 0; i < lvwRecs->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = lvwRecs->topLevelItem(i);
+        if (lineClaim(item).Made != 0) {
+            lines.append(item);
+            claims.append(lineClaim(item));
+        }
+    }
+    const bool inFields = m_lineInFields && m_fieldsClaim.Made != 0;
+    if (inFields)
+        claims.append(m_fieldsClaim);
+    if (claims.isEmpty())
+        return;
+    // Quietly: a failed confirmation is tried again at the next one.
+    QList<int> lost;
+    try {
+        lost = m_db->KeepProposals(claims, now);
+    } catch (const TError &) {
+        return;
+    }
+    for (int i = 0; i < lines.size(); ++i)
+        lines[i]->setData(ColDate, TokenRole, claims.at(i).Token);
+    if (inFields)
+        m_fieldsClaim = lost.contains(claims.size() - 1) ? TProposalClaim() : claims.last();
+    // Another program proposes these now: shown here as well, they could be saved twice.
+    bool removed = false;
+    for (int i : std::as_const(lost)) {
+        if (i < lines.size()) {
+            delete lines.at(i);
+            removed = true;
+        }
+    }
+    if (removed) {
+        lvwRecs->selectionModel()->clear();
+        UpdatePendingTotal();
+        ListChanged();
+    }
+}
+
+void TEntryPanel::ReleaseProposals() noexcept
+{
+    try {
+        if (m_db)
+            m_db->ReleaseProposals(HeldClaims());
+    } catch (...) {
+        // Not written: the claims go stale and the next program takes them over.
+    }
+}
+
 bool TEntryPanel::HasPending() const
 {
     if (lvwRecs->topLevelItemCount() > 0)
@@ -335,17 +477,12 @@ void TEntryPanel::btnAddClick()
 
     TDialogs::Guard(this, [&] {
         TBusy busy(btnAdd);
-        auto *item = new QTreeWidgetItem;
-        item->setText(ColDate, THi::DateToYmd(dtpDate->date()));
-        item->setText(ColType, m_kind.typeWord);
-        item->setText(ColCate, cate);
-        item->setText(ColAmount, THi::FormatCents(cents));
-        item->setData(ColAmount, CentsRole, cents);
-        item->setTextAlignment(ColAmount, Qt::AlignRight | Qt::AlignVCenter);
-        item->setText(ColNotes, THi::Trim(edtNotes->text()));
-        lvwRecs->addTopLevelItem(item);
+        // A proposal taken back with Edit stays the proposal it was.
+        NewLine(THi::DateToYmd(dtpDate->date()), cate, cents, THi::Trim(edtNotes->text()),
+                m_lineInFields ? m_fieldsClaim : TProposalClaim());
         UpdatePendingTotal();
         m_lineInFields = false;
+        m_fieldsClaim = TProposalClaim();
         RememberCate(cate);
     });
 
@@ -385,6 +522,11 @@ void TEntryPanel::btnDeleteClick()
         return;
     if (!TDialogs::Ask(this, QStringLiteral("您真的想要删除它吗？")))
         return;
+    // A deleted proposal is not proposed again; when that cannot be written
+    // the line stays, so nothing is lost unasked.
+    const TProposalClaim claim = lineClaim(row);
+    if (claim.Made != 0 && !TDialogs::Guard(this, [&] { Db().DismissProposal(claim, nowSecs()); }))
+        return;
     RemoveRow(row);
 }
 
@@ -403,7 +545,13 @@ void TEntryPanel::btnEditClick()
     });
     if (!taken) // a line that could not be taken back stays in the list
         return;
+    if (m_lineInFields && m_fieldsClaim.Made != 0) {
+        // Another proposal was in the fields and is given up for this one: it comes again.
+        const TProposalClaim earlier = m_fieldsClaim;
+        TDialogs::Guard(this, [&] { Db().ReleaseProposals({earlier}); });
+    }
     m_lineInFields = true;
+    m_fieldsClaim = lineClaim(row);
     RemoveRow(row);
 }
 
@@ -429,7 +577,7 @@ void TEntryPanel::btnSaveClick()
     const bool saved = TDialogs::Guard(this, [&] {
         try {
             TBusy busy(btnSave);
-            Db().AddRecords(m_user, rows);
+            Db().AddProposedRecords(m_user, rows, PendingClaims(), nowSecs());
         } catch (const TError &e) {
             // The write is all or nothing (another program holding the file
             // included): say that every line is still here.

@@ -64,6 +64,20 @@ public:
     // in the fields: what closing would lose.
     bool HasPending() const;
 
+    // Recurring entries' proposals (see RecurringStore.h): pending lines
+    // marked as proposed, each holding its claim until it is saved (the claim
+    // then marked saved with the record), deleted (dismissed) or the program
+    // closes (released, so the next start proposes it again).
+    void AddProposals(const QList<TProposal> &proposals);
+    // The claims parallel to PendingRows() (Made 0 for a plain line).
+    QList<TProposalClaim> PendingClaims() const;
+    int ProposalCount() const;
+    // Confirms the claims held; a line whose claim another program took over
+    // (after this one went quiet) leaves the list.
+    void KeepProposals(qint64 now);
+    // Hands every claim held back to the ledger; nothing is raised.
+    void ReleaseProposals() noexcept;
+
 signals:
     // The list or its selection changed: the main window recomputes its buttons.
     void listChanged();
@@ -87,12 +101,16 @@ private:
     void ListChanged();                   // own buttons, then the main window's
     void RemoveRow(QTreeWidgetItem *row); // leaves nothing selected
     QTreeWidgetItem *SelectedRow() const;
+    QTreeWidgetItem *NewLine(const QString &date, const QString &cate, qint64 cents,
+                             const QString &notes, const TProposalClaim &claim);
+    QList<TProposalClaim> HeldClaims() const;
     TDbMan &Db() const;
 
     TEntryPanelKind m_kind;
     TDbMan *m_db = nullptr;
     QString m_user;
-    bool m_lineInFields = false; // a pending line taken back with Edit, not added again
+    bool m_lineInFields = false;  // a pending line taken back with Edit, not added again
+    TProposalClaim m_fieldsClaim; // the claim of a proposal taken back with Edit
 
     TDateEdit *dtpDate = nullptr;
     QComboBox *cboCate = nullptr;

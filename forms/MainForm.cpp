@@ -65,6 +65,7 @@ TfrmMain::TfrmMain(const QString &location, const QString &userName)
 
 TfrmMain::~TfrmMain()
 {
+    ReleaseRecurring();
     // The skin's controls live on the frame panels: free it before them.
     SkinMan.reset();
     DbMan.reset();
@@ -148,6 +149,8 @@ void TfrmMain::BuildMenu()
                                &TfrmMain::mnuMenu_ImportBillClick);
     mnuMenu_BillBatches = entry("mnuMenu_BillBatches", QStringLiteral("导入记录…"),
                                 &TfrmMain::mnuMenu_BillBatchesClick);
+    mnuMenu_Recurring =
+        entry("mnuMenu_Recurring", QStringLiteral("定期收支…"), &TfrmMain::mnuMenu_RecurringClick);
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_SeparatorHousehold"));
     mnuMenu_HouseholdShare = entry("mnuMenu_HouseholdShare", QStringLiteral("家庭共享…"),
                                    &TfrmMain::mnuMenu_HouseholdShareClick);
@@ -205,6 +208,7 @@ void TfrmMain::FormCreate()
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    StartRecurring();
 }
 
 void TfrmMain::SetReadOnly()
@@ -235,6 +239,7 @@ void TfrmMain::rdoExpenseClick()
     pnlTransactions->FindBar()->setVisible(rdoTransactions->isChecked());
     if (lblReadOnly)
         lblReadOnly->setVisible(!rdoTransactions->isChecked());
+    RecurringPageChanged();
 }
 
 void TfrmMain::UpdateButtons()

@@ -15,6 +15,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class TBrowserPanel;
 class TDbMan;
 class TEntryPanel;
@@ -58,6 +59,7 @@ private slots:
     void mnuMenu_ImportBillClick();
     void mnuMenu_BillBatchesClick();
     void mnuMenu_HouseholdShareClick();
+    void mnuMenu_RecurringClick();
     void mnuMenu_ExitClick();
 
 protected:
@@ -79,6 +81,20 @@ private:
     void BuildFrame();
     void BuildControlStrip();
     void BuildMenu();
+
+    // Recurring entries (MainFormRecurring.cpp): the due dates claimed into
+    // the entry panels' pending lists once the window shows and whenever an
+    // entry page opens; the claims confirmed while the window is open and
+    // released when it closes unsaved.
+    void StartRecurring();
+    void ProposeRecurring();
+    void KeepRecurring();
+    void ReleaseRecurring() noexcept;
+    void RecurringPageChanged();
+    void UpdateProposalLine();
+    bool m_recurringStarted = false;
+    QTimer *tmrKeepProposals = nullptr;
+    QLabel *lblProposals = nullptr; // in the control strip while proposals are pending
 
     bool m_discardAgreed = false; // asked on this way out already
 
@@ -104,6 +120,8 @@ private:
     // checked as the store says.
     QAction *mnuMenu_HouseholdShare = nullptr;
     void ShowHouseholdShare(bool shared);
+    // Recurring entries (MainFormRecurring.cpp).
+    QAction *mnuMenu_Recurring = nullptr;
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;

@@ -131,6 +131,14 @@ void insertRecord(Stmt &ins, const QByteArray &encUser, const QString &date, con
 
 } // namespace
 
+qint64 InsertRecordRow(TConn &c, const QByteArray &encUser, const TBatchRow &row)
+{
+    Stmt ins(c, (InsertRecordSql + QByteArray(" returning \"id\"")).constData());
+    qint64 id = 0;
+    insertRecord(ins, encUser, row.Date, row.Type, row.Cate, row.Cents, row.Notes, &id);
+    return id;
+}
+
 // One element of a PostgreSQL array literal ("{...}"), quoted.
 void AppendArrayItem(QByteArray &array, const QByteArray &value)
 {
@@ -510,6 +518,7 @@ QString TDbMan::RenameCate(const QString &user, const QString &type, const QStri
                         "\"cate\"=?");
             upd.bind(1, enc(name)).bind(2, encUser).bind(3, word).bind(4, enc(from));
             upd.step();
+            RecurringFollowsCate(c, encUser, word, from, name);
         }
         QString out, in;
         readCates(c, encUser, out, in);

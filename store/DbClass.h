@@ -18,6 +18,7 @@
 #include "DbErrors.h"
 #include "HiClass.h"
 #include "Progress.h"
+#include "RecurringStore.h"
 
 #include <QByteArray>
 #include <QList>
@@ -380,6 +381,39 @@ public:
     // that allows it (THousehold in store/HouseholdStore.h), read at one
     // moment. An account that does not allow it appears nowhere in it.
     THousehold Household(const QString &user, const QString &start, const QString &end);
+    // ---- Recurring entries (store/RecurringStore.cpp) ----
+    // The account's entries, by category then id, each with the latest due
+    // date claimed. An entry whose stored rule cannot be read comes with an
+    // invalid rule (shown, never proposed).
+    QList<TRecurringEntry> RecurringEntries(const QString &user);
+    // Adds an entry (its Id and Time are set here) and returns its id. A
+    // blank category, an invalid rule, type or amount raises EDbError.
+    qint64 AddRecurring(const QString &user, const TRecurringEntry &entry, qint64 now);
+    // Replaces the entry's values; nothing before now's day is proposed for it
+    // afterwards. EDbError when it is gone (deleted on another computer).
+    void ReplaceRecurring(const QString &user, const TRecurringEntry &entry, qint64 now);
+    // Removes the entry and what became of its proposals; proposals still
+    // pending somewhere may still be saved or deleted there.
+    void DeleteRecurring(const QString &user, qint64 id);
+    // Claims the due dates of the account's entries from the day each was
+    // made up to today (at most RecurringStore::MaxPerEntry per entry, the
+    // newest) that no program claimed yet, or whose holder stopped
+    // confirming it; oldest first. One transaction, so two programs never
+    // claim the same date.
+    QList<TProposal> ClaimProposals(const QString &user, const QDate &today, qint64 now);
+    // Confirms the claims still held (their tokens become now); returns the
+    // positions of those lost to another program meanwhile.
+    QList<int> KeepProposals(QList<TProposalClaim> &claims, qint64 now);
+    // The person deleted the proposed line: that date is not proposed again.
+    void DismissProposal(const TProposalClaim &claim, qint64 now);
+    // The program closes with the lines unsaved: the dates are proposed again.
+    void ReleaseProposals(const QList<TProposalClaim> &claims);
+    // AddRecords for pending lines of which some are proposals (claims
+    // parallel to rows, Made 0 for a plain line): the records and the claims
+    // marked saved with their record ids, all or nothing. A claim no longer
+    // held raises EDbError and stores nothing.
+    void AddProposedRecords(const QString &user, const TBatchRows &rows,
+                            const QList<TProposalClaim> &claims, qint64 now);
 
     // True when the file is one of our data files: it opens as SQLite and holds
     // the three tables with exactly our columns. Opens read-only; creates nothing.

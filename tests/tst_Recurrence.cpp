@@ -100,6 +100,12 @@ void TestRecurrence::due_data()
         << u"1y;15;2020-03-15;"_qs << u"2025-03-15"_qs << u"2026-03-14"_qs << QString();
     QTest::addRow("yearly insurance, on the day")
         << u"1y;15;2020-03-15;"_qs << u"2025-03-15"_qs << u"2026-03-15"_qs << u"2026-03-15"_qs;
+    QTest::addRow("yearly on the 31st of a 30-day month")
+        << u"1y;31;2026-04-30;"_qs << QString() << u"2028-05-01"_qs
+        << u"2026-04-30,2027-04-30,2028-04-30"_qs;
+    QTest::addRow("weekly over a leap day")
+        << u"1w;;2028-02-22;"_qs << QString() << u"2028-03-14"_qs
+        << u"2028-02-22,2028-02-29,2028-03-07,2028-03-14"_qs;
     QTest::addRow("weekly allowance") << u"1w;;2026-12-02;"_qs << QString() << u"2026-12-23"_qs
                                       << u"2026-12-02,2026-12-09,2026-12-16,2026-12-23"_qs;
     QTest::addRow("every 2 weeks over New Year")
@@ -155,6 +161,9 @@ void TestRecurrence::longGapsAreCapped_data()
     QTest::addRow("monthly after six years")
         << u"1m;31;2020-01-31;"_qs << u"2020-01-31"_qs << u"2026-02-27"_qs << 12 << u"2025-02-28"_qs
         << u"2026-01-31"_qs << 12 << qint64(72 - 12);
+    QTest::addRow("leap-day insurance after twenty years")
+        << u"1y;29;2004-02-29;"_qs << u"2004-02-29"_qs << u"2026-12-09"_qs << 5 << u"2022-02-28"_qs
+        << u"2026-02-28"_qs << 5 << qint64(22 - 5);
     QTest::addRow("exactly the cap")
         << u"1w;;2026-01-07;"_qs << u"2025-12-31"_qs << u"2026-03-04"_qs << 9 << u"2026-01-07"_qs
         << u"2026-03-04"_qs << 9 << qint64(0);
