@@ -9,6 +9,7 @@
 #include "HiClass.h"
 #include "Placement.h"
 #include "SkinClass.h"
+#include "UndoStack.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -67,6 +68,7 @@ TfrmMain::~TfrmMain()
 {
     // The skin's controls live on the frame panels: free it before them.
     SkinMan.reset();
+    UndoStack.reset(); // listens to the store
     DbMan.reset();
 }
 
@@ -148,6 +150,8 @@ void TfrmMain::BuildMenu()
                                &TfrmMain::mnuMenu_ImportBillClick);
     mnuMenu_BillBatches = entry("mnuMenu_BillBatches", QStringLiteral("导入记录…"),
                                 &TfrmMain::mnuMenu_BillBatchesClick);
+    mnuMenu_Recycle =
+        entry("mnuMenu_Recycle", QStringLiteral("回收站…"), &TfrmMain::mnuMenu_RecycleClick);
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_Separator2"));
     mnuMenu_Exit = entry("mnuMenu_Exit", QStringLiteral("退出"), &TfrmMain::mnuMenu_ExitClick);
 }
@@ -190,6 +194,7 @@ void TfrmMain::FormCreate()
         pnlIncome->LoadCateList(DbMan->GetCateList(UserName, KindIn()));
     });
 
+    SetUpUndo();
     UpdateButtons();
     pnlExpense->CateChange();
     pnlIncome->CateChange();

@@ -15,10 +15,12 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class TBrowserPanel;
 class TDbMan;
 class TEntryPanel;
 class TSkinMan;
+class TUndoStack;
 
 class TfrmMain : public QWidget {
     Q_OBJECT
@@ -36,6 +38,8 @@ public:
     QString Location;
     std::unique_ptr<TDbMan> DbMan;
     std::unique_ptr<TSkinMan> SkinMan;
+    // This session's changes, for 撤销 and 重做 (MainFormUndo.cpp).
+    std::unique_ptr<TUndoStack> UndoStack;
 
     // The browser page; it holds the last search's period, totals and rows.
     TBrowserPanel *Browser() const { return pnlTransactions; }
@@ -57,6 +61,10 @@ private slots:
     void mnuMenu_RestoreClick();
     void mnuMenu_ImportBillClick();
     void mnuMenu_BillBatchesClick();
+    void mnuMenu_RecycleClick();
+    // Ctrl+Z and 撤销, Ctrl+Shift+Z and 重做 (the browser's 更多 menu).
+    void mnuTransMore_UndoClick();
+    void mnuTransMore_RedoClick();
     void mnuMenu_ExitClick();
 
 protected:
@@ -78,6 +86,13 @@ private:
     void BuildFrame();
     void BuildControlStrip();
     void BuildMenu();
+    // The undo stack, its keys and menu entries, the status line, and the
+    // bin's old entries removed (MainFormUndo.cpp).
+    void SetUpUndo();
+    void UpdateUndoActions();
+    void ShowUndoLine(const QString &line);
+    // After an undo, redo or restore: the lists show what the store holds.
+    void ShowStoreAgain();
 
     bool m_discardAgreed = false; // asked on this way out already
 
@@ -99,6 +114,11 @@ private:
             *mnuMenu_Backup = nullptr, *mnuMenu_Restore = nullptr, *mnuMenu_Exit = nullptr;
     // Bill imports (MainFormBills.cpp).
     QAction *mnuMenu_ImportBill = nullptr, *mnuMenu_BillBatches = nullptr;
+    // The recycle bin and undo (MainFormUndo.cpp).
+    QAction *mnuMenu_Recycle = nullptr;
+    QAction *mnuTransMore_Undo = nullptr, *mnuTransMore_Redo = nullptr;
+    QLabel *lblUndoStatus = nullptr;
+    QTimer *tmrUndoStatus = nullptr;
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;
