@@ -376,7 +376,7 @@ public:
     TRecycleRestore RestoreRecycled(const QString &user, const QList<qint64> &entries);
     // Removes every account's entries from before now - RecycleKeepSecs.
     qint64 PurgeRecycleBin(qint64 now);
-    static constexpr qint64 RecycleKeepSecs = 90 * 24 * 3600;
+    static constexpr qint64 RecycleKeepSecs = qint64(90) * 24 * 3600;
 
     // Called after every committed save, delete, edit, category rename and
     // bill import made through this object (for the undo of this session).
