@@ -57,6 +57,15 @@ if [ "$server" = 1 ]; then
     "$bin/tallimo_bench" --ten-years-only "$file" "${server_args[@]}"
 fi
 
+if [ -x "$bin/tallimo_bench_recycle" ]; then
+    echo "== recycle bin: delete, edit and save (tallimo_bench_recycle)"
+    "$bin/tallimo_bench_recycle" "$file"
+    if [ "$server" = 1 ]; then
+        echo "== recycle bin on the server"
+        "$bin/tallimo_bench_recycle" "$file" 200 3 "${server_args[@]}"
+    fi
+fi
+
 # The user with the most records, in its stored (encoded) form.
 user=$("$sqlite" "$file" "select [user] from [data] group by [user] order by count(*) desc limit 1")
 

@@ -691,6 +691,12 @@ void TBrowserPanel::btnTransSearchAllClick()
     emit listChanged();
 }
 
+void TBrowserPanel::Refresh()
+{
+    if (m_result->Start.isValid())
+        SearchAgain();
+}
+
 void TBrowserPanel::SearchAgain()
 {
     if (btnTransSearch->isEnabled())

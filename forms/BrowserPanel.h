@@ -78,6 +78,11 @@ public:
     void SelectRecord(qint64 id);
     // Puts the dates in and searches them (after a bill import).
     void ShowPeriod(const QDate &start, const QDate &end);
+    // The 更多 menu, where the main window adds 撤销 and 重做.
+    QMenu *MoreMenu() const { return mnuTransMenu; }
+    // After the store changed elsewhere (an undo, a restore): searches again
+    // as after an edit, when a search has been made.
+    void Refresh();
     // Puts proxy between the record list's model and lvwTrans (a sort or a
     // filter); the panel keeps working by record id. Takes no ownership.
     void SetRecordProxy(QAbstractProxyModel *proxy);

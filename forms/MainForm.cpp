@@ -9,6 +9,7 @@
 #include "HiClass.h"
 #include "Placement.h"
 #include "SkinClass.h"
+#include "UndoStack.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -68,6 +69,7 @@ TfrmMain::~TfrmMain()
     ReleaseRecurring();
     // The skin's controls live on the frame panels: free it before them.
     SkinMan.reset();
+    UndoStack.reset(); // listens to the store
     DbMan.reset();
 }
 
@@ -149,6 +151,8 @@ void TfrmMain::BuildMenu()
                                &TfrmMain::mnuMenu_ImportBillClick);
     mnuMenu_BillBatches = entry("mnuMenu_BillBatches", QStringLiteral("导入记录…"),
                                 &TfrmMain::mnuMenu_BillBatchesClick);
+    mnuMenu_Recycle =
+        entry("mnuMenu_Recycle", QStringLiteral("回收站…"), &TfrmMain::mnuMenu_RecycleClick);
     mnuMenu_Recurring =
         entry("mnuMenu_Recurring", QStringLiteral("定期收支…"), &TfrmMain::mnuMenu_RecurringClick);
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_SeparatorHousehold"));
@@ -198,6 +202,7 @@ void TfrmMain::FormCreate()
         ShowHouseholdShare(DbMan->HouseholdShare(UserName));
     });
 
+    SetUpUndo();
     UpdateButtons();
     pnlExpense->CateChange();
     pnlIncome->CateChange();

@@ -20,6 +20,7 @@ class TBrowserPanel;
 class TDbMan;
 class TEntryPanel;
 class TSkinMan;
+class TUndoStack;
 
 class TfrmMain : public QWidget {
     Q_OBJECT
@@ -37,6 +38,8 @@ public:
     QString Location;
     std::unique_ptr<TDbMan> DbMan;
     std::unique_ptr<TSkinMan> SkinMan;
+    // This session's changes, for 撤销 and 重做 (MainFormUndo.cpp).
+    std::unique_ptr<TUndoStack> UndoStack;
 
     // The browser page; it holds the last search's period, totals and rows.
     TBrowserPanel *Browser() const { return pnlTransactions; }
@@ -60,6 +63,10 @@ private slots:
     void mnuMenu_BillBatchesClick();
     void mnuMenu_HouseholdShareClick();
     void mnuMenu_RecurringClick();
+    void mnuMenu_RecycleClick();
+    // Ctrl+Z and 撤销, Ctrl+Shift+Z and 重做 (the browser's 更多 menu).
+    void mnuTransMore_UndoClick();
+    void mnuTransMore_RedoClick();
     void mnuMenu_ExitClick();
 
 protected:
@@ -81,6 +88,13 @@ private:
     void BuildFrame();
     void BuildControlStrip();
     void BuildMenu();
+    // The undo stack, its keys and menu entries, the status line, and the
+    // bin's old entries removed (MainFormUndo.cpp).
+    void SetUpUndo();
+    void UpdateUndoActions();
+    void ShowUndoLine(const QString &line);
+    // After an undo, redo or restore: the lists show what the store holds.
+    void ShowStoreAgain();
 
     // Recurring entries (MainFormRecurring.cpp): the due dates claimed into
     // the entry panels' pending lists once the window shows and whenever an
@@ -122,6 +136,11 @@ private:
     void ShowHouseholdShare(bool shared);
     // Recurring entries (MainFormRecurring.cpp).
     QAction *mnuMenu_Recurring = nullptr;
+    // The recycle bin and undo (MainFormUndo.cpp).
+    QAction *mnuMenu_Recycle = nullptr;
+    QAction *mnuTransMore_Undo = nullptr, *mnuTransMore_Redo = nullptr;
+    QLabel *lblUndoStatus = nullptr;
+    QTimer *tmrUndoStatus = nullptr;
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;

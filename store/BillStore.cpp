@@ -446,6 +446,16 @@ TBillImportResult TDbMan::ImportBill(const QString &user, const QString &source,
             ins.step();
         }
     });
+    if (m_changeHook && result.BatchId != 0) {
+        TStoreChange change;
+        change.Kind = TStoreChange::BillImport;
+        change.User = user;
+        change.Batch = result.BatchId;
+        change.Source = source;
+        change.FileName = fileName;
+        change.Lines = lines;
+        m_changeHook(change);
+    }
     return result;
 }
 

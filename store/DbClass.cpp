@@ -511,8 +511,18 @@ QString TDbMan::RenameCate(const QString &user, const QString &type, const QStri
     const QString oldKey = THi::LowerAscii(THi::Trim(from));
     const QString newKey = THi::LowerAscii(name);
     TConnRef c = Connect();
-    QString result;
+    QString result, before;
+    QList<qint64> renamed;
     WriteTransaction(c, [&] {
+        renamed.clear();
+        if (from != name && m_changeHook) {
+            // The undo renames back exactly these.
+            Stmt q(c, "select \"id\" from \"data\" where \"user\"=? and \"type\"=? and "
+                      "\"cate\"=?");
+            q.bind(1, encUser).bind(2, word).bind(3, enc(from));
+            while (q.step())
+                renamed << q.int64(0);
+        }
         if (from != name) {
             Stmt upd(c, "update \"data\" set \"cate\"=? where \"user\"=? and \"type\"=? and "
                         "\"cate\"=?");
@@ -540,14 +550,26 @@ QString TDbMan::RenameCate(const QString &user, const QString &type, const QStri
                 listed = true;
             }
         }
-        const QString renamed = THi::Trim(THi::JoinLines(kept));
-        result = list;
-        if (renamed == list)
+        const QString renamedList = THi::Trim(THi::JoinLines(kept));
+        result = before = list;
+        if (renamedList == list)
             return;
-        list = renamed;
+        list = renamedList;
         result = list;
         writeCates(c, encUser, out, in);
     });
+    if (m_changeHook && (!renamed.isEmpty() || result != before)) {
+        TStoreChange change;
+        change.Kind = TStoreChange::Rename;
+        change.User = user;
+        change.Type = word;
+        change.From = from;
+        change.To = name;
+        change.Renamed = renamed;
+        change.ListBefore = before;
+        change.ListAfter = result;
+        m_changeHook(change);
+    }
     return result;
 }
 
@@ -580,6 +602,20 @@ void TDbMan::AddRecords(const QString &user, const TBatchRows &rows)
     // One transaction: a failure half-way must not leave the first rows stored,
     // or saving the pending list again would store them twice.
     const QByteArray encUser = enc(user);
+    QList<qint64> ids; // for the change hook only
+    const auto changed = [&] {
+        if (!m_changeHook)
+            return;
+        TStoreChange change;
+        change.Kind = TStoreChange::Save;
+        change.User = user;
+        for (qsizetype i = 0; i < rows.size() && i < ids.size(); ++i) {
+            const TBatchRow &r = rows[i];
+            change.Records << TRecordVersion{ids[i], checkedDate(r.Date), r.Type, r.Cate, r.Cents,
+                                             r.Notes};
+        }
+        m_changeHook(change);
+    };
     if (m_engine->IsServer()) {
         // One statement for the whole batch: a round trip per line would
         // cost more than the server's work.
@@ -596,31 +632,61 @@ void TDbMan::AddRecords(const QString &user, const TBatchRows &rows)
             a->append('}');
         WriteTransaction(c, [&] {
             // Ids follow the lines' order, as line by line.
-            Stmt ins(c, "insert into \"data\" (\"user\",\"date\",\"type\",\"cate\",\"amount\","
-                        "\"notes\") select ?, d, t, c, a, n from unnest(?::text[], ?::text[], "
-                        "?::text[], ?::float8[], ?::text[]) with ordinality as u(d, t, c, a, n, i) "
-                        "order by i");
+            const QByteArray sql =
+                QByteArray("insert into \"data\" (\"user\",\"date\",\"type\",\"cate\",\"amount\","
+                           "\"notes\") select ?, d, t, c, a, n from unnest(?::text[], ?::text[], "
+                           "?::text[], ?::float8[], ?::text[]) with ordinality as "
+                           "u(d, t, c, a, n, i) order by i") +
+                (m_changeHook ? " returning \"id\"" : "");
+            Stmt ins(c, sql.constData());
             ins.bind(1, encUser).bind(2, dates).bind(3, types).bind(4, cates).bind(5, amounts);
             ins.bind(6, notes);
-            ins.step();
+            ids.clear();
+            while (ins.step() && m_changeHook)
+                ids << ins.int64(0);
+            // Taken from the sequence in the lines' order.
+            std::sort(ids.begin(), ids.end());
         });
+        changed();
         return;
     }
     WriteTransaction(c, [&] {
-        Stmt ins(c, InsertRecordSql);
-        for (const TBatchRow &row : rows)
-            insertRecord(ins, encUser, row.Date, row.Type, row.Cate, row.Cents, row.Notes);
+        ids.clear();
+        Stmt ins(
+            c, (InsertRecordSql + QByteArray(m_changeHook ? " returning \"id\"" : "")).constData());
+        for (const TBatchRow &row : rows) {
+            qint64 id = 0;
+            insertRecord(ins, encUser, row.Date, row.Type, row.Cate, row.Cents, row.Notes, &id);
+            ids << id;
+        }
     });
+    changed();
 }
 
 void TDbMan::DeleteRecord(const QString &user, const QString &id)
 {
     RefuseWrite();
     const qint64 key = checkedId(id);
+    const QByteArray encUser = enc(user);
     TConnRef c = Connect();
-    Stmt del(c, "delete from \"data\" where \"id\"=? and \"user\"=?");
-    del.bind(1, key).bind(2, enc(user));
-    del.step();
+    qint64 entry = 0;
+    WriteTransaction(c, [&] {
+        // The bin keeps what is deleted, in the same transaction.
+        entry = BinRecord(c, encUser, key, RecycleDelete(), 0);
+        if (entry == 0)
+            return;
+        Stmt del(c, "delete from \"data\" where \"id\"=? and \"user\"=?");
+        del.bind(1, key).bind(2, encUser);
+        del.step();
+    });
+    if (entry != 0 && m_changeHook) {
+        TStoreChange change;
+        change.Kind = TStoreChange::Delete;
+        change.User = user;
+        change.Records << TRecordVersion{key, {}, {}, {}, 0, {}};
+        change.Entry = entry;
+        m_changeHook(change);
+    }
 }
 
 void TDbMan::ReplaceRecord(const QString &id, const QString &user, const QString &date,
@@ -631,20 +697,30 @@ void TDbMan::ReplaceRecord(const QString &id, const QString &user, const QString
     const qint64 key = checkedId(id);
     const QByteArray encUser = enc(user);
     TConnRef c = Connect();
+    qint64 newId = 0, entry = 0;
     WriteTransaction(c, [&] {
-        Stmt del(c, "delete from \"data\" where \"id\"=? and \"user\"=?");
-        del.bind(1, key).bind(2, encUser);
-        del.step();
-        if (c->changes() == 0) {
+        Stmt ins(c, (InsertRecordSql + QByteArray(" returning \"id\"")).constData());
+        insertRecord(ins, encUser, date, type, cate, cents, notes, &newId);
+        // The old version goes into the bin, naming the id it took.
+        entry = BinRecord(c, encUser, key, RecycleEdit(), newId);
+        if (entry == 0) {
             throw EDbError(
                 QStringLiteral("要修改的记录已经不在了（可能已在另一个窗口中删除或修改），"
                                "没有保存任何改动。\n请重新查看后再修改。"));
         }
-        Stmt ins(c, (InsertRecordSql + QByteArray(" returning \"id\"")).constData());
-        qint64 newId = 0;
-        insertRecord(ins, encUser, date, type, cate, cents, notes, &newId);
+        Stmt del(c, "delete from \"data\" where \"id\"=? and \"user\"=?");
+        del.bind(1, key).bind(2, encUser);
+        del.step();
         BillLineFollowsRecord(c, key, newId);
     });
+    if (m_changeHook) {
+        TStoreChange change;
+        change.Kind = TStoreChange::Edit;
+        change.User = user;
+        change.Records << TRecordVersion{newId, checkedDate(date), type, cate, cents, notes};
+        change.Entry = entry;
+        m_changeHook(change);
+    }
 }
 
 namespace {

@@ -19,6 +19,7 @@
 #include "HiClass.h"
 #include "Progress.h"
 #include "RecurringStore.h"
+#include "RecycleStore.h"
 
 #include <QByteArray>
 #include <QList>
@@ -414,6 +415,52 @@ public:
     // held raises EDbError and stores nothing.
     void AddProposedRecords(const QString &user, const TBatchRows &rows,
                             const QList<TProposalClaim> &claims, qint64 now);
+    // ---- Recycle bin and undo (store/RecycleStore.cpp) ----
+    // DeleteRecord and ReplaceRecord keep the record as it was in the bin, in
+    // their own transaction. Nothing here changes a record that is not
+    // exactly as expected: another computer's change is never overwritten.
+    // The account's entries not restored yet, newest first.
+    QList<TRecycleEntry> RecycleBin(const QString &user);
+    // Puts the entries back, all in one transaction: a deleted record with
+    // its old id, an edited one with its old content (its later version, or
+    // the one that replaced that since, goes into the bin in its place; when
+    // that was deleted meanwhile the old content simply comes back).
+    TRecycleRestore RestoreRecycled(const QString &user, const QList<qint64> &entries);
+    // Removes every account's entries from before now - RecycleKeepSecs.
+    qint64 PurgeRecycleBin(qint64 now);
+    static constexpr qint64 RecycleKeepSecs = qint64(90) * 24 * 3600;
+
+    // Called after every committed save, delete, edit, category rename and
+    // bill import made through this object (for the undo of this session).
+    using TChangeHook = std::function<void(const TStoreChange &)>;
+    void SetChangeHook(TChangeHook hook) { m_changeHook = std::move(hook); }
+    // For each version: the record is stored under its id with exactly that content.
+    QList<bool> RecordsUnchanged(const QString &user, const QList<TRecordVersion> &versions);
+    // Removes the records still exactly as given (not into the bin);
+    // returns those removed.
+    QList<TRecordVersion> RemoveRecordsIf(const QString &user,
+                                          const QList<TRecordVersion> &versions);
+    // Stores the records again under their own ids; false, with nothing
+    // written, when one of the ids is taken.
+    bool InsertRecordsWithIds(const QString &user, const QList<TRecordVersion> &versions);
+    // Deletes the record (into the bin) only while it is exactly expected;
+    // returns the bin entry, or 0 when nothing was written.
+    qint64 DeleteRecordIf(const QString &user, const TRecordVersion &expected);
+    // Replaces the record by content (Id unused) only while it is exactly
+    // expected, as ReplaceRecord does.
+    TRecycleEdit ReplaceRecordIf(const QString &user, const TRecordVersion &expected,
+                                 const TRecordVersion &content);
+    // Puts one entry back (as RestoreRecycled) only while it is not restored
+    // and, for an edit, the record it left is exactly successor; false, with
+    // nothing written, otherwise.
+    bool RestoreRecycledIf(const QString &user, qint64 entry, const TRecordVersion *successor);
+    // The entry's content and kind (any account's); Id 0 when it is gone.
+    TRecycleEntry RecycleEntry(qint64 entry);
+    // Gives the renamed records still named to the name from again, and the
+    // pick list its old text while it is still as the rename left it.
+    TRenameUndo UndoRename(const QString &user, const QString &type, const QString &from,
+                           const QString &to, const QList<qint64> &renamed,
+                           const QString &listBefore, const QString &listAfter);
 
     // True when the file is one of our data files: it opens as SQLite and holds
     // the three tables with exactly our columns. Opens read-only; creates nothing.
@@ -437,4 +484,5 @@ private:
 
     std::unique_ptr<TEngine> m_engine; // file or server, chosen by the constructor
     bool m_readOnly = false;
+    TChangeHook m_changeHook; // the undo of this session, when set
 };

@@ -346,8 +346,11 @@ void TRowReader::Rows(const TTableDef &t, const std::function<void(const TImport
             bool ok = false;
             switch (t.Columns[i].Kind) {
             case TColumnKind::Id:
-            case TColumnKind::Ref:
                 ok = validId(q, col);
+                break;
+            case TColumnKind::Ref:
+                // 0 names no row (a deleted record's successor, say).
+                ok = validId(q, col) || (q.type(col) == SQLITE_INTEGER && q.int64(col) == 0);
                 break;
             case TColumnKind::Count:
             case TColumnKind::Timestamp:

@@ -25,7 +25,7 @@
 // the same way the program itself writes it.
 enum class TColumnKind {
     Id,        // the row's own id: an integer from 1 below TRowReader::IdLimit
-    Ref,       // another table's id (the row it names may be gone since)
+    Ref,       // another table's id (the row it names may be gone since), 0 for none
     Text,      // free text: base64 of its GB18030 bytes (THi::IsStoredText), may be empty
     Word,      // plain printable ASCII (a hash, a key, a compact mapping)
     Date,      // "yyyy-mm-dd"

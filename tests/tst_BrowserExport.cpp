@@ -162,7 +162,10 @@ void TestBrowserExport::menus_data()
                        QStringLiteral("btnTransMore_Print=打印"),
                        QStringLiteral("btnTransMore_YearSeparator="),
                        QStringLiteral("btnTransMore_Year=年度概览…"),
-                       QStringLiteral("btnTransMore_Household=家庭汇总…")};
+                       QStringLiteral("btnTransMore_Household=家庭汇总…"),
+                       QStringLiteral("mnuTransMore_UndoSeparator="),
+                       QStringLiteral("mnuTransMore_Undo=撤销	Ctrl+Z"),
+                       QStringLiteral("mnuTransMore_Redo=重做	Ctrl+Shift+Z")};
     QTest::addRow("mnuCatesExport")
         << "mnuCatesExport"
         << QStringList{QStringLiteral("mnuCatesExport_ToXls=导出为Excel文件(*.xlsx)"),
