@@ -301,9 +301,12 @@ void TDbMan::AddProposedRecords(const QString &user, const TBatchRows &rows,
     RefuseWrite();
     const QByteArray encUser = enc(user);
     TConnRef c = Connect();
+    QList<qint64> ids;
     WriteTransaction(c, [&] {
+        ids.clear(); // a retried transaction starts again
         for (int i = 0; i < rows.size(); ++i) {
             const qint64 id = InsertRecordRow(c, encUser, rows.at(i));
+            ids << id;
             const TProposalClaim claim = i < claims.size() ? claims.at(i) : TProposalClaim();
             if (claim.Made != 0 && !moveClaim(c, claim, Saved, id, now)) {
                 const TBatchRow &r = rows.at(i);
@@ -313,4 +316,16 @@ void TDbMan::AddProposedRecords(const QString &user, const TBatchRows &rows,
             }
         }
     });
+    // A save with proposals is undone like any other save.
+    if (m_changeHook) {
+        TStoreChange change;
+        change.Kind = TStoreChange::Save;
+        change.User = user;
+        for (qsizetype i = 0; i < rows.size() && i < ids.size(); ++i) {
+            const TBatchRow &r = rows[i];
+            change.Records << TRecordVersion{
+                ids[i], THi::DateToYmd(THi::YmdToDate(r.Date)), r.Type, r.Cate, r.Cents, r.Notes};
+        }
+        m_changeHook(change);
+    }
 }

@@ -7,6 +7,7 @@
 
 #include "DbClass.h"
 #include "Placement.h"
+#include "RecurringStore.h"
 #include "StoreCopy.h"
 #include "TestSupport.h"
 #include "UndoStack.h"
@@ -387,6 +388,8 @@ void TestRecycle::undoAndRedoEachAction_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("line"); // how the undo line starts
     QTest::addRow("save") << QStringLiteral("save") << QStringLiteral("已撤销：保存 2 条记录");
+    QTest::addRow("save with a recurring proposal")
+        << QStringLiteral("proposal") << QStringLiteral("已撤销：保存 2 条记录");
     QTest::addRow("delete") << QStringLiteral("delete")
                             << QStringLiteral("已撤销：删除记录（2024-03-01 餐饮 12.50）");
     QTest::addRow("edit") << QStringLiteral("edit")
@@ -414,6 +417,22 @@ void TestRecycle::undoAndRedoEachAction()
     if (action == QLatin1String("save")) {
         m_db->AddRecords(Li, {row("2024-03-04", "餐饮", 800, "早饭"),
                               row("2024-03-04", "工资", 900000, "三月", TypeIncome())});
+    } else if (action == QLatin1String("proposal")) {
+        // A saved pending list with a proposed line is one step like any save.
+        TRecurringEntry rent;
+        rent.Type = TypeExpense();
+        rent.Cate = QStringLiteral("房租");
+        rent.Cents = 150000;
+        rent.Rule = *TRecurrence::FromText(u"1m;5;2024-03-05;");
+        const qint64 made = QDateTime(QDate(2024, 3, 1), QTime(12, 0)).toSecsSinceEpoch();
+        m_db->AddRecurring(Li, rent, made);
+        const QList<TProposal> due = m_db->ClaimProposals(Li, QDate(2024, 3, 5), made + 60);
+        QCOMPARE(due.size(), 1);
+        const TProposal &p = due.first();
+        m_db->AddProposedRecords(Li,
+                                 {row("2024-03-04", "餐饮", 800, "早饭"),
+                                  TBatchRow{p.Date, p.Type, p.Cate, p.Cents, p.Notes}},
+                                 {TProposalClaim(), p.Claim}, made + 120);
     } else if (action == QLatin1String("delete")) {
         m_db->DeleteRecord(Li, QString::number(idOf(*m_db, QStringLiteral("午饭"))));
     } else if (action == QLatin1String("edit")) {
