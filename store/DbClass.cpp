@@ -505,6 +505,8 @@ QString TDbMan::RenameCate(const QString &user, const QString &type, const QStri
                         "\"cate\"=?");
             upd.bind(1, enc(name)).bind(2, encUser).bind(3, word).bind(4, enc(from));
             upd.step();
+            if (word == TypeExpense())
+                BudgetsFollowCate(c, encUser, from, name);
         }
         QString out, in;
         readCates(c, encUser, out, in);

@@ -15,11 +15,14 @@
 
 #include "BillRules.h"
 #include "BillStore.h"
+#include "BudgetStore.h"
 #include "DbErrors.h"
 #include "HiClass.h"
 #include "Progress.h"
 
 #include <QByteArray>
+#include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -361,6 +364,26 @@ public:
     // when alsoEdited); their bill lines go, so the bill can be imported
     // again. The batch stays in the list, marked undone.
     TBillUndo UndoBillBatch(const QString &user, qint64 batchId, bool alsoEdited);
+
+    // ---- Budgets (store/BudgetStore.cpp) ----
+    // The account's budgets: per expense category (TBudgetPlan::AllExpenses
+    // for all expenses together) a default for every month and overrides for
+    // single months.
+    TBudgetPlan BudgetPlan(const QString &user);
+    // The category's budget for every month (cents > 0), or none (0).
+    void SetDefaultBudget(const QString &user, const QString &cate, qint64 cents);
+    // The month's own budget (0: none that month), or nothing: the month
+    // follows the default again. A bad name or amount raises EDbError.
+    void SetMonthBudget(const QString &user, const QString &cate, const QDate &month,
+                        std::optional<qint64> cents);
+    // What user spent in the month of `month` per expense category (as the
+    // ranking sums it) and in total under TBudgetPlan::AllExpenses.
+    QHash<QString, qint64> MonthSpending(const QString &user, const QDate &month);
+    // The plan and the month's spending together (the 预算 window, a report).
+    TBudgetMonth BudgetMonth(const QString &user, const QDate &month);
+    // After saved was stored: the budgeted categories whose spending passed
+    // 80 % or 100 % of their month's budget with it, month by month.
+    QList<TBudgetSaveCrossing> BudgetCrossings(const QString &user, const TBatchRows &saved);
 
     // True when the file is one of our data files: it opens as SQLite and holds
     // the three tables with exactly our columns. Opens read-only; creates nothing.
