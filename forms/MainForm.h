@@ -57,6 +57,7 @@ private slots:
     void mnuMenu_RestoreClick();
     void mnuMenu_ImportBillClick();
     void mnuMenu_BillBatchesClick();
+    void mnuMenu_BudgetClick();
     void mnuMenu_ExitClick();
 
 protected:
@@ -99,6 +100,8 @@ private:
             *mnuMenu_Backup = nullptr, *mnuMenu_Restore = nullptr, *mnuMenu_Exit = nullptr;
     // Bill imports (MainFormBills.cpp).
     QAction *mnuMenu_ImportBill = nullptr, *mnuMenu_BillBatches = nullptr;
+    // Budgets (MainFormBudget.cpp).
+    QAction *mnuMenu_Budget = nullptr;
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;

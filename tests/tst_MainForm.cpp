@@ -204,8 +204,8 @@ void TestMainForm::captionAndMenu()
                                  QStringLiteral("修改密码"), menuText, QStringLiteral("-"),
                                  QStringLiteral("备份数据"), QStringLiteral("从备份中恢复数据"),
                                  QStringLiteral("-"), QStringLiteral("导入账单…"),
-                                 QStringLiteral("导入记录…"), QStringLiteral("-"),
-                                 QStringLiteral("退出")}));
+                                 QStringLiteral("导入记录…"), QStringLiteral("预算…"),
+                                 QStringLiteral("-"), QStringLiteral("退出")}));
 }
 
 void TestMainForm::startState()
