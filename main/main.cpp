@@ -105,10 +105,10 @@ int runReport(const CommandLine::TStartOptions &options)
         }
         if (options.Report == QLatin1String("month")) {
             const QDate last = options.Month.addMonths(1).addDays(-1);
-            const TPeriod month =
-                db.QueryPeriod(options.User, THi::DateToYmd(options.Month), THi::DateToYmd(last));
-            out << BudgetExport::MonthReportCsv(month, db.BudgetPlan(options.User), options.Month)
-                << Qt::flush;
+            TBudgetPlan plan;
+            const TPeriod month = db.QueryPeriodAndBudgets(
+                options.User, THi::DateToYmd(options.Month), THi::DateToYmd(last), plan);
+            out << BudgetExport::MonthReportCsv(month, plan, options.Month) << Qt::flush;
             return 0;
         }
         out << YearExport::Csv(MakeYearTable(db, options.User, options.Year)) << Qt::flush;

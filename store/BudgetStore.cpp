@@ -37,8 +37,8 @@ QDate monthOf(const QByteArray &key)
 TBudgetPlan readPlan(TConn &c, const QByteArray &encUser)
 {
     TBudgetPlan plan;
-    Stmt q(c, "select \"cate\",\"month\",\"cents\" from \"budgets\" where \"user\"=? "
-              "order by \"id\"");
+    // One row per (cate, month) by the unique index, so their order does not matter.
+    Stmt q(c, "select \"cate\",\"month\",\"cents\" from \"budgets\" where \"user\"=?");
     q.bind(1, encUser);
     while (q.step()) {
         const QString cate = q.decoded(0);
@@ -220,6 +220,15 @@ void TDbMan::SetMonthBudget(const QString &user, const QString &cate, const QDat
     checkBudget(cate, cents.value_or(0));
     TConnRef c = Connect();
     WriteTransaction(c, [&] { writeRow(c, enc(user), enc(cate), BudgetMonthKey(month), cents); });
+}
+
+TPeriod TDbMan::QueryPeriodAndBudgets(const QString &user, const QString &start, const QString &end,
+                                      TBudgetPlan &plan)
+{
+    TConnRef c = Connect();
+    TPeriod p = QueryPeriodOn(c, user, start, end);
+    plan = readPlan(c, enc(user));
+    return p;
 }
 
 QHash<QString, qint64> TDbMan::MonthSpending(const QString &user, const QDate &month)

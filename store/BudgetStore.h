@@ -17,6 +17,7 @@
 #include <optional>
 
 class TConn;
+struct TPeriod;
 struct TRankRow;
 
 // One month of one account: its plan and what was spent, per expense
@@ -66,6 +67,10 @@ QHash<QString, qint64> BudgetSpentOf(const QList<TRankRow> &outCateRows);
 // Inside RenameCate's transaction: the budgets of an expense category follow
 // it to its new name (TBudgetPlan::renameCategory).
 void BudgetsFollowCate(TConn &c, const QByteArray &encUser, const QString &from, const QString &to);
+
+// TDbMan::QueryPeriod on a connection already open (store/DbClass.cpp), so
+// that the budgets can be read on the same one.
+TPeriod QueryPeriodOn(TConn &c, const QString &user, const QString &start, const QString &end);
 
 // The month key as stored: "yyyy-mm"; '' for the default.
 QByteArray BudgetMonthKey(const QDate &month);

@@ -668,8 +668,13 @@ bool sameBytes(const char *p, int n, const QByteArray &b)
 
 TPeriod TDbMan::QueryPeriod(const QString &user, const QString &start, const QString &end)
 {
-    TPeriod p;
     TConnRef c = Connect();
+    return QueryPeriodOn(c, user, start, end);
+}
+
+TPeriod QueryPeriodOn(TConn &c, const QString &user, const QString &start, const QString &end)
+{
+    TPeriod p;
     // One range scan of the covering index yields every figure: records come
     // in date order, so the day and month rows close as the date moves on,
     // and the totals and the rankings add up along the way. Sums are kept in

@@ -379,8 +379,12 @@ public:
     // What user spent in the month of `month` per expense category (as the
     // ranking sums it) and in total under TBudgetPlan::AllExpenses.
     QHash<QString, qint64> MonthSpending(const QString &user, const QDate &month);
-    // The plan and the month's spending together (the 预算 window, a report).
+    // The plan and the month's spending together (the 预算 window).
     TBudgetMonth BudgetMonth(const QString &user, const QDate &month);
+    // QueryPeriod and the plan in one go (one connection): a month's
+    // ranking with its budgets (TBudgetPlan::figures over BudgetSpentOf).
+    TPeriod QueryPeriodAndBudgets(const QString &user, const QString &start, const QString &end,
+                                  TBudgetPlan &plan);
     // After saved was stored: the budgeted categories whose spending passed
     // 80 % or 100 % of their month's budget with it, month by month.
     QList<TBudgetSaveCrossing> BudgetCrossings(const QString &user, const TBatchRows &saved);

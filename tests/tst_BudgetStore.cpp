@@ -368,6 +368,15 @@ void TestBudgetStore::monthFigures()
                 {Food, 200000, 0, 200000, TBudgetLevel::Green}});
     // Another account has no budget at all.
     QVERIFY(m_db->BudgetMonth(Wang, Dec).Figures().isEmpty());
+
+    // The ranking and the plan read together are the two read apart.
+    TBudgetPlan plan;
+    const TPeriod both = m_db->QueryPeriodAndBudgets(Li, u"2026-12-01"_qs, u"2026-12-31"_qs, plan);
+    QCOMPARE(plan, m_db->BudgetPlan(Li));
+    const TPeriod alone = m_db->QueryPeriod(Li, u"2026-12-01"_qs, u"2026-12-31"_qs);
+    QCOMPARE(both.OutCateRows, alone.OutCateRows);
+    QCOMPARE(both.InCateRows, alone.InCateRows);
+    QCOMPARE(plan.figures(Dec, BudgetSpentOf(both.OutCateRows)).size(), 3);
 }
 
 void TestBudgetStore::renameCarriesBudgets_data()
