@@ -39,7 +39,7 @@ void PaintBudgetBar(QPainter &painter, const QRect &rect, const TBudgetFigures &
     // Spent of budget, at most the whole bar; nothing for refunds above spending.
     const double part = f.Budget > 0 ? std::clamp(double(f.Spent) / double(f.Budget), 0.0, 1.0) : 0;
     QRect filled = frame;
-    filled.setWidth(int(frame.width() * part + 0.5));
+    filled.setWidth(qRound(frame.width() * part));
     painter.fillRect(filled, BudgetColor(f.Level));
     painter.setPen(QColor(0xA0, 0xA0, 0xA0));
     painter.drawRect(frame);
