@@ -226,9 +226,8 @@ TPeriod TDbMan::QueryPeriodAndBudgets(const QString &user, const QString &start,
                                       TBudgetPlan &plan)
 {
     TConnRef c = Connect();
-    TPeriod p = QueryPeriodOn(c, user, start, end);
     plan = readPlan(c, enc(user));
-    return p;
+    return QueryPeriodOn(c, user, start, end);
 }
 
 QHash<QString, qint64> TDbMan::MonthSpending(const QString &user, const QDate &month)
