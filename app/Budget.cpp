@@ -109,6 +109,24 @@ TBudgetLevel TBudgetPlan::Level(qint64 budget, qint64 spent)
     return spent > budget ? TBudgetLevel::Red : TBudgetLevel::Amber;
 }
 
+QString TBudgetPlan::LevelText(TBudgetLevel level)
+{
+    switch (level) {
+    case TBudgetLevel::Green:
+        return QStringLiteral("正常");
+    case TBudgetLevel::Amber:
+        return QStringLiteral("已用八成以上");
+    case TBudgetLevel::Red:
+        break;
+    }
+    return QStringLiteral("超出预算");
+}
+
+QString TBudgetPlan::DisplayName(const QString &category)
+{
+    return category.isEmpty() ? QStringLiteral("全部支出") : category;
+}
+
 TBudgetFigures TBudgetPlan::Figures(qint64 budget, qint64 spent)
 {
     TBudgetFigures f;

@@ -76,6 +76,10 @@ public:
     // The figures of one budget (budget > 0).
     static TBudgetFigures Figures(qint64 budget, qint64 spent);
     static TBudgetLevel Level(qint64 budget, qint64 spent);
+    // How lists and exports name a level ("正常", "已用八成以上", "超出预算")
+    // and a budget's category (AllExpenses is "全部支出").
+    static QString LevelText(TBudgetLevel level);
+    static QString DisplayName(const QString &category);
 
     // What the store keeps: the defaults, and the overrides by month
     // (yyyymm, e.g. 202612) and category.

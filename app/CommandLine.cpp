@@ -62,6 +62,11 @@ QList<TEntry> optionEntries()
           QStringLiteral("月份留空。密码从标准输入读（在终端上输入时不显示）。不给 --year"),
           QStringLiteral("时是今年。可以和 --database 一起用。")},
          Program + QStringLiteral(" --report year --year 2026 --user 小明")},
+        {QStringLiteral("--report month --month 年-月 --user 用户名"),
+         {QStringLiteral("不打开窗口，把这个用户这个月的收支排名按 CSV 格式写到标准输出；"),
+          QStringLiteral("设了预算时每行后面加上预算、剩余和已用比例。密码从标准输入读。"),
+          QStringLiteral("不给 --month 时是本月。可以和 --database 一起用。")},
+         Program + QStringLiteral(" --report month --month 2026-12 --user 小明")},
         {QStringLiteral("-h, --help"),
          {QStringLiteral("显示这份说明，然后结束。")},
          Program + QStringLiteral(" --help")},
@@ -84,7 +89,7 @@ void appendEntries(QString &out, const QList<TEntry> &entries)
 bool isUrlOption(const QString &arg)
 {
     for (const char *name :
-         {"--database", "--copy-to", "--copy-from", "--report", "--year", "--user"}) {
+         {"--database", "--copy-to", "--copy-from", "--report", "--year", "--month", "--user"}) {
         if (arg == QLatin1String(name))
             return true;
     }
@@ -110,6 +115,8 @@ QString missingValue(const QString &option)
         return QStringLiteral("“--report”后面要跟报表的种类，例如 year。");
     if (option == QLatin1String("--year"))
         return QStringLiteral("“--year”后面要跟一个年份，例如 2026。");
+    if (option == QLatin1String("--month"))
+        return QStringLiteral("“--month”后面要跟一个月份，例如 2026-12。");
     if (option == QLatin1String("--user"))
         return QStringLiteral("“--user”后面要跟一个用户名。");
     return QStringLiteral("“%1”后面要跟一个数据库网址，例如 "
@@ -123,13 +130,15 @@ QString dashed(const QString &name)
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
-// --report, --year and --user into o; false with o.Error set when they do not fit.
+// --report, --year, --month and --user into o; false with o.Error set when they do not fit.
 bool parseReport(const QCommandLineParser &parser, const QCommandLineOption &report,
-                 const QCommandLineOption &year, TStartOptions &o)
+                 const QCommandLineOption &year, const QCommandLineOption &month, TStartOptions &o)
 {
     if (!parser.isSet(report)) {
         if (parser.isSet(year))
             o.Error = QStringLiteral("--year 只和 --report 一起用。");
+        else if (parser.isSet(month))
+            o.Error = QStringLiteral("--month 只和 --report month 一起用。");
         return o.Error.isEmpty();
     }
     const QString kind = parser.value(report).trimmed();
@@ -137,13 +146,28 @@ bool parseReport(const QCommandLineParser &parser, const QCommandLineOption &rep
         o.Error = missingValue(QStringLiteral("--report"));
         return false;
     }
-    if (kind != QLatin1String("year")) {
-        o.Error =
-            QStringLiteral("没有“%1”这种报表；可以用的是 year（一年各月的收支表）。").arg(kind);
+    if (kind != QLatin1String("year") && kind != QLatin1String("month")) {
+        o.Error = QStringLiteral("没有“%1”这种报表；可以用的是 year（一年各月的收支表）和 "
+                                 "month（一个月的排名和预算）。")
+                      .arg(kind);
         return false;
     }
     o.Report = kind;
-    o.Year = QDate::currentDate().year();
+    const bool isYear = kind == QLatin1String("year");
+    if (isYear && parser.isSet(month)) {
+        o.Error = QStringLiteral("--month 只和 --report month 一起用。");
+        return false;
+    }
+    if (!isYear && parser.isSet(year)) {
+        o.Error = QStringLiteral("--year 只和 --report year 一起用。");
+        return false;
+    }
+    const QDate today = QDate::currentDate();
+    if (isYear) {
+        o.Year = today.year();
+    } else {
+        o.Month = QDate(today.year(), today.month(), 1);
+    }
     if (parser.isSet(year)) {
         bool ok = false;
         const int y = parser.value(year).trimmed().toInt(&ok);
@@ -154,6 +178,17 @@ bool parseReport(const QCommandLineParser &parser, const QCommandLineOption &rep
             return false;
         }
         o.Year = y;
+    }
+    if (parser.isSet(month)) {
+        // Strictly "yyyy-mm": a day or a single-digit month is a typing slip.
+        const QString text = parser.value(month).trimmed();
+        const QDate m = QDate::fromString(text, QStringLiteral("yyyy-MM"));
+        if (text.size() != 7 || !m.isValid()) {
+            o.Error = QStringLiteral("“%1”不是月份；--month 后面要跟年和月，例如 2026-12。")
+                          .arg(parser.value(month));
+            return false;
+        }
+        o.Month = m;
     }
     if (o.User.isEmpty()) {
         o.Error = QStringLiteral("--report 要和 --user 用户名 一起用：报表是哪个用户的。");
@@ -236,8 +271,9 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption report(QStringLiteral("report"), QString(), QStringLiteral("kind"));
     const QCommandLineOption year(QStringLiteral("year"), QString(), QStringLiteral("year"));
-    parser.addOptions(
-        {database, copyTo, copyFrom, replace, import, user, dryRun, help, version, report, year});
+    const QCommandLineOption month(QStringLiteral("month"), QString(), QStringLiteral("month"));
+    parser.addOptions({database, copyTo, copyFrom, replace, import, user, dryRun, help, version,
+                       report, year, month});
     // "-database" is taken as "--database", not as "-d -a -t ...".
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 
@@ -296,7 +332,7 @@ TStartOptions Parse(const QStringList &arguments, const QString &workDir)
             return o;
         }
     }
-    if (!parseReport(parser, report, year, o))
+    if (!parseReport(parser, report, year, month, o))
         return o;
     if (!o.Import.isEmpty() && o.User.isEmpty())
         o.Error = QStringLiteral("导入账单要用 --user 指定导入哪个用户的账本。");

@@ -4,6 +4,7 @@
 // else happens, and the texts that --help, --version and a mistyped command
 // line print. The help text is also the source of the manual page.
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -16,9 +17,12 @@ struct TStartOptions {
     // window; the file made absolute against the folder it was typed in.
     QString Import, User;
     bool DryRun = false;
-    // --report year --year N --user NAME: the year's table as CSV on stdout.
-    QString Report; // the report's kind ("year"); empty when none was asked for
+    // --report year --year N --user NAME: the year's table as CSV on stdout;
+    // --report month --month YYYY-MM --user NAME: the month's ranking with
+    // its budgets.
+    QString Report; // the report's kind ("year", "month"); empty when none was asked for
     int Year = 0;
+    QDate Month; // the first day of the month of --report month
     bool Help = false, Version = false;
     // The backup to import at start-up, made absolute against the folder the
     // command was typed in; empty when none was named.

@@ -898,7 +898,12 @@ void TBrowserPanel::btnCatesChartClick()
     if (!btnCatesChart->isEnabled())
         return;
     const TSearchResultPtr result = m_result;
-    TfrmChart chart(window(), MakeChartData(*result));
+    TChartData chartData = MakeChartData(*result);
+    // A search within one month shows the month's budgets too.
+    const TSearchResultPtr whole = FullResult();
+    if (BudgetMonthOf(whole->Start, whole->End).isValid())
+        TDialogs::Guard(this, [&] { AddBudgets(chartData, *whole, Db().BudgetPlan(m_user)); });
+    TfrmChart chart(window(), chartData);
     connect(&chart, &TfrmChart::sliceClicked, this,
             [this, result, &chart](const QString &type, const QString &cate) {
                 if (const TRankRow *row = result->FindRank(type, cate))

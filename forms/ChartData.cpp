@@ -141,3 +141,28 @@ TChartData MakeChartData(const TRankRows &outCateRows, const TRankRows &inCateRo
     d.Months = GroupMonths(months, d.Step);
     return d;
 }
+
+QDate BudgetMonthOf(const QDate &start, const QDate &end)
+{
+    if (!start.isValid() || !end.isValid() || start.year() != end.year() ||
+        start.month() != end.month())
+        return {};
+    return QDate(start.year(), start.month(), 1);
+}
+
+void AddBudgets(TChartData &data, const TSearchResult &whole, const TBudgetPlan &plan)
+{
+    data.Budgets.clear();
+    data.BudgetTitle.clear();
+    const QDate month = BudgetMonthOf(whole.Start, whole.End);
+    if (!month.isValid())
+        return;
+    data.Budgets = plan.figures(month, BudgetSpentOf(whole.OutCateRows));
+    if (data.Budgets.isEmpty())
+        return;
+    data.BudgetTitle = QStringLiteral("预算：%1年%2月").arg(month.year()).arg(month.month());
+    const QDate last = month.addMonths(1).addDays(-1);
+    if (whole.Start != month || whole.End != last)
+        data.BudgetTitle += QStringLiteral("（只计 %1 至 %2 的支出）")
+                                .arg(THi::DateToYmd(whole.Start), THi::DateToYmd(whole.End));
+}

@@ -6,6 +6,7 @@
 // or per quarter or year when the range holds too many months for one bar
 // each. Also the texts shown on hover.
 
+#include "Budget.h"
 #include "SearchResult.h"
 
 #include <QDate>
@@ -36,6 +37,9 @@ struct TChartData {
     QList<TChartSlice> OutSlices, InSlices;
     TChartStep Step = TChartStep::Month;
     QList<TChartMonth> Months; // one entry per step
+    // The budgeted categories' bars (AddBudgets), and what they measure.
+    QList<TBudgetFigures> Budgets;
+    QString BudgetTitle;
 };
 
 // Months up to 24 get a bar each, up to 96 (8 years) a bar per quarter,
@@ -72,3 +76,12 @@ TChartData MakeChartData(const TRankRows &outCateRows, const TRankRows &inCateRo
                          const TMonthRows &monthRows, const QDate &start, const QDate &end);
 // The charts of a search: its rankings, and its months over its dates.
 TChartData MakeChartData(const TSearchResult &result);
+
+// The month whose budgets a search's dates can be measured against: the
+// one both dates lie in; invalid when they span months.
+QDate BudgetMonthOf(const QDate &start, const QDate &end);
+// Budget bars for a search within one month: each budgeted category's
+// spending over the searched dates (the whole search, not a filtered view
+// of it: a budget counts every expense) against the month's budget. The
+// title names the month, and the dates when they are less than all of it.
+void AddBudgets(TChartData &data, const TSearchResult &whole, const TBudgetPlan &plan);

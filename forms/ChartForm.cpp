@@ -1,5 +1,7 @@
 #include "ChartForm.h"
 
+#include "BudgetBars.h"
+
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
@@ -9,6 +11,7 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -53,6 +56,19 @@ TfrmChart::TfrmChart(QWidget *owner, const TChartData &chartData)
     grid->addWidget(chtMonths, 1, 0, 1, 2);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);
+    if (!chartData.Budgets.isEmpty()) {
+        // Below the charts, so that they keep their room; the window grows by the bars.
+        auto *title = new QLabel(chartData.BudgetTitle, this);
+        title->setObjectName(QStringLiteral("lblChartBudget"));
+        title->setFont(boldOf(font()));
+        pnlChartBudget = new TBudgetBars(this);
+        pnlChartBudget->setObjectName(QStringLiteral("pnlChartBudget"));
+        pnlChartBudget->SetFigures(chartData.Budgets);
+        grid->addWidget(title, 2, 0, 1, 2);
+        grid->addWidget(pnlChartBudget, 3, 0, 1, 2);
+        resize(width(), height() + title->sizeHint().height() +
+                            std::min(pnlChartBudget->sizeHint().height(), 240) + 16);
+    }
 }
 
 TfrmChart::~TfrmChart() = default;

@@ -3,7 +3,8 @@
 // The last search as pictures: the expense and the income ranking as donuts
 // and income, expense and balance per month (quarter, year: see ChartData) as
 // bars with a line. Bars, points and slices show their amount on hover;
-// clicking a category's slice asks for that category's records.
+// clicking a category's slice asks for that category's records. Below them,
+// for a search within one month, a bar per budgeted expense category.
 
 #include "ChartData.h"
 
@@ -13,6 +14,7 @@ class QBarCategoryAxis;
 class QChart;
 class QChartView;
 class QPieSeries;
+class TBudgetBars;
 
 class TfrmChart : public QDialog {
     Q_OBJECT
@@ -35,5 +37,6 @@ private:
     QChartView *MakeView(const char *name, QChart *chart);
 
     QChartView *chtOut = nullptr, *chtIn = nullptr, *chtMonths = nullptr;
+    TBudgetBars *pnlChartBudget = nullptr; // only when the search has budgets
     QBarCategoryAxis *m_monthAxis = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "EntryPanel.h"
 
+#include "BudgetBars.h"
 #include "CateRename.h"
 #include "DateEdit.h"
 #include "Dialogs.h"
@@ -209,6 +210,12 @@ TEntryPanel::TEntryPanel(const TEntryPanelKind &kind, QWidget *parent)
     lblTotal = Make<QLabel>(this, n.total, QRect(12, 413, 420, 19));
     SetBold(lblTotal);
     lblTotal->setStyleSheet(QStringLiteral("color: %1;").arg(Maroon().name()));
+    if (kind.typeWord == TypeExpense()) {
+        // Beside the total, after a save: the budgets that save pushed past
+        // 80 % or 100 % (placed by PlaceBudgetLine, as the total's width varies).
+        lblBudget = Make<QLabel>(this, "lblOutBudget", QRect(150, 413, 290, 19));
+        lblBudget->hide();
+    }
 
     // Tab walks the four fields and Add; everything else is reached by mouse.
     setTabOrder(dtpDate, cboCate);
@@ -284,6 +291,45 @@ qint64 TEntryPanel::PendingCents() const
 void TEntryPanel::UpdatePendingTotal()
 {
     lblTotal->setText(QStringLiteral("合计：") + THi::FormatCents(PendingCents()));
+    PlaceBudgetLine();
+}
+
+void TEntryPanel::PlaceBudgetLine()
+{
+    if (!lblBudget)
+        return;
+    const int left =
+        lblTotal->x() + QFontMetrics(lblTotal->font()).horizontalAdvance(lblTotal->text()) + 16;
+    // Up to the 删除 button.
+    const int right = btnDelete->x() - 6;
+    const QString line = lblBudget->toolTip();
+    if (line.isEmpty() || right - left < 40) {
+        lblBudget->hide();
+        return;
+    }
+    lblBudget->setGeometry(left, lblTotal->y(), right - left, lblTotal->height());
+    lblBudget->setText(
+        lblBudget->fontMetrics().elidedText(line, Qt::ElideRight, lblBudget->width()));
+    lblBudget->show();
+}
+
+void TEntryPanel::ShowBudgetLine(const TBatchRows &saved)
+{
+    if (!lblBudget)
+        return;
+    QString line;
+    TBudgetLevel worst = TBudgetLevel::Green;
+    try {
+        const QList<TBudgetSaveCrossing> crossings = Db().BudgetCrossings(m_user, saved);
+        line = BudgetCrossingText(crossings);
+        for (const TBudgetSaveCrossing &c : crossings)
+            worst = std::max(worst, c.Crossing.After.Level);
+    } catch (const std::exception &) {
+        // The records are saved; a line that cannot be worked out now is left out.
+    }
+    lblBudget->setToolTip(line); // the whole line, when the label cuts it
+    SetTextColor(lblBudget, BudgetColor(worst));
+    PlaceBudgetLine();
 }
 
 void TEntryPanel::CateChange()
@@ -588,6 +634,7 @@ void TEntryPanel::btnSaveClick()
     if (!saved)
         return; // nothing was written; every line stays for another try
     lvwRecs->clear();
+    ShowBudgetLine(rows);
     UpdatePendingTotal();
     ListChanged();
     ShowSavedMessage();

@@ -98,6 +98,10 @@ protected:
 private:
     void RememberCate(const QString &cate);
     void ShowSavedMessage();
+    // The expense panel's budget line: worked out after a save, placed
+    // beside the total whenever the total changes.
+    void ShowBudgetLine(const TBatchRows &saved);
+    void PlaceBudgetLine();
     void ListChanged();                   // own buttons, then the main window's
     void RemoveRow(QTreeWidgetItem *row); // leaves nothing selected
     QTreeWidgetItem *SelectedRow() const;
@@ -120,4 +124,5 @@ private:
                 *btnDelete = nullptr, *btnEdit = nullptr, *btnSave = nullptr;
     QTreeWidget *lvwRecs = nullptr;
     QLabel *lblTotal = nullptr;
+    QLabel *lblBudget = nullptr; // the expense panel's only
 };

@@ -153,6 +153,8 @@ void TfrmMain::BuildMenu()
                                 &TfrmMain::mnuMenu_BillBatchesClick);
     mnuMenu_Recycle =
         entry("mnuMenu_Recycle", QStringLiteral("回收站…"), &TfrmMain::mnuMenu_RecycleClick);
+    mnuMenu_Budget =
+        entry("mnuMenu_Budget", QStringLiteral("预算…"), &TfrmMain::mnuMenu_BudgetClick);
     mnuMenu_Recurring =
         entry("mnuMenu_Recurring", QStringLiteral("定期收支…"), &TfrmMain::mnuMenu_RecurringClick);
     mnuMenu->addSeparator()->setObjectName(QStringLiteral("mnuMenu_SeparatorHousehold"));

@@ -67,6 +67,7 @@ private slots:
     // Ctrl+Z and 撤销, Ctrl+Shift+Z and 重做 (the browser's 更多 menu).
     void mnuTransMore_UndoClick();
     void mnuTransMore_RedoClick();
+    void mnuMenu_BudgetClick();
     void mnuMenu_ExitClick();
 
 protected:
@@ -141,6 +142,8 @@ private:
     QAction *mnuTransMore_Undo = nullptr, *mnuTransMore_Redo = nullptr;
     QLabel *lblUndoStatus = nullptr;
     QTimer *tmrUndoStatus = nullptr;
+    // Budgets (MainFormBudget.cpp).
+    QAction *mnuMenu_Budget = nullptr;
 
     // Views.
     TEntryPanel *pnlExpense = nullptr, *pnlIncome = nullptr;

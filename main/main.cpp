@@ -3,6 +3,7 @@
 // command line), the user logs in, and the main window opens for that user.
 
 #include "BillImport.h"
+#include "BudgetExport.h"
 #include "CommandLine.h"
 #include "DataFormat.h"
 #include "Dialogs.h"
@@ -84,8 +85,9 @@ int runImport(const CommandLine::TStartOptions &options)
                                   out, err);
 }
 
-// tallimo --report year --year N --user NAME: the password from standard
-// input, then the year's table as CSV on stdout; no window.
+// tallimo --report year --year N --user NAME (or month --month YYYY-MM):
+// the password from standard input, then the year's table (or the month's
+// ranking with its budgets) as CSV on stdout; no window.
 int runReport(const CommandLine::TStartOptions &options)
 {
     QTextStream out(stdout), err(stderr);
@@ -100,6 +102,14 @@ int runReport(const CommandLine::TStartOptions &options)
             err << QStringLiteral("tallimo：用户名“%1”或密码不对，没有输出报表。").arg(options.User)
                 << Qt::endl;
             return 1;
+        }
+        if (options.Report == QLatin1String("month")) {
+            const QDate last = options.Month.addMonths(1).addDays(-1);
+            TBudgetPlan plan;
+            const TPeriod month = db.QueryPeriodAndBudgets(
+                options.User, THi::DateToYmd(options.Month), THi::DateToYmd(last), plan);
+            out << BudgetExport::MonthReportCsv(month, plan, options.Month) << Qt::flush;
+            return 0;
         }
         out << YearExport::Csv(MakeYearTable(db, options.User, options.Year)) << Qt::flush;
         return 0;

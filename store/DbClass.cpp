@@ -529,6 +529,8 @@ QString TDbMan::RenameCate(const QString &user, const QString &type, const QStri
             upd.bind(1, enc(name)).bind(2, encUser).bind(3, word).bind(4, enc(from));
             upd.step();
             RecurringFollowsCate(c, encUser, word, from, name);
+            if (word == TypeExpense())
+                BudgetsFollowCate(c, encUser, from, name);
         }
         QString out, in;
         readCates(c, encUser, out, in);
@@ -756,8 +758,13 @@ bool sameBytes(const char *p, int n, const QByteArray &b)
 
 TPeriod TDbMan::QueryPeriod(const QString &user, const QString &start, const QString &end)
 {
-    TPeriod p;
     TConnRef c = Connect();
+    return QueryPeriodOn(c, user, start, end);
+}
+
+TPeriod QueryPeriodOn(TConn &c, const QString &user, const QString &start, const QString &end)
+{
+    TPeriod p;
     // One range scan of the covering index yields every figure: records come
     // in date order, so the day and month rows close as the date moves on,
     // and the totals and the rankings add up along the way. Sums are kept in

@@ -15,6 +15,7 @@
 
 #include "BillRules.h"
 #include "BillStore.h"
+#include "BudgetStore.h"
 #include "DbErrors.h"
 #include "HiClass.h"
 #include "Progress.h"
@@ -22,6 +23,8 @@
 #include "RecycleStore.h"
 
 #include <QByteArray>
+#include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -461,6 +464,29 @@ public:
     TRenameUndo UndoRename(const QString &user, const QString &type, const QString &from,
                            const QString &to, const QList<qint64> &renamed,
                            const QString &listBefore, const QString &listAfter);
+    // ---- Budgets (store/BudgetStore.cpp) ----
+    // The account's budgets: per expense category (TBudgetPlan::AllExpenses
+    // for all expenses together) a default for every month and overrides for
+    // single months.
+    TBudgetPlan BudgetPlan(const QString &user);
+    // The category's budget for every month (cents > 0), or none (0).
+    void SetDefaultBudget(const QString &user, const QString &cate, qint64 cents);
+    // The month's own budget (0: none that month), or nothing: the month
+    // follows the default again. A bad name or amount raises EDbError.
+    void SetMonthBudget(const QString &user, const QString &cate, const QDate &month,
+                        std::optional<qint64> cents);
+    // What user spent in the month of `month` per expense category (as the
+    // ranking sums it) and in total under TBudgetPlan::AllExpenses.
+    QHash<QString, qint64> MonthSpending(const QString &user, const QDate &month);
+    // The plan and the month's spending together (the 预算 window).
+    TBudgetMonth BudgetMonth(const QString &user, const QDate &month);
+    // QueryPeriod and the plan in one go (one connection): a month's
+    // ranking with its budgets (TBudgetPlan::figures over BudgetSpentOf).
+    TPeriod QueryPeriodAndBudgets(const QString &user, const QString &start, const QString &end,
+                                  TBudgetPlan &plan);
+    // After saved was stored: the budgeted categories whose spending passed
+    // 80 % or 100 % of their month's budget with it, month by month.
+    QList<TBudgetSaveCrossing> BudgetCrossings(const QString &user, const TBatchRows &saved);
 
     // True when the file is one of our data files: it opens as SQLite and holds
     // the three tables with exactly our columns. Opens read-only; creates nothing.

@@ -5,6 +5,9 @@
 
 #include "RecycleStore.h"
 
+#include "BudgetStore.h"
+#include "RecurringStore.h"
+
 #include "BillStore.h"
 #include "DbClass.h"
 #include "DbConn.h"
@@ -363,6 +366,14 @@ TRenameUndo TDbMan::UndoRename(const QString &user, const QString &type, const Q
             upd.step();
             (c->changes() == 1 ? undo.Restored : undo.Changed)++;
             upd.reset();
+        }
+        // A plain rename took the budgets and recurring entries along; they go
+        // back with it. A merge into a name already listed cannot be told
+        // apart, so they stay with the name they share.
+        if (!THi::SplitLines(listBefore).contains(to)) {
+            RecurringFollowsCate(c, encUser, type, to, from);
+            if (type == TypeExpense())
+                BudgetsFollowCate(c, encUser, to, from);
         }
         Stmt q(c, (QByteArray("select ") + column +
                    " from \"cates\" where \"user\"=? order by \"id\" limit 1")

@@ -142,6 +142,10 @@ private slots:
     void reportOptions_data();
     void reportOptions();
     void reportPrintsTheYearAsCsv();
+    void reportMonthOptions_data();
+    void reportMonthOptions();
+    void reportPrintsTheMonthAsCsv_data();
+    void reportPrintsTheMonthAsCsv();
     void reportRefusesAWrongLogin_data();
     void reportRefusesAWrongLogin();
 
@@ -265,9 +269,37 @@ void TestCommandLine::badCommandLine_data()
         << QStringList{QStringLiteral("--copy-from"), url, QStringLiteral("a.tlmdb")}
         << QStringLiteral("复制账本时不能同时导入备份文件。");
     QTest::addRow("a report kind there is none of")
-        << QStringList{QStringLiteral("--report"), QStringLiteral("month"),
-                       QStringLiteral("--user"), QStringLiteral("Li")}
-        << QStringLiteral("没有“month”这种报表；可以用的是 year");
+        << QStringList{QStringLiteral("--report"), QStringLiteral("week"), QStringLiteral("--user"),
+                       QStringLiteral("Li")}
+        << QStringLiteral("没有“week”这种报表；可以用的是 year（一年各月的收支表）和 month");
+    QTest::addRow("a month that is none")
+        << QStringList{u"--report"_qs, u"month"_qs,  u"--month"_qs,
+                       u"2026-13"_qs,  u"--user"_qs, u"Li"_qs}
+        << QStringLiteral("“2026-13”不是月份；--month 后面要跟年和月，例如 2026-12。");
+    QTest::addRow("a month of one digit")
+        << QStringList{u"--report"_qs, u"month"_qs,  u"--month"_qs,
+                       u"2026-1"_qs,   u"--user"_qs, u"Li"_qs}
+        << QStringLiteral("“2026-1”不是月份");
+    QTest::addRow("a day for a month") << QStringList{u"--report"_qs,   u"month"_qs,  u"--month"_qs,
+                                                      u"2026-12-01"_qs, u"--user"_qs, u"Li"_qs}
+                                       << QStringLiteral("“2026-12-01”不是月份");
+    QTest::addRow("month value missing")
+        << QStringList{u"--report"_qs, u"month"_qs, u"--user"_qs, u"Li"_qs, u"--month"_qs}
+        << QStringLiteral("“--month”后面要跟一个月份，例如 2026-12。");
+    QTest::addRow("a month for the year's report")
+        << QStringList{u"--report"_qs, u"year"_qs,   u"--month"_qs,
+                       u"2026-12"_qs,  u"--user"_qs, u"Li"_qs}
+        << QStringLiteral("--month 只和 --report month 一起用。");
+    QTest::addRow("a year for the month's report")
+        << QStringList{u"--report"_qs, u"month"_qs,  u"--year"_qs,
+                       u"2026"_qs,     u"--user"_qs, u"Li"_qs}
+        << QStringLiteral("--year 只和 --report year 一起用。");
+    QTest::addRow("a month without a report")
+        << QStringList{u"--month"_qs, u"2026-12"_qs}
+        << QStringLiteral("--month 只和 --report month 一起用。");
+    QTest::addRow("month report without a user")
+        << QStringList{u"--report"_qs, u"month"_qs, u"--month"_qs, u"2026-12"_qs}
+        << QStringLiteral("--report 要和 --user 用户名 一起用");
     QTest::addRow("report kind missing")
         << QStringList{QStringLiteral("--report")}
         << QStringLiteral("“--report”后面要跟报表的种类，例如 year。");
@@ -315,6 +347,8 @@ void TestCommandLine::helpGivesEveryOptionAnExample_data()
     QTest::addRow("--replace") << QStringLiteral("--replace") << QStringLiteral("replace");
     QTest::addRow("--report") << QStringLiteral("--report year --year 年份 --user 用户名")
                               << QStringLiteral("report");
+    QTest::addRow("--report month")
+        << QStringLiteral("--report month --month 年-月 --user 用户名") << QStringLiteral("month");
     QTest::addRow("--help") << QStringLiteral("-h, --help") << QStringLiteral("help");
     QTest::addRow("--version") << QStringLiteral("-v, --version") << QStringLiteral("version");
 }
@@ -346,6 +380,7 @@ void TestCommandLine::helpGivesEveryOptionAnExample()
                          : option == QLatin1String("copy-from") ? o.CopyFrom.startsWith(url)
                          : option == QLatin1String("replace")   ? o.Replace
                          : option == QLatin1String("report")    ? o.Report == u"year"
+                         : option == QLatin1String("month")     ? o.Report == u"month"
                          : option == QLatin1String("help")      ? o.Help
                                                                 : o.Version;
         QVERIFY(set);
@@ -689,6 +724,101 @@ void TestCommandLine::reportPrintsTheYearAsCsv()
                             ",支出合计,,123.45,,,,,,,,,,,123.45\n"
                             ",收入合计,,5000.00,,,,,,,,,,,5000.00\n"
                             ",结余,,4876.55,,,,,,,,,,,4876.55\n"));
+}
+
+void TestCommandLine::reportMonthOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QDate>("month");
+    const QDate today = QDate::currentDate();
+    QTest::addRow("a month") << QStringList{u"--report"_qs, u"month"_qs,  u"--month"_qs,
+                                            u"2026-12"_qs,  u"--user"_qs, u"小李"_qs}
+                             << QDate(2026, 12, 1);
+    QTest::addRow("with blanks, as --month=")
+        << QStringList{u"--report=month"_qs, u"--month= 1999-01 "_qs, u"--user=小李"_qs}
+        << QDate(1999, 1, 1);
+    QTest::addRow("no month: this month")
+        << QStringList{u"--report"_qs, u"month"_qs, u"--user"_qs, u"小李"_qs}
+        << QDate(today.year(), today.month(), 1);
+}
+
+void TestCommandLine::reportMonthOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QDate, month);
+    const TStartOptions o = CommandLine::Parse(args, WorkDir);
+    QCOMPARE(o.Error, QString());
+    QCOMPARE(o.Report, QStringLiteral("month"));
+    QCOMPARE(o.Month, month);
+    QCOMPARE(o.User, QStringLiteral("小李"));
+}
+
+void TestCommandLine::reportPrintsTheMonthAsCsv_data()
+{
+    QTest::addColumn<bool>("budgets");
+    QTest::addColumn<QString>("month");
+    QTest::addColumn<QString>("csv");
+
+    QTest::addRow("without budgets") << false << u"2026-12"_qs
+                                     << u"类型,项目,数量,金额,比例\n"
+                                        "支出,餐饮,2,1350.00,79.41%\n"
+                                        "支出,\"水电,煤气\",1,350.00,20.59%\n"
+                                        "收入,工资,1,5000.00,100.00%\n"
+                                        ",支出合计,3,1700.00,\n"
+                                        ",收入合计,1,5000.00,\n"
+                                        ",结余,,3300.00,\n"_qs;
+    // Food has its own 1,500.00 in December, utilities 300.00 every month,
+    // books 100.00 not yet spent on, all expenses 2,000.00.
+    QTest::addRow("with budgets") << true << u"2026-12"_qs
+                                  << u"类型,项目,数量,金额,比例,预算,剩余,已用\n"
+                                     "支出,餐饮,2,1350.00,79.41%,1500.00,150.00,90%\n"
+                                     "支出,\"水电,煤气\",1,350.00,20.59%,300.00,-50.00,116%\n"
+                                     "支出,书籍,0,0.00,0.00%,100.00,100.00,0%\n"
+                                     "收入,工资,1,5000.00,100.00%,,,\n"
+                                     ",支出合计,3,1700.00,,2000.00,300.00,85%\n"
+                                     ",收入合计,1,5000.00,,,,\n"
+                                     ",结余,,3300.00,,,,\n"_qs;
+    QTest::addRow("a month without records") << true << u"2027-02"_qs
+                                             << u"类型,项目,数量,金额,比例,预算,剩余,已用\n"
+                                                "支出,书籍,0,0.00,0.00%,100.00,100.00,0%\n"
+                                                "支出,\"水电,煤气\",0,0.00,0.00%,300.00,300.00,0%\n"
+                                                "支出,餐饮,0,0.00,0.00%,2000.00,2000.00,0%\n"
+                                                ",支出合计,0,0.00,,2000.00,2000.00,0%\n"
+                                                ",收入合计,0,0.00,,,,\n"
+                                                ",结余,,0.00,,,,\n"_qs;
+}
+
+void TestCommandLine::reportPrintsTheMonthAsCsv()
+{
+    QFETCH(bool, budgets);
+    QFETCH(QString, month);
+    QFETCH(QString, csv);
+    ProgramRun p;
+    {
+        TDbMan db(p.makeDataFile());
+        const QString li = QStringLiteral("小李");
+        db.AddUser(li, QStringLiteral("密码 1"));
+        db.AddRecords(li, {{u"2026-12-01"_qs, TypeExpense(), u"餐饮"_qs, 100000, {}},
+                           {u"2026-12-31"_qs, TypeExpense(), u"餐饮"_qs, 35000, {}},
+                           {u"2026-12-15"_qs, TypeExpense(), u"水电,煤气"_qs, 35000, {}},
+                           {u"2026-12-10"_qs, TypeIncome(), u"工资"_qs, 500000, {}},
+                           {u"2026-11-30"_qs, TypeExpense(), u"餐饮"_qs, 999, {}},
+                           {u"2027-01-01"_qs, TypeExpense(), u"餐饮"_qs, 999, {}}});
+        if (budgets) {
+            db.SetDefaultBudget(li, u"餐饮"_qs, 200000);
+            db.SetMonthBudget(li, u"餐饮"_qs, QDate(2026, 12, 1), 150000);
+            db.SetDefaultBudget(li, u"水电,煤气"_qs, 30000);
+            db.SetDefaultBudget(li, u"书籍"_qs, 10000);
+            db.SetDefaultBudget(li, TBudgetPlan::AllExpenses, 200000);
+        }
+    }
+    const TRun r =
+        p.run({u"--report"_qs, u"month"_qs, u"--month"_qs, month, u"--user"_qs, u"小李"_qs},
+              QByteArray("密码 1\n"));
+    QVERIFY(r.finished);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, csv);
 }
 
 void TestCommandLine::reportRefusesAWrongLogin_data()

@@ -101,6 +101,7 @@ private slots:
     void undoRefusedAfterAnotherProgramsChange();
     void undoOfASaveKeepsWhatWasEditedSince();
     void newActionClearsRedo();
+    void undoOfARenameTakesBudgetsAndEntriesBack();
 
 private:
     bool onPg() const { return !m_pgUrl.isEmpty(); }
@@ -604,4 +605,32 @@ void TestRecycle::newActionClearsRedo()
 }
 
 QTEST_GUILESS_MAIN(TestRecycle)
+void TestRecycle::undoOfARenameTakesBudgetsAndEntriesBack()
+{
+    seed();
+    TUndoStack undo(*m_db);
+    const QString food = QStringLiteral("餐饮"), meals = QStringLiteral("吃饭");
+    m_db->SetDefaultBudget(Li, food, 200000);
+    TRecurringEntry lunch;
+    lunch.Type = TypeExpense();
+    lunch.Cate = food;
+    lunch.Cents = 2500;
+    lunch.Rule = *TRecurrence::FromText(u"1w;0;2024-03-04;");
+    m_db->AddRecurring(Li, lunch, QDateTime(QDate(2024, 3, 1), QTime(12, 0)).toSecsSinceEpoch());
+    const auto where = [&] {
+        const TBudgetPlan plan = m_db->BudgetPlan(Li);
+        return QStringList{plan.defaultFor(food) ? food : QString(),
+                           plan.defaultFor(meals) ? meals : QString(),
+                           m_db->RecurringEntries(Li).value(0).Cate};
+    };
+    QCOMPARE(where(), (QStringList{food, QString(), food}));
+
+    m_db->RenameCate(Li, TypeExpense(), food, meals);
+    QCOMPARE(where(), (QStringList{QString(), meals, meals}));
+    QVERIFY(undo.Undo().startsWith(QStringLiteral("已撤销：")));
+    QCOMPARE(where(), (QStringList{food, QString(), food}));
+    QVERIFY(undo.Redo().startsWith(QStringLiteral("已重做：")));
+    QCOMPARE(where(), (QStringList{QString(), meals, meals}));
+}
+
 #include "tst_Recycle.moc"
