@@ -106,6 +106,7 @@ private slots:
 private:
     bool onPg() const { return !m_pgUrl.isEmpty(); }
     void seed();
+    void renameTakesBudgetsAndEntriesBack();
 
     QString m_pgUrl;
     std::unique_ptr<TestSupport::DataFile> m_data;
@@ -607,6 +608,15 @@ void TestRecycle::newActionClearsRedo()
 QTEST_GUILESS_MAIN(TestRecycle)
 void TestRecycle::undoOfARenameTakesBudgetsAndEntriesBack()
 {
+    try {
+        renameTakesBudgetsAndEntriesBack();
+    } catch (const TError &e) {
+        QFAIL(qPrintable(e.text()));
+    }
+}
+
+void TestRecycle::renameTakesBudgetsAndEntriesBack()
+{
     seed();
     TUndoStack undo(*m_db);
     const QString food = QStringLiteral("餐饮"), meals = QStringLiteral("吃饭");
@@ -615,7 +625,7 @@ void TestRecycle::undoOfARenameTakesBudgetsAndEntriesBack()
     lunch.Type = TypeExpense();
     lunch.Cate = food;
     lunch.Cents = 2500;
-    lunch.Rule = *TRecurrence::FromText(u"1w;0;2024-03-04;");
+    lunch.Rule = *TRecurrence::FromText(u"1m;4;2024-03-04;");
     m_db->AddRecurring(Li, lunch, QDateTime(QDate(2024, 3, 1), QTime(12, 0)).toSecsSinceEpoch());
     const auto where = [&] {
         const TBudgetPlan plan = m_db->BudgetPlan(Li);
