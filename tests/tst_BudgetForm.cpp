@@ -178,10 +178,9 @@ void TestBudgetForm::menuOpensThisMonth()
     w.show();
     auto *entry = child<QAction>(&w, "mnuMenu_Budget");
     QCOMPARE(entry->text(), QStringLiteral("预算…"));
-    // In the account menu, right after the bill imports' record list.
+    // In the account menu, right after the recycle bin.
     const QList<QAction *> actions = child<QMenu>(&w, "mnuMenu")->actions();
-    QCOMPARE(actions.indexOf(entry),
-             actions.indexOf(child<QAction>(&w, "mnuMenu_BillBatches")) + 1);
+    QCOMPARE(actions.indexOf(entry), actions.indexOf(child<QAction>(&w, "mnuMenu_Recycle")) + 1);
     QDate month;
     QString title;
     QVERIFY(TestSupport::WithModal([&] { entry->trigger(); },
