@@ -2,6 +2,7 @@
 
 #include "Exports.h"
 #include "HiClass.h"
+#include "XlsxKit.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,21 +24,6 @@ QString monthText(const QDate &month)
 QString percentText(const TBudgetFigures &f)
 {
     return QString::number(f.Percent) + QLatin1Char('%');
-}
-
-void check(lxw_error err, const QString &shown)
-{
-    if (err == LXW_NO_ERROR)
-        return;
-    throw TError(QStringLiteral("无法写入 Excel 文件“%1”。\n"
-                                "请确认磁盘还有空间，并且您有写入的权限。\n\n详细信息：%2")
-                     .arg(shown, QString::fromUtf8(lxw_strerror(err))));
-}
-
-// "D7" for row 6 (from 0) and column 3.
-QByteArray cellName(int row, int col)
-{
-    return QByteArray(1, char('A' + col)) + QByteArray::number(row + 1);
 }
 
 } // namespace
@@ -106,7 +92,7 @@ void WriteXlsx(const QString &path, const TBudgetMonth &month, const QString &sh
 
     const QStringList names = ColumnNames();
     for (int c = 0; c < names.size(); ++c)
-        check(
+        XlsxKit::Check(
             worksheet_write_string(sheet, 0, lxw_col_t(c), names.at(c).toUtf8().constData(), bold),
             shown);
     worksheet_freeze_panes(sheet, 1, 2);
@@ -119,41 +105,47 @@ void WriteXlsx(const QString &path, const TBudgetMonth &month, const QString &sh
         const lxw_row_t r = lxw_row_t(row);
         const QString name = THi::VisibleText(line.Name());
         nameWidth = std::max(nameWidth, int(name.size()) * 2);
-        check(worksheet_write_string(sheet, r, ColMonth, monthBytes.constData(), nullptr), shown);
-        check(worksheet_write_string(sheet, r, ColName, name.toUtf8().constData(),
-                                     line.Category.isEmpty() ? bold : nullptr),
-              shown);
+        XlsxKit::Check(worksheet_write_string(sheet, r, ColMonth, monthBytes.constData(), nullptr),
+                       shown);
+        XlsxKit::Check(worksheet_write_string(sheet, r, ColName, name.toUtf8().constData(),
+                                              line.Category.isEmpty() ? bold : nullptr),
+                       shown);
         if (line.Default)
-            check(
+            XlsxKit::Check(
                 worksheet_write_number(sheet, r, ColDefault, double(*line.Default) / 100.0, money),
                 shown);
-        check(worksheet_write_number(sheet, r, ColBudget, double(f.Budget) / 100.0, money), shown);
-        check(worksheet_write_number(sheet, r, ColSpent, double(f.Spent) / 100.0, money), shown);
-        const QByteArray left = '=' + cellName(row, ColBudget) + '-' + cellName(row, ColSpent);
-        check(worksheet_write_formula_num(sheet, r, ColLeft, left.constData(), money,
-                                          double(f.Left) / 100.0),
-              shown);
-        const QByteArray used = '=' + cellName(row, ColSpent) + '/' + cellName(row, ColBudget);
-        check(worksheet_write_formula_num(sheet, r, ColUsed, used.constData(), share,
-                                          double(f.Spent) / double(f.Budget)),
-              shown);
-        check(worksheet_write_string(sheet, r, ColLevel,
-                                     TBudgetPlan::LevelText(f.Level).toUtf8().constData(), nullptr),
-              shown);
+        XlsxKit::Check(worksheet_write_number(sheet, r, ColBudget, double(f.Budget) / 100.0, money),
+                       shown);
+        XlsxKit::Check(worksheet_write_number(sheet, r, ColSpent, double(f.Spent) / 100.0, money),
+                       shown);
+        const QByteArray left =
+            '=' + XlsxKit::CellName(row, ColBudget) + '-' + XlsxKit::CellName(row, ColSpent);
+        XlsxKit::Check(worksheet_write_formula_num(sheet, r, ColLeft, left.constData(), money,
+                                                   double(f.Left) / 100.0),
+                       shown);
+        const QByteArray used =
+            '=' + XlsxKit::CellName(row, ColSpent) + '/' + XlsxKit::CellName(row, ColBudget);
+        XlsxKit::Check(worksheet_write_formula_num(sheet, r, ColUsed, used.constData(), share,
+                                                   double(f.Spent) / double(f.Budget)),
+                       shown);
+        XlsxKit::Check(worksheet_write_string(sheet, r, ColLevel,
+                                              TBudgetPlan::LevelText(f.Level).toUtf8().constData(),
+                                              nullptr),
+                       shown);
         ++row;
     }
-    check(worksheet_set_column(sheet, ColMonth, ColMonth, 9, nullptr), shown);
-    check(worksheet_set_column(sheet, ColName, ColName, std::min(nameWidth, 30) + 2, nullptr),
-          shown);
-    check(worksheet_set_column(sheet, ColDefault, ColUsed, 11, nullptr), shown);
-    check(worksheet_set_column(sheet, ColLevel, ColLevel, 14, nullptr), shown);
+    XlsxKit::Check(worksheet_set_column(sheet, ColMonth, ColMonth, 9, nullptr), shown);
+    XlsxKit::Check(
+        worksheet_set_column(sheet, ColName, ColName, std::min(nameWidth, 30) + 2, nullptr), shown);
+    XlsxKit::Check(worksheet_set_column(sheet, ColDefault, ColUsed, 11, nullptr), shown);
+    XlsxKit::Check(worksheet_set_column(sheet, ColLevel, ColLevel, 14, nullptr), shown);
 
     freer.book = nullptr;
     errno = 0;
     const lxw_error err = workbook_close(book);
     if (err != LXW_NO_ERROR && errno != 0)
         throw EInOutError(EInOutError::Write, shown, errno);
-    check(err, shown);
+    XlsxKit::Check(err, shown);
 }
 
 void SaveXlsx(const QString &fileName, const TBudgetMonth &month)

@@ -2,6 +2,7 @@
 
 #include "HiClass.h"
 #include "SafeFile.h"
+#include "XlsxKit.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -481,25 +482,6 @@ int displayWidth(const QString &t)
     return w;
 }
 
-// A failed workbook call as a message naming the chosen file: the system's
-// words when it set errno (a full disk), the library's otherwise.
-[[noreturn]] void fail(lxw_error err, int sysErr, const QString &shown)
-{
-    const QString detail = QString::fromUtf8(lxw_strerror(err));
-    if (sysErr != 0)
-        throw EInOutError(sysErr, EInOutError::Describe(EInOutError::Write, shown, sysErr) +
-                                      QStringLiteral("\n(%1)").arg(detail));
-    throw TError(QStringLiteral("无法写入 Excel 文件“%1”。\n"
-                                "请确认磁盘还有空间，并且您有写入的权限。\n\n详细信息：%2")
-                     .arg(shown, detail));
-}
-
-void check(lxw_error err, const QString &shown)
-{
-    if (err != LXW_NO_ERROR)
-        fail(err, 0, shown);
-}
-
 } // namespace
 
 void TXlsxExport::Write(const QString &path, TExportKind kind, const TSearchResult &result,
@@ -539,7 +521,7 @@ void TXlsxExport::Write(const QString &path, TExportKind kind, const TSearchResu
     const QStringList names = Exports::ColumnNames(kind);
     std::vector<int> widths(size_t(names.size()), 0);
     for (int c = 0; c < names.size(); ++c) {
-        check(
+        XlsxKit::Check(
             worksheet_write_string(sheet, 0, lxw_col_t(c), names.at(c).toUtf8().constData(), bold),
             shown);
         widths[size_t(c)] = displayWidth(names.at(c));
@@ -574,7 +556,7 @@ void TXlsxExport::Write(const QString &path, TExportKind kind, const TSearchResu
                     err = worksheet_write_number(sheet, row, col, cell.number, day);
                     break;
                 }
-                check(err, shown);
+                XlsxKit::Check(err, shown);
                 widths[c] = std::max(widths[c], displayWidth(cell.text));
             }
             ++row;
@@ -583,16 +565,16 @@ void TXlsxExport::Write(const QString &path, TExportKind kind, const TSearchResu
 
     // Long notes would make the sheet unreadably wide; the cell keeps all of it.
     for (size_t c = 0; c < widths.size(); ++c)
-        check(worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), std::min(widths[c], 60) + 2,
-                                   nullptr),
-              shown);
+        XlsxKit::Check(worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c),
+                                            std::min(widths[c], 60) + 2, nullptr),
+                       shown);
 
     freer.book = nullptr;
     errno = 0;
     const lxw_error err = workbook_close(book);
     const int sysErr = errno;
     if (err != LXW_NO_ERROR)
-        fail(err, sysErr, shown);
+        XlsxKit::Fail(err, sysErr, shown);
 }
 
 void TXlsxExport::Save(const QString &fileName, TExportKind kind, const TSearchResult &result,

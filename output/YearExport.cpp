@@ -2,6 +2,7 @@
 
 #include "Exports.h"
 #include "HiClass.h"
+#include "XlsxKit.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,21 +31,6 @@ QString csvLines(const TYearTable &table, const QString &end, bool defuse)
 QString shownPath(const QString &path)
 {
     return QFileInfo(path).absoluteFilePath();
-}
-
-void check(lxw_error err, const QString &shown)
-{
-    if (err == LXW_NO_ERROR)
-        return;
-    throw TError(QStringLiteral("无法写入 Excel 文件“%1”。\n"
-                                "请确认磁盘还有空间，并且您有写入的权限。\n\n详细信息：%2")
-                     .arg(shown, QString::fromUtf8(lxw_strerror(err))));
-}
-
-// "C7" for row 6 (from 0) and column 2.
-QByteArray cellName(int row, int col)
-{
-    return QByteArray(1, char('A' + col)) + QByteArray::number(row + 1);
 }
 
 } // namespace
@@ -98,7 +84,7 @@ void WriteXlsx(const QString &path, const TYearTable &table, const QString &show
 
     const QStringList names = TYearTable::ColumnNames();
     for (int c = 0; c < names.size(); ++c)
-        check(
+        XlsxKit::Check(
             worksheet_write_string(sheet, 0, lxw_col_t(c), names.at(c).toUtf8().constData(), bold),
             shown);
     worksheet_freeze_panes(sheet, 1, 2);
@@ -113,7 +99,8 @@ void WriteXlsx(const QString &path, const TYearTable &table, const QString &show
     const auto sumOf = [](int col, int first, int count) {
         if (count == 0)
             return QByteArray("=0");
-        return "=SUM(" + cellName(first, col) + ':' + cellName(first + count - 1, col) + ')';
+        return "=SUM(" + XlsxKit::CellName(first, col) + ':' +
+               XlsxKit::CellName(first + count - 1, col) + ')';
     };
 
     int row = 1;
@@ -123,9 +110,10 @@ void WriteXlsx(const QString &path, const TYearTable &table, const QString &show
         for (int c = YearType; c <= YearCate; ++c) {
             const QString t = THi::VisibleText(line.Text(c));
             if (!t.isEmpty())
-                check(worksheet_write_string(sheet, lxw_row_t(row), lxw_col_t(c),
-                                             t.toUtf8().constData(), total ? bold : nullptr),
-                      shown);
+                XlsxKit::Check(worksheet_write_string(sheet, lxw_row_t(row), lxw_col_t(c),
+                                                      t.toUtf8().constData(),
+                                                      total ? bold : nullptr),
+                               shown);
         }
         nameWidth = std::max(nameWidth, int(line.Name.size()) * 2);
         for (int m = 0; m <= 12; ++m) {
@@ -136,33 +124,35 @@ void WriteXlsx(const QString &path, const TYearTable &table, const QString &show
             const double value = double(*cents) / 100.0;
             QByteArray formula;
             if (m == 12 && line.Kind == TYearLine::Category)
-                formula = "=SUM(" + cellName(row, YearJan) + ':' + cellName(row, YearDec) + ')';
+                formula = "=SUM(" + XlsxKit::CellName(row, YearJan) + ':' +
+                          XlsxKit::CellName(row, YearDec) + ')';
             else if (line.Kind == TYearLine::OutTotal)
                 formula = sumOf(col, firstOut, outCount);
             else if (line.Kind == TYearLine::InTotal)
                 formula = sumOf(col, firstIn, inCount);
             else if (line.Kind == TYearLine::Balance)
-                formula = '=' + cellName(inTotalRow, col) + '-' + cellName(outTotalRow, col);
+                formula = '=' + XlsxKit::CellName(inTotalRow, col) + '-' +
+                          XlsxKit::CellName(outTotalRow, col);
             lxw_format *format = total ? boldMoney : money;
             const lxw_error err =
                 formula.isEmpty()
                     ? worksheet_write_number(sheet, lxw_row_t(row), lxw_col_t(col), value, format)
                     : worksheet_write_formula_num(sheet, lxw_row_t(row), lxw_col_t(col),
                                                   formula.constData(), format, value);
-            check(err, shown);
+            XlsxKit::Check(err, shown);
         }
         ++row;
     }
-    check(worksheet_set_column(sheet, 0, 0, 6, nullptr), shown);
-    check(worksheet_set_column(sheet, 1, 1, std::min(nameWidth, 30) + 2, nullptr), shown);
-    check(worksheet_set_column(sheet, YearJan, YearTotal, 11, nullptr), shown);
+    XlsxKit::Check(worksheet_set_column(sheet, 0, 0, 6, nullptr), shown);
+    XlsxKit::Check(worksheet_set_column(sheet, 1, 1, std::min(nameWidth, 30) + 2, nullptr), shown);
+    XlsxKit::Check(worksheet_set_column(sheet, YearJan, YearTotal, 11, nullptr), shown);
 
     freer.book = nullptr;
     errno = 0;
     const lxw_error err = workbook_close(book);
     if (err != LXW_NO_ERROR && errno != 0)
         throw EInOutError(EInOutError::Write, shown, errno);
-    check(err, shown);
+    XlsxKit::Check(err, shown);
 }
 
 void SaveXlsx(const QString &fileName, const TYearTable &table)
