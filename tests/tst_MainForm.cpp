@@ -200,14 +200,14 @@ void TestMainForm::captionAndMenu()
     QStringList texts;
     for (QAction *a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    QCOMPARE(texts, (QStringList{
-                        QStringLiteral("切换用户"), QStringLiteral("-"), QStringLiteral("修改密码"),
-                        menuText, QStringLiteral("-"), QStringLiteral("备份数据"),
-                        QStringLiteral("从备份中恢复数据"), QStringLiteral("-"),
-                        QStringLiteral("导入账单…"), QStringLiteral("导入记录…"),
-                        QStringLiteral("回收站…"), QStringLiteral("预算…"), QStringLiteral("定期收支…"),
-                        QStringLiteral("-"), QStringLiteral("家庭共享…"), QStringLiteral("-"),
-                        QStringLiteral("退出")}));
+    QCOMPARE(texts, (QStringList{QStringLiteral("切换用户"), QStringLiteral("-"),
+                                 QStringLiteral("修改密码"), menuText, QStringLiteral("-"),
+                                 QStringLiteral("备份数据"), QStringLiteral("从备份中恢复数据"),
+                                 QStringLiteral("-"), QStringLiteral("导入账单…"),
+                                 QStringLiteral("导入记录…"), QStringLiteral("回收站…"),
+                                 QStringLiteral("预算…"), QStringLiteral("定期收支…"),
+                                 QStringLiteral("-"), QStringLiteral("家庭共享…"),
+                                 QStringLiteral("-"), QStringLiteral("退出")}));
 }
 
 void TestMainForm::startState()
