@@ -66,28 +66,16 @@ void SaveCsv(const QString &fileName, const TBudgetMonth &month)
 void WriteXlsx(const QString &path, const TBudgetMonth &month, const QString &shownAs)
 {
     const QString shown = QFileInfo(shownAs.isEmpty() ? path : shownAs).absoluteFilePath();
-    const QByteArray file = QFile::encodeName(path);
-    errno = 0;
-    lxw_workbook *book = workbook_new(file.constData());
-    if (!book)
-        throw EInOutError(EInOutError::Write, shown, errno ? errno : EIO);
-    struct TFreer {
-        lxw_workbook *book;
-        ~TFreer()
-        {
-            if (book)
-                lxw_workbook_free(book);
-        }
-    } freer{book};
+    XlsxKit::TBook book(path, shown);
 
     const QByteArray sheetName =
         QStringLiteral("%1年%2月").arg(month.Month.year()).arg(month.Month.month()).toUtf8();
-    lxw_worksheet *sheet = workbook_add_worksheet(book, sheetName.constData());
-    lxw_format *bold = workbook_add_format(book);
+    lxw_worksheet *sheet = workbook_add_worksheet(book.get(), sheetName.constData());
+    lxw_format *bold = workbook_add_format(book.get());
     format_set_bold(bold);
-    lxw_format *money = workbook_add_format(book);
+    lxw_format *money = workbook_add_format(book.get());
     format_set_num_format(money, "0.00");
-    lxw_format *share = workbook_add_format(book);
+    lxw_format *share = workbook_add_format(book.get());
     format_set_num_format(share, "0%");
 
     const QStringList names = ColumnNames();
@@ -140,12 +128,7 @@ void WriteXlsx(const QString &path, const TBudgetMonth &month, const QString &sh
     XlsxKit::Check(worksheet_set_column(sheet, ColDefault, ColUsed, 11, nullptr), shown);
     XlsxKit::Check(worksheet_set_column(sheet, ColLevel, ColLevel, 14, nullptr), shown);
 
-    freer.book = nullptr;
-    errno = 0;
-    const lxw_error err = workbook_close(book);
-    if (err != LXW_NO_ERROR && errno != 0)
-        throw EInOutError(EInOutError::Write, shown, errno);
-    XlsxKit::Check(err, shown);
+    book.Close();
 }
 
 void SaveXlsx(const QString &fileName, const TBudgetMonth &month)

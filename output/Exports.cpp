@@ -488,34 +488,16 @@ void TXlsxExport::Write(const QString &path, TExportKind kind, const TSearchResu
                         const TProgress &progress, const QString &shownAs)
 {
     const QString shown = shownPath(shownAs.isEmpty() ? path : shownAs);
-    const QByteArray file = QFile::encodeName(path);
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;
-    errno = 0;
-    lxw_workbook *book = workbook_new_opt(file.constData(), &options);
-    if (!book) {
-        const int err = errno ? errno : EIO;
-        throw EInOutError(EInOutError::Write, shown, err);
-    }
-    // An error or a cancel on the way frees the book without writing it out:
-    // the file is thrown away anyway, and writing it could take seconds.
-    struct TFreer {
-        lxw_workbook *book;
-        ~TFreer()
-        {
-            if (book)
-                lxw_workbook_free(book);
-        }
-    } freer{book};
+    XlsxKit::TBook book(path, shown, true);
 
-    lxw_worksheet *sheet = workbook_add_worksheet(book, "Sheet1");
-    lxw_format *bold = workbook_add_format(book);
+    lxw_worksheet *sheet = workbook_add_worksheet(book.get(), "Sheet1");
+    lxw_format *bold = workbook_add_format(book.get());
     format_set_bold(bold);
-    lxw_format *money = workbook_add_format(book);
+    lxw_format *money = workbook_add_format(book.get());
     format_set_num_format(money, "0.00");
-    lxw_format *share = workbook_add_format(book);
+    lxw_format *share = workbook_add_format(book.get());
     format_set_num_format(share, "0.00%");
-    lxw_format *day = workbook_add_format(book);
+    lxw_format *day = workbook_add_format(book.get());
     format_set_num_format(day, "yyyy-mm-dd");
 
     const QStringList names = Exports::ColumnNames(kind);
@@ -569,12 +551,7 @@ void TXlsxExport::Write(const QString &path, TExportKind kind, const TSearchResu
                                             std::min(widths[c], 60) + 2, nullptr),
                        shown);
 
-    freer.book = nullptr;
-    errno = 0;
-    const lxw_error err = workbook_close(book);
-    const int sysErr = errno;
-    if (err != LXW_NO_ERROR)
-        XlsxKit::Fail(err, sysErr, shown);
+    book.Close();
 }
 
 void TXlsxExport::Save(const QString &fileName, TExportKind kind, const TSearchResult &result,

@@ -58,27 +58,15 @@ void SaveCsv(const QString &fileName, const TYearTable &table)
 void WriteXlsx(const QString &path, const TYearTable &table, const QString &shownAs)
 {
     const QString shown = shownPath(shownAs.isEmpty() ? path : shownAs);
-    const QByteArray file = QFile::encodeName(path);
-    errno = 0;
-    lxw_workbook *book = workbook_new(file.constData());
-    if (!book)
-        throw EInOutError(EInOutError::Write, shown, errno ? errno : EIO);
-    struct TFreer {
-        lxw_workbook *book;
-        ~TFreer()
-        {
-            if (book)
-                lxw_workbook_free(book);
-        }
-    } freer{book};
+    XlsxKit::TBook book(path, shown);
 
     const QByteArray sheetName = QStringLiteral("%1年").arg(table.Year).toUtf8();
-    lxw_worksheet *sheet = workbook_add_worksheet(book, sheetName.constData());
-    lxw_format *bold = workbook_add_format(book);
+    lxw_worksheet *sheet = workbook_add_worksheet(book.get(), sheetName.constData());
+    lxw_format *bold = workbook_add_format(book.get());
     format_set_bold(bold);
-    lxw_format *money = workbook_add_format(book);
+    lxw_format *money = workbook_add_format(book.get());
     format_set_num_format(money, "0.00");
-    lxw_format *boldMoney = workbook_add_format(book);
+    lxw_format *boldMoney = workbook_add_format(book.get());
     format_set_num_format(boldMoney, "0.00");
     format_set_bold(boldMoney);
 
@@ -147,12 +135,7 @@ void WriteXlsx(const QString &path, const TYearTable &table, const QString &show
     XlsxKit::Check(worksheet_set_column(sheet, 1, 1, std::min(nameWidth, 30) + 2, nullptr), shown);
     XlsxKit::Check(worksheet_set_column(sheet, YearJan, YearTotal, 11, nullptr), shown);
 
-    freer.book = nullptr;
-    errno = 0;
-    const lxw_error err = workbook_close(book);
-    if (err != LXW_NO_ERROR && errno != 0)
-        throw EInOutError(EInOutError::Write, shown, errno);
-    XlsxKit::Check(err, shown);
+    book.Close();
 }
 
 void SaveXlsx(const QString &fileName, const TYearTable &table)
